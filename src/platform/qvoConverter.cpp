@@ -1,0 +1,211 @@
+#include "platform/qvoConverter.h"
+
+#include <errno.h>
+#include <langinfo.h>
+#include <string.h>
+#include <strings.h>
+
+#include <new>
+
+namespace {
+
+constexpr int kNts = -3;
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+
+bool IsUtf8Name(const char* name) {
+  return strcasecmp(name, "UTF-8") == 0 || strcasecmp(name, "UTF8") == 0;
+}
+
+int CharSizeOf(const char* name) {
+  if (strncasecmp(name, "UTF-16", 6) == 0 || strncasecmp(name, "UTF16", 5) == 0 ||
+      strncasecmp(name, "UCS-2", 5) == 0 || strncasecmp(name, "UCS2", 4) == 0)
+    return 2;
+  if (strncasecmp(name, "UTF-32", 6) == 0 || strncasecmp(name, "UTF32", 5) == 0 ||
+      strncasecmp(name, "UCS-4", 5) == 0 || strncasecmp(name, "UCS4", 4) == 0 ||
+      strcasecmp(name, "WCHAR_T") == 0)
+    return 4;
+  return 1;
+}
+
+// Length up to the first zero unit of the given width.
+size_t UnitStrlen(const char* s, int unit) {
+  if (unit == 1) return strlen(s);
+  size_t n = 0;
+  for (;;) {
+    bool zero = true;
+    for (int k = 0; k < unit; ++k) zero = zero && s[n + k] == 0;
+    if (zero) return n;
+    n += unit;
+  }
+}
+
+}  // namespace
+
+iconverter::iconverter(forceConversionMetods method) : method_(method) {
+  const char* local = nl_langinfo(CODESET);
+  if (local == nullptr || *local == 0 || SetCurrentCodepage(local) != 0) SetCurrentCodepage("UTF-8");
+  error_.clear();
+}
+
+iconverter::~iconverter() { CloseDescriptors(); }
+
+void iconverter::CloseDescriptors() {
+  if (toUtf8_ != kNoDescriptor) iconv_close(toUtf8_);
+  if (fromUtf8_ != kNoDescriptor) iconv_close(fromUtf8_);
+  toUtf8_ = fromUtf8_ = kNoDescriptor;
+}
+
+int iconverter::SetCurrentCodepage(const char* codepage) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (codepage == nullptr || *codepage == 0) {
+    error_ = "No code page given.";
+    return -1;
+  }
+  if (IsUtf8Name(codepage)) {
+    CloseDescriptors();
+    codepage_ = codepage;
+    charSize_ = 1;
+    passThrough_ = true;
+    return 0;
+  }
+  iconv_t to = iconv_open("UTF-8", codepage);
+  iconv_t from = to == kNoDescriptor ? kNoDescriptor : iconv_open(codepage, "UTF-8");
+  if (to == kNoDescriptor || from == kNoDescriptor) {
+    if (to != kNoDescriptor) iconv_close(to);
+    error_ = std::string("Code page ") + codepage + " is not supported.";
+    return -1;
+  }
+  CloseDescriptors();
+  toUtf8_ = to;
+  fromUtf8_ = from;
+  codepage_ = codepage;
+  charSize_ = CharSizeOf(codepage);
+  passThrough_ = false;
+  return 0;
+}
+
+int iconverter::Convert(iconv_t cd, const char* from, const char* to, const char* input,
+                        size_t inputLen, char* output, size_t outputSize, bool countOnly) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+  char* in = const_cast<char*>(input);
+  size_t inLeft = inputLen;
+  size_t total = 0;
+  char scratch[256];
+  for (;;) {
+    char* out = countOnly ? scratch : output + total;
+    size_t outLeft = countOnly ? sizeof scratch : outputSize - total;
+    const size_t before = outLeft;
+    const size_t rc = iconv(cd, inLeft ? &in : nullptr, &inLeft, &out, &outLeft);
+    total += before - outLeft;
+    if (rc != static_cast<size_t>(-1)) {
+      if (inLeft == 0) {
+        // Flush a final shift sequence, if the code page has one.
+        out = countOnly ? scratch : output + total;
+        outLeft = countOnly ? sizeof scratch : outputSize - total;
+        const size_t flushBefore = outLeft;
+        if (iconv(cd, nullptr, nullptr, &out, &outLeft) == static_cast<size_t>(-1)) {
+          bufferFull = true;
+          return static_cast<int>(total);
+        }
+        total += flushBefore - outLeft;
+        return static_cast<int>(total);
+      }
+      continue;
+    }
+    if (errno == E2BIG) {
+      if (countOnly) continue;
+      bufferFull = true;
+      return static_cast<int>(total);
+    }
+    const size_t at = inputLen - inLeft;
+    error_ = std::string("Cannot convert from ") + from + " to " + to + ": " +
+             (errno == EINVAL ? "incomplete" : "invalid or unconvertible") +
+             " character at byte " + std::to_string(at) + ".";
+    return -1;
+  }
+}
+
+int iconverter::ToCodeset(const char* input, int inputLen, char* output, int outputSize) {
+  std::lock_guard<std::mutex> guard(lock_);
+  bufferFull = false;
+  if (input == nullptr || output == nullptr || outputSize < 0) return -1;
+  if (inputLen < 0 && inputLen != kNts) return -1;
+  const size_t n = inputLen == kNts ? UnitStrlen(input, charSize_) : static_cast<size_t>(inputLen);
+  if (passThrough_) {
+    size_t copy = n;
+    if (copy > static_cast<size_t>(outputSize)) {
+      copy = outputSize;
+      bufferFull = true;
+    }
+    memcpy(output, input, copy);
+    return static_cast<int>(copy);
+  }
+  return Convert(toUtf8_, codepage_.c_str(), "UTF-8", input, n, output, outputSize, false);
+}
+
+int iconverter::FromCodeset(const char* input, int inputLen, char* output, int outputSize) {
+  std::lock_guard<std::mutex> guard(lock_);
+  bufferFull = false;
+  if (input == nullptr || outputSize < 0 || (output == nullptr && outputSize > 0)) return -1;
+  if (inputLen < 0 && inputLen != kNts) return -1;
+  const size_t n = inputLen == kNts ? strlen(input) : static_cast<size_t>(inputLen);
+  if (passThrough_) {
+    size_t copy = n;
+    if (copy > static_cast<size_t>(outputSize)) {
+      // Never leave half a character behind.
+      copy = outputSize;
+      while (copy > 0 && (static_cast<unsigned char>(input[copy]) & 0xC0) == 0x80) --copy;
+      bufferFull = true;
+    }
+    if (copy) memcpy(output, input, copy);
+    return static_cast<int>(copy);
+  }
+  if (outputSize == 0) {
+    bufferFull = n > 0;
+    return 0;
+  }
+  return Convert(fromUtf8_, "UTF-8", codepage_.c_str(), input, n, output, outputSize, false);
+}
+
+int iconverter::FromCodesetLen(const char* input, int inputLen) {
+  std::lock_guard<std::mutex> guard(lock_);
+  bufferFull = false;
+  if (input == nullptr || (inputLen < 0 && inputLen != kNts)) return -1;
+  const size_t n = inputLen == kNts ? strlen(input) : static_cast<size_t>(inputLen);
+  if (passThrough_) return static_cast<int>(n);
+  return Convert(fromUtf8_, "UTF-8", codepage_.c_str(), input, n, nullptr, 0, true);
+}
+
+iconverter* GetConverter(forceConversionMetods method) {
+  return new (std::nothrow) iconverter(method);
+}
+
+void FreeConverter(iconverter* conv) { delete conv; }
+
+int SetInstalledCurrentCodepage(iconverter* conv, const char* codepage) {
+  return conv ? conv->SetCurrentCodepage(codepage) : -1;
+}
+
+const char* GetErrorMessage(iconverter* conv) { return conv ? conv->GetErrorMessage() : ""; }
+
+int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, int outputSize) {
+  return conv ? conv->ToCodeset(input, inputLen, output, outputSize) : -1;
+}
+
+int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* output,
+                   int outputSize) {
+  if (conv == nullptr || output == nullptr) return -1;
+  const int unit = conv->GetCharSize();
+  if (outputSize < unit) {
+    conv->bufferFull = input != nullptr && inputLen != 0 && !(inputLen == kNts && *input == 0);
+    return 0;
+  }
+  const int n = conv->FromCodeset(input, inputLen, output, outputSize - unit);
+  if (n < 0) return -1;
+  memset(output + n, 0, unit);
+  return n;
+}
+
+int FromCodesetLen(iconverter* conv, const char* input, int inputLen) {
+  return conv ? conv->FromCodesetLen(input, inputLen) : -1;
+}

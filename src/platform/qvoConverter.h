@@ -1,0 +1,87 @@
+// Character-set converters between UTF-8, the library's inner text, and a
+// code page on the application's side.
+//
+// Units: every size, length and count of these functions is in bytes, for
+// every code page, UTF-16 included. A length of SQL_NTS (-3) on input means
+// "up to the terminator": a zero byte for UTF-8 input, a zero code unit of
+// GetCharSize() bytes for code-page input.
+//
+// Conversions are whole-character: output is never cut inside a character,
+// and a buffer that cannot take the whole text sets bufferFull.
+#pragma once
+
+#include <iconv.h>
+
+#include <mutex>
+#include <string>
+
+enum forceConversionMetods {
+  abortOnError = 0,  // an unconvertible character fails the conversion
+};
+
+// Code page of wide text (SQLWCHAR) on this host: UTF-16 in host order.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+#define QVO_UTF16_CODEPAGE "UTF-16BE"
+#else
+#define QVO_UTF16_CODEPAGE "UTF-16LE"
+#endif
+
+class iconverter {
+ public:
+  explicit iconverter(forceConversionMetods method);
+  ~iconverter();
+  iconverter(const iconverter&) = delete;
+  iconverter& operator=(const iconverter&) = delete;
+
+  // Installs a code page; 0 on success, -1 (code page unchanged, error text
+  // set) when the system cannot convert between it and UTF-8.
+  int SetCurrentCodepage(const char* codepage);
+  const char* GetCurrentCodepage() const { return codepage_.c_str(); }
+  const char* GetLocalCodepage() const { return codepage_.c_str(); }
+  // Bytes of one code unit: 2 for UTF-16, 4 for UTF-32, else 1.
+  int GetCharSize() const { return charSize_; }
+  // True when the code page is UTF-8: text passes through unchanged.
+  bool ConversionDeactivated() const { return passThrough_; }
+  const char* GetErrorMessage() const { return error_.c_str(); }
+
+  // Code page -> UTF-8. Bytes written (no terminator), or -1.
+  int ToCodeset(const char* input, int inputLen, char* output, int outputSize);
+  // UTF-8 -> code page. Bytes written (no terminator), or -1.
+  int FromCodeset(const char* input, int inputLen, char* output, int outputSize);
+  // Bytes the whole UTF-8 text takes in the code page (no terminator), or -1.
+  int FromCodesetLen(const char* input, int inputLen);
+
+  // Set by the last conversion when the output could not take the whole text.
+  bool bufferFull = false;
+
+ private:
+  int Convert(iconv_t cd, const char* from, const char* to, const char* input, size_t inputLen,
+              char* output, size_t outputSize, bool countOnly);
+  void CloseDescriptors();
+
+  forceConversionMetods method_;
+  std::string codepage_;
+  std::string error_;
+  int charSize_ = 1;
+  bool passThrough_ = false;
+  iconv_t toUtf8_ = reinterpret_cast<iconv_t>(-1);
+  iconv_t fromUtf8_ = reinterpret_cast<iconv_t>(-1);
+  std::mutex lock_;  // an iconv descriptor keeps shift state
+};
+
+// A new converter whose code page is the application's code set
+// (LC_CTYPE); null when none can be made.
+iconverter* GetConverter(forceConversionMetods method);
+void FreeConverter(iconverter* conv);
+int SetInstalledCurrentCodepage(iconverter* conv, const char* codepage);
+const char* GetErrorMessage(iconverter* conv);
+
+// Code page -> UTF-8 into output; bytes written (no terminator), or -1.
+int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, int outputSize);
+// UTF-8 -> code page into output, terminated with a zero unit within
+// outputSize. Bytes written without the terminator, or -1. An output smaller
+// than one unit receives nothing and gives 0.
+int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* output,
+                   int outputSize);
+// Bytes the UTF-8 text takes in the converter's code page, or -1.
+int FromCodesetLen(iconverter* conv, const char* input, int inputLen);

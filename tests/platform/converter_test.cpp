@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/qvoConverter.h"
+#include "platform/qvoCriticalSection.h"
+#include "platform/qvoUnicode.h"
+
+namespace {
+
+struct ConverterDeleter {
+  void operator()(iconverter* c) const { FreeConverter(c); }
+};
+using ConverterPtr = std::unique_ptr<iconverter, ConverterDeleter>;
+
+ConverterPtr Make(const char* codepage) {
+  ConverterPtr c(GetConverter(abortOnError));
+  EXPECT_NE(c, nullptr);
+  EXPECT_EQ(SetInstalledCurrentCodepage(c.get(), codepage), 0) << codepage;
+  return c;
+}
+
+// "Grüße €" in UTF-8.
+const std::string kUtf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
+
+TEST(Converter, RoundTripsThroughEveryCodepage) {
+  struct Case {
+    const char* codepage;
+    std::string text;     // UTF-8
+    std::string encoded;  // in the code page
+  } cases[] = {
+      {"ISO-8859-1", "Gr\xC3\xBC\xC3\x9F" "e", std::string("Gr\xFC\xDF" "e")},
+      {QVO_UTF16_CODEPAGE, "A\xE2\x82\xAC", std::string("A\0\xAC\x20", 4)},
+      {"UTF-8", kUtf8, kUtf8},
+  };
+  for (const auto& tc : cases) {
+    auto conv = Make(tc.codepage);
+    char out[64];
+    const int n = conv->FromCodeset(tc.text.data(), int(tc.text.size()), out, sizeof out);
+    ASSERT_EQ(n, int(tc.encoded.size())) << tc.codepage;
+    EXPECT_EQ(std::string(out, n), tc.encoded) << tc.codepage;
+    EXPECT_EQ(FromCodesetLen(conv.get(), tc.text.data(), int(tc.text.size())), n);
+    char back[64];
+    const int m = ToCodeset(conv.get(), out, n, back, sizeof back);
+    ASSERT_EQ(m, int(tc.text.size())) << tc.codepage;
+    EXPECT_EQ(std::string(back, m), tc.text) << tc.codepage;
+  }
+}
+
+TEST(Converter, Utf16TerminatorAndCharSize) {
+  auto conv = Make(QVO_UTF16_CODEPAGE);
+  EXPECT_EQ(conv->GetCharSize(), 2);
+  EXPECT_FALSE(conv->ConversionDeactivated());
+  char out[8];
+  memset(out, 'x', sizeof out);
+  // Room for one unit and the terminator: "AB" is cut after A, never mid-unit.
+  const int n = FromCodesetNTS(conv.get(), "AB", -3, out, 5);
+  EXPECT_EQ(n, 2);
+  EXPECT_TRUE(conv->bufferFull);
+  EXPECT_EQ(std::string(out, 5), std::string("A\0\0\0x", 5));
+  // SQL_NTS input in the code page stops at a zero unit.
+  const char wide[] = {'h', 0, 'i', 0, 0, 0};
+  char utf8[8];
+  EXPECT_EQ(conv->ToCodeset(wide, -3, utf8, sizeof utf8), 2);
+}
+
+TEST(Converter, InvalidInputFailsWithText) {
+  struct Case {
+    const char* codepage;
+    std::string utf8;
+  } cases[] = {
+      {"ISO-8859-1", "ok\xFF"},            // not UTF-8
+      {"ISO-8859-1", "\xE2\x82\xAC"},      // euro sign has no Latin-1 code
+      {QVO_UTF16_CODEPAGE, "ab\xC3"},      // cut sequence
+  };
+  for (const auto& tc : cases) {
+    auto conv = Make(tc.codepage);
+    char out[16];
+    EXPECT_EQ(conv->FromCodeset(tc.utf8.data(), int(tc.utf8.size()), out, sizeof out), -1);
+    EXPECT_NE(std::string(GetErrorMessage(conv.get())), "");
+  }
+}
+
+TEST(Converter, CutsOnCharacterBoundaryAndFlagsFullBuffer) {
+  struct Case {
+    const char* codepage;
+    int room;
+    int written;
+  } cases[] = {{"UTF-8", 3, 2}, {"UTF-8", 4, 2}, {"ISO-8859-15", 1, 1}, {QVO_UTF16_CODEPAGE, 3, 2}};
+  // "ü€": the euro sign never arrives half.
+  const std::string text = "\xC3\xBC\xE2\x82\xAC";
+  for (const auto& tc : cases) {
+    auto conv = Make(tc.codepage);
+    char out[8];
+    EXPECT_EQ(conv->FromCodeset(text.data(), int(text.size()), out, tc.room), tc.written)
+        << tc.codepage << " " << tc.room;
+    EXPECT_TRUE(conv->bufferFull) << tc.codepage;
+  }
+}
+
+TEST(Converter, UnknownCodepageKeepsTheOldOne) {
+  auto conv = Make("ISO-8859-1");
+  EXPECT_EQ(conv->SetCurrentCodepage("NO-SUCH-CODEPAGE"), -1);
+  EXPECT_STREQ(conv->GetCurrentCodepage(), "ISO-8859-1");
+  EXPECT_NE(std::string(conv->GetErrorMessage()), "");
+}
+
+TEST(Unicode, ValidityAndCutting) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {kUtf8, true},
+      {"\xF0\x9F\x98\x80", true},  // U+1F600
+      {"\xC0\xAF", false},         // overlong
+      {"\xE0\x80\xAF", false},     // overlong
+      {"\xED\xA0\x80", false},     // surrogate
+      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xE2\x82", false},         // cut
+      {"\x80", false},             // stray continuation
+  };
+  for (const auto& tc : cases)
+    EXPECT_EQ(Unicode::isValidUtf8Bytestream(tc.bytes.data(), tc.bytes.size()), tc.valid);
+  const std::string euro = "a\xE2\x82\xAC" "b";
+  EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 1), 1u);
+  EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 3), 1u);
+  EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 4), 4u);
+  EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 99), 5u);
+}
+
+TEST(CriticalSection, IsRecursiveAndToleratesNull) {
+  qvoCriticalSection cs;
+  {
+    qvoMutex outer(cs);
+    qvoMutex inner(&cs);
+    qvoMutex none(nullptr);
+  }
+  EXPECT_TRUE(cs.TryEnter());
+  cs.Leave();
+}
+
+}  // namespace
