@@ -1,0 +1,122 @@
+#include "messages/qvoTranslator.h"
+
+#include <cstdio>
+#include <type_traits>
+
+namespace {
+
+// A null text argument prints as empty text instead of taking the process down.
+const char* Arg(const char* s) { return s != nullptr ? s : ""; }
+int Arg(int v) { return v; }
+
+}  // namespace
+
+Translator::Translator(int language) : lang(language) {
+  code[0] = '\0';
+  buffer[0] = '\0';
+}
+
+char* Translator::Code(Entry entry) {
+  (qvoMessages().*entry)(GetLangCode(), code, nullptr);
+  return code;
+}
+
+char* Translator::Message(Entry entry) {
+  (qvoMessages().*entry)(GetLangCode(), nullptr, buffer);
+  return buffer;
+}
+
+template <class... Args>
+char* Translator::FormatMessage(Entry entry, Args... args) {
+  char format[QVO_MESSAGE_BUFFER_SIZE];
+  (qvoMessages().*entry)(GetLangCode(), nullptr, format);
+  // The format is a constant of the catalogue, never outside text.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+  std::snprintf(buffer, sizeof buffer, format, Arg(args)...);
+#pragma GCC diagnostic pop
+  return buffer;
+}
+
+#define QVO_MESSAGE(name, ...)                                                 \
+  char* Translator::name##CODE() { return Code(&Internationalisation::name); } \
+  char* Translator::name##MESSAGE() { return Message(&Internationalisation::name); }
+#define QVO_FORMAT_MESSAGE(name, ...)                                                    \
+  char* Translator::name##CODE() { return Code(&Internationalisation::name); }           \
+  static_assert(std::is_member_function_pointer_v<decltype(&Translator::name##MESSAGE)>, \
+                "every format entry has its formatting MESSAGE operation");
+#define QVO_PASS_THROUGH_MESSAGE(name, ...)                                                  \
+  static_assert(std::is_member_function_pointer_v<decltype(&Translator::name##CODE)> &&      \
+                    std::is_member_function_pointer_v<decltype(&Translator::name##MESSAGE)>, \
+                "the pass-through entry formats both its SQLSTATE and its text");
+#include "messages/qvoCatalogueEntries.inc"
+
+char* Translator::_ODBC_option_is_not_implemented_in_Cli_MESSAGE(int option) {
+  return FormatMessage(&Internationalisation::_ODBC_option_is_not_implemented_in_Cli_, option);
+}
+
+char* Translator::_Socket_read_timeouted_after_seconds_MESSAGE(int seconds) {
+  return FormatMessage(&Internationalisation::_Socket_read_timeouted_after_seconds_, seconds);
+}
+
+char* Translator::_Trying_to_set_an_unknown_connection_attribute_Attribute_type_MESSAGE(int type) {
+  return FormatMessage(
+      &Internationalisation::_Trying_to_set_an_unknown_connection_attribute_Attribute_type_, type);
+}
+
+char* Translator::_Trying_to_read_an_unknown_connection_attribute_Attribute_type_MESSAGE(int type) {
+  return FormatMessage(
+      &Internationalisation::_Trying_to_read_an_unknown_connection_attribute_Attribute_type_, type);
+}
+
+char* Translator::_Illegal_character_in_cluster_description_at_position_MESSAGE(unsigned char c,
+                                                                                int i) {
+  // The character is printed as its number, 0 to 255.
+  return FormatMessage(
+      &Internationalisation::_Illegal_character_in_cluster_description_at_position_,
+      static_cast<int>(c), i);
+}
+
+char* Translator::_Conversion_from_type_QVO_to_type_C_not_supported_MESSAGE(const char* qvoTypeName,
+                                                                            const char* cTypeName) {
+  return FormatMessage(&Internationalisation::_Conversion_from_type_QVO_to_type_C_not_supported_,
+                       qvoTypeName, cTypeName);
+}
+
+char* Translator::_Characterset_conversion_error_MESSAGE(const char* iconvMsg, int col, int offset,
+                                                         const char* codesetName) {
+  return FormatMessage(&Internationalisation::_Characterset_conversion_error_, iconvMsg, col,
+                       offset, codesetName);
+}
+
+char* Translator::_Error_filling_prepared_data_MESSAGE(int errorCol, int errorOffset) {
+  return FormatMessage(&Internationalisation::_Error_filling_prepared_data_, errorCol, errorOffset);
+}
+
+char* Translator::_Read_system_error_on_Windows_MESSAGE(const char* lastErrorBuffer) {
+  return FormatMessage(&Internationalisation::_Read_system_error_on_Windows_, lastErrorBuffer);
+}
+
+char* Translator::_Socket_read_error_MESSAGE(const char* errorMsg) {
+  return FormatMessage(&Internationalisation::_Socket_read_error_, errorMsg);
+}
+
+char* Translator::_Failed_to_resolve_hostname_MESSAGE(const char* hostname) {
+  return FormatMessage(&Internationalisation::_Failed_to_resolve_hostname_, hostname);
+}
+
+char* Translator::_Read_error_from_server_CODE(const char* sqlState) {
+  char format[QVO_SQLSTATE_BUFFER_SIZE];
+  qvoMessages()._Read_error_from_server_(GetLangCode(), format, nullptr);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+  std::snprintf(code, sizeof code, format, Arg(sqlState));
+#pragma GCC diagnostic pop
+  return code;
+}
+
+char* Translator::_Read_error_from_server_MESSAGE(const char* errorMsg) {
+  return FormatMessage(&Internationalisation::_Read_error_from_server_, errorMsg);
+}
