@@ -1,0 +1,103 @@
+// The frame around every exported function that works on a handle:
+//
+//   1. lock functionMutex;
+//   2. the value must name a live handle of the required type, else -2 with
+//      nothing recorded on any handle;
+//   3. convert the text arguments while the lock is held (optional step);
+//   4. unlock, call the method of the handle's object;
+//   5. return through qvoHandle::RetCode, or directly.
+//
+// No exception leaves the frame: one thrown by a conversion or a method
+// becomes -1 (with "Memory allocation error." when memory ran out).
+//
+// One line per exported function:
+//   return qvoCall<qvoEnvironment>(h, SQL_HANDLE_ENV, &qvoEnvironment::SetEnvAttr, a, v, l);
+//   return qvoCallDirect<cliDescriptor>(h, SQL_HANDLE_DESC, &cliDescriptor::GetDescField, ...);
+// With text arguments, a conversion step that runs under the lock and may
+// stop the call (its non-zero result is returned through RetCode):
+//   aString text(szSql, len);
+//   const char* utf8 = nullptr;
+//   return qvoCallWith<qvoStatement>(h, SQL_HANDLE_STMT,
+//       [&](qvoStatement& s) { utf8 = text.GetUTF8(s.GetSqlConverter()); return ...; },
+//       [&](qvoStatement& s) { return s.ExecDirect(utf8); });
+#pragma once
+
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include "handles/qvoHandle.h"
+#include "handles/qvoHandleTable.h"
+
+enum class qvoReturnVia { RetCode, Direct };
+
+namespace qvo_frame {
+
+// Records what an escaping exception means and gives -1.
+QVO_INTERNAL SQLRETURN FailedByException(qvoHandle* handle, bool outOfMemory) noexcept;
+
+// The object of a live handle of the required type, null otherwise. Called
+// with functionMutex held.
+QVO_INTERNAL qvoHandle* CheckedObject(SQLHANDLE handle, SQLSMALLINT requiredType);
+
+struct NoConversion {
+  SQLRETURN operator()(qvoHandle&) const { return SQL_SUCCESS; }
+};
+
+}  // namespace qvo_frame
+
+// The general frame: `convert(H&)` runs under functionMutex and returns 0 to
+// go on; `method(H&)` runs outside it.
+template <class H, qvoReturnVia via = qvoReturnVia::RetCode, class Convert, class Method>
+SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& convert,
+                      Method&& method) {
+  static_assert(std::is_base_of_v<qvoHandle, H>);
+  H* object = nullptr;
+  {
+    qvoMutex lock(functionMutex);
+    qvoHandle* base = qvo_frame::CheckedObject(handle, requiredType);
+    if (!base) return SQL_INVALID_HANDLE;
+    object = static_cast<H*>(base);
+    SQLRETURN rc = SQL_SUCCESS;
+    try {
+      rc = convert(*object);
+    } catch (const std::bad_alloc&) {
+      rc = qvo_frame::FailedByException(object, true);
+    } catch (...) {
+      rc = qvo_frame::FailedByException(object, false);
+    }
+    if (rc != SQL_SUCCESS) return object->RetCode(rc);
+  }
+  SQLRETURN rc;
+  try {
+    rc = method(*object);
+  } catch (const std::bad_alloc&) {
+    rc = qvo_frame::FailedByException(object, true);
+  } catch (...) {
+    rc = qvo_frame::FailedByException(object, false);
+  }
+  if constexpr (via == qvoReturnVia::RetCode) {
+    return object->RetCode(rc);
+  } else {
+    return rc;
+  }
+}
+
+// A method of the handle's class with plain arguments, returned through
+// RetCode.
+template <class H, class C, class... P, class... A>
+SQLRETURN qvoCall(SQLHANDLE handle, SQLSMALLINT requiredType, SQLRETURN (C::*method)(P...),
+                  A&&... args) {
+  return qvoCallWith<H>(handle, requiredType, qvo_frame::NoConversion{},
+                        [&](H& object) { return (object.*method)(std::forward<A>(args)...); });
+}
+
+// The same, with the method's result returned directly (descriptor functions,
+// QVOFreeHandle).
+template <class H, class C, class... P, class... A>
+SQLRETURN qvoCallDirect(SQLHANDLE handle, SQLSMALLINT requiredType, SQLRETURN (C::*method)(P...),
+                        A&&... args) {
+  return qvoCallWith<H, qvoReturnVia::Direct>(
+      handle, requiredType, qvo_frame::NoConversion{},
+      [&](H& object) { return (object.*method)(std::forward<A>(args)...); });
+}

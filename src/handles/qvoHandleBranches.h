@@ -1,0 +1,38 @@
+// The steps of the handle functions that belong to the connection, statement
+// and descriptor objects. QVOAllocHandle, QVOFreeHandle, QVOEndTran and the
+// handle base call them; the subsystem that owns each object fills in its
+// branch in qvoHandleBranches.cpp. A branch that is not built yet fails: it
+// never reports success.
+#pragma once
+
+#include "handles/qvoHandleTable.h"
+#include "qvo/qvoDefs.h"
+
+class qvoHandle;
+
+// QVOAllocHandle under a live parent whose type has already been checked
+// (environment for a connection, connection for a statement or descriptor).
+// The parent's lock is held. Each writes the new handle value (0 on failure)
+// to *outputHandle and records its failures on the parent.
+QVO_INTERNAL SQLRETURN AllocConnectionBranch(qvoHandle* environment, SQLHANDLE environmentHandle,
+                                             SQLHANDLE* outputHandle);
+QVO_INTERNAL SQLRETURN AllocStatementBranch(qvoHandle* connection, SQLHANDLE connectionHandle,
+                                            SQLHANDLE* outputHandle);
+QVO_INTERNAL SQLRETURN AllocDescriptorBranch(qvoHandle* connection, SQLHANDLE connectionHandle,
+                                             SQLHANDLE* outputHandle);
+
+// QVOFreeHandle of a live connection: frees its statements
+// (qvoConnection::LooseSlaves), then the connection (_FreeDbc).
+QVO_INTERNAL SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle);
+// QVOFreeHandle of a live statement: InitStatement(4), then the statement,
+// then its four automatic descriptors. 0 does nothing and gives 0.
+QVO_INTERNAL SQLRETURN _FreeStmt(SQLHANDLE statementHandle);
+
+// qvoConnection::EndTran on a live connection (QVOEndTran).
+QVO_INTERNAL SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionType);
+// Diagnostic field 11 of a connection: its data source name ("" for none).
+QVO_INTERNAL const char* ConnectionServerNameBranch(qvoHandle* connection);
+// Diagnostic field -1249 of a statement: qvoStatement::RowCount.
+QVO_INTERNAL SQLRETURN StatementRowCountBranch(qvoHandle* statement, SQLLEN* rowCount);
+// qvoConnection::SetAppWcharType (1 UTF-16, 2 UTF-8); false when it fails.
+QVO_INTERNAL bool SetAppWcharTypeBranch(qvoHandle* connection, int wcharType);

@@ -1,0 +1,86 @@
+// The process-wide handle table. A handle value given to the application is
+// an index into `handles` (1 to QVO_HANDLE_CAPACITY), never a pointer.
+//
+// `max_handles` (private connection attribute 21108) bounds only where new
+// handles are placed: every handle that is in use stays reachable through the
+// table functions, whatever the limit is lowered to later.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/qvoCriticalSection.h"
+#include "qvo/qvoDefs.h"
+
+class qvoHandle;
+
+// Library-internal names: used by every subsystem, not exported from the
+// shared library.
+#ifndef QVO_INTERNAL
+#define QVO_INTERNAL __attribute__((visibility("hidden")))
+#endif
+
+// One table entry.
+struct __cliHandle {
+  SQLSMALLINT handleType;    // 0 free, 1 env, 2 dbc, 3 stmt, 4 desc
+  qvoHandle* handlePtr;      // the object behind the handle
+  SQLHANDLE masterHandleId;  // the parent's handle value, 0 for an environment
+  size_t handleId;           // the entry's own index
+};
+
+inline constexpr size_t QVO_HANDLE_CAPACITY = 2048;
+inline constexpr size_t QVO_DEFAULT_MAX_HANDLES = 2048;
+inline constexpr size_t QVO_MAX_HANDLES_LIMIT = 2000;
+
+QVO_INTERNAL extern __cliHandle handles[QVO_HANDLE_CAPACITY + 1];
+QVO_INTERNAL extern size_t max_handles;  // guarded by handleMutex; use SetMaxHandles
+QVO_INTERNAL extern size_t nHandles;
+
+// Global critical sections, built at load in the order of qvoGlobals.cpp.
+QVO_INTERNAL extern qvoCriticalSection cliGetTimeMutex;
+QVO_INTERNAL extern qvoCriticalSection handleMutex;
+QVO_INTERNAL extern qvoCriticalSection functionMutex;
+QVO_INTERNAL extern qvoCriticalSection cliHandleMutex;
+QVO_INTERNAL extern qvoCriticalSection gmpMutex;
+
+// Handle value <-> table index.
+inline size_t HandleIndex(SQLHANDLE h) { return reinterpret_cast<uintptr_t>(h); }
+inline SQLHANDLE HandleValue(size_t index) { return reinterpret_cast<SQLHANDLE>(index); }
+
+// Takes the lowest free index from 1 to max_handles for a handle of the type
+// under the master; 0 when none is free. The object is stored afterwards
+// with SetHandlePtr (the entry exists before its object).
+QVO_INTERNAL SQLHANDLE AddHandle(SQLSMALLINT type, SQLHANDLE master);
+// Stores the object of an entry made by AddHandle.
+QVO_INTERNAL void SetHandlePtr(SQLHANDLE h, qvoHandle* object);
+// Clears the entry; -1 for a value outside the table or a free entry.
+QVO_INTERNAL SQLRETURN RemoveHandle(SQLHANDLE h);
+// The entry's type, 0 for a free entry or a value outside the table.
+QVO_INTERNAL SQLRETURN IsQVOHandle(SQLHANDLE h);
+QVO_INTERNAL qvoHandle* GetHandlePtr(SQLHANDLE h);
+// True when the entry is in use and its master is `master`.
+QVO_INTERNAL bool IsMyUnderling(SQLHANDLE h, SQLHANDLE master);
+QVO_INTERNAL SQLHANDLE GetMasterOfCliHandle(SQLHANDLE h);
+// The handles of the type (0: any type) whose master is `master`, in
+// ascending order, as they are at the time of the call.
+QVO_INTERNAL std::vector<SQLHANDLE> HandlesOfMaster(SQLHANDLE master, SQLSMALLINT type);
+
+// Entry-pointer forms.
+QVO_INTERNAL __cliHandle* GetHandleAddress(SQLHANDLE h);
+QVO_INTERNAL __cliHandle* GetMasterOfTmHandle(const __cliHandle* entry);
+QVO_INTERNAL SQLHANDLE CliHandle(const __cliHandle* entry);
+QVO_INTERNAL int GetCliHandleType(const __cliHandle* entry);
+
+QVO_INTERNAL size_t NumUsedHandles();
+QVO_INTERNAL long NumUsedCliHandles();
+
+// Private connection attribute 21108: 1 to 2000; 0 or more restores 2048.
+QVO_INTERNAL void SetMaxHandles(SQLULEN limit);
+QVO_INTERNAL size_t GetMaxHandles();
+
+// Deletes the object of an environment, connection or descriptor and removes
+// its entry (under cliHandleMutex). 0 does nothing.
+QVO_INTERNAL void _FreeEnv(SQLHANDLE h);
+QVO_INTERNAL void _FreeDbc(SQLHANDLE h);
+QVO_INTERNAL void _FreeDesc(SQLHANDLE h);
