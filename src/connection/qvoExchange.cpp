@@ -1,0 +1,564 @@
+// One request and its answer: header, attribute block and data out; header,
+// attributes (applied to the connection at once) and data back.
+//
+// Nothing read from the server is trusted: the attribute block must lie
+// inside the message, its records inside the block and their count must match
+// the header; the data part is bounded before anything is allocated for it.
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "common/qvoByteOrder.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "connection/qvoSocket.h"
+
+namespace {
+
+// Bytes of a received text the answer handling looks at (the rest is cut).
+constexpr size_t answerTextLimit = 1023;
+
+// First size of an answer buffer; it doubles as the data arrive.
+constexpr size_t answerChunk = size_t{1} << 20;
+
+constexpr char invalidAttributesSize[] =
+    "Invalid attributes size received in client server protocoll. This most likely indicates "
+    "that the connection was not made to an Vandrel. ";
+
+// The fixed answer of abort_query, which the server does not answer: one
+// result, of kind -2 (empty).
+constexpr char abortAnswer[5] = {0x00, 0x00, 0x00, 0x01, static_cast<char>(0xFE)};
+
+struct CommandName {
+  int command;
+  const char* name;
+};
+constexpr CommandName commandNames[] = {
+    {create_prepared_statement, "create_prepared_statement"},
+    {execute_prepared_statement, "execute_prepared_statement"},
+    {execute, "execute"},
+    {close_result_set, "close_result_set"},
+    {send_rows, "send_rows"},
+    {get_hostnames, "get_hostnames"},
+    {execute_batch, "execute_batch"},
+    {close_prepared_statement, "close_prepared_statement"},
+    {session_kill, "session_kill"},
+    {enter_parallel, "enter_parallel"},
+    {describe_resultset, "describe_resultset"},
+    {disconnect_current, "disconnect_current"},
+    {send_slave_offset, "send_slave_offset"},
+    {get_attributes, "get_attributes"},
+    {set_attributes, "set_attributes"},
+    {send_rows_fetch2, "send_rows_fetch2"},
+    {abort_query, "abort_query"},
+    {continue_execution, "continue_execution"},
+    {Ping, "Ping"},
+};
+
+// ---- answer attributes -----------------------------------------------------------
+
+// What one received attribute is, as seen by the rule that applies it.
+struct AnswerValue {
+  SQLSMALLINT id;
+  const char* bytes;  // inside the attribute block, host order
+  SQLINTEGER length;
+  std::string Text() const {
+    return std::string(bytes, std::min<size_t>(static_cast<size_t>(length), answerTextLimit));
+  }
+  qvo_int64 Int() const {
+    switch (length) {
+      case 1:
+        return static_cast<signed char>(bytes[0]);
+      case 4: {
+        qvo_int32 v;
+        std::memcpy(&v, bytes, sizeof v);
+        return v;
+      }
+      case 8: {
+        qvo_int64 v;
+        std::memcpy(&v, bytes, sizeof v);
+        return v;
+      }
+      default:
+        return 0;
+    }
+  }
+};
+
+// State of one answer's walk.
+struct AnswerState {
+  qvoSocket* socket;
+  qvoConnection* conn;
+  bool versionCarried = false;
+  qvo_int32 serverVersion = 0;
+};
+
+// Copies at most fieldSize - 1 bytes of the text into a char field.
+void StoreText(char* field, size_t fieldSize, const std::string& text) {
+  size_t n = std::min(text.size(), fieldSize - 1);
+  std::memcpy(field, text.data(), n);
+  field[n] = '\0';
+}
+
+// An owned text member and its length.
+void StoreOwned(qvoOwnedText* field, int* fieldLen, const std::string& text) {
+  auto copy = std::make_unique<char[]>(text.size() + 1);
+  std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+  *field = std::move(copy);
+  *fieldLen = static_cast<int>(text.size());
+}
+
+void LogInt(AnswerState& s, const AnswerValue& v) {
+  if (s.conn->logFull)
+    s.conn->Log("qvoGetAnswer::%s: %lli\n", qvoAttributes::GetAttrName(v.id),
+                static_cast<long long>(v.Int()));
+}
+void LogText(AnswerState& s, const AnswerValue& v) {
+  if (s.conn->logFull)
+    s.conn->Log("qvoGetAnswer::%s: %s\n", qvoAttributes::GetAttrName(v.id), v.Text().c_str());
+}
+
+using ApplyRule = void (*)(AnswerState&, const AnswerValue&);
+
+struct AnswerRule {
+  SQLSMALLINT id;
+  ApplyRule apply;
+};
+
+// How each answer attribute changes the connection. Attributes without a rule
+// are skipped. Fixed-width values have the width of their type (the walk
+// guarantees it); texts are cut to their destination.
+const AnswerRule answerRules[] = {
+    {ATTR_USERNAME, LogText},
+    {ATTR_CLIENTNAME, LogText},
+    {ATTR_SESSIONID,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->connAttr.qvosessionID = static_cast<qvo_uint64>(v.Int());
+       if (s.conn->logFull)
+         s.conn->Log("qvoGetAnswer::ATTR_SESSIONID: %llu\n",
+                     static_cast<unsigned long long>(s.conn->connAttr.qvosessionID));
+     }},
+    {ATTR_AUTOCOMMIT,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->connAttr.autoCommit = static_cast<unsigned char>(v.bytes[0]);
+       LogInt(s, v);
+     }},
+    {ATTR_RELEASE_VERSION,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetServerVersion(v.bytes, v.length);
+       LogText(s, v);
+     }},
+    {ATTR_RELEASE_REVISION,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetServerRevision(v.bytes, v.length);
+       LogText(s, v);
+     }},
+    {ATTR_PREPARED_PARAMCOUNT,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->nParamsNeeded = static_cast<int>(v.Int());
+       LogInt(s, v);
+     }},
+    {ATTR_TRANSACTION_STATE,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->transactionState = v.bytes[0];
+       if (s.conn->logFull)
+         s.conn->Log("qvoGetAnswer::ATTR_TRANSACTION_STATE: %s\n", v.bytes[0] == 0   ? "open"
+                                                                   : v.bytes[0] == 1 ? "closed"
+                                                                                     : "invalid");
+     }},
+    {ATTR_PROTOCOL_VERSION,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.versionCarried = true;
+       s.serverVersion = static_cast<qvo_int32>(v.Int());
+       LogInt(s, v);
+     }},
+    {ATTR_DATETIME_FORMAT,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetDateTimeFormat(v.bytes, v.length);
+       LogText(s, v);
+     }},
+    {ATTR_DATE_FORMAT,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetDateFormat(v.bytes, v.length);
+       LogText(s, v);
+     }},
+    {ATTR_CURRENT_SCHEMA,
+     [](AnswerState& s, const AnswerValue& v) {
+       StoreOwned(&s.conn->connAttr.currentSchema, &s.conn->connAttr.currentSchemaLen, v.Text());
+       LogText(s, v);
+     }},
+    {ATTR_NUMERIC_CHARACTERS,
+     [](AnswerState& s, const AnswerValue& v) {
+       StoreText(s.conn->connAttr.numericCharacters, 3, v.Text());
+       LogText(s, v);
+     }},
+    {ATTR_MAX_STATEMENT_LENGTH,
+     [](AnswerState& s, const AnswerValue&) {
+       if (s.conn->logFull)
+         s.conn->Log("qvoGetAnswer::ATTR_MAX_STATEMENT_LENGTH is deprecated since V8.\n");
+     }},
+    {ATTR_GENERIC_MESSAGE_SIZE,
+     [](AnswerState& s, const AnswerValue&) {
+       if (s.conn->logFull)
+         s.conn->Log("qvoGetAnswer::ATTR_GENERIC_MESSAGE_SIZE is deprecated since V8.\n");
+     }},
+    {ATTR_DATA_MESSAGE_SIZE,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->connAttr.maxDataMessageSize = v.Int();
+       LogInt(s, v);
+     }},
+    {ATTR_PUBLIC_KEY,
+     [](AnswerState& s, const AnswerValue& v) {
+       // Only a key of two 128-byte blocks is a key; anything else leaves the
+       // socket without one, which the login reports as a missing key.
+       s.socket->publicKey.reset();
+       if (v.length == 256) {
+         s.socket->publicKey = std::make_unique<char[]>(256);
+         std::memcpy(s.socket->publicKey.get(), v.bytes, 256);
+       }
+       if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_PUBLIC_KEY received.\n");
+     }},
+    {ATTR_RANDOM_PHRASE,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.socket->secretPhrase = std::make_unique<char[]>(static_cast<size_t>(v.length) + 1);
+       std::memcpy(s.socket->secretPhrase.get(), v.bytes, static_cast<size_t>(v.length));
+       s.socket->secretPhraseLen = v.length;
+       if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_RANDOM_PHRASE received.\n");
+     }},
+    {ATTR_QUERY_TIMEOUT,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetQueryTimeoutValue(static_cast<SQLUINTEGER>(v.Int()));
+       LogInt(s, v);
+     }},
+    {ATTR_CURRENT_CATALOG,
+     [](AnswerState& s, const AnswerValue& v) {
+       StoreOwned(&s.conn->connAttr.currentCatalog, &s.conn->connAttr.currentCatalogLen, v.Text());
+       LogText(s, v);
+     }},
+    {ATTR_MAX_IDENTIFIER_LENGTH,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetMaxIdentifierLength(static_cast<int>(v.Int()));
+       LogInt(s, v);
+     }},
+    {ATTR_MAX_VARCHAR_LENGTH,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->maxVarcharLength = v.Int();
+       LogInt(s, v);
+     }},
+    {ATTR_FEEDBACK_INTERVAL,
+     [](AnswerState& s, const AnswerValue& v) {
+       qvo_int32& current = s.conn->connAttr.feedbackInterval;
+       const qvo_int32 received = static_cast<qvo_int32>(v.Int());
+       const bool testSetting = current == -1701 || received == -1701;
+       // The test setting -1701 stays whatever the server says.
+       if (current != -1701) current = received;
+       if (s.conn->logFull)
+         s.conn->Log(testSetting ? "WARNING TEST ACTIVATED: -1701 !!!! attr will not be changed "
+                                   "afer read !!!! qvoGetAnswer::ATTR_FEEDBACK_INTERVAL: %i\n"
+                                 : "qvoGetAnswer::ATTR_FEEDBACK_INTERVAL: %i\n",
+                     received);
+     }},
+    {ATTR_TIMEZONE,
+     [](AnswerState& s, const AnswerValue& v) {
+       StoreText(s.conn->connAttr.sessionTimezone, sizeof s.conn->connAttr.sessionTimezone,
+                 v.Text());
+       LogText(s, v);
+     }},
+    {ATTR_TIMEZONE_BEHAVIOR,
+     [](AnswerState& s, const AnswerValue& v) {
+       StoreText(s.conn->connAttr.sessionTimezoneBehaviour,
+                 sizeof s.conn->connAttr.sessionTimezoneBehaviour, v.Text());
+       LogText(s, v);
+     }},
+    {ATTR_TSUTC_ENABLED,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->connAttr.timestampUTC = static_cast<unsigned char>(v.bytes[0]);
+       LogInt(s, v);
+     }},
+    {ATTR_ENCRYPTION_REQUIRED,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->connAttr.encryptionRequired = static_cast<unsigned char>(v.bytes[0]);
+       LogInt(s, v);
+     }},
+    {ATTR_DEFAULT_LIKE_ESCAPE_CHARACTER,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetEscapePattern(v.bytes, v.length);
+       LogText(s, v);
+     }},
+    {ATTR_IDENTIFIER_QUOTE_STRING,
+     [](AnswerState& s, const AnswerValue& v) {
+       s.conn->SetIdentifierQuoteChar(v.bytes, v.length);
+       LogText(s, v);
+     }},
+};
+
+const AnswerRule* FindRule(SQLSMALLINT id) {
+  for (const AnswerRule& rule : answerRules)
+    if (rule.id == id) return &rule;
+  return nullptr;
+}
+
+}  // namespace
+
+const char* qvoMessageModeName(int command) {
+  for (const CommandName& c : commandNames)
+    if (c.command == command) return c.name;
+  return nullptr;
+}
+
+// ---- the exchange ---------------------------------------------------------------
+
+void qvoSocket::LogExchange(qvoHandle* requester, const qvoAttributes* attributes,
+                            qvo_int64 dataLength, __qvoMessageMode command) {
+  char part[96];
+  std::string line;
+  std::snprintf(part, sizeof part, "Protocol version V%i, ", connection->protocolVersion);
+  line += part;
+  line += connection->connAttr.socketEncryption ? "socketEncryption=Y, " : "socketEncryption=N, ";
+  line +=
+      encryptor.encryptedCommunication ? "encryptedCommunication=Y" : "encryptedCommunication=N";
+  if (const char* name = qvoMessageModeName(command)) {
+    line += ", ";
+    line += name;
+  } else {
+    std::snprintf(part, sizeof part, ", message_mode=%i", static_cast<int>(command));
+    line += part;
+  }
+  if (!requester)
+    std::snprintf(part, sizeof part, ", requested by connection: %i",
+                  static_cast<int>(reinterpret_cast<intptr_t>(connection->GetHandleID())));
+  else if (requester->GetHandleID() == connection->stmt4attr && connection->stmt4attr)
+    std::snprintf(part, sizeof part, ", requested by stmt4attr");
+  else
+    std::snprintf(part, sizeof part, ", requested by stmt: %i",
+                  static_cast<int>(reinterpret_cast<intptr_t>(requester->GetHandleID())));
+  line += part;
+  std::snprintf(part, sizeof part, ", %i attributes, %lli bytes of data\n",
+                attributes ? attributes->GetNumAttributes() : 0,
+                static_cast<long long>(dataLength));
+  line += part;
+  connection->Log("%s", line.c_str());
+}
+
+qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
+                                const char* data, qvo_int64 dataLength, __qvoMessageMode command) {
+  qvoMutex lock(socketMutex);
+  qvoAttributes* list = attributes ? attributes->get() : nullptr;
+  if (connection->logFull) LogExchange(requester, list, dataLength, command);
+
+  if (command != continue_execution) {
+    // The message length field holds attribute bytes plus data bytes.
+    const qvo_int64 attrBytes = list ? list->GetAttrDataLen() : 0;
+    if (dataLength < 0 || (dataLength > 0 && !data) || dataLength > maxMessageData - attrBytes)
+      return QVO_DIAG(connection, _Invalid_string_or_buffer_length_, -1);
+
+    if (list && list->GetAttrDataLen() > 0) {
+      const int len = list->GetAttrDataLen();
+      std::unique_ptr<char[]> wire = std::make_unique<char[]>(static_cast<size_t>(len));
+      std::memcpy(wire.get(), list->GetAttrDataPtr(), static_cast<size_t>(len));
+      if (qvoAttributes::FromBigEndianToLittleEndian(wire.get(), len) != len)
+        return QVO_DIAG(connection, _Error_converting_attr_to_little_endian_, -1);
+      std::memcpy(list->GetAttrDataPtr(), wire.get(), static_cast<size_t>(len));
+    }
+
+    // Anything left in the send buffer by a failed request must not lead the
+    // next one.
+    auto sendFailed = [&] {
+      sendBufferPos = 0;
+      ErrorSend(-1);
+      return -1;
+    };
+    const qvo_int64 hint = dataLength < sendBufferThreshold ? dataLength : sendBufferThreshold - 1;
+    char* header = qvoCreateHeader(list, dataLength, command);
+    if (qvoSend(header, headerSize, hint) != SQL_SUCCESS) return sendFailed();
+    if (list && qvoSend(list->GetAttrDataPtr(), list->GetAttrDataLen(), hint) != SQL_SUCCESS)
+      return sendFailed();
+    if (dataLength < sendBufferThreshold) {
+      if (attributes) attributes->reset();
+      if (data && dataLength > 0 && qvoSend(data, dataLength, dataLength) != SQL_SUCCESS)
+        return sendFailed();
+      if (qvoFlush() != SQL_SUCCESS) return sendFailed();
+    } else {
+      if (qvoFlush() != SQL_SUCCESS) return sendFailed();
+      if (attributes) attributes->reset();
+      if (qvoSend(data, dataLength, dataLength) != SQL_SUCCESS) return sendFailed();
+      if (qvoFlush() != SQL_SUCCESS) return sendFailed();
+    }
+
+    if (command == abort_query) {
+      // The server does not answer an abort; the statement gets one empty
+      // result instead.
+      ResetAnswerBuffer(sizeof abortAnswer);
+      std::memcpy(qvoAnswerBuffer.get(), abortAnswer, sizeof abortAnswer);
+      return SQL_SUCCESS;
+    }
+  }
+
+  qvo_int64 result = qvoGetAnswer(command);
+  if (result >= 0) return result;
+  ResetAnswerBuffer(0);
+  if (connection->logFull) connection->Log("ExecSQL: qvoGetAnswer returned an error.\n");
+  QVO_DIAG(connection, _Server_communication_error_, -1);
+  return -1;
+}
+
+int qvoSocket::ApplyAnswerAttributes(qvo_int32* serverVersion) {
+  AnswerState state{this, connection};
+  const SQLINTEGER count = answerAttributes->GetNumAttributes();
+  for (SQLINTEGER n = 0; n < count; ++n) {
+    SQLSMALLINT id = 0;
+    SQLINTEGER length = 0;
+    if (answerAttributes->ReadAttrTypeAndLen(n, &id, &length) != SQL_SUCCESS) return -1;
+    if (const AnswerRule* rule = FindRule(id))
+      rule->apply(state, AnswerValue{id, answerAttributes->ReadAttrValuePtr(), length});
+  }
+  *serverVersion = state.versionCarried ? state.serverVersion : 0;
+  return state.versionCarried ? 1 : 0;
+}
+
+qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMessageMode command) {
+  ResetAnswerBuffer(0);
+  // The buffer grows with the bytes that actually arrive, so that a header
+  // announcing far more data than follow costs no more than what was sent.
+  const size_t total = static_cast<size_t>(dataLength) + 4;
+  size_t capacity = std::min<size_t>(total, 4 + answerChunk);
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+  for (size_t have = 4; buffer && have < total;) {
+    if (have == capacity) {
+      size_t grown = std::min(total, capacity * 2);
+      std::unique_ptr<char[]> bigger(new (std::nothrow) char[grown]);
+      if (bigger) std::memcpy(bigger.get(), buffer.get(), have);
+      buffer = std::move(bigger);
+      capacity = grown;
+      if (!buffer) break;
+    }
+    if (qvoSafeRecv(buffer.get() + have, static_cast<qvo_int64>(capacity - have), command) !=
+        SQL_SUCCESS) {
+      ErrorRecv(-1);
+      reconnect = true;
+      return -1;
+    }
+    have = capacity;
+  }
+  if (!buffer) {
+    // The rest of the data stays unread: the stream cannot be used any more.
+    qvoConnected = 0;
+    return QVO_DIAG(connection, _Memory_allocation_error_, -1);
+  }
+  qvoPutLE32(buffer.get(), results);
+  qvoAnswerBuffer = std::move(buffer);
+  qvoAnswerBufferLen = static_cast<SQLINTEGER>(dataLength + 4);
+  return dataLength + 4;
+}
+
+qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
+  if (connection->logFull) connection->Log("qvoSocket::qvoGetAnswer()\n");
+  ResetAnswerBuffer(0);
+  if (qvoSafeRecv(headerV2, headerSize, command) != SQL_SUCCESS) {
+    ErrorRecv(-1);
+    reconnect = true;
+    return -1;
+  }
+  int count = 0, attrBytes = 0, results = 0;
+  const qvo_int64 dataLength = qvoParseHeader(headerV2, &count, &attrBytes, &results);
+  if (connection->logFull) {
+    connection->Log("Received from server:\n");
+    connection->Log(" %i attributes, %i results\n", count, results);
+  }
+  const qvo_uint32 blockLength = static_cast<qvo_uint32>(attrBytes);
+
+  // An answer this function refuses before reading all of it leaves bytes in
+  // the stream that would be taken for the next answer: the socket then no
+  // longer counts as connected.
+  if (blockLength > maxAnswerAttributeBytes || dataLength < 0) {
+    qvoConnected = 0;
+    return connection->SetDiagRec("HY000", -1, invalidAttributesSize);
+  }
+  if (dataLength > maxMessageData) {
+    qvoConnected = 0;
+    return QVO_DIAG(connection, _Memory_allocation_error_, -1);
+  }
+
+  if (blockLength != 0 || count != 0) {
+    auto block = std::make_unique<char[]>(blockLength + 1);
+    if (blockLength != 0 && qvoSafeRecv(block.get(), blockLength, command) != SQL_SUCCESS) {
+      ErrorRecv(-1);
+      reconnect = true;
+      return -1;
+    }
+    int records = 0;
+    const int converted = qvoAttributes::FromLittleEndianToBigEndian(
+        block.get(), static_cast<int>(blockLength), &records);
+    qvo_int32 serverVersion = 0;
+    int carried = -1;
+    if (converted == static_cast<int>(blockLength) && records == count) {
+      answerAttributes = std::make_unique<qvoAttributes>(
+          connection, static_cast<SQLINTEGER>(blockLength), block.get(), count);
+      carried = ApplyAnswerAttributes(&serverVersion);
+      answerAttributes.reset();
+    }
+    if (carried < 0) {
+      // The data are still read, so that the stream stays in step.
+      if (dataLength != 0 && ReadAnswerData(dataLength, results, command) < 0) return -1;
+      return QVO_DIAG(connection, _Cannot_determine_qvo_attr_type_, -1);
+    }
+    if (carried) {
+      if (serverVersion >= 7 && serverVersion <= 13) {
+        if (serverVersion < connection->protocolVersion) connection->SetProtocollVer(serverVersion);
+      } else {
+        if (dataLength != 0) qvoConnected = 0;
+        return QVO_DIAG(connection, _The_driver_does_not_support_this_protocol_version_,
+                        serverVersion);
+      }
+    }
+  }
+
+  if (dataLength == 0) {
+    if (connection->protocolVersion >= 7 && connection->protocolVersion <= 13) return 0;
+    return QVO_DIAG(connection, _The_driver_does_not_support_this_protocol_version_, -1);
+  }
+  return ReadAnswerData(dataLength, results, command);
+}
+
+// ---- the answer buffer -----------------------------------------------------------
+
+char* qvoSocket::GetQvoAnswer(char* destination) const {
+  if (destination && qvoAnswerBuffer && qvoAnswerBufferLen > 0)
+    std::memcpy(destination, qvoAnswerBuffer.get(), static_cast<size_t>(qvoAnswerBufferLen));
+  return qvoAnswerBuffer.get();
+}
+
+bool qvoSocket::ResetAnswerBuffer(qvo_int64 length) {
+  qvoAnswerBuffer.reset();
+  qvoAnswerBufferLen = 0;
+  if (length <= 0 || length > maxMessageData + 4) return length <= 0;
+  qvoAnswerBuffer.reset(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
+  if (!qvoAnswerBuffer) return false;
+  qvoAnswerBufferLen = static_cast<SQLINTEGER>(length);
+  return true;
+}
+
+SQLRETURN qvoSocket::GiveResultsTo(qvoAnswerTaker* stmt) {
+  qvo_int64 length = 0;
+  char* answer = ReleaseAnswerBuffer(&length);
+  stmt->TakeResults(answer, length);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoSocket::GiveMoreRowsTo(qvoAnswerTaker* stmt) {
+  qvo_int64 length = 0;
+  char* answer = ReleaseAnswerBuffer(&length);
+  stmt->TakeRows(answer, length);
+  return SQL_SUCCESS;
+}
+
+char* qvoSocket::ReleaseAnswerBuffer(qvo_int64* length) {
+  if (length) *length = qvoAnswerBufferLen;
+  qvoAnswerBufferLen = 0;
+  return qvoAnswerBuffer.release();
+}

@@ -1,0 +1,170 @@
+// qvoSocket: one TCP connection from a qvoConnection to one server node: the
+// 21-byte message header, buffered sending, receiving with time-outs, the
+// request/answer exchange and the answer buffer it leaves for a statement.
+//
+// Message header (every integer little-endian):
+//   0  4  message length: attribute bytes + data bytes
+//   4  1  command (__qvoMessageMode)
+//   5  4  serial number
+//   9  4  number of attributes
+//  13  4  attribute block length
+//  17  4  request: 1 when there are data, else 0; answer: number of results
+// followed by the attribute block and the data.
+//
+// Answer buffer handed to statements: 4 bytes result count (little-endian),
+// then the answer data as received (deciphered). It is allocated with
+// new char[] and its new owner releases it with delete[].
+#pragma once
+
+#include <memory>
+
+#include "connection/qvoAnswerTaker.h"
+#include "connection/qvoAttributes.h"
+#include "connection/qvoCipher.h"
+#include "connection/qvoMessageMode.h"
+#include "platform/qvoCriticalSection.h"
+#include "qvo/qvoDefs.h"
+
+class qvoConnection;
+class qvoHandle;
+
+// Socket error codes (socketError), set by construction and login.
+enum qvoSocketErrorCode {
+  QVO_SOCKET_OK = 0,
+  QVO_SOCKET_CREATE_FAILED = -10,
+  QVO_SOCKET_CONNECT_FAILED = -11,
+  QVO_SOCKET_LOGIN_REFUSED = -12,
+  QVO_SOCKET_LOGIN_UNREADABLE = -13,
+  QVO_SOCKET_ENCRYPTION_FAILED = -14,
+  QVO_SOCKET_NOT_MAIN_NODE = -15,
+  QVO_SOCKET_LOGIN_GROUP2 = -16,
+  QVO_SOCKET_LOGIN_GROUP1 = -17,
+};
+
+class qvoSocket {
+ public:
+  static constexpr int headerSize = 21;
+  // Sends below this size hint are buffered; from it on they go out directly.
+  static constexpr int sendBufferThreshold = 50000;
+  // Largest attribute block an answer may announce.
+  static constexpr qvo_uint32 maxAnswerAttributeBytes = 1000000;
+  // Largest data part of a request or an answer: the answer buffer (data + 4
+  // bytes) and its length must fit a signed 32-bit length.
+  static constexpr qvo_int64 maxMessageData = 0x7FFFFFFF - 4;
+
+  // Adopts a descriptor that is already connected to a node and counts as
+  // logged in (parallel slaves hand over such sockets, and tests use it); the
+  // socket owns it from here. The connect-and-login constructor is part of the
+  // connect.
+  qvoSocket(qvoConnection* conn, int connectedSocket);
+  virtual ~qvoSocket();
+  qvoSocket(const qvoSocket&) = delete;
+  qvoSocket& operator=(const qvoSocket&) = delete;
+
+  // --- header -------------------------------------------------------------------
+  // The current serial, then advanced (4294967295 is followed by 0).
+  qvo_uint32 SerialCounter();
+  // Fills headerV2 for a request and returns it. Without attributes the
+  // length is dataLength and count and block length are 0.
+  char* qvoCreateHeader(const qvoAttributes* attributes, qvo_int64 dataLength,
+                        __qvoMessageMode command, char* unused = nullptr);
+  // Reads the header's count fields; returns the data length (message length
+  // minus attribute bytes), negative when the attribute block is longer than
+  // the message.
+  qvo_int64 qvoParseHeader(const char* header, int* numAttributes, int* attributeBytes,
+                           int* results) const;
+
+  // --- sending --------------------------------------------------------------------
+  // Enciphers (when the stream is) and sends or buffers len bytes. The bytes
+  // are never changed: enciphering happens in the send buffer or a copy.
+  SQLRETURN qvoSend(const char* bytes, qvo_int64 len, qvo_int64 sizeHint);
+  SQLRETURN qvoSendBase(const char* bytes, qvo_int64 len, qvo_int64 sizeHint);
+  SQLRETURN qvoFlush();
+
+  // --- receiving ------------------------------------------------------------------
+  // Exactly len bytes into buffer (deciphered when the stream is), each wait
+  // limited by the command's receive time-out. 0 or -1 with a diagnostic.
+  SQLRETURN qvoSafeRecv(void* buffer, qvo_int64 len, __qvoMessageMode command);
+  SQLRETURN qvoSafeRecvBase(void* buffer, qvo_int64 len, __qvoMessageMode command);
+  // Seconds each wait of a receive for the command may last; 0: no limit.
+  int ReceiveTimeout(__qvoMessageMode command) const;
+
+  // --- errors -----------------------------------------------------------------------
+  SQLRETURN WSAError();
+  SQLRETURN ErrorSend(qvo_int64 result);
+  SQLRETURN ErrorRecv(qvo_int64 result);
+  SQLRETURN ErrorConnect(qvo_int64 result);
+  bool ShouldIReconnect() const { return reconnect; }
+  int GetSocketError() const { return socketError; }
+  SQLRETURN qvoIsConnected() const { return qvoConnected; }
+
+  // --- closing ----------------------------------------------------------------------
+  // Closes the descriptor (once; "no socket" is -1, never 0), frees the
+  // answer buffer and counts as not connected.
+  void closeSocket();
+  void qvoCloseAll() { closeSocket(); }
+  // Only shuts the connection down, for another thread to see; the
+  // descriptor stays with the socket until closeSocket.
+  void closeSocketForce();
+  // Waits until the socket is readable: 0, or -1 after printing the error.
+  SQLRETURN CheckSocket();
+
+  // --- exchange ---------------------------------------------------------------------
+  // One request and its answer. requester names the requesting handle in the
+  // log (a statement, or null for the connection). *attributes, when given, is
+  // sent as the attribute block and deleted once it went out (the pointer is
+  // then null); a list whose block was not sent stays with the caller.
+  // Returns the answer buffer length (0 without answer data) or -1.
+  qvo_int64 qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
+                       const char* data, qvo_int64 dataLength, __qvoMessageMode command);
+  // Reads one answer and applies its attributes to the connection.
+  qvo_int64 qvoGetAnswer(__qvoMessageMode command);
+  // Hand the answer buffer to a statement (as its results, or as its further
+  // rows); the socket keeps none afterwards. 0.
+  SQLRETURN GiveResultsTo(qvoAnswerTaker* stmt);
+  SQLRETURN GiveMoreRowsTo(qvoAnswerTaker* stmt);
+  // Copies the answer buffer into destination when given; returns the
+  // buffer, which stays with the socket.
+  char* GetQvoAnswer(char* destination) const;
+  qvo_int64 GetQvoAnswerLen() const { return qvoAnswerBufferLen; }
+  // Frees the answer buffer; a length above 0 makes a new one of length + 1
+  // bytes (zeroed). False when that buffer cannot be had.
+  bool ResetAnswerBuffer(qvo_int64 length);
+  // Takes the answer buffer away from the socket (the caller owns it).
+  char* ReleaseAnswerBuffer(qvo_int64* length);
+
+  // --- members ------------------------------------------------------------------------
+  int sock = -1;
+  qvo_uint32 nPackageSerial = 0;
+  SQLRETURN qvoConnected = 0;
+  std::unique_ptr<char[]> qvoAnswerBuffer;
+  SQLINTEGER qvoAnswerBufferLen = 0;
+  char headerV2[32] = {};
+  std::unique_ptr<char[]> sendBuffer;
+  int sendBufferSize = 0;
+  int sendBufferPos = 0;
+  qvoConnection* connection;
+  int socketError = 0;
+  std::unique_ptr<char[]> publicKey;  // 256 bytes when present
+  std::unique_ptr<char[]> secretPhrase;
+  int secretPhraseLen = 0;
+  qvoCriticalSection socketMutex;
+  bool reconnect = false;
+  const char* testing_zel_8157 = nullptr;
+  std::unique_ptr<qvoAttributes> answerAttributes;
+  qvoProtocolEncryption encryptor;
+  unsigned char sendKey[257] = {};
+  unsigned char receiveKey[257] = {};
+
+ private:
+  bool Enciphering() const;
+  // Applies the attributes of answerAttributes; -1 after recording an
+  // attribute of undeterminable type. serverVersion receives the announced
+  // protocol version (0 when none).
+  int ApplyAnswerAttributes(qvo_int32* serverVersion);
+  SQLRETURN SendAll(const char* bytes, size_t len, int logCode);
+  // Receives the answer data into a new answer buffer behind the result count.
+  qvo_int64 ReadAnswerData(qvo_int64 dataLength, int results, __qvoMessageMode command);
+  void LogExchange(qvoHandle* requester, const qvoAttributes* attributes, qvo_int64 dataLength,
+                   __qvoMessageMode command);
+};

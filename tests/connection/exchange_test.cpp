@@ -1,0 +1,602 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "connection/wire_fixture.h"
+
+namespace {
+
+using fake::Attr;
+using fake::Reply;
+using fake::Request;
+
+const char* const communicationError = "Server communication error.";
+
+std::unique_ptr<qvoAttributes> ListWith(qvoConnection& conn, qvo_int32 timeout,
+                                        const std::string& client) {
+  auto list = std::make_unique<qvoAttributes>(&conn);
+  list->AddAttribute(ATTR_QUERY_TIMEOUT, &timeout, 4);
+  list->AddAttribute(ATTR_CLIENTNAME, client.data(), static_cast<SQLINTEGER>(client.size()));
+  return list;
+}
+
+TEST(Header, BytesOfARequestHeader) {
+  qvoConnection conn(nullptr);
+  qvoSocket socket(&conn, -1);
+  qvoAttributes list(&conn);
+  qvo_int64 session = 5;
+  list.AddAttribute(ATTR_SESSIONID, &session, 8);
+  socket.nPackageSerial = 0x01020304;
+  const unsigned char expected[21] = {
+      0x0F, 0,    0,    0,     // 10 attribute bytes + 5 data bytes
+      12,                      // execute
+      0x04, 0x03, 0x02, 0x01,  // serial
+      1,    0,    0,    0,     // one attribute
+      10,   0,    0,    0,     // attribute bytes
+      1,    0,    0,    0,     // there are data
+  };
+  EXPECT_EQ(std::memcmp(socket.qvoCreateHeader(&list, 5, execute), expected, 21), 0);
+  EXPECT_EQ(socket.nPackageSerial, 0x01020305u);
+  const unsigned char bare[21] = {0, 0, 0, 0, 34, 0x05, 0x03, 0x02, 0x01};
+  EXPECT_EQ(std::memcmp(socket.qvoCreateHeader(nullptr, 0, get_attributes), bare, 21), 0);
+}
+
+TEST(Exchange, RequestsAsTheNodeDecodesThem) {
+  WireFixture w;
+  w.socket().nPackageSerial = 4294967295u;  // the counter wraps to 0
+  auto list = ListWith(w.conn, 42, "tool");
+  EXPECT_EQ(w.Exchange(execute, "select 1", &list), 0);
+  EXPECT_EQ(list, nullptr) << "a sent list is consumed";
+  EXPECT_EQ(w.Exchange(get_attributes), 0);
+  ASSERT_TRUE(w.node.WaitForRequests(2));
+
+  auto requests = w.node.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const Request& first = requests[0];
+  EXPECT_EQ(first.command, execute);
+  EXPECT_EQ(first.serial, 4294967295u);
+  EXPECT_EQ(first.numAttributes, 2u);
+  EXPECT_EQ(first.attrLength, 6u + 6u + 4u);
+  EXPECT_EQ(first.messageLength, first.attrLength + 8);
+  EXPECT_EQ(first.dataFlag, 1u);
+  EXPECT_EQ(std::string(first.data.begin(), first.data.end()), "select 1");
+  ASSERT_TRUE(first.attrsValid);
+  EXPECT_EQ(first.Find(fake::ATTR_QUERY_TIMEOUT)->AsInt(), 42);
+  EXPECT_EQ(first.Find(fake::ATTR_CLIENTNAME)->AsText(), "tool");
+
+  const Request& second = requests[1];
+  EXPECT_EQ(second.command, get_attributes);
+  EXPECT_EQ(second.serial, 0u);
+  EXPECT_EQ(second.messageLength, 0u);
+  EXPECT_EQ(second.dataFlag, 0u);
+  EXPECT_TRUE(w.node.Errors().empty());
+}
+
+TEST(Exchange, SmallRequestsLeaveInOneWriteLargeOnesInTwo) {
+  struct Case {
+    size_t data;
+    std::vector<size_t> writes;
+  };
+  const size_t head = 21 + 16;  // header and the attribute block of ListWith
+  for (const Case& c : {Case{49999, {head + 49999}}, Case{50000, {head, 50000}}}) {
+    WireFixture w(fake::Transport::Pair);
+    auto list = ListWith(w.conn, 1, "tool");
+    EXPECT_EQ(w.Exchange(execute, std::string(c.data, 'x'), &list), 0);
+    EXPECT_EQ(list, nullptr);
+    ASSERT_TRUE(w.node.WaitForRequests(1));
+    EXPECT_EQ(w.node.Requests()[0].arrivals, c.writes) << c.data;
+    EXPECT_EQ(w.node.Requests()[0].data.size(), c.data);
+  }
+}
+
+TEST(Exchange, AnswerAttributesChangeTheConnection) {
+  struct Row {
+    Attr attr;
+    std::function<void(qvoConnection&)> check;
+  };
+  const std::string key(256, 'k');
+  const Row rows[] = {
+      {Attr::Text(fake::ATTR_USERNAME, "u"), [](qvoConnection&) {}},
+      {Attr::Text(fake::ATTR_CLIENTNAME, "c"), [](qvoConnection&) {}},
+      {Attr::Int64(fake::ATTR_SESSIONID, 0x1122334455667788),
+       [](qvoConnection& c) { EXPECT_EQ(c.connAttr.qvosessionID, 0x1122334455667788u); }},
+      {Attr::Bool(fake::ATTR_AUTOCOMMIT, false),
+       [](qvoConnection& c) { EXPECT_EQ(c.connAttr.autoCommit, 0); }},
+      {Attr::Text(fake::ATTR_RELEASE_VERSION, "6.2.1"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.GetServerVersion(), "6.2.1"); }},
+      {Attr::Text(fake::ATTR_RELEASE_REVISION, "r7"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.GetServerRevision(), "r7"); }},
+      {Attr::Int32(fake::ATTR_PREPARED_PARAMCOUNT, 3),
+       [](qvoConnection& c) { EXPECT_EQ(c.nParamsNeeded, 3); }},
+      {Attr::Byte(fake::ATTR_TRANSACTION_STATE, 1),
+       [](qvoConnection& c) { EXPECT_EQ(c.transactionState, 1); }},
+      {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, 12),
+       [](qvoConnection& c) { EXPECT_EQ(c.GetProtocolVersion(), 12); }},
+      {Attr::Text(fake::ATTR_DATETIME_FORMAT, "YYYY-MM-DD HH24:MI:SS.FF3"),
+       [](qvoConnection& c) {
+         EXPECT_STREQ(c.dateTimeFormat, "YYYY-MM-DD HH24:MI:SS.FF3");
+         EXPECT_EQ(c.GetDateTimePrecision(), 3);
+       }},
+      {Attr::Text(fake::ATTR_DATE_FORMAT, "YYYY-MM-DD"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.dateFormat, "YYYY-MM-DD"); }},
+      {Attr::Text(fake::ATTR_CURRENT_SCHEMA, "SALES"),
+       [](qvoConnection& c) {
+         EXPECT_STREQ(c.connAttr.currentSchema.get(), "SALES");
+         EXPECT_EQ(c.connAttr.currentSchemaLen, 5);
+       }},
+      {Attr::Text(fake::ATTR_NUMERIC_CHARACTERS, ",.x"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.connAttr.numericCharacters, ",."); }},
+      {Attr::Int64(fake::ATTR_MAX_STATEMENT_LENGTH, 9), [](qvoConnection&) {}},
+      {Attr::Int64(fake::ATTR_GENERIC_MESSAGE_SIZE, 9), [](qvoConnection&) {}},
+      {Attr::Int64(fake::ATTR_DATA_MESSAGE_SIZE, 1000),
+       [](qvoConnection& c) { EXPECT_EQ(c.GetMaxDataMessageSize(), 1000); }},
+      {Attr::Binary(fake::ATTR_PUBLIC_KEY, fake::Bytes(key.begin(), key.end())),
+       [&](qvoConnection& c) {
+         ASSERT_NE(c.Socket->publicKey, nullptr);
+         EXPECT_EQ(std::memcmp(c.Socket->publicKey.get(), key.data(), 256), 0);
+       }},
+      {Attr::Binary(fake::ATTR_RANDOM_PHRASE, {1, 2, 3}),
+       [](qvoConnection& c) {
+         ASSERT_EQ(c.Socket->secretPhraseLen, 3);
+         EXPECT_EQ(c.Socket->secretPhrase[2], 3);
+       }},
+      {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 77),
+       [](qvoConnection& c) { EXPECT_EQ(c.GetQueryTimeout(), 77u); }},
+      {Attr::Text(fake::ATTR_CURRENT_CATALOG, "CAT"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.connAttr.currentCatalog.get(), "CAT"); }},
+      {Attr::Int32(fake::ATTR_MAX_IDENTIFIER_LENGTH, 10),
+       [](qvoConnection& c) {
+         EXPECT_EQ(c.GetMaxIdentifierLength(), 40);
+         EXPECT_EQ(c.GetMaxIdentifierOctetLength(), 160);
+       }},
+      {Attr::Int64(fake::ATTR_MAX_VARCHAR_LENGTH, 2000000),
+       [](qvoConnection& c) { EXPECT_EQ(c.maxVarcharLength, 2000000); }},
+      {Attr::Int32(fake::ATTR_FEEDBACK_INTERVAL, 45),
+       [](qvoConnection& c) { EXPECT_EQ(c.connAttr.feedbackInterval, 45); }},
+      {Attr::Text(fake::ATTR_TIMEZONE, "EUROPE/BERLIN"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.connAttr.sessionTimezone, "EUROPE/BERLIN"); }},
+      {Attr::Text(fake::ATTR_TIMEZONE_BEHAVIOR, "INVALID SHIFT"),
+       [](qvoConnection& c) {
+         EXPECT_STREQ(c.connAttr.sessionTimezoneBehaviour, "INVALID SHIFT");
+       }},
+      {Attr::Bool(fake::ATTR_TSUTC_ENABLED, true),
+       [](qvoConnection& c) { EXPECT_EQ(c.connAttr.timestampUTC, 1); }},
+      {Attr::Bool(fake::ATTR_ENCRYPTION_REQUIRED, true),
+       [](qvoConnection& c) { EXPECT_EQ(c.connAttr.encryptionRequired, 1); }},
+      {Attr::Text(fake::ATTR_DEFAULT_LIKE_ESCAPE_CHARACTER, "\\"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.connAttr.searchStringEscape, "\\"); }},
+      {Attr::Text(fake::ATTR_IDENTIFIER_QUOTE_STRING, "`"),
+       [](qvoConnection& c) { EXPECT_STREQ(c.connAttr.identifierQuoteString, "`"); }},
+      // Attributes without a meaning for the connection are skipped.
+      {Attr::Bool(41, true), [](qvoConnection&) {}},
+  };
+  WireFixture w;
+  for (const Row& row : rows) {
+    Reply reply;
+    reply.attrs = {row.attr};
+    w.node.Push(reply);
+    SCOPED_TRACE(qvoAttributes::GetAttrName(row.attr.id));
+    // An answer with attributes and no data: 0 and no answer buffer.
+    EXPECT_EQ(w.Exchange(get_attributes), 0);
+    EXPECT_EQ(w.socket().GetQvoAnswer(nullptr), nullptr);
+    EXPECT_EQ(w.conn.GetNumRecords(), 0);
+    row.check(w.conn);
+  }
+}
+
+TEST(Exchange, TextsAreCutToTheirDestination) {
+  WireFixture w;
+  Reply reply;
+  const std::string huge(5000, 'z');
+  reply.attrs = {Attr::Text(fake::ATTR_TIMEZONE, huge), Attr::Text(fake::ATTR_DATE_FORMAT, huge),
+                 Attr::Text(fake::ATTR_CURRENT_SCHEMA, huge),
+                 Attr::Text(fake::ATTR_RELEASE_VERSION, huge),
+                 Attr::Text(fake::ATTR_IDENTIFIER_QUOTE_STRING, huge)};
+  w.node.Push(reply);
+  EXPECT_EQ(w.Exchange(get_attributes), 0);
+  EXPECT_EQ(std::strlen(w.conn.connAttr.sessionTimezone), 259u);
+  EXPECT_EQ(std::strlen(w.conn.dateFormat), 63u);
+  EXPECT_EQ(w.conn.connAttr.currentSchemaLen, 1023);
+  EXPECT_STREQ(w.conn.GetServerVersion(), "");
+  EXPECT_EQ(std::strlen(w.conn.connAttr.identifierQuoteString), 15u);
+}
+
+TEST(Exchange, AnswerDataBecomeTheAnswerBuffer) {
+  WireFixture w;
+  Reply reply;
+  reply.results = 2;
+  reply.attrs = {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 9)};
+  reply.data = {0x00, 'r', 'o', 'w'};
+  w.node.Push(reply);
+  EXPECT_EQ(w.Exchange(execute, "x"), 8);
+  const char* buffer = w.socket().GetQvoAnswer(nullptr);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(std::memcmp(buffer, "\x02\x00\x00\x00\x00row", 8), 0);
+  EXPECT_EQ(w.conn.GetQueryTimeout(), 9u);
+
+  // Handed to a statement, results or further rows, and gone from the socket.
+  struct Taker : qvoAnswerTaker {
+    qvoHandle* RequesterHandle() override { return nullptr; }
+    SQLRETURN TakeResults(char* answer, qvo_int64 length) override {
+      results.reset(answer);
+      resultsLen = length;
+      return 0;
+    }
+    SQLRETURN TakeRows(char* answer, qvo_int64 length) override {
+      rows.reset(answer);
+      rowsLen = length;
+      return 0;
+    }
+    SQLRETURN SetPreparedParamcount(int) override { return 0; }
+    std::unique_ptr<char[]> results, rows;
+    qvo_int64 resultsLen = 0, rowsLen = 0;
+  } taker;
+  EXPECT_EQ(w.socket().GiveResultsTo(&taker), 0);
+  EXPECT_EQ(taker.resultsLen, 8);
+  EXPECT_EQ(std::memcmp(taker.results.get(), "\x02\x00\x00\x00\x00row", 8), 0);
+  EXPECT_EQ(w.socket().GetQvoAnswer(nullptr), nullptr);
+  EXPECT_EQ(w.socket().GetQvoAnswerLen(), 0);
+
+  reply.data = {6, 1};
+  w.node.Push(reply);
+  EXPECT_EQ(w.Exchange(send_rows, "x"), 6);
+  EXPECT_EQ(w.socket().GiveMoreRowsTo(&taker), 0);
+  EXPECT_EQ(taker.rowsLen, 6);
+  EXPECT_EQ(w.socket().GetQvoAnswer(nullptr), nullptr);
+}
+
+TEST(Exchange, ProtocolVersionIsLoweredNeverRaised) {
+  struct Case {
+    qvo_int32 current, announced;
+    qvo_int64 result;
+    qvo_int32 after;
+  };
+  for (Case c : {Case{13, 12, 0, 12}, Case{12, 13, 0, 12}, Case{13, 7, 0, 7}, Case{13, 14, -1, 13},
+                 Case{13, 6, -1, 13}}) {
+    WireFixture w;
+    w.conn.SetProtocollVer(c.current);
+    Reply reply;
+    reply.attrs = {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, c.announced)};
+    w.node.Push(reply);
+    EXPECT_EQ(w.Exchange(get_attributes), c.result) << c.announced;
+    EXPECT_EQ(w.conn.GetProtocolVersion(), c.after);
+    if (c.result < 0) {
+      auto diags = DiagsOf(w.conn);
+      ASSERT_EQ(diags.size(), 2u);
+      EXPECT_EQ(diags[0].text, "The driver does not support this protocol version.");
+      EXPECT_EQ(diags[0].native, c.announced);
+      EXPECT_EQ(diags[1].state, "SO100");
+      EXPECT_EQ(diags[1].text, communicationError);
+    }
+  }
+}
+
+TEST(Exchange, ReceiveTimeoutRule) {
+  struct Case {
+    qvo_int32 feedback;
+    qvo_int32 version;
+    bool mainNode;
+    __qvoMessageMode command;
+    int seconds;
+  };
+  const Case cases[] = {
+      {30, 13, true, execute, 600},       {30, 13, true, execute_prepared_statement, 600},
+      {30, 13, true, execute_batch, 600}, {45, 13, true, continue_execution, 750},
+      {30, 13, true, send_rows, 0},       {30, 13, false, execute, 0},
+      {-1701, 13, true, send_rows, 5},    {30, 8, true, execute, INT_MAX},
+      {-1701, 8, false, execute, 0},      {-100, 13, true, execute, 0},
+  };
+  qvoConnection conn(nullptr);
+  qvoSocket socket(&conn, -1);
+  for (const Case& c : cases) {
+    conn.connAttr.feedbackInterval = c.feedback;
+    conn.SetProtocollVer(c.version);
+    conn.ImMainNode = c.mainNode;
+    EXPECT_EQ(socket.ReceiveTimeout(c.command), c.seconds) << c.feedback << " " << c.command;
+  }
+}
+
+TEST(Exchange, SilentNodeRunsIntoTheTestTimeout) {
+  WireFixture w;
+  w.conn.connAttr.feedbackInterval = -1701;
+  w.node.Push(Reply::Silent());
+  EXPECT_EQ(w.Exchange(send_rows), -1);
+  EXPECT_EQ(TextsOf(w.conn),
+            (std::vector<std::string>{"Socket read has run into timeout after 5 seconds.",
+                                      "Error receiving message from Vandrel. Socket failure.",
+                                      communicationError}));
+  EXPECT_TRUE(w.socket().ShouldIReconnect());
+}
+
+TEST(Exchange, FeedbackIntervalTestSettingStays) {
+  WireFixture w;
+  w.conn.connAttr.feedbackInterval = -1701;
+  Reply reply;
+  reply.attrs = {Attr::Int32(fake::ATTR_FEEDBACK_INTERVAL, 60)};
+  w.node.Push(reply);
+  EXPECT_EQ(w.Exchange(get_attributes), 0);
+  EXPECT_EQ(w.conn.connAttr.feedbackInterval, -1701);
+}
+
+// Every way the node can misbehave ends in a diagnostic and -1.
+TEST(Exchange, MisbehavingNodes) {
+  Reply bigBlock;
+  bigBlock.attrLength = 1000001;
+  Reply blockBeyondMessage;
+  blockBeyondMessage.attrs = {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 1)};
+  blockBeyondMessage.messageLength = 2;
+  Reply hugeData;
+  hugeData.messageLength = 0xFFFFFFF0u;
+  Reply unknownType;
+  unknownType.attrs = {Attr::Raw({14, 0, 1, 0, 0, 0})};
+  unknownType.data = {0, 1, 2};
+  Reply countMismatch;
+  countMismatch.attrs = {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 1)};
+  countMismatch.numAttributes = 2;
+  Reply recordPastBlock;
+  recordPastBlock.attrs = {Attr::Raw({1, 0, 100, 0, 0, 0, 'a', 'b'})};
+  Reply truncated = Reply::CloseAfter(30);
+  truncated.data = fake::Bytes(100, 7);
+  Reply closedAtOnce = Reply::CloseAfter(0);
+  Reply announcesMore = Reply::CloseAfter(40);  // 100 MB announced, 19 bytes sent
+  announcesMore.messageLength = 100000000;
+  announcesMore.data = fake::Bytes(19, 1);
+
+  const char* const invalidSize =
+      "Invalid attributes size received in client server protocoll. This most likely indicates "
+      "that the connection was not made to an Vandrel. ";
+  const char* const undeterminable = "Cannot determine Vandrel attribute type.";
+  const char* const closed = "Socket closed by peer.";
+  const char* const receiveFailed = "Error receiving message from Vandrel. Socket failure.";
+  struct Case {
+    const char* what;
+    Reply reply;
+    std::vector<std::string> texts;
+    bool inStep;  // the stream is still usable afterwards
+  } cases[] = {
+      {"attribute block above 1,000,000 bytes", bigBlock, {invalidSize, communicationError}, false},
+      {"block longer than the message",
+       blockBeyondMessage,
+       {invalidSize, communicationError},
+       false},
+      {"data beyond what can be held",
+       hugeData,
+       {"Memory allocation error.", communicationError},
+       false},
+      {"unknown attribute type", unknownType, {undeterminable, communicationError}, true},
+      {"count does not match the block", countMismatch, {undeterminable, communicationError}, true},
+      {"record past the block", recordPastBlock, {undeterminable, communicationError}, true},
+      {"truncated answer", truncated, {closed, receiveFailed, communicationError}, false},
+      {"closed without answer", closedAtOnce, {closed, receiveFailed, communicationError}, false},
+      {"announces more than it sends",
+       announcesMore,
+       {closed, receiveFailed, communicationError},
+       false},
+  };
+  for (Case& c : cases) {
+    WireFixture w;
+    w.node.Push(c.reply);
+    EXPECT_EQ(w.Exchange(execute, "q"), -1) << c.what;
+    EXPECT_EQ(TextsOf(w.conn), c.texts) << c.what;
+    EXPECT_EQ(w.socket().qvoIsConnected(), c.inStep ? 1 : 0) << c.what;
+    if (c.inStep) {
+      // The answer was read to its end: the next exchange works.
+      w.conn.ClearDiagRecords();
+      EXPECT_EQ(w.Exchange(get_attributes), 0) << c.what;
+    }
+  }
+}
+
+TEST(Exchange, OnlyAKeyOfTwoBlocksIsAKey) {
+  for (size_t size : {255u, 257u, 0u}) {
+    WireFixture w;
+    w.socket().publicKey = std::make_unique<char[]>(256);  // from an earlier answer
+    Reply reply;
+    reply.attrs = {Attr::Binary(fake::ATTR_PUBLIC_KEY, fake::Bytes(size, 1))};
+    w.node.Push(reply);
+    EXPECT_EQ(w.Exchange(get_attributes), 0);
+    EXPECT_EQ(w.socket().publicKey, nullptr) << size;
+  }
+}
+
+TEST(Exchange, AbortIsNotAnsweredAndContinueSendsNothing) {
+  WireFixture w;
+  EXPECT_EQ(w.Exchange(abort_query), 0);
+  EXPECT_EQ(w.socket().GetQvoAnswerLen(), 5);
+  EXPECT_EQ(std::memcmp(w.socket().GetQvoAnswer(nullptr), "\x00\x00\x00\x01\xFE", 5), 0);
+  ASSERT_TRUE(w.node.WaitForRequests(1));  // the abort has met the node's script
+
+  Reply stillExecuting;
+  stillExecuting.results = 1;
+  stillExecuting.data = {5};
+  Reply done;
+  done.results = 1;
+  done.data = {0, 1, 0, 0, 0, 0, 0, 0, 0};
+  stillExecuting.then = {done};
+  w.node.Push(stillExecuting);
+  EXPECT_EQ(w.Exchange(execute, "long"), 5);
+  EXPECT_EQ(w.Exchange(continue_execution), 13);
+  EXPECT_EQ(w.AnswerData(), std::string("\0\1\0\0\0\0\0\0\0", 9));
+  ASSERT_TRUE(w.node.WaitForRequests(2));
+  auto requests = w.node.Requests();
+  EXPECT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].command, abort_query);
+  EXPECT_EQ(requests[1].command, execute);
+}
+
+TEST(Exchange, EncipheredStreamBothWays) {
+  fake::Bytes sendKey(256), receiveKey(256);
+  for (int k = 0; k < 256; ++k) {
+    sendKey[k] = static_cast<unsigned char>(k * 7 + 1);
+    receiveKey[k] = static_cast<unsigned char>(k * 13 + 5);
+  }
+  fake::FakeNode::Handler echo = [](const Request& r, fake::FakeNode&) {
+    Reply reply;
+    reply.results = 1;
+    reply.attrs = {Attr::Text(fake::ATTR_CURRENT_SCHEMA, "S")};
+    reply.data = r.data;
+    return reply;
+  };
+  WireFixture w;
+  w.node.SetCipherKeys(sendKey, receiveKey, true);
+  w.node.On(execute, echo);
+  w.conn.connAttr.socketEncryption = true;
+  w.socket().encryptor.SetKeys(sendKey.data(), 256, receiveKey.data(), 256);
+  w.socket().encryptor.encryptedCommunication = true;
+
+  for (size_t size : {10u, 60000u, 3u, 2500000u}) {  // buffered, direct, buffered, grown
+    std::string data(size, '\0');
+    for (size_t k = 0; k < size; ++k) data[k] = static_cast<char>('a' + k % 26);
+    const std::string original = data;
+    auto list = ListWith(w.conn, 3, "enc");
+    ASSERT_EQ(w.Exchange(execute, data, &list), static_cast<qvo_int64>(size + 4)) << size;
+    EXPECT_EQ(data, original) << "the caller's bytes stay plain";
+    EXPECT_EQ(w.AnswerData(), original);
+    EXPECT_STREQ(w.conn.connAttr.currentSchema.get(), "S");
+  }
+  ASSERT_TRUE(w.node.WaitForRequests(4));
+  for (const Request& r : w.node.Requests()) {
+    EXPECT_TRUE(r.attrsValid);
+    ASSERT_NE(r.Find(fake::ATTR_CLIENTNAME), nullptr);
+    EXPECT_EQ(r.Find(fake::ATTR_CLIENTNAME)->AsText(), "enc");
+  }
+  EXPECT_TRUE(w.node.Errors().empty());
+}
+
+TEST(Exchange, RefusedRequestsKeepTheirList) {
+  WireFixture w;
+  // Data that do not fit the 32-bit length field with the attribute block.
+  auto list = ListWith(w.conn, 1, "x");
+  const char byte = 0;
+  EXPECT_EQ(w.socket().qvoExecSQL(nullptr, &list, &byte, qvoSocket::maxMessageData, execute), -1);
+  EXPECT_NE(list, nullptr);
+  EXPECT_EQ(TextsOf(w.conn), std::vector<std::string>{"Invalid string or buffer length."});
+
+  // A list that cannot be converted to the wire.
+  w.conn.ClearDiagRecords();
+  const char bad[] = {14, 0, 1};
+  auto badList = std::make_unique<qvoAttributes>(&w.conn, 3, bad, 1);
+  EXPECT_EQ(w.Exchange(execute, "q", &badList), -1);
+  EXPECT_NE(badList, nullptr);
+  EXPECT_EQ(TextsOf(w.conn),
+            std::vector<std::string>{"Error converting attribute list to little endian."});
+
+  // Nothing reached the node; the connection still works.
+  EXPECT_EQ(w.Exchange(Ping), 0);
+  ASSERT_TRUE(w.node.WaitForRequests(1));
+  EXPECT_EQ(w.node.Requests().size(), 1u);
+}
+
+TEST(Socket, SendingToAClosedPeerFailsWithoutASignal) {
+  WireFixture w;
+  w.node.Push(Reply::CloseAfter(0));
+  EXPECT_EQ(w.Exchange(Ping), -1);
+  ASSERT_TRUE(w.node.WaitForClosed(1));
+  // The first write may still be taken by the kernel; a later one fails.
+  bool sendFailed = false;
+  for (int attempt = 0; attempt < 5 && !sendFailed; ++attempt) {
+    w.conn.ClearDiagRecords();
+    EXPECT_EQ(w.Exchange(execute, "after close"), -1);
+    for (const std::string& t : TextsOf(w.conn))
+      sendFailed |= t == "Error sending message to Vandrel. Socket failure.";
+  }
+  EXPECT_TRUE(sendFailed);
+  EXPECT_TRUE(w.socket().ShouldIReconnect());
+}
+
+TEST(Socket, ClosingTwiceClosesOnlyItsOwnDescriptor) {
+  WireFixture w;
+  w.socket().closeSocket();
+  EXPECT_EQ(w.socket().sock, -1);
+  EXPECT_EQ(w.socket().qvoIsConnected(), 0);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);  // likely takes the number just given up
+  w.socket().closeSocket();
+  w.conn.Socket.reset();
+  EXPECT_NE(fcntl(fds[0], F_GETFD), -1);
+  EXPECT_NE(fcntl(fds[1], F_GETFD), -1);
+  close(fds[0]);
+  close(fds[1]);
+
+  // A socket without descriptor fails to receive with a diagnostic.
+  qvoConnection conn(nullptr);
+  qvoSocket none(&conn, -1);
+  char byte;
+  EXPECT_EQ(none.qvoSafeRecv(&byte, 1, Ping), -1);
+  EXPECT_EQ(TextsOf(conn), std::vector<std::string>{"Server not connected."});
+}
+
+TEST(Socket, DescriptorsAbove1023Work) {
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  if (limit.rlim_cur < 1200) {
+    rlimit raised = limit;
+    raised.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1200);
+    if (raised.rlim_cur < 1200 || setrlimit(RLIMIT_NOFILE, &raised) != 0)
+      GTEST_SKIP() << "cannot open descriptors above 1023 here";
+  }
+  fake::FakeNode node;
+  int fd = fake::ConnectTcp(node.Port());
+  ASSERT_GE(fd, 0);
+  int high = fcntl(fd, F_DUPFD_CLOEXEC, 1100);
+  close(fd);
+  ASSERT_GE(high, 1100);
+  qvoConnection conn(nullptr);
+  conn.ImMainNode = true;
+  conn.Socket = std::make_unique<qvoSocket>(&conn, high);
+  Reply reply;
+  reply.data = {9, 9};
+  node.Push(reply);
+  EXPECT_EQ(conn.Socket->qvoExecSQL(nullptr, nullptr, "q", 1, execute), 6);
+  conn.Socket.reset();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Exchange, LogLinesOfAnExchange) {
+  WireFixture w;
+  FILE* log = std::tmpfile();
+  ASSERT_NE(log, nullptr);
+  qvoCriticalSection logLock;
+  w.conn.SetLogFile(true, false, log, nullptr, &logLock, 0);
+  auto list = std::make_unique<qvoAttributes>(&w.conn);
+  list->AddAttribute(ATTR_PASSWORD, "secret", 6);
+  list->AddAttribute(ATTR_CLIENTNAME, "tool", 4);
+  qvo_int32 timeout = 5;
+  list->AddAttribute(ATTR_QUERY_TIMEOUT, &timeout, 4);
+  list->AddAttribute(ATTR_QUERY_TIMEOUT, &timeout, 4);
+  Reply reply;
+  reply.attrs = {Attr::Int64(fake::ATTR_SESSIONID, 77),
+                 Attr::Int32(fake::ATTR_FEEDBACK_INTERVAL, 40),
+                 Attr::Binary(fake::ATTR_PUBLIC_KEY, fake::Bytes(256, 3))};
+  w.node.Push(reply);
+  EXPECT_EQ(w.Exchange(execute, "q", &list), 0);
+
+  std::string text;
+  std::rewind(log);
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, log)) > 0;) text.append(chunk, n);
+  std::fclose(log);
+  w.conn.SetLogFile(false, false, nullptr, nullptr, nullptr, 0);
+  for (const char* line :
+       {"AddAttribute ATTR_PASSWORD STRING ******\n",
+        "AddAttribute ATTR_CLIENTNAME STRING(4) tool\n",
+        "AddAttribute ATTR_QUERY_TIMEOUT INT32 5\n", "OwerwriteAttrValue ATTR_QUERY_TIMEOUT\n",
+        "Protocol version V13, socketEncryption=N, encryptedCommunication=N, execute, requested by "
+        "connection: 0, 3 attributes, 1 bytes of data\n",
+        " 3 attributes, 0 results\n", "qvoGetAnswer::ATTR_SESSIONID: 77\n",
+        "qvoGetAnswer::ATTR_FEEDBACK_INTERVAL: 40\n", "qvoGetAnswer::ATTR_PUBLIC_KEY received.\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  EXPECT_EQ(text.find("secret"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// A connection whose socket talks to a fake node, and helpers to read the
+// diagnostics it collects.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connection/qvoConnection.h"
+#include "connection/qvoSocket.h"
+#include "handles/qvoHandle.h"
+#include "support/fake_node.h"
+
+struct Diag {
+  std::string state;
+  SQLINTEGER native;
+  std::string text;  // without the driver prefix
+};
+
+inline std::vector<Diag> DiagsOf(qvoHandle& handle) {
+  std::vector<Diag> out;
+  const std::string prefix = QVO_DRIVER_PREFIX;
+  for (SQLSMALLINT n = 1; n <= handle.GetNumRecords(); ++n) {
+    __diagRecords* rec = handle.GetDiagRecPtr(n);
+    std::string text = rec->GetMessage();
+    if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+    out.push_back({rec->diagSQLState, rec->diagNativeError, text});
+  }
+  return out;
+}
+
+inline std::vector<std::string> TextsOf(qvoHandle& handle) {
+  std::vector<std::string> out;
+  for (const Diag& d : DiagsOf(handle)) out.push_back(d.text);
+  return out;
+}
+
+// A main connection at protocol version 13 with a socket to a fresh node.
+struct WireFixture {
+  explicit WireFixture(fake::Transport transport = fake::Transport::Tcp) : node(transport) {
+    conn.ImMainNode = true;
+    Attach();
+  }
+
+  void Attach() {
+    int fd = node.Port() ? fake::ConnectTcp(node.Port()) : node.TakeClientEnd();
+    conn.Socket = std::make_unique<qvoSocket>(&conn, fd);
+  }
+
+  qvoSocket& socket() { return *conn.Socket; }
+
+  // One exchange on behalf of the connection.
+  qvo_int64 Exchange(__qvoMessageMode command, const std::string& data = {},
+                     std::unique_ptr<qvoAttributes>* attributes = nullptr) {
+    return socket().qvoExecSQL(nullptr, attributes, data.empty() ? nullptr : data.data(),
+                               static_cast<qvo_int64>(data.size()), command);
+  }
+
+  // The answer data after the 4-byte result count.
+  std::string AnswerData() {
+    char* buffer = socket().GetQvoAnswer(nullptr);
+    qvo_int64 len = socket().GetQvoAnswerLen();
+    return buffer && len >= 4 ? std::string(buffer + 4, static_cast<size_t>(len - 4)) : "";
+  }
+
+  fake::FakeNode node;  // declared first: it outlives the connection
+  qvoConnection conn{nullptr};
+};
