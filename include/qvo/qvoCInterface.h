@@ -82,6 +82,77 @@ QVO_EXPORT SQLRETURN QVOSetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNum
                                    SQLSMALLINT Precision, SQLSMALLINT Scale, SQLPOINTER Data,
                                    SQLLEN* StringLength, SQLLEN* Indicator);
 
+/* Connecting. ServerHost is a host list ("host1..3:8563,node7") or "//" and
+ * the name of a file holding one; Port is the default port. Lengths are bytes
+ * (narrow) or SQLWCHAR units (wide), -3 for zero-terminated. */
+QVO_EXPORT SQLRETURN QVOServerConnect(SQLHDBC ConnectionHandle, const char* ServerHost,
+                                      SQLINTEGER ServerHostLen, const char* Port,
+                                      SQLINTEGER PortStrLen, const char* UserName,
+                                      SQLSMALLINT UserNameLength, const char* Password,
+                                      SQLSMALLINT PasswordLength);
+QVO_EXPORT SQLRETURN QVOServerConnectW(SQLHDBC ConnectionHandle, const SQLWCHAR* ServerHost,
+                                       SQLINTEGER ServerHostLen, const SQLWCHAR* Port,
+                                       SQLINTEGER PortStrLen, const SQLWCHAR* UserName,
+                                       SQLSMALLINT UserNameLength, const SQLWCHAR* Password,
+                                       SQLSMALLINT PasswordLength);
+/* A parallel slave session to one node, logged in with the parallel token;
+ * ending a session frees the connection's statements and the descriptors
+ * allocated under it. */
+QVO_EXPORT SQLRETURN QVOSlaveConnect(SQLHDBC ConnectionHandle, char* ServerHost,
+                                     SQLINTEGER ServerHostLen, char* Port, SQLINTEGER PortStrLen,
+                                     SQLBIGINT SlaveToken);
+QVO_EXPORT SQLRETURN QVODisconnect(SQLHDBC ConnectionHandle);
+/* Connection attributes, ODBC and private. An integer value is ValuePtr
+ * itself; a text value's length counts bytes, in the W forms too (-3 for
+ * zero-terminated). Text results are cut to BufferLength bytes and always
+ * terminated; StringLength receives the whole text's length. */
+QVO_EXPORT SQLRETURN QVOSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
+                                       SQLPOINTER ValuePtr, SQLINTEGER StringLength);
+QVO_EXPORT SQLRETURN QVOSetConnectAttrW(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
+                                        SQLPOINTER ValuePtr, SQLINTEGER StringLength);
+QVO_EXPORT SQLRETURN QVOGetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
+                                       SQLPOINTER Value, SQLINTEGER BufferLength,
+                                       SQLINTEGER* StringLength);
+QVO_EXPORT SQLRETURN QVOGetConnectAttrW(SQLHDBC ConnectionHandle, SQLINTEGER Attribute,
+                                        SQLPOINTER Value, SQLINTEGER BufferLength,
+                                        SQLINTEGER* StringLength);
+
+/* Statements. Text lengths are bytes (narrow) or SQLWCHAR units (wide), -3
+ * for zero-terminated; the string attributes of QVOSetStmtAttrW and
+ * QVOGetStmtAttrW count bytes. */
+QVO_EXPORT SQLRETURN QVOExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText,
+                                   SQLINTEGER TextLength);
+QVO_EXPORT SQLRETURN QVOExecDirectW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText,
+                                    SQLINTEGER TextLength);
+QVO_EXPORT SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr);
+QVO_EXPORT SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle);
+QVO_EXPORT SQLRETURN QVOCancel(SQLHSTMT StatementHandle);
+QVO_EXPORT SQLRETURN QVOFreeStmt(SQLHSTMT StatementHandle, SQLSMALLINT Option);
+QVO_EXPORT SQLRETURN QVOCloseCursor(SQLHSTMT StatementHandle);
+QVO_EXPORT SQLRETURN QVOSetPos(SQLHSTMT StatementHandle, SQLBIGINT RowNumber,
+                               SQLSMALLINT Operation, SQLSMALLINT LockType);
+QVO_EXPORT SQLRETURN QVOBulkOperations(SQLHSTMT StatementHandle, SQLSMALLINT Operation);
+QVO_EXPORT SQLRETURN QVOSetCursorName(SQLHSTMT StatementHandle, SQLCHAR* CursorName,
+                                      SQLSMALLINT NameLength);
+QVO_EXPORT SQLRETURN QVOSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
+                                    SQLPOINTER ValuePtr, SQLINTEGER StringLength);
+QVO_EXPORT SQLRETURN QVOSetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
+                                     SQLPOINTER ValuePtr, SQLINTEGER StringLength);
+QVO_EXPORT SQLRETURN QVOGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
+                                    SQLPOINTER ValuePtr, SQLINTEGER BufferLength,
+                                    SQLINTEGER* StringLengthPtr);
+QVO_EXPORT SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
+                                     SQLPOINTER ValuePtr, SQLINTEGER BufferLength,
+                                     SQLINTEGER* StringLengthPtr);
+/* Copies the text unchanged (cut to the buffer, terminated); takes no lock
+ * and reads no handle. */
+QVO_EXPORT SQLRETURN QVONativeSql(SQLHDBC hDrvStmt, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                                  SQLCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
+                                  SQLINTEGER* pcbSqlStr);
+QVO_EXPORT SQLRETURN QVONativeSqlW(SQLHDBC hDrvStmt, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                                   SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
+                                   SQLINTEGER* pcbSqlStr);
+
 #ifdef __cplusplus
 }
 #endif

@@ -134,6 +134,11 @@ class connectionAttr {
   connectionAttr(const connectionAttr&) = delete;
   connectionAttr& operator=(const connectionAttr&) = delete;
 
+  // Replaces the password by a copy of len bytes; the old one is wiped
+  // before it is freed, as it is by ClearPassword and the destructor.
+  void SetPassword(const char* text, int len);
+  void ClearPassword();
+
   bool getCustomAnsiArgEncoding() const { return customAnsiArgEncoding; }
   bool getCustomAnsiDataEncoding() const { return customAnsiDataEncoding; }
   bool getCustomUnicodeArgEncoding() const { return customUnicodeArgEncoding; }
@@ -178,7 +183,7 @@ class connectionAttr {
   qvo_int64 maxDataMessageSize = 0x4000000;
   qvoOwnedText userName;
   int userNameLen = 0;
-  qvoOwnedText qvoPassword;
+  qvoOwnedText qvoPassword;  // set through SetPassword / ClearPassword only
   int qvoPasswordLen = 0;
   qvoOwnedText dsnName;
   qvoOwnedText clientName;  // "Unknown client" in a 16-byte buffer

@@ -8,6 +8,7 @@
 
 #include "connection/qvoSocket.h"
 #include "handles/qvoEnvironment.h"
+#include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
 
 namespace {
@@ -29,13 +30,25 @@ qvoConnection::qvoConnection(qvoEnvironment* env) {
   protocolVersion = 13;
   SetMaxIdentifierLength(128);
   allocatingError = CreateConverters();
+  if (env && allocatingError == SQL_SUCCESS)
+    allocatingError = SetDriverUnicodeType(env->GetDriverUnicodeType(), env);
   const char* locale = std::setlocale(LC_CTYPE, nullptr);
   SetTranslatorLangCode(messages.GetLangCode(locale ? locale : ""));
 }
 
-// Members release what they own; the socket, when there is one, closes with
-// its object.
-qvoConnection::~qvoConnection() = default;
+qvoConnection::~qvoConnection() {
+  if (logFull) {
+    Log("qvoConnection::~qvoConnection()\n");
+    LogHandleTable();
+  }
+  // Nothing of the connection may outlive it: its statements and the
+  // descriptors the application allocated under it go first, then the
+  // socket with the session.
+  LooseSlaves();
+  if (handleID != SQL_NULL_HANDLE)
+    for (SQLHANDLE descriptor : HandlesOfMaster(handleID, SQL_HANDLE_DESC)) _FreeDesc(descriptor);
+  Socket.reset();
+}
 
 void qvoConnection::SetMaxIdentifierLength(int value) {
   // The byte limit is four times the character limit and must stay an int.

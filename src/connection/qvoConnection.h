@@ -2,10 +2,8 @@
 // a Vandrel cluster. It owns its socket, its connection attribute block, the
 // pending session attributes and the node table of its host list.
 //
-// This header holds the members and the operations of the host list, the
-// answer handling and the small accessors these use; connect, login,
-// request execution, disconnect and the attribute entry points are added by
-// their own sources.
+// Requests of the connection's statements all pass ExecuteSQL, one at a time
+// (executeSqlMutex); a statement takes part through qvoAnswerTaker.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +16,10 @@
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
 
+class qvoAnswerTaker;
 class qvoEnvironment;
 class qvoSocket;
+class qvoStatement;
 
 // One node of a host list. The layout is fixed: arrays of these are handed to
 // applications by the parallel-access functions.
@@ -40,6 +40,100 @@ class qvoConnection : public qvoHandle {
   // (then the output-NTS setting and the driver unicode type keep theirs).
   explicit qvoConnection(qvoEnvironment* env);
   ~qvoConnection() override;
+
+  // --- connect -----------------------------------------------------------------
+  // Connects to one node of a host list (or of the file that "//name"
+  // names), trying nodes in random order until one accepts the login, then
+  // makes the internal statement. Texts are UTF-8, lengths may be SQL_NTS.
+  // 0, or -1 with the diagnostics of every failed attempt.
+  SQLRETURN qvoConnect(const char* ServerHosts, int ServerHostsLen, const char* Port,
+                       int PortStrLen, const char* UserName, int UserNameLength,
+                       const char* Password, int PasswordLength);
+  // Makes stmt4attr through QVOAllocHandle. When that fails the socket is
+  // closed: a connection without its internal statement is not connected.
+  SQLRETURN AllocInternalStatement();
+  // Frees every statement of the connection, the internal one included.
+  SQLRETURN LooseSlaves();
+  // With full logging: one line per used handle-table entry.
+  void LogHandleTable();
+  // 1 when a socket exists and counts as connected.
+  int isConnected() const;
+  bool Disconnected() const { return disconnected; }
+  SQLHSTMT GetStmt4Attr() const { return stmt4attr; }
+
+  // --- requests -------------------------------------------------------------------
+  // One request with the pending session attributes, on behalf of sourceStmt
+  // (null: the connection itself). A broken main connection reconnects into
+  // its session and the request is repeated once, unless it was an execute
+  // whose answer had begun to arrive (the server ran it). The answer goes to
+  // the statement (TakeRows for send_rows and send_rows_fetch2, else
+  // TakeResults); without a statement it stays with the socket. 0, or -1 with
+  // the failure's diagnostics on the statement.
+  SQLRETURN ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlStmtBuffer, qvo_int64 len,
+                       __qvoMessageMode mode);
+  // Moves the connection's records to the statement (the connection's are
+  // then cleared), or copies the statement's to the connection. 0.
+  SQLRETURN GiveErrorMessagesToStatement(qvoHandle* statement);
+  SQLRETURN TakeErrorMessagesFromStatement(qvoHandle* statement);
+  // A 4-byte attribute for the pending list (made on first use).
+  SQLRETURN AddAttribute(short attrCode, qvo_int32 int32val);
+  void ClearAttributes();
+
+  // --- session attributes --------------------------------------------------------
+  // Queue a session attribute for the next request or the login (value in
+  // host order, 4, 8 or 1 bytes); a fixed-width id already queued is
+  // replaced. 0, or -1 for an id of another width.
+  SQLRETURN AddIntAttribute(qvo_int16 attrType, qvo_int32 attrValue);
+  SQLRETURN AddLongAttribute(qvo_int16 attrType, qvo_int64 attrValue);
+  SQLRETURN AddBoolAttribute(qvo_int16 attrType, qvo_int8 attrValue);
+  // Any attribute with its value bytes (a text: its length).
+  SQLRETURN AddPendingAttribute(qvo_int16 attrType, const void* value, int size);
+  // Queue the attribute, send everything pending at once on behalf of stmt,
+  // then drop the list, sent or not (without a socket nothing is sent and the
+  // attribute is lost). The result of SetAttributesInQVO.
+  SQLRETURN SetIntAttribute(qvoStatement* stmt, qvo_int16 attrType, qvo_int32 attrValue);
+  SQLRETURN SetLongAttribute(qvoStatement* stmt, qvo_int16 attrType, qvo_int64 attrValue);
+  SQLRETURN SetBoolAttribute(qvoStatement* stmt, qvo_int16 attrType, qvo_int8 attrValue);
+  // Sends the pending list in one set_attributes request; stmt parses the
+  // answer and keeps the server's diagnostics. 0 when nothing is pending or
+  // there is no socket; otherwise the parse's result, "no further result"
+  // counting as 0.
+  SQLRETURN SetAttributesInQVO(qvoStatement* stmt);
+  // Asks the server for the session's settings; its answer updates the
+  // connection. -1 without a socket, with no diagnostic.
+  SQLRETURN GetAttributesFromQVO();
+
+  // --- session end, transactions, parallel slaves, host names ----------------
+  // Frees the connection's statements and the descriptors allocated under it,
+  // sends disconnect_current, drops the socket and the session's credentials
+  // and texts. 0 always (a lost server is not an error here).
+  SQLRETURN qvoDisconnect(bool fromDestructor);
+  // Shuts a connected socket down at once; the socket object stays.
+  void CloseSocket();
+  // Commit (0) or rollback (1) on the internal statement; the statement's
+  // diagnostics are copied to the connection. -1 with "Connection does not
+  // exist." when not connected.
+  SQLRETURN EndTran(SQLSMALLINT CompletionType);
+  // Logs in as a parallel slave to one node (UTF-8 texts, SQL_NTS allowed)
+  // with a parallel token. 0 or -1; a connection in use is refused before
+  // anything changes.
+  SQLRETURN SlaveConnect(const char* ServerHost, int ServerHostLen, const char* Port,
+                         int PortStrLen, SQLBIGINT slaveToken);
+  // The cluster's hosts as "host,host,...:port" (the port of the node in
+  // use), cut to bufferSize bytes and terminated. 0 or -1.
+  SQLRETURN GetHostnames(char* buffer, int bufferSize);
+  // The internal statement's object; null when there is none.
+  qvoStatement* GetInternalStatement() const;
+
+  // --- connection attributes -----------------------------------------------------
+  // One connection attribute (see qvoConnectAttributes.cpp for the values).
+  SQLRETURN SetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER stringLength);
+  SQLRETURN GetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER bufferLength,
+                           SQLINTEGER* stringLengthPtr);
+  // The query timeout (attribute 0) and the feedback interval (21061),
+  // logged and set as attributes: sent to the server when connected.
+  SQLRETURN SetQueryTimeoutInQvo(SQLUINTEGER value);
+  SQLRETURN SetFeedbackIntervalInQvo(SQLUINTEGER value);
 
   // --- host list and node choice ---------------------------------------------
   // Longest host list text after range expansion.
@@ -73,6 +167,23 @@ class qvoConnection : public qvoHandle {
   qvo_int64 GetMaxDataMessageSize() const { return connAttr.maxDataMessageSize; }
   qvo_uint64 GetSessionID() const { return connAttr.qvosessionID; }
   SQLUINTEGER GetAutocommitMode() const { return connAttr.autoCommit; }
+  SQLUINTEGER GetAsyncMode() const { return connAttr.asyncEnable; }
+  SQLUINTEGER GetAttrPrepareAlwaysSuccess() const { return connAttr.prepareSuccess; }
+  SQLINTEGER GetAttrOutputNts() const { return connAttr.attrOutputNTS; }
+  SQLUINTEGER GetMetadataID() const { return connAttr.metadataID; }
+  SQLUBIGINT GetAttrMaxRows() const { return connAttr.maxRows; }
+  int GetCharacterDisplaySize() const { return connAttr.characterDisplaySize; }
+  bool ShowOnlyCurrentSchema() const { return connAttr.showOnlyCurrentSchema; }
+  bool StringsNotNull() const { return connAttr.stringsNotNull; }
+  bool IntTypesInResultsIfPossible() const { return connAttr.intTypesInResultsIfPossible; }
+  const char* GetNumericCharacters() const { return connAttr.numericCharacters; }
+  const char* GetWordForTrue() const { return connAttr.wordForTrue; }
+  const char* GetWordForFalse() const { return connAttr.wordForFalse; }
+  // Null when there is none or it is empty.
+  const char* GetCurrentSchema() const {
+    return connAttr.currentSchema && connAttr.currentSchema[0] ? connAttr.currentSchema.get()
+                                                               : nullptr;
+  }
   // Text setters: a null text changes nothing; texts are cut to the field.
   void SetDateFormat(const char* text, int length);
   // Also takes the digit after the first "FF" as the timestamp precision.
@@ -84,6 +195,8 @@ class qvoConnection : public qvoHandle {
   void SetServerRevision(const char* text, int length);
   const char* GetServerVersion() const { return serverVersion; }
   const char* GetServerRevision() const { return serverRevision; }
+  // The version text as a.b.c: a * 10000 + b * 100 + c ("5.0.17" is 50017).
+  int GetServerVersionInt() const;
   // At most 15 characters each.
   void SetIdentifierQuoteChar(const char* text, int length);
   void SetEscapePattern(const char* text, int length);
@@ -127,4 +240,9 @@ class qvoConnection : public qvoHandle {
   int nParamsNeeded = 0;
   std::unique_ptr<char[]> execBuffer;
   int execBufferLen = 0;
+
+ private:
+  // The request's data into execBuffer, kept to send them again after a
+  // reconnect. False when no buffer could be had.
+  bool CopyRequestData(const char* data, qvo_int64 len);
 };

@@ -348,6 +348,7 @@ void qvoSocket::LogExchange(qvoHandle* requester, const qvoAttributes* attribute
 qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
                                 const char* data, qvo_int64 dataLength, __qvoMessageMode command) {
   qvoMutex lock(socketMutex);
+  answerBytesReceived = 0;
   qvoAttributes* list = attributes ? attributes->get() : nullptr;
   if (connection->logFull) LogExchange(requester, list, dataLength, command);
 

@@ -182,7 +182,10 @@ int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
     t = feedback * 10 + 300;
   if (feedback == -1701) t = 5;
   if (connection->protocolVersion < 9) t = INT_MAX;
-  if (!connection->ImMainNode || t < 1) return 0;
+  if (!connection->ImMainNode || t < 1) t = 0;
+  // While a login runs, a node that stays silent must not hold the caller
+  // longer than the login time-out.
+  if (loginWaitLimit > 0 && (t == 0 || t > loginWaitLimit)) t = loginWaitLimit;
   return static_cast<int>(std::min<qvo_int64>(t, INT_MAX));
 }
 
@@ -256,6 +259,7 @@ SQLRETURN qvoSocket::qvoSafeRecvBase(void* buffer, qvo_int64 len, __qvoMessageMo
     }
     emptyReads = 0;
     total += got;
+    answerBytesReceived += got;
     if (connection->logFull)
       connection->Log("qvoSocket::qvoSafeRecv(), totalRead=%lli, lastRead=%lli\n",
                       static_cast<long long>(total), static_cast<long long>(got));

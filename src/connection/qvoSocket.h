@@ -27,6 +27,9 @@
 
 class qvoConnection;
 class qvoHandle;
+struct sockaddr;
+struct sockaddr_in;
+struct timeval;
 
 // Socket error codes (socketError), set by construction and login.
 enum qvoSocketErrorCode {
@@ -52,14 +55,34 @@ class qvoSocket {
   // bytes) and its length must fit a signed 32-bit length.
   static constexpr qvo_int64 maxMessageData = 0x7FFFFFFF - 4;
 
+  // Connects to the connection's chosen node (`server`) within 30 seconds and
+  // logs in; GetSocketError and qvoIsConnected tell the outcome.
+  explicit qvoSocket(qvoConnection* conn);
   // Adopts a descriptor that is already connected to a node and counts as
   // logged in (parallel slaves hand over such sockets, and tests use it); the
-  // socket owns it from here. The connect-and-login constructor is part of the
-  // connect.
+  // socket owns it from here.
   qvoSocket(qvoConnection* conn, int connectedSocket);
   virtual ~qvoSocket();
   qvoSocket(const qvoSocket&) = delete;
   qvoSocket& operator=(const qvoSocket&) = delete;
+
+  // --- connect and login ----------------------------------------------------------
+  // A new TCP socket (with keep-alive) and the node's address. 0, or -1 with
+  // a diagnostic.
+  SQLRETURN GetSocketServer(const char* host, const char* port, sockaddr_in* address);
+  // One connect attempt with a 30-second time-out; -1 records "No server
+  // listening." with the system's reason.
+  SQLRETURN ConnectToServer(sockaddr_in* address);
+  // The login message, the password and, when the stream is to be
+  // enciphered, the cipher keys. 0 when logged in, else -1 with socketError
+  // telling why. Each read waits at most the connection's login time-out
+  // when one is set.
+  SQLRETURN Login();
+  // Records the server's refusal in the answer buffer, if it holds one, and
+  // sets qvoConnected and socketError by its SQLSTATE: 0 none, -1 refused.
+  SQLRETURN LoginError();
+  // A new socket to the same node, logged in to the same session. 0 or -1.
+  SQLRETURN Reconnect();
 
   // --- header -------------------------------------------------------------------
   // The current serial, then advanced (4294967295 is followed by 0).
@@ -155,8 +178,14 @@ class qvoSocket {
   qvoProtocolEncryption encryptor;
   unsigned char sendKey[257] = {};
   unsigned char receiveKey[257] = {};
+  // Seconds each read may wait while a login runs (0: the command's rule).
+  int loginWaitLimit = 0;
+  // Answer bytes received since the current exchange began.
+  qvo_int64 answerBytesReceived = 0;
 
  private:
+  // The login's steps after a readable login answer.
+  SQLRETURN LoginKeyExchange();
   bool Enciphering() const;
   // Applies the attributes of answerAttributes; -1 after recording an
   // attribute of undeterminable type. serverVersion receives the announced
@@ -168,3 +197,7 @@ class qvoSocket {
   void LogExchange(qvoHandle* requester, const qvoAttributes* attributes, qvo_int64 dataLength,
                    __qvoMessageMode command);
 };
+
+// Non-blocking connect that waits at most *timeout: 0, or -1 with errno set
+// (ETIMEDOUT when the time ran out).
+int timed_connect(int socket, sockaddr* address, unsigned addressLength, timeval* timeout);

@@ -1,49 +1,144 @@
 // Branches of the handle functions for connections, statements and
-// descriptors. Until the connection, statement and descriptor objects exist,
-// each branch refuses: an allocation records "Optional feature not
-// implemented." on its parent and gives -1 with the output handle 0.
+// descriptors: the steps that need those objects.
 #include "handles/qvoHandleBranches.h"
 
+#include <memory>
+#include <new>
+
+#include "connection/qvoConnection.h"
+#include "descriptors/qvoDescriptors.h"
+#include "handles/qvoEnvironment.h"
 #include "handles/qvoHandle.h"
+#include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
+#include "statement/qvoStatement.h"
 
 namespace {
 
-SQLRETURN NotBuilt(qvoHandle* parent, SQLHANDLE* outputHandle) {
-  if (outputHandle) *outputHandle = SQL_NULL_HANDLE;
+SQLRETURN LimitExceeded(qvoHandle* parent) {
   Translator* t = parent->GetTranslatorPtr();
-  return parent->SetDiagRec(t->_Optional_feature_not_implemented_CODE(), -1,
-                            t->_Optional_feature_not_implemented_MESSAGE());
+  return parent->SetDiagRec(t->_Limit_on_the_number_of_handles_exceeded_CODE(), -1,
+                            t->_Limit_on_the_number_of_handles_exceeded_MESSAGE());
+}
+
+// Gives back an entry whose object could not be made.
+SQLRETURN AbandonEntry(qvoHandle* parent, SQLHANDLE* outputHandle) {
+  {
+    qvoMutex lock(cliHandleMutex);
+    RemoveHandle(*outputHandle);
+  }
+  *outputHandle = SQL_NULL_HANDLE;
+  Translator* t = parent->GetTranslatorPtr();
+  return parent->SetDiagRec(t->_Memory_allocation_error_CODE(), -1,
+                            t->_Memory_allocation_error_MESSAGE());
 }
 
 }  // namespace
 
-SQLRETURN AllocConnectionBranch(qvoHandle* environment, SQLHANDLE, SQLHANDLE* outputHandle) {
-  return NotBuilt(environment, outputHandle);
+SQLRETURN AllocConnectionBranch(qvoHandle* environment, SQLHANDLE environmentHandle,
+                                SQLHANDLE* outputHandle) {
+  *outputHandle = AddHandle(SQL_HANDLE_DBC, environmentHandle);
+  if (*outputHandle == SQL_NULL_HANDLE) return LimitExceeded(environment);
+  std::unique_ptr<qvoConnection> connection;
+  try {
+    connection = std::make_unique<qvoConnection>(static_cast<qvoEnvironment*>(environment));
+  } catch (const std::bad_alloc&) {
+    return AbandonEntry(environment, outputHandle);
+  }
+  connection->SetMasterAndMyID(environment, *outputHandle);
+  SetHandlePtr(*outputHandle, connection.release());
+  return SQL_SUCCESS;
 }
 
 SQLRETURN AllocStatementBranch(qvoHandle* connection, SQLHANDLE, SQLHANDLE* outputHandle) {
-  return NotBuilt(connection, outputHandle);
+  auto* conn = static_cast<qvoConnection*>(connection);
+  *outputHandle = SQL_NULL_HANDLE;
+  if (!conn->isConnected()) {
+    Translator* t = conn->GetTranslatorPtr();
+    return conn->SetDiagRec(t->_Database_server_not_connected_CODE(), -1,
+                            t->_Database_server_not_connected_MESSAGE());
+  }
+  // The statement registers itself and its descriptors; the handle table
+  // owns it from then on.
+  auto statement = std::make_unique<qvoStatement>(conn, outputHandle);
+  if (statement->GetStmtCreateStatus() > 0) {
+    *outputHandle = SQL_NULL_HANDLE;
+    return SQL_ERROR;  // the connection holds the diagnostic
+  }
+  statement->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
+  statement->SetMaxIdentifierLengthInDescriptors();
+  statement.release();
+  return SQL_SUCCESS;
 }
 
-SQLRETURN AllocDescriptorBranch(qvoHandle* connection, SQLHANDLE, SQLHANDLE* outputHandle) {
-  return NotBuilt(connection, outputHandle);
+SQLRETURN AllocDescriptorBranch(qvoHandle* connection, SQLHANDLE connectionHandle,
+                                SQLHANDLE* outputHandle) {
+  auto* conn = static_cast<qvoConnection*>(connection);
+  *outputHandle = SQL_NULL_HANDLE;
+  if (!conn->isConnected()) {
+    Translator* t = conn->GetTranslatorPtr();
+    return conn->SetDiagRec(t->_Database_server_not_connected_CODE(), -1,
+                            t->_Database_server_not_connected_MESSAGE());
+  }
+  *outputHandle = AddHandle(SQL_HANDLE_DESC, connectionHandle);
+  if (*outputHandle == SQL_NULL_HANDLE) return LimitExceeded(conn);
+  std::unique_ptr<cliDescriptor> descriptor;
+  try {
+    descriptor = std::make_unique<cliDescriptor>(SQL_DESC_ALLOC_USER, QVO_DESC_USER,
+                                                 conn->GetTranslatorPtr());
+    // Its own Translator in the connection's language, which keeps its own.
+    descriptor->SetTranslatorLangCode(conn->GetTranslatorLangCode());
+  } catch (const std::bad_alloc&) {
+    return AbandonEntry(conn, outputHandle);
+  }
+  descriptor->SetMasterAndMyID(conn, *outputHandle);
+  descriptor->maxVarcharLength = conn->maxVarcharLength;
+  descriptor->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
+  SetHandlePtr(*outputHandle, descriptor.release());
+  return SQL_SUCCESS;
 }
 
-SQLRETURN FreeConnectionBranch(SQLHANDLE) { return SQL_ERROR; }
+SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle) {
+  if (auto* conn = static_cast<qvoConnection*>(GetHandlePtr(connectionHandle))) conn->LooseSlaves();
+  _FreeDbc(connectionHandle);
+  return SQL_SUCCESS;
+}
 
 SQLRETURN _FreeStmt(SQLHANDLE statementHandle) {
-  return statementHandle == SQL_NULL_HANDLE ? SQL_SUCCESS : SQL_ERROR;
+  if (statementHandle == SQL_NULL_HANDLE) return SQL_SUCCESS;
+  auto* statement = static_cast<qvoStatement*>(GetHandlePtr(statementHandle));
+  if (statement == nullptr) return SQL_ERROR;
+  const SQLRETURN rc = statement->InitStatement(4);
+  if (rc == SQL_ERROR) return SQL_ERROR;
+  // Only the statement's own descriptors go with it; one the application
+  // allocated and set on it stays allocated.
+  const SQLHANDLE own[] = {statement->auto_idARD, statement->auto_idIRD, statement->auto_idAPD,
+                           statement->auto_idIPD};
+  delete statement;
+  {
+    qvoMutex lock(cliHandleMutex);
+    RemoveHandle(statementHandle);
+  }
+  for (SQLHANDLE d : own) _FreeDesc(d);
+  return rc;
 }
 
-SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT) {
-  Translator* t = connection->GetTranslatorPtr();
-  return connection->SetDiagRec(t->_Optional_feature_not_implemented_CODE(), -1,
-                                t->_Optional_feature_not_implemented_MESSAGE());
+SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionType) {
+  return static_cast<qvoConnection*>(connection)->EndTran(completionType);
 }
 
-const char* ConnectionServerNameBranch(qvoHandle*) { return ""; }
+const char* ConnectionServerNameBranch(qvoHandle* connection) {
+  const auto& name = static_cast<qvoConnection*>(connection)->connAttr.dsnName;
+  return name ? name.get() : "";
+}
 
-SQLRETURN StatementRowCountBranch(qvoHandle*, SQLLEN*) { return SQL_ERROR; }
+SQLRETURN StatementRowCountBranch(qvoHandle* statement, SQLLEN* rowCount) {
+  return static_cast<qvoStatement*>(statement)->RowCount(rowCount);
+}
 
-bool SetAppWcharTypeBranch(qvoHandle*, int) { return false; }
+bool SetAppWcharTypeBranch(qvoHandle* connection, int wcharType) {
+  auto* conn = static_cast<qvoConnection*>(connection);
+  // Without a wide-data converter only the setting changes.
+  return conn->SetAppWcharType(static_cast<SQLUINTEGER>(wcharType)) != nullptr ||
+         conn->GetWcharDataConverter() == nullptr;
+}

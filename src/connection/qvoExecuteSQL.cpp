@@ -1,0 +1,155 @@
+// Every server request of a connection: one serialised exchange that sends the
+// pending session attributes along, reconnects a broken main connection into
+// its session and repeats the request once, and hands the answer, or the
+// failure's diagnostics, to the statement on whose behalf it ran.
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "connection/qvoAnswerTaker.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "connection/qvoSocket.h"
+
+namespace {
+
+// Requests the server carries out when it receives them: once an answer of
+// theirs has begun to arrive, sending them again would run them twice.
+bool RunsOnArrival(__qvoMessageMode mode) {
+  return mode == execute_prepared_statement || mode == execute || mode == execute_batch;
+}
+
+// Login refusals that leave an answer worth handing to the statement.
+bool IsLoginRefusal(const char* state) {
+  if (std::strncmp(state, "400", 3) != 0 || !state[3] || !state[4] || state[5]) return false;
+  const int n = (state[3] - '0') * 10 + (state[4] - '0');
+  return (n >= 1 && n <= 11) || (n >= 17 && n <= 22);
+}
+
+}  // namespace
+
+bool qvoConnection::CopyRequestData(const char* data, qvo_int64 len) {
+  if (len > execBufferLen || !execBuffer) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(len) + 1]);
+    if (!buffer) return false;
+    execBuffer = std::move(buffer);
+  }
+  if (len > 0) std::memcpy(execBuffer.get(), data, static_cast<size_t>(len));
+  execBufferLen = static_cast<int>(len);
+  return true;
+}
+
+SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlStmtBuffer,
+                                    qvo_int64 len, __qvoMessageMode mode) {
+  qvoMutex lock(executeSqlMutex);
+  qvoHandle* stmt = sourceStmt ? sourceStmt->RequesterHandle() : nullptr;
+  ClearDiagRecords();
+  if (logFull) Log("qvoConnection::ExecuteSQL(mode=%i)\n", static_cast<int>(mode));
+
+  qvoHandle* diagTarget = stmt ? stmt : this;
+  if (len < 0 || len > qvoSocket::maxMessageData || (len > 0 && !sqlStmtBuffer))
+    return QVO_DIAG(diagTarget, _Invalid_string_or_buffer_length_, -1);
+  if (!CopyRequestData(sqlStmtBuffer, len))
+    return QVO_DIAG(diagTarget, _Memory_allocation_error_, -1);
+  nParamsNeeded = 0;
+
+  auto reconnectAllowed = [&]() -> bool {
+    return Socket->ShouldIReconnect() && connAttr.connType == 1 && !disconnected;
+  };
+  auto interrupted = [&]() -> SQLRETURN {
+    if (stmt) QVO_DIAG(stmt, _Socket_error_Connection_interrupted_, -1);
+    return SQL_ERROR;
+  };
+  // The connection's records go to the statement; without any, `fallback`.
+  auto passFailure = [&](auto fallback) -> SQLRETURN {
+    if (!stmt) return SQL_ERROR;
+    if (GetNumRecords() > 0) {
+      GiveErrorMessagesToStatement(stmt);
+      return SQL_ERROR;
+    }
+    return fallback();
+  };
+
+  if (!Socket) {
+    if (stmt) QVO_DIAG(stmt, _Database_server_not_connected_, -1);
+    return SQL_ERROR;
+  }
+  if (!Socket->qvoIsConnected() && !(reconnectAllowed() && Socket->Reconnect() != SQL_ERROR))
+    return passFailure(
+        [&]() -> SQLRETURN { return QVO_DIAG(stmt, _Database_server_not_connected_, -1); });
+
+  connAttr.bytesWritten += static_cast<SQLUBIGINT>(len);
+  std::unique_ptr<qvoAttributes> backup = attributes ? attributes->Clone() : nullptr;
+  qvo_int64 rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+  if (rc == -1) {
+    attributes.reset();
+    if (!reconnectAllowed()) return interrupted();
+
+    const bool answerArrived = Socket->answerBytesReceived > 0;
+    if (Socket->Reconnect() != SQL_ERROR) {
+      // The server has already run it: the statement hears of the broken
+      // answer, the connection goes on in its session.
+      if (answerArrived && RunsOnArrival(mode)) return interrupted();
+      attributes = std::move(backup);
+      if (logFull) Log("Reexecute after reconnect...\n");
+      CopyRequestData(sqlStmtBuffer, len);
+      rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+      if (rc == -1) {
+        attributes.reset();
+        return passFailure(interrupted);
+      }
+    } else {
+      if (logFull) Log("Reconnect returnd an error.\n");
+      backup.reset();
+      if (stmt) {
+        if (GetNumRecords() == 0) {
+          interrupted();
+        } else {
+          // A login refusal: the statement reads the server's own answer.
+          for (SQLSMALLINT n = 1; n <= GetNumRecords(); ++n) {
+            const __diagRecords* record = GetDiagRecPtr(n);
+            if (record && IsLoginRefusal(record->diagSQLState))
+              return Socket->GiveResultsTo(sourceStmt);
+          }
+          GiveErrorMessagesToStatement(stmt);
+        }
+      }
+      Socket.reset();
+      return SQL_ERROR;
+    }
+  }
+
+  connAttr.bytesRead += static_cast<SQLUBIGINT>(Socket->GetQvoAnswerLen());
+  if (sourceStmt) {
+    if (mode == create_prepared_statement) {
+      if (sourceStmt->SetPreparedParamcount(nParamsNeeded) == SQL_ERROR) return SQL_ERROR;
+      Socket->GiveResultsTo(sourceStmt);
+    } else if (mode == send_rows || mode == send_rows_fetch2) {
+      Socket->GiveMoreRowsTo(sourceStmt);
+    } else {
+      Socket->GiveResultsTo(sourceStmt);
+    }
+  }
+  nParamsNeeded = 0;
+  attributes.reset();
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoConnection::GiveErrorMessagesToStatement(qvoHandle* statement) {
+  if (statement && statement != this) statement->AppendDiagRecordsFrom(this);
+  ClearDiagRecords();
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoConnection::TakeErrorMessagesFromStatement(qvoHandle* statement) {
+  if (statement && statement != this) AppendDiagRecordsFrom(statement);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoConnection::AddAttribute(short attrCode, qvo_int32 int32val) {
+  if (!attributes) attributes = std::make_unique<qvoAttributes>(this);
+  return attributes->AddAttribute(attrCode, &int32val, 4);
+}
+
+void qvoConnection::ClearAttributes() { attributes.reset(); }

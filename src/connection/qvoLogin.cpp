@@ -1,0 +1,592 @@
+// Connecting a socket to a node and logging in: the login message with the
+// session attributes, the RSA-encoded password, the optional stream-cipher key
+// exchange, the server's refusals, and the reconnect into the same session.
+//
+// The password and the cipher keys only ever leave this file encoded under
+// the node's public key; every buffer that held them is wiped before it goes.
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/qvoArgStrings.h"
+#include "common/qvoByteOrder.h"
+#include "common/qvoServices.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "connection/qvoRSA.h"
+#include "connection/qvoSocket.h"
+#include "handles/qvoHandleTable.h"
+#include "platform/qvoConverter.h"
+
+namespace {
+
+constexpr qvo_uint32 loginMagic = 0x01121201;
+constexpr qvo_uint32 loginMagicEnd = 0x0BEDC228;
+constexpr int loginPreambleSize = 16;
+constexpr int connectTimeoutSeconds = 30;
+constexpr int cipherKeyLength = 256;
+constexpr char releaseVersion[] = "5.0.17";
+constexpr char driverName[] = "Vandrel_CLI";
+
+// Key material for the stream cipher starts from this text when no seed was
+// set (50 characters); the operating system's random bytes are mixed in.
+constexpr char defaultRandomSeed[] = "Vandrel-Schlüssel: Grüße aus Köln, Zürich & Malmö!";
+constexpr size_t randomSeedBufferSize = 100;
+static_assert(sizeof defaultRandomSeed - 1 == 56);
+
+// Login refusals by SQLSTATE: the first group ends the session, the second
+// leaves the socket connected.
+constexpr const char* refusalGroup1[] = {"40004", "40009", "40018", "40020", "40021", "40022"};
+constexpr const char* refusalGroup2[] = {"40001", "40002", "40003", "40005", "40007",
+                                         "40008", "40010", "40011", "40017", "40019"};
+
+template <size_t N>
+bool InGroup(const char* state, const char* const (&group)[N]) {
+  for (const char* s : group)
+    if (std::strcmp(s, state) == 0) return true;
+  return false;
+}
+
+// A heap buffer that is wiped before it is freed.
+class SecretBuffer {
+ public:
+  explicit SecretBuffer(size_t size) : bytes_(new char[size]()), size_(size) {}
+  ~SecretBuffer() { explicit_bzero(bytes_.get(), size_); }
+  SecretBuffer(const SecretBuffer&) = delete;
+  SecretBuffer& operator=(const SecretBuffer&) = delete;
+  char* get() { return bytes_.get(); }
+  int size() const { return static_cast<int>(size_); }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  size_t size_;
+};
+
+// The reads of one login wait at most the connection's login time-out.
+class LoginWaitLimit {
+ public:
+  LoginWaitLimit(int* limit, SQLUINTEGER seconds) : limit_(limit) {
+    *limit_ = seconds > INT_MAX ? INT_MAX : static_cast<int>(seconds);
+  }
+  ~LoginWaitLimit() { *limit_ = 0; }
+  LoginWaitLimit(const LoginWaitLimit&) = delete;
+  LoginWaitLimit& operator=(const LoginWaitLimit&) = delete;
+
+ private:
+  int* limit_;
+};
+
+// Text of the application's code set as UTF-8 through a converter of its own
+// (empty when the text does not convert).
+std::string ToUtf8(const char* text) {
+  std::string utf8;
+  iconverter* conv = GetConverter(abortOnError);
+  if (!conv) return utf8;
+  // At most 259 bytes, as the names fit a 260-byte argument.
+  aString arg(text, static_cast<int>(std::min<size_t>(std::strlen(text), 259)));
+  if (const char* converted = arg.GetUTF8(conv)) utf8 = converted;
+  FreeConverter(conv);
+  return utf8;
+}
+
+// The name of the operating-system user the process runs as.
+std::string ClientOsUserName() {
+  std::vector<char> buffer(1024);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_name && *found->pw_name)
+    return found->pw_name;
+  const char* user = std::getenv("USER");
+  return user ? user : "";
+}
+
+// Decimal point and group separator of the current locale, as two characters.
+bool NumericCharacters(char out[3]) {
+  const lconv* lc = std::localeconv();
+  if (!lc || !lc->decimal_point) return false;
+  out[0] = lc->decimal_point[0];
+  if (lc->thousands_sep && lc->thousands_sep[0])
+    out[1] = lc->thousands_sep[0];
+  else
+    out[1] = out[0] == '.' ? ',' : '.';
+  out[2] = '\0';
+  return true;
+}
+
+}  // namespace
+
+// ---- connecting ----------------------------------------------------------------
+
+int timed_connect(int socket, sockaddr* address, unsigned addressLength, timeval* timeout) {
+  const int flags = fcntl(socket, F_GETFL, 0);
+  if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return -1;
+  if (connect(socket, address, addressLength) != 0) {
+    if (errno != EINPROGRESS) {
+      const int err = errno;
+      fcntl(socket, F_SETFL, flags);
+      errno = err;
+      return -1;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(timeout->tv_sec) +
+                          std::chrono::microseconds(timeout->tv_usec);
+    int ready;
+    for (;;) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      pollfd pfd{socket, POLLOUT, 0};
+      ready = poll(&pfd, 1, left > 0 ? static_cast<int>(std::min<long long>(left, INT_MAX)) : 0);
+      if (ready >= 0 || errno != EINTR) break;
+    }
+    const int err = errno;
+    if (fcntl(socket, F_SETFL, flags) < 0) return -1;
+    if (ready < 0) {
+      errno = err;
+      return -1;
+    }
+    if (ready == 0) {
+      errno = ETIMEDOUT;
+      return -1;
+    }
+  } else if (fcntl(socket, F_SETFL, flags) < 0) {
+    return -1;
+  }
+  int soError = 0;
+  socklen_t length = sizeof soError;
+  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &soError, &length) != 0) return -1;
+  if (soError == 0) return 0;
+  errno = soError;
+  return -1;
+}
+
+qvoSocket::qvoSocket(qvoConnection* conn)
+    : sendBuffer(std::make_unique<char[]>(sendBufferThreshold)),
+      sendBufferSize(sendBufferThreshold),
+      connection(conn) {
+  if (connection->logFull) connection->Log("qvoSocket::qvoSocket()\n");
+  testing_zel_8157 = std::getenv("TESTING_ZEL_8157");
+  // Every new socket asks for the newest protocol version again.
+  connection->SetProtocollVer(13);
+  sockaddr_in address{};
+  if (GetSocketServer(connection->server.qvoServer, connection->server.qvoPort, &address) !=
+      SQL_SUCCESS) {
+    socketError = QVO_SOCKET_CREATE_FAILED;
+    return;
+  }
+  if (ConnectToServer(&address) != SQL_SUCCESS) {
+    socketError = QVO_SOCKET_CONNECT_FAILED;
+    return;
+  }
+  // The connection judges the outcome by the socket error and the connected flag.
+  Login();
+}
+
+SQLRETURN qvoSocket::GetSocketServer(const char* host, const char* port, sockaddr_in* address) {
+  qvoMutex lock(socketMutex);
+  closeSocket();
+  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (sock < 0) {
+    qvoConnected = 0;
+    return QVO_DIAG(connection, _Client_unable_to_establish_connection_Socket_failure_, -1);
+  }
+  int one = 1;
+  if (setsockopt(sock, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0) return WSAError();
+
+  *address = sockaddr_in{};
+  address->sin_family = AF_INET;
+  // A port outside 1..65535 names no node; it must not wrap into another one.
+  char* end = nullptr;
+  errno = 0;
+  const long portNumber = port ? std::strtol(port, &end, 10) : 0;
+  if (!port || end == port || *end != '\0' || errno != 0 || portNumber < 1 || portNumber > 65535) {
+    qvoConnected = 0;
+    return QVO_DIAG(connection, _Client_unable_to_establish_connection_Unable_to_find_host_, -1);
+  }
+  address->sin_port = htons(static_cast<uint16_t>(portNumber));
+  if (!host || inet_pton(AF_INET, host, &address->sin_addr) != 1) {
+    char ip[64];
+    if (!host || GetIpFromHostname(host, ip, sizeof ip) != 0 ||
+        inet_pton(AF_INET, ip, &address->sin_addr) != 1) {
+      qvoConnected = 0;
+      return QVO_DIAG(connection, _Client_unable_to_establish_connection_Unable_to_find_host_, -1);
+    }
+  }
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoSocket::ConnectToServer(sockaddr_in* address) {
+  if (connection->logFull) connection->Log("qvoSocket::ConnectToServer try to connect.\n");
+  timeval timeout{connectTimeoutSeconds, 0};
+  const int rc =
+      timed_connect(sock, reinterpret_cast<sockaddr*>(address), sizeof *address, &timeout);
+  if (connection->logFull)
+    connection->Log("qvoSocket::ConnectToServer timed_connect returned %i.\n", rc);
+  if (rc == 0) return SQL_SUCCESS;
+  const int err = errno;
+  usleep(10000);
+  errno = err;
+  return ErrorConnect(-1);
+}
+
+// ---- login -----------------------------------------------------------------------
+
+SQLRETURN qvoSocket::Login() {
+  encryptor.encryptedCommunication = false;
+  connectionAttr& attr = connection->connAttr;
+  LoginWaitLimit waitLimit(&loginWaitLimit, attr.loginTimeout);
+  if (connection->logFull) connection->Log("qvoSocket::Login()\n");
+
+  // The pending session attributes travel with the login.
+  std::unique_ptr<qvoAttributes> list;
+  if (connection->attributes) {
+    list = connection->attributes->Clone();
+    connection->ClearAttributes();
+  } else {
+    list = std::make_unique<qvoAttributes>(connection);
+  }
+  auto addText = [&](SQLSMALLINT id, const std::string& text) {
+    list->AddAttribute(id, text.data(), static_cast<SQLINTEGER>(text.size()));
+  };
+  auto addAutocommit = [&] {
+    if (attr.autoCommit == 0 || attr.autoCommit == 1) {
+      const unsigned char value = attr.autoCommit;
+      list->AddAttribute(ATTR_AUTOCOMMIT, &value, 1);
+    }
+  };
+
+  if (connection->ImMainNode && attr.userName)
+    list->AddAttribute(ATTR_USERNAME, attr.userName.get(), attr.userNameLen);
+  addText(ATTR_RELEASE_VERSION, releaseVersion);
+  if (const std::string user = ClientOsUserName(); !user.empty())
+    addText(ATTR_CLIENTOS_USERNAME, ToUtf8(user.c_str()));
+  if (utsname names{}; uname(&names) == 0) {
+    char os[4 * sizeof names.machine + 16];
+    std::snprintf(os, sizeof os, "%s : %s : %s : %s", names.machine, names.sysname, names.version,
+                  names.release);
+    addText(ATTR_CLIENTOS, ToUtf8(os));
+  }
+  addAutocommit();
+  if (attr.feedbackInterval != 30) {
+    // -1701 is a client-side test setting; the server hears the default.
+    const qvo_int32 interval = attr.feedbackInterval == -1701 ? 30 : attr.feedbackInterval;
+    list->AddAttribute(ATTR_FEEDBACK_INTERVAL, &interval, 4);
+  }
+  const qvo_int32 queryTimeout = static_cast<qvo_int32>(attr.queryTimeout);
+  list->AddAttribute(ATTR_QUERY_TIMEOUT, &queryTimeout, 4);
+  addText(ATTR_DRIVERNAME, driverName);
+  if (connection->connectionToken != 0) {
+    const qvo_int64 token = connection->connectionToken;
+    list->AddAttribute(ATTR_PARALLEL_TOKEN, &token, 8);
+  }
+  if (attr.clientName && attr.clientNameLen > 0)
+    list->AddAttribute(ATTR_CLIENTNAME, attr.clientName.get(), attr.clientNameLen);
+  if (attr.clientVersion)
+    list->AddAttribute(ATTR_CLIENTVERSION, attr.clientVersion.get(),
+                       static_cast<SQLINTEGER>(std::strlen(attr.clientVersion.get())));
+  const char* language = connection->setLocale(LC_NUMERIC, nullptr);
+  if (!language) language = connection->setLocale(LC_NUMERIC, "");
+  addText(ATTR_LANGUAGE, language ? language : "NULL");
+  if (char numeric[3]; NumericCharacters(numeric))
+    list->AddAttribute(ATTR_NUMERIC_CHARACTERS, numeric, 2);
+  if (reconnect) {
+    const qvo_int64 session = static_cast<qvo_int64>(attr.qvosessionID);
+    list->AddAttribute(ATTR_SESSIONID, &session, 8);
+    if (connection->logFull)
+      connection->Log("Login: Reconnect for session ID: %llu\n",
+                      static_cast<unsigned long long>(attr.qvosessionID));
+  } else {
+    addAutocommit();
+  }
+
+  // The login message: its own preamble, then the block in wire order.
+  const int blockLength = list->GetAttrDataLen();
+  std::vector<char> message(static_cast<size_t>(loginPreambleSize + blockLength));
+  qvoPutLE32(message.data(), static_cast<qvo_int32>(loginMagic));
+  qvoPutLE32(message.data() + 4, blockLength + 8);
+  qvoPutLE32(message.data() + 8, connection->GetProtocolVersion());
+  qvoPutLE32(message.data() + 12, static_cast<qvo_int32>(loginMagicEnd));
+  if (blockLength > 0)
+    std::memcpy(message.data() + loginPreambleSize, list->GetAttrDataPtr(),
+                static_cast<size_t>(blockLength));
+  if (qvoAttributes::FromBigEndianToLittleEndian(message.data() + loginPreambleSize, blockLength) !=
+      blockLength)
+    return QVO_DIAG(connection, _Error_converting_attr_to_little_endian_, -1);
+  list.reset();
+  const qvo_int64 messageLength = static_cast<qvo_int64>(message.size());
+  if (qvoSend(message.data(), messageLength, messageLength) != SQL_SUCCESS ||
+      qvoFlush() != SQL_SUCCESS) {
+    sendBufferPos = 0;
+    return ErrorSend(-1);
+  }
+
+  qvoConnected = 1;
+  const qvo_int64 answer = qvoGetAnswer(login);
+  if (answer < 0) {
+    if (connection->logFull) connection->Log("Login: qvoGetAnswer returned an error.\n");
+    qvoConnected = 0;
+    socketError = QVO_SOCKET_LOGIN_UNREADABLE;
+    return SQL_ERROR;
+  }
+  if (answer > 0) {
+    socketError = QVO_SOCKET_LOGIN_UNREADABLE;
+    LoginError();
+    qvoConnected = 0;
+    return SQL_ERROR;
+  }
+  return LoginKeyExchange();
+}
+
+// What follows a readable login answer: the password and, when the stream is
+// to be enciphered, the cipher keys, each encoded under the node's public key.
+SQLRETURN qvoSocket::LoginKeyExchange() {
+  connectionAttr& attr = connection->connAttr;
+  if (attr.socketEncryption && connection->GetProtocolVersion() < 12) {
+    socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+    QVO_DIAG(connection,
+             _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
+    qvoConnected = 0;
+    return SQL_ERROR;
+  }
+  if (!connection->ImMainNode) {
+    if (connection->logFull) connection->Log("SlaveNode login.\n");
+    if (connection->GetProtocolVersion() < 12) return SQL_SUCCESS;
+  } else if (connection->logFull) {
+    connection->Log("MainNode login.\n");
+  }
+  if (attr.encryptionRequired) attr.socketEncryption = true;
+
+  // The node must be able to take a password: a public key and a phrase to
+  // interleave it with. A node without them is not one to log in to.
+  auto cannotAccept = [&] {
+    if (connection->logFull) connection->Log("ERROR_NOT_MAIN_NODE_CONNECTED\n");
+    QVO_DIAG(connection, _Selected_node_cannot_accept_connections_, -1);
+    socketError = QVO_SOCKET_NOT_MAIN_NODE;
+    attr.checkConnectionIsEncrypted = false;
+    return SQL_ERROR;
+  };
+  const int passwordEncodedLen =
+      RSA_encoder::EncodedPwdLen(attr.qvoPassword ? attr.qvoPasswordLen : 0, secretPhraseLen);
+  const int keyEncodedLen = RSA_encoder::EncodedPwdLen(cipherKeyLength, secretPhraseLen);
+  if (!publicKey || !secretPhrase || secretPhraseLen <= 0 || passwordEncodedLen < 0 ||
+      keyEncodedLen < 0) {
+    publicKey.reset();
+    secretPhrase.reset();
+    secretPhraseLen = 0;
+    return cannotAccept();
+  }
+
+  // Buffers sized by what the encoder writes, whatever the phrase's length.
+  SecretBuffer password(static_cast<size_t>(passwordEncodedLen));
+  SecretBuffer encodedReceiveKey(static_cast<size_t>(keyEncodedLen));
+  SecretBuffer encodedSendKey(static_cast<size_t>(keyEncodedLen));
+  int passwordLen = 0, receiveKeyLen = 0, sendKeyLen = 0;
+  std::unique_ptr<RSA_encoder> encoder;
+  {
+    qvoMutex lock(gmpMutex);
+    encoder = std::make_unique<RSA_encoder>();
+  }
+  encoder->SetPublicKey(publicKey.get());
+  bool encoded = true;
+  if (connection->ImMainNode) {
+    const char* pwd = attr.qvoPassword ? attr.qvoPassword.get() : "";
+    encoded =
+        encoder->EncodePwd(pwd, attr.qvoPassword ? attr.qvoPasswordLen : 0, secretPhrase.get(),
+                           secretPhraseLen, password.get(), password.size(), &passwordLen) == 0;
+  }
+
+  auto list = std::make_unique<qvoAttributes>(connection);
+  attr.checkConnectionIsEncrypted = false;
+  bool keysFailed = false;
+  if (encoded && connection->GetProtocolVersion() >= 12 && attr.socketEncryption) {
+    if (!attr.randomSeed) {
+      attr.randomSeed = std::make_unique<char[]>(randomSeedBufferSize);
+      std::memcpy(attr.randomSeed.get(), defaultRandomSeed, sizeof defaultRandomSeed);
+    }
+    const char* seed = attr.randomSeed.get();
+    size_t seedLength = std::strlen(seed);
+    if (seedLength == 0) {
+      seed = defaultRandomSeed;
+      seedLength = sizeof defaultRandomSeed - 1;
+    }
+    // The receive key continues the seed's cycle where the send key stopped.
+    for (size_t k = 0; k < cipherKeyLength; ++k) {
+      sendKey[k] = static_cast<unsigned char>(seed[k % seedLength]);
+      receiveKey[k] = static_cast<unsigned char>(seed[(cipherKeyLength + k) % seedLength]);
+    }
+    errno = 0;
+    if (qvoProtocolEncryption::getRandomKey(sendKey, cipherKeyLength) != 0 ||
+        qvoProtocolEncryption::getRandomKey(receiveKey, cipherKeyLength) != 0 ||
+        encryptor.SetKeys(sendKey, cipherKeyLength, receiveKey, cipherKeyLength) != 0) {
+      keysFailed = true;
+    } else {
+      encoded = encoder->EncodePwd(reinterpret_cast<const char*>(receiveKey), cipherKeyLength,
+                                   secretPhrase.get(), secretPhraseLen, encodedReceiveKey.get(),
+                                   encodedReceiveKey.size(), &receiveKeyLen) == 0 &&
+                encoder->EncodePwd(reinterpret_cast<const char*>(sendKey), cipherKeyLength,
+                                   secretPhrase.get(), secretPhraseLen, encodedSendKey.get(),
+                                   encodedSendKey.size(), &sendKeyLen) == 0;
+      if (encoded) {
+        const qvo_int32 keysLength = cipherKeyLength;
+        list->AddAttribute(ATTR_CLIENT_RECEIVE_KEY, encodedReceiveKey.get(), receiveKeyLen);
+        list->AddAttribute(ATTR_CLIENT_SEND_KEY, encodedSendKey.get(), sendKeyLen);
+        list->AddAttribute(ATTR_CLIENT_KEYS_LEN, &keysLength, 4);
+        attr.checkConnectionIsEncrypted = true;
+      }
+    }
+    // The cipher holds its own schedule; the raw keys are not needed again.
+    explicit_bzero(sendKey, sizeof sendKey);
+    explicit_bzero(receiveKey, sizeof receiveKey);
+  }
+  if (encoded && !keysFailed && connection->ImMainNode)
+    list->AddAttribute(ATTR_ENCODED_PASSWORD, password.get(), passwordLen);
+
+  encoder.reset();
+  publicKey.reset();
+  secretPhrase.reset();
+  secretPhraseLen = 0;
+  if (keysFailed) {
+    // The system's random source failed; its reason is the record.
+    if (errno == 0) errno = EIO;
+    WSAError();
+    socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+    qvoConnected = 0;
+    attr.checkConnectionIsEncrypted = false;
+    return SQL_ERROR;
+  }
+  if (!encoded) {
+    list.reset();
+    return cannotAccept();
+  }
+
+  // Still in clear: the node learns the keys from this request.
+  auto attributeExchangeFailed = [&] {
+    socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+    qvoConnected = 0;
+    attr.checkConnectionIsEncrypted = false;
+    return SQL_ERROR;
+  };
+  qvo_int64 answer = qvoExecSQL(nullptr, &list, nullptr, 0, set_attributes);
+  list.reset();
+  if (answer < 0) return attributeExchangeFailed();
+  SQLRETURN result = SQL_SUCCESS;
+  if (answer > 0) {
+    attr.checkConnectionIsEncrypted = false;
+    result = LoginError();
+    if (connection->GetProtocolVersion() < 12 || qvoConnected == 0) return result;
+  } else if (connection->GetProtocolVersion() < 12) {
+    qvoConnected = 1;
+    return result;
+  }
+
+  const int version = connection->GetProtocolVersion();
+  if (connection->logFull)
+    connection->Log("Protocol version V%i, encryption supported.\n", version);
+  if (attr.socketEncryption) {
+    if (qvoFlush() != SQL_SUCCESS) {
+      sendBufferPos = 0;
+      ErrorSend(-1);
+      return attributeExchangeFailed();
+    }
+    encryptor.encryptedCommunication = true;
+    if (connection->logFull) connection->Log("Encryption activated in client.\n");
+  }
+  if (connection->logFull)
+    connection->Log("Protocol version V%i, %s%s", version,
+                    attr.socketEncryption ? "socketEncryption=Y, " : "socketEncryption=N, ",
+                    encryptor.encryptedCommunication ? "encryptedCommunication=Y\n"
+                                                     : "encryptedCommunication=N\n");
+
+  // The first enciphered request; its answer brings the session's settings.
+  answer = qvoExecSQL(nullptr, nullptr, nullptr, 0, get_attributes);
+  if (answer < 0) return attributeExchangeFailed();
+  if (answer > 0) {
+    result = LoginError();
+    attr.checkConnectionIsEncrypted = false;
+    return result;
+  }
+  qvoConnected = 1;
+  return result;
+}
+
+SQLRETURN qvoSocket::LoginError() {
+  if (connection->logFull) connection->Log("qvoSocket::LoginError()\n");
+  const char* answer = qvoAnswerBuffer.get();
+  const qvo_int64 length = qvoAnswerBufferLen;
+  if (!answer || length < 5 || static_cast<signed char>(answer[4]) != -1) return SQL_SUCCESS;
+
+  // Kind byte -1, then the text's length, the text and the 5-character
+  // SQLSTATE; all of it must lie inside the answer.
+  qvo_uint32 textLength = 0;
+  if (length >= 9) textLength = static_cast<qvo_uint32>(qvoGetLE32(answer + 5));
+  if (length < 9 || static_cast<qvo_int64>(textLength) > length - 9 - 5) {
+    QVO_DIAG(connection, _Incorrect_data_array_received_from_server_, -1);
+    qvoConnected = 0;
+    socketError = QVO_SOCKET_LOGIN_REFUSED;
+    return SQL_ERROR;
+  }
+  const std::string text(answer + 9, textLength);
+  char state[6] = {};
+  std::memcpy(state, answer + 9 + textLength, 5);
+  if (connection->logFull)
+    connection->Log("Server SQL_STATE: %s, MESSAGE: %s\n", state, text.c_str());
+  Translator* t = connection->GetTranslatorPtr();
+  connection->SetDiagRec(t->_Read_error_from_server_CODE(state), -1,
+                         t->_Read_error_from_server_MESSAGE(text.c_str()));
+  connection->LastDiagWasFromServer();
+
+  if (InGroup(state, refusalGroup1)) {
+    qvoConnected = 0;
+    socketError = QVO_SOCKET_LOGIN_GROUP1;
+  } else if (InGroup(state, refusalGroup2)) {
+    qvoConnected = 1;
+    socketError = QVO_SOCKET_LOGIN_GROUP2;
+  } else {
+    qvoConnected = 0;
+    socketError = QVO_SOCKET_LOGIN_REFUSED;
+  }
+  return SQL_ERROR;
+}
+
+SQLRETURN qvoSocket::Reconnect() {
+  if (connection->logFull) connection->Log("qvoSocket::Reconnect()\n");
+  socketError = QVO_SOCKET_OK;
+  closeSocket();
+  sendBufferPos = 0;
+  sleep(1);
+  sockaddr_in address{};
+  if (GetSocketServer(connection->server.qvoServer, connection->server.qvoPort, &address) !=
+      SQL_SUCCESS) {
+    socketError = QVO_SOCKET_CREATE_FAILED;
+    return SQL_ERROR;
+  }
+  if (ConnectToServer(&address) != SQL_SUCCESS) {
+    socketError = QVO_SOCKET_CONNECT_FAILED;
+    return SQL_ERROR;
+  }
+  // Still flagged for a reconnect, the login joins the existing session.
+  if (Login() != SQL_SUCCESS && socketError <= QVO_SOCKET_LOGIN_UNREADABLE &&
+      socketError >= QVO_SOCKET_LOGIN_GROUP1)
+    return SQL_ERROR;
+  reconnect = false;
+  if (connection->logFull) connection->Log("qvoSocket::Reconnect() success!\n");
+  return SQL_SUCCESS;
+}

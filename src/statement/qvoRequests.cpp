@@ -1,0 +1,200 @@
+// The statement's server requests: the exchange itself, closing and
+// describing server handles, polling and cancelling a running execution, and
+// direct execution of SQL text.
+#include <cstring>
+
+#include "common/qvoByteOrder.h"
+#include "common/qvoStrings.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "connection/qvoSocket.h"
+#include "messages/qvoTranslator.h"
+#include "statement/qvoAnswerReader.h"
+#include "statement/qvoStatement.h"
+
+// --- the exchange ------------------------------------------------------------------------
+
+SQLRETURN qvoStatement::Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
+                                 bool auxiliary) {
+  if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  auxiliaryExchange = auxiliary;
+  auxAnswer.reset();
+  auxAnswerLen = 0;
+  const SQLRETURN rc = connection->ExecuteSQL(this, data, length, command);
+  auxiliaryExchange = false;
+  if (rc == SQL_ERROR || !auxiliary) return rc;
+
+  return CheckAuxiliaryAnswer();
+}
+
+SQLRETURN qvoStatement::CheckAuxiliaryAnswer() {
+  // An auxiliary answer only matters when it reports a server error.
+  qvoAnswerCursor in{auxAnswer.get(), static_cast<size_t>(auxAnswerLen), 0};
+  qvo_int8 kind = 0;
+  std::string_view text, state;
+  SQLRETURN result = SQL_SUCCESS;
+  if (in.data && in.Skip(4) && in.Int8(&kind) && kind == QVO_KIND_EXCEPTION &&
+      ReadException(in, &text, &state) == qvoReadStatus::Ok)
+    result = RecordServerException(text.data(), text.size(), state.data());
+  auxAnswer.reset();
+  auxAnswerLen = 0;
+  return result;
+}
+
+// --- server handles -----------------------------------------------------------------------
+
+SQLRETURN qvoStatement::ExecuteCloseRes() {
+  if (ClearDiagRecords() != SQL_SUCCESS)
+    return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
+  if (resultHandle < 0) return SQL_SUCCESS;
+  char request[4];
+  qvoPutLE32(request, resultHandle);
+  SQLRETURN rc;
+  {
+    qvoMutex lock(connection->executionMutex);
+    rc = Exchange(request, sizeof request, close_result_set, true);
+  }
+  // A failed close still forgets the handle.
+  resultHandle = QVO_RESULT_NONE;
+  if (rc == SQL_ERROR)
+    return FailWith(&Translator::_Error_closing_result_CODE,
+                    &Translator::_Error_closing_result_MESSAGE);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::ExecuteClosePrepared() {
+  if (ClearDiagRecords() != SQL_SUCCESS)
+    return QVO_DIAG(this, _Error_initialising_prepared_handle_, -1);
+  if (preparedHandle < 0) return SQL_SUCCESS;
+  char request[4];
+  qvoPutLE32(request, preparedHandle);
+  SQLRETURN rc;
+  {
+    qvoMutex lock(connection->executionMutex);
+    rc = Exchange(request, sizeof request, close_prepared_statement, true);
+  }
+  if (rc == SQL_ERROR)
+    return FailWith(&Translator::_Error_closing_result_CODE,
+                    &Translator::_Error_closing_result_MESSAGE);
+  preparedHandle = -2;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::ExecuteDescRes(SQLINTEGER handle) {
+  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR) {
+    if (GetNumRecords() > 0) return SQL_ERROR;
+    return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
+  }
+  char request[4];
+  qvoPutLE32(request, handle);
+  qvoMutex lock(connection->executionMutex);
+  SQLRETURN rc = Exchange(request, sizeof request, describe_resultset);
+  if (rc != SQL_ERROR) rc = SyncMoreResults(0);
+  if (rc == SQL_ERROR || rc == SQL_NO_DATA)
+    return FailWith(&Translator::_Error_describing_res_CODE,
+                    &Translator::_Error_describing_res_MESSAGE);
+  return SQL_SUCCESS;
+}
+
+// --- running executions ----------------------------------------------------------------------
+
+SQLRETURN qvoStatement::SyncMoreResults(SQLUINTEGER mode) {
+  if (mode == 200 && stmtAttr.asyncEnable != 0) return MoreResults();
+  if (mode != 0 && mode != 200) return MoreResults();
+  SQLRETURN rc = MoreResults();
+  while (rc == SQL_STILL_EXECUTING) rc = ContinueExecuting();
+  return rc;
+}
+
+SQLRETURN qvoStatement::ContinueExecuting() {
+  qvoMutex lock(continueExecMutex);
+  if (logFull) Log("ContinueExecution()\n");
+  ClearDiagRecords();
+  if (Exchange(nullptr, 0, continue_execution) != SQL_ERROR) {
+    const SQLRETURN rc = MoreResults();
+    if (rc != SQL_ERROR) return rc;
+  }
+  AppendConnectionDiagnostics();
+  return SQL_ERROR;
+}
+
+SQLRETURN qvoStatement::AbortExecution() {
+  if (protocolVersion < 9) return SQL_SUCCESS;
+  if (logFull) Log("qvoStatement::AbortExecution()\n");
+  qvoMutex lock(continueExecMutex);
+  // Only a running execution is aborted: an abort sent at any other time
+  // could hit the next statement the server runs for this session.
+  if (resultHandle != QVO_RESULT_STILL_EXECUTING) return SQL_SUCCESS;
+  if (logFull) Log(" ExecuteSQL(abort_query)\n");
+  if (stmtAttr.asyncEnable == 1) ClearDiagRecords();
+  if (Exchange(nullptr, 0, abort_query, true) == SQL_ERROR) {
+    AppendConnectionDiagnostics();
+    return SQL_ERROR;
+  }
+  return SQL_SUCCESS;
+}
+
+void qvoStatement::DrainRunningExecution() {
+  AbortExecution();
+  // The server ends an aborted execution with a last answer; read up to it.
+  SQLRETURN rc = SQL_STILL_EXECUTING;
+  while (rc == SQL_STILL_EXECUTING && resultHandle == QVO_RESULT_STILL_EXECUTING)
+    rc = ContinueExecuting();
+}
+
+// --- direct execution ------------------------------------------------------------------------
+
+SQLRETURN qvoStatement::ExecDirect(const char* text, SQLINTEGER len) {
+  if (logFull)
+    Log("qvoStatement::ExecDirect - CurrentCodepages: dataConverter(%s), sqlConverter(%s), "
+        "wcharSqlConverter(%s), wcharDataConverter(%s)\n",
+        dataConverter ? dataConverter->GetCurrentCodepage() : "",
+        sqlConverter ? sqlConverter->GetCurrentCodepage() : "",
+        wcharSqlConverter ? wcharSqlConverter->GetCurrentCodepage() : "",
+        wcharDataConverter ? wcharDataConverter->GetCurrentCodepage() : "");
+  return ExecDirectBase(text, len);
+}
+
+SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
+  const int n = qvoSqlStrLen(text, len);
+  if (protocolVersion >= 9 && stmtAttr.asyncEnable == 1 &&
+      resultHandle == QVO_RESULT_STILL_EXECUTING) {
+    // Asking again with the same text polls the running execution.
+    if (n == sqlStmt.GetStatementLen() &&
+        (n == 0 || std::memcmp(text, sqlStmt.GetStatement(), static_cast<size_t>(n)) == 0))
+      return ContinueExecuting();
+    SetDiagRec("HY010", -1, "Function sequence error");
+    return SQL_ERROR;
+  }
+  if (ConnectionBusyWithOther()) {
+    ClearDiagRecords();
+    return QVO_DIAG(this, _Function_sequence_error_, -1);
+  }
+  preparedMessageLen = 0;
+  sqlCallType = 0;
+  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR) {
+    if (GetNumRecords() > 0) return SQL_ERROR;
+    return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
+  }
+  if (n <= 0)
+    return QVO_DIAG(this, _The_string_argument_has_length_zero_it_or_contains_invalid_characters_,
+                    -1);
+  sqlStmt.SetStatement(text, n);
+  stmtStringLength = sqlStmt.GetStatementLen();
+  if (logFull) {
+    Log(" StringLength = %i\n", static_cast<int>(len));
+    Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
+    if (stmtStringLength >= 1 && stmtStringLength <= 4095)
+      Log(" Statement = %s\n", sqlStmt.GetStatement());
+  }
+
+  SQLRETURN rc;
+  {
+    qvoMutex lock(connection->executionMutex);
+    rc = Exchange(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), execute);
+    if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+  }
+  if (rc != SQL_ERROR && rc != SQL_NO_DATA) return rc;
+  return FailWith(&Translator::_Error_executing_statement_CODE,
+                  &Translator::_Error_executing_statement_MESSAGE);
+}

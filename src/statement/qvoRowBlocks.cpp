@@ -1,0 +1,197 @@
+// Row blocks: indexing a block through ptrArray, the two requests for further
+// rows and the row count.
+#include <cstring>
+#include <limits>
+
+#include "common/qvoByteOrder.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "messages/qvoTranslator.h"
+#include "statement/qvoAnswerReader.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+// Header of a fetch answer: the result count, then (protocol 9 and later)
+// the kind byte, then the int64 row count of the block.
+constexpr size_t kCountBytes = 4;
+
+}  // namespace
+
+SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
+  const SQLSMALLINT columns = IRD ? IRD->header.count : 0;
+  const qvo_int64 rows = resultRowCount;
+  if (length < 0 || rows < 0) return -1;
+
+  std::vector<qvoBlockColumn> layout(static_cast<size_t>(columns));
+  for (SQLSMALLINT c = 1; c <= columns; ++c) {
+    const __cliDescriptorRecords* r = IRD->GetRecord(c);
+    layout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
+  }
+  // Index nothing unless the block holds every value it announces.
+  const qvo_int64 used = MeasureRowBlock(block, static_cast<size_t>(length), layout, rows);
+  if (used < 0 || used > std::numeric_limits<SQLINTEGER>::max()) {
+    FreePointerArray();
+    return -1;
+  }
+  if (columns == 0) {
+    FreePointerArray();
+    oldResultRowCount = rows;
+    return 0;
+  }
+  if (rows != oldResultRowCount || ptrArrayCols != columns || ptrArray == nullptr) {
+    FreePointerArray();
+    ptrColumns.assign(static_cast<size_t>(columns) + 1, {});
+    ptrTable.assign(static_cast<size_t>(columns) + 1, nullptr);
+    // Every row takes at least one byte of the block, so rows is bounded by
+    // the bytes received.
+    for (SQLSMALLINT c = 1; c <= columns; ++c) {
+      ptrColumns[static_cast<size_t>(c)].assign(static_cast<size_t>(rows) + 1, nullptr);
+      ptrTable[static_cast<size_t>(c)] = ptrColumns[static_cast<size_t>(c)].data();
+    }
+    ptrArray = ptrTable.data();
+    ptrArrayCols = columns;
+    oldResultRowCount = rows;
+  }
+  if (rows > 0) IndexRowBlock(block, layout, rows, ptrArray);
+  return static_cast<SQLINTEGER>(used);
+}
+
+char* qvoStatement::RowValue(SQLINTEGER c, SQLBIGINT r) const {
+  if (ptrArray == nullptr || c < 1 || c > ptrArrayCols || r < 1 || r > oldResultRowCount)
+    return nullptr;
+  return static_cast<char*>(ptrArray[c][r]);
+}
+
+bool qvoStatement::RowIsNull(SQLINTEGER c, SQLBIGINT r) const {
+  const char* value = RowValue(c, r);
+  return value == nullptr || value[-1] == 0;
+}
+
+SQLRETURN qvoStatement::TakeRows(char* answer, qvo_int64 length) {
+  std::unique_ptr<char[]> owned(answer);
+  // Any earlier table may point into the block being replaced.
+  FreePointerArray();
+  qvoAnswerNewLines = std::move(owned);
+  qvoAnswerNewLinesLen = qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
+  char request[20];
+  qvoPutLE32(request, resultHandle);
+  qvoPutLE64(request + 4, start);
+  qvoPutLE64(request + 12, count);
+  resultRowCount = count;
+  resultRowCountStart = start;
+  {
+    qvoMutex lock(connection->executionMutex);
+    if (Exchange(request, sizeof request, send_rows) == SQL_ERROR) {
+      resultRowCount = 0;
+      AppendConnectionDiagnostics();
+      return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
+    }
+  }
+  const qvo_int64 length = qvoAnswerNewLinesLen;
+  if (!qvoAnswerNewLines || length < static_cast<qvo_int64>(kCountBytes)) {
+    resultRowCount = 0;
+    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  }
+  const SQLINTEGER used =
+      CreatePointerArray(qvoAnswerNewLines.get() + kCountBytes, length - kCountBytes);
+  if (used < 0) {
+    resultRowCount = 0;
+    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  }
+  if (used != length - static_cast<qvo_int64>(kCountBytes)) {
+    FreePointerArray();
+    resultRowCount = 0;
+    return QVO_DIAG(this, _Error_getting_more_lines_summ_val_len_package_len_, -1);
+  }
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
+  if (resultHandle < 0) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  if (logFull)
+    Log("Requesting rows from server: resultHandle=%i, startPos=%lli, nBytes=%lli\n", resultHandle,
+        static_cast<long long>(start), static_cast<long long>(byteBudget));
+  char request[20];
+  qvoPutLE32(request, resultHandle);
+  qvoPutLE64(request + 4, start);
+  qvoPutLE64(request + 12, byteBudget);
+  // Until a block is indexed the statement holds no rows: a failed request
+  // leaves nothing behind that a later fetch could take for received rows.
+  resultRowCount = 0;
+  resultRowCountStart = start;
+  {
+    qvoMutex lock(connection->executionMutex);
+    if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) {
+      AppendConnectionDiagnostics();
+      return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
+    }
+  }
+  qvoAnswerCursor in{qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen), 0};
+  if (!in.data || !in.Skip(kCountBytes))
+    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  if (protocolVersion >= 9) {
+    qvo_int8 kind = 0;
+    if (!in.Int8(&kind)) return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+    if (kind == QVO_KIND_EXCEPTION) {
+      // The server's own error, read from the block itself: the answer
+      // buffer still holds the results of the execution.
+      std::string_view text, state;
+      if (ReadException(in, &text, &state) != qvoReadStatus::Ok)
+        return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+      RecordServerException(text.data(), text.size(), state.data());
+      AppendConnectionDiagnostics();
+      return SQL_ERROR;
+    }
+    if (kind != QVO_KIND_MORE_ROWS)
+      return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  } else {
+    // Before protocol 9 a server error comes as a short block: result count
+    // 1, kind -1, int32 text length below 180, text.
+    qvoAnswerCursor probe = in;
+    qvo_int8 kind = 0;
+    qvo_int32 n = 0;
+    const char* p = nullptr;
+    if (qvoAnswerNewLinesLen < 200 && qvoGetLE32(qvoAnswerNewLines.get()) == 1 &&
+        probe.Int8(&kind) && kind == QVO_KIND_EXCEPTION && probe.Int32(&n) && n >= 0 && n < 180 &&
+        probe.Bytes(static_cast<size_t>(n), &p)) {
+      const std::string text(p, static_cast<size_t>(n));
+      SetDiagRec("HY000", -1, text.c_str());
+      LastDiagWasFromServer();
+      return SQL_ERROR;
+    }
+  }
+  qvo_int64 rows = 0;
+  if (!in.Int64(&rows) || rows < 0)
+    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  resultRowCount = rows;
+  const SQLINTEGER used = CreatePointerArray(in.Here(), static_cast<qvo_int64>(in.Remaining()));
+  if (used < 0) {
+    resultRowCount = 0;
+    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  }
+  if (static_cast<size_t>(used) != in.Remaining()) {
+    FreePointerArray();
+    resultRowCount = 0;
+    return QVO_DIAG(this, _Error_getting_more_lines_summ_val_len_package_len_, -1);
+  }
+  // A block without rows while rows remain would let a fetch ask for ever.
+  if (rows == 0 && static_cast<SQLUBIGINT>(start) < nLines) {
+    FreePointerArray();
+    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  }
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::RowCount(SQLLEN* rowCountPtr) {
+  if (rowCountPtr == nullptr) return QVO_DIAG(this, _Invalid_row_count_pointer_, -1);
+  if (sqlRowCount >= 1)
+    *rowCountPtr = sqlRowCount;
+  else
+    *rowCountPtr = nLines < 2147483648ULL ? static_cast<SQLLEN>(nLines) : 2147483647;
+  return SQL_SUCCESS;
+}

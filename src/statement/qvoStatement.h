@@ -1,0 +1,315 @@
+// qvoStatement: the statement handle (type 3). It carries what one statement
+// needs between calls: its descriptors, the answer buffer taken over from the
+// connection, the state of the current result (resultHandle), the bookkeeping
+// of the rows received so far with the per-column row pointer table
+// ptrArray, the prepared handle, its attributes and a copy of the
+// connection's settings taken at creation.
+//
+// States of resultHandle:
+//   >= 0  an open server result set with this handle (more rows can be
+//         fetched; it must be closed)
+//   -1    the last result parsed was a server exception
+//   -2    reset / nothing parsed / the last result was no result set / closed
+//   -3    small result set, every row came inline
+//   -4    described result set without a server handle
+//   -5    parameter description (written into the IPD)
+//   -7    the statement still executes on the server; only polling may follow
+// Result sets built locally by the catalog functions carry other negative
+// values (-2, -6, -10); all their rows are inline.
+//
+// Rows reach the statement in row blocks, column-major: per column, per row a
+// signed null flag byte (0: NULL, nothing follows) and the value, converted in
+// place to host order when the block is indexed:
+//   _SMALLDECIMAL          int32
+//   _DECIMAL               int32 (precision <= 9) or int64: qvoTypeLen bytes
+//   _BIGDECIMAL            two int64 halves (low half first)
+//   _DOUBLE                double
+//   _DATE                  day, month, int16 year
+//   _TIMESTAMP(_UTC)       int16 year, month, day, hour, minute, second, int32 fraction
+//   _CHAR, _VARCHAR        int32 byte length L, then L bytes
+//   others (_BOOLEAN ...)  qvoTypeLen bytes unchanged
+// ptrArray[c][r] (column c = 1..ptrArrayCols, row r = 1..resultRowCount)
+// points at the value of row r of the current block (character types: at the
+// length word; NULL: one past the flag); the null flag is always the byte
+// just before the pointer. Row r of the block is result row
+// resultRowCountStart + r - 1 (0-based). See RowValue / RowIsNull.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connection/qvoAnswerTaker.h"
+#include "connection/qvoMessageMode.h"
+#include "descriptors/qvoDescriptors.h"
+#include "handles/qvoHandle.h"
+#include "platform/qvoCriticalSection.h"
+#include "qvo/qvoDefs.h"
+#include "statement/qvoAnswerReader.h"
+#include "statement/qvoSqlStatement.h"
+
+class qvoConnection;
+class ColumnsCache;
+struct __ConnectionStru;
+
+// Values of resultHandle with a meaning of their own.
+enum : SQLINTEGER {
+  QVO_RESULT_EXCEPTION = -1,
+  QVO_RESULT_NONE = -2,
+  QVO_RESULT_SMALL = -3,
+  QVO_RESULT_INVALID = -4,
+  QVO_RESULT_PARAMETERS = -5,
+  QVO_RESULT_STILL_EXECUTING = -7,
+};
+
+// The statement's attribute block.
+struct __statementAttributes {
+  char externalConversion = 0;
+  SQLINTEGER attrOutputNTS = 0;
+  int floatPrecision = 9;
+  SQLUINTEGER prepareSuccess = 0;
+  SQLUINTEGER asyncEnable = 0;
+  SQLUINTEGER attrConcurency = 1;
+  SQLUINTEGER cursorScrollable = 1;
+  SQLUINTEGER cursorSensitivity = 0;
+  SQLUINTEGER cursorType = 0;
+  SQLUINTEGER enableAutoIPD = 1;
+  SQLPOINTER fetchBookmarkPtr = nullptr;
+  SQLUINTEGER keysetSize = 0;
+  SQLUINTEGER maxLength = 0;
+  SQLUBIGINT maxRows = 0;
+  SQLUINTEGER metadataID = 0;
+  SQLUINTEGER noscan = 1;
+  SQLUINTEGER retriveData = 1;
+  SQLUINTEGER rowNumber = 0;
+  SQLUINTEGER simulateCursor = 0;
+  SQLUINTEGER useBookmarks = 0;
+  SQLUINTEGER timestampPrecision = 0;
+  char truncateDecimals = 1;
+  char wordForTrue[100] = "1";
+  char wordForFalse[100] = "0";
+  bool showOnlyCurrentSchema = false;
+  bool stringsNotNull = false;
+  SQLUINTEGER maxParamSize = 0;
+  int characterDisplaySize = 1;
+};
+
+class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnswerTaker {
+ public:
+  // Registers the statement and its four automatic descriptors in the handle
+  // table under the connection and writes the statement's handle value to
+  // *outputHandle (0 on failure; GetStmtCreateStatus then is above 0 and the
+  // connection holds "Limit on the number of handles exceeded.").
+  qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle);
+  ~qvoStatement() override;
+
+  // --- lifecycle ------------------------------------------------------------
+  // Reset before a new execution: level 1 (close cursor) keeps the prepared
+  // handle, level 3 and above also closes it. Drains the current answer (an
+  // asynchronous execution still running is aborted and drained first).
+  SQLRETURN InitStatement(SQLUSMALLINT level);
+  SQLRETURN CloseCursor();
+  SQLRETURN FreeStmt(SQLUSMALLINT option);
+  SQLRETURN SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT lockType);
+  SQLRETURN BulkOperations(SQLUSMALLINT operation);
+  SQLRETURN AutoAllocatedDescriptor(SQLINTEGER kind, cliDescriptor* desc, SQLHANDLE handle);
+  SQLSMALLINT GetNumBoundParams();
+  SQLSMALLINT GetNumBoundColumns();
+
+  // --- accessors --------------------------------------------------------------
+  int SetProtocollVer(int version) {
+    protocolVersion = version;
+    return 0;
+  }
+  int GetMaxIdentifierLength() const { return maxIdentifierLength; }
+  int GetMaxIdentifierOctetLength() const { return maxIdentifierOctetLength; }
+  int GetStmtCreateStatus() const { return stmtWasErrorCreating; }
+  int GetTranslatorLangCode() const { return qvoHandle::GetTranslatorLangCode(); }
+  void ClearColumnCache() { columnCache.reset(); }
+  void SetAsyncMode(SQLUINTEGER value) { stmtAttr.asyncEnable = value; }
+  void BindingWasChanged() override { bindingChanged = true; }
+  SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
+  SQLRETURN SetPreparedParamcount(int n) override;
+  void SetMaxIdentifierLength(int mil);
+  void SetMaxIdentifierLengthInDescriptors();
+  qvoConnection* GetConnection() const { return connection; }
+
+  // --- execution ----------------------------------------------------------------
+  // UTF-8 text of len bytes (SQL_NTS: terminated). 0, 1, 2 (still executing
+  // asynchronously) or -1.
+  SQLRETURN ExecDirect(const char* text, SQLINTEGER len);
+  SQLRETURN ExecDirectBase(const char* text, SQLINTEGER len);
+  // Reads the first result of a fresh answer. Mode 200: one parse when
+  // asynchronous execution is on, else as 0; mode 0: parse, and poll while
+  // the server still executes; other modes: one parse.
+  SQLRETURN SyncMoreResults(SQLUINTEGER mode);
+  SQLRETURN ContinueExecuting();
+  // Cancel: sends abort while the statement executes on the server (protocol
+  // 9 and later); the statement stays in state -7 until a poll gets a result.
+  SQLRETURN AbortExecution();
+
+  // --- answers ------------------------------------------------------------------
+  qvoHandle* RequesterHandle() override { return this; }
+  SQLRETURN TakeResults(char* answer, qvo_int64 length) override;
+  SQLRETURN TakeRows(char* answer, qvo_int64 length) override;
+  // Consumes the next result of the answer: 0, 100 (nothing left), 2 (still
+  // executing) or -1 with a diagnostic.
+  SQLRETURN MoreResults();
+
+  // --- row blocks ---------------------------------------------------------------
+  // Indexes a row block of `length` bytes for the IRD's columns and
+  // resultRowCount rows (values converted in place). Bytes consumed, or -1
+  // when the block does not hold all its values (no table is then kept).
+  SQLINTEGER CreatePointerArray(char* block, qvo_int64 length);
+  // Further rows of the open result set from 0-based row start: count rows
+  // (protocol 7) or up to a byte budget (protocol 8 and later).
+  SQLRETURN MoreData(SQLBIGINT start, SQLBIGINT count);
+  SQLRETURN Fetch2(SQLBIGINT start, SQLBIGINT byteBudget);
+  SQLRETURN RowCount(SQLLEN* rowCountPtr);
+  // The value of row r (1..resultRowCount) of column c (1..ptrArrayCols) in
+  // the current block, or null when there is none; RowIsNull tells NULL.
+  char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
+  bool RowIsNull(SQLINTEGER c, SQLBIGINT r) const;
+
+  // --- server handles -----------------------------------------------------------
+  SQLRETURN ExecuteCloseRes();
+  SQLRETURN ExecuteClosePrepared();
+  SQLRETURN ExecuteDescRes(SQLINTEGER handle);
+
+  // --- attributes -----------------------------------------------------------------
+  SQLRETURN SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER stringLength);
+  SQLRETURN GetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER bufferLength,
+                        SQLINTEGER* stringLengthPtr);
+
+  // --- members --------------------------------------------------------------------
+  qvoConnection* connection = nullptr;
+  bool quotesWereRemoved = true;
+  std::shared_ptr<ColumnsCache> columnCache;  // made by the catalog functions
+  SQLUINTEGER extendedFetchMapping = 0;
+  char sqlCallType = 0;
+  sqlStatement sqlStmt;
+  SQLINTEGER preparedHeaderLen = 0;
+  std::unique_ptr<char[]> preparedBuffer;
+  SQLUINTEGER preparedBufferLen = 0;
+  SQLUINTEGER preparedBufferSize = 0;
+  int preparedMessageLen = 0;
+  SQLINTEGER preparedHandle = -2;
+  char decSeparator = '.';
+  SQLUINTEGER oldParamNum = 0;
+  SQLUINTEGER paramNum = 0;
+  SQLUINTEGER paramStart = 0;
+  char stmtStatusText[260] = "Created";
+  // The answer of the last request: 4-byte result count, then the results.
+  std::unique_ptr<char[]> qvoSocketAnswerBuffer;
+  SQLINTEGER qvoSocketAnswerLen = 0;
+  size_t answerPos = 0;
+  SQLBIGINT qvoAnswerBlockSize = 0;
+  // The last row block received by a fetch request, with its length.
+  std::unique_ptr<char[]> qvoAnswerNewLines;
+  qvo_int64 qvoAnswerNewLinesLen = 0;
+  std::string executionStatus;  // status text of the last still-executing answer
+  __statementAttributes stmtAttr;
+  std::unique_ptr<char[]> hostsString;
+  cliDescriptor* ARD = nullptr;
+  cliDescriptor* IRD = nullptr;
+  cliDescriptor* APD = nullptr;
+  cliDescriptor* IPD = nullptr;
+  SQLPOINTER idARD = nullptr;
+  SQLPOINTER idIRD = nullptr;
+  SQLPOINTER idAPD = nullptr;
+  SQLPOINTER idIPD = nullptr;
+  // The statement's own descriptors; they live in the handle table and are
+  // freed with the statement's handle.
+  cliDescriptor* auto_ARD = nullptr;
+  cliDescriptor* auto_IRD = nullptr;
+  cliDescriptor* auto_APD = nullptr;
+  cliDescriptor* auto_IPD = nullptr;
+  SQLPOINTER auto_idARD = nullptr;
+  SQLPOINTER auto_idIRD = nullptr;
+  SQLPOINTER auto_idAPD = nullptr;
+  SQLPOINTER auto_idIPD = nullptr;
+  char qvoNumericCharacters[10] = ".,";
+  SQLINTEGER numResultSets = 0;
+  SQLBIGINT resultRowCount = 0;
+  SQLINTEGER sqlRowCount = 0;
+  SQLBIGINT resultRowCountStart = 0;
+  SQLBIGINT cursor = 0;
+  SQLUBIGINT nLines = 0;
+  SQLBIGINT token = 0;
+  SQLINTEGER resultHandle = -2;
+  std::vector<__ConnectionStru> slaveConnections;
+  // ptrArray[c][r]: see the top of this file. Null while there is no table.
+  void*** ptrArray = nullptr;
+  SQLINTEGER ptrArrayCols = 0;
+  SQLBIGINT oldResultRowCount = 0;
+  int nBatches = 0;
+  std::vector<std::string> batchList;
+  int bbLen = 0;
+  SQLINTEGER gdCurs = 0;
+  SQLSMALLINT gdLastCol = 0;
+  SQLINTEGER lineSize = 0;
+  SQLUINTEGER maxPreparedMessageSize = 33554432;
+  char numBuff[128] = {};
+  char ordinaryArgumentPredicate[7] = " = ";
+  std::unique_ptr<char[]> stringBuffer;
+  int stringBufferSize = 0;
+  int stmtStringLength = 0;
+  int nBoundColumns = 0;
+  bool bindingChanged = true;
+  int stmtWasErrorCreating = 0;
+  bool using_QVO_VARCHAR_PTR = false;
+  int maxIdentifierLength = 128;
+  int maxIdentifierOctetLength = 512;
+  SQLUINTEGER maxVarcharLength = 20000;
+  SQLUINTEGER maxVarcharOctetLength = 80000;
+  qvoCriticalSection continueExecMutex;
+  // Data at execution (filled by the parameter code).
+  int numberOfDataAtExec = 0;
+  int positionOfDataAtExec = -1;
+  int lastPositionOfDataAtExec = -1;
+  bool dataAtExecAllreadyParsed = false;
+  std::vector<SQLPOINTER> dataAtExecHandles;
+  std::vector<SQLSMALLINT> dataAtExecDataTypes;
+  std::vector<SQLLEN> dataAtExecIndicators;
+  std::vector<std::string> dataAtExecValues;
+  std::vector<SQLLEN> dataAtExecStrLengths;
+
+ private:
+  // One request of this statement through the connection. Refused with
+  // "Function sequence error." while another statement of the connection
+  // executes asynchronously. An auxiliary request's answer is checked for a
+  // server error and dropped; it never replaces the current answer.
+  SQLRETURN Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
+                     bool auxiliary = false);
+  bool ConnectionBusyWithOther() const;
+  // Records the server error of the auxiliary answer, if it holds one, and
+  // drops it: 0 or -1.
+  SQLRETURN CheckAuxiliaryAnswer();
+  // Keeps the connection's record of which statement executes asynchronously.
+  void NoteExecutionState();
+  // The statement's records, or else the connection's, or else the message.
+  SQLRETURN FailWith(char* (Translator::*code)(), char* (Translator::*message)());
+  SQLRETURN AppendConnectionDiagnostics();
+  // Result-set kind of MoreResults.
+  SQLRETURN ParseResultSet(qvoAnswerCursor& in);
+  // A server exception at the reader; always -1.
+  SQLRETURN RecordServerException(const char* text, size_t textLen, const char* state);
+  // Ends a result that cannot be read: the rest of the answer is dropped.
+  SQLRETURN MalformedAnswer();
+  void FreePointerArray();
+  // Aborts and drains an execution that still runs on the server.
+  void DrainRunningExecution();
+  // ODBC 2 autocommit option: sent to the session at once.
+  SQLRETURN SetAutocommitOption(SQLPOINTER value);
+
+  // Row pointer storage behind ptrArray.
+  std::vector<std::vector<void*>> ptrColumns;
+  std::vector<void**> ptrTable;
+  // The answer of the last auxiliary request (close, abort, attributes).
+  std::unique_ptr<char[]> auxAnswer;
+  qvo_int64 auxAnswerLen = 0;
+  bool auxiliaryExchange = false;
+  // MoreResults reads the auxiliary answer (a request that the connection
+  // makes through this statement).
+  bool auxiliaryParse = false;
+};

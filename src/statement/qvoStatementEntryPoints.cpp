@@ -1,0 +1,173 @@
+// Exported statement functions: the call frame around one statement
+// operation each, converting text arguments to UTF-8 under functionMutex.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "common/qvoArgStrings.h"
+#include "common/qvoPredicates.h"
+#include "common/qvoStrings.h"
+#include "connection/qvoDiag.h"
+#include "handles/qvoCallFrame.h"
+#include "handles/qvoHandleBranches.h"
+#include "messages/qvoTranslator.h"
+#include "qvo/qvoCInterface.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+template <class Method>
+SQLRETURN StmtCall(SQLHSTMT handle, Method&& method) {
+  return qvoCallWith<qvoStatement>(handle, SQL_HANDLE_STMT, qvo_frame::NoConversion{}, method);
+}
+
+// ExecDirect with text that the conversion step turned into UTF-8; a text
+// that cannot be converted arrives as null with length -1.
+template <class Text>
+SQLRETURN ExecDirectWith(SQLHSTMT handle, Text& text, iconverter* (qvoHandle::*converter)() const) {
+  const char* utf8 = nullptr;
+  int utf8Len = -1;
+  return qvoCallWith<qvoStatement>(
+      handle, SQL_HANDLE_STMT,
+      [&](qvoStatement& s) {
+        utf8 = text.GetUTF8((s.*converter)());
+        utf8Len = utf8 ? text.GetUTF8Len() : -1;
+        return SQL_SUCCESS;
+      },
+      [&](qvoStatement& s) {
+        s.ClearColumnCache();
+        return s.ExecDirect(utf8, utf8Len);
+      });
+}
+
+}  // namespace
+
+extern "C" {
+
+SQLRETURN QVOExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
+  aString text(reinterpret_cast<const char*>(StatementText), TextLength);
+  return ExecDirectWith(StatementHandle, text, &qvoHandle::GetSqlConverter);
+}
+
+SQLRETURN QVOExecDirectW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
+  wString text(StatementText, TextLength);
+  return ExecDirectWith(StatementHandle, text, &qvoHandle::GetWcharSqlConverter);
+}
+
+SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::RowCount,
+                               RowCountPtr);
+}
+
+SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::MoreResults);
+}
+
+SQLRETURN QVOCancel(SQLHSTMT StatementHandle) {
+  return StmtCall(StatementHandle, [](qvoStatement& s) {
+    s.ClearColumnCache();
+    return s.AbortExecution();
+  });
+}
+
+SQLRETURN QVOFreeStmt(SQLHSTMT StatementHandle, SQLSMALLINT Option) {
+  if (Option == SQL_DROP) return QVOFreeHandle(SQL_HANDLE_STMT, StatementHandle);
+  return StmtCall(StatementHandle,
+                  [&](qvoStatement& s) { return s.FreeStmt(static_cast<SQLUSMALLINT>(Option)); });
+}
+
+SQLRETURN QVOCloseCursor(SQLHSTMT StatementHandle) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::CloseCursor);
+}
+
+SQLRETURN QVOSetPos(SQLHSTMT StatementHandle, SQLBIGINT RowNumber, SQLSMALLINT Operation,
+                    SQLSMALLINT LockType) {
+  return StmtCall(StatementHandle, [&](qvoStatement& s) {
+    return s.SetPos(RowNumber, static_cast<SQLUSMALLINT>(Operation),
+                    static_cast<SQLUSMALLINT>(LockType));
+  });
+}
+
+SQLRETURN QVOBulkOperations(SQLHSTMT StatementHandle, SQLSMALLINT Operation) {
+  return StmtCall(StatementHandle, [&](qvoStatement& s) {
+    return s.BulkOperations(static_cast<SQLUSMALLINT>(Operation));
+  });
+}
+
+SQLRETURN QVOSetCursorName(SQLHSTMT StatementHandle, SQLCHAR*, SQLSMALLINT) {
+  qvoMutex lock(functionMutex);
+  return IsQVOHandle(StatementHandle) == SQL_HANDLE_STMT ? SQL_SUCCESS : SQL_INVALID_HANDLE;
+}
+
+SQLRETURN QVOSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
+                         SQLINTEGER StringLength) {
+  if (IsStmtAttrChar(Attribute) && StringLength == SQL_NTS)
+    StringLength = qvoSqlStrLen(static_cast<const char*>(ValuePtr), SQL_NTS);
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::SetStmtAttr,
+                               Attribute, ValuePtr, StringLength);
+}
+
+SQLRETURN QVOSetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
+                          SQLINTEGER StringLength) {
+  if (!IsStmtAttrChar(Attribute))
+    return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::SetStmtAttr,
+                                 Attribute, ValuePtr, StringLength);
+  // Bytes to SQLWCHAR units.
+  wString text(static_cast<const SQLWCHAR*>(ValuePtr),
+               StringLength > 0 ? StringLength / 2 : StringLength);
+  const char* utf8 = nullptr;
+  return qvoCallWith<qvoStatement>(
+      StatementHandle, SQL_HANDLE_STMT,
+      [&](qvoStatement& s) -> SQLRETURN {
+        utf8 = text.GetUTF8(s.GetWcharSqlConverter());
+        if (ValuePtr && !utf8)
+          return QVO_DIAG(&s, _Error_converting_statement_attribute_string_to_UTF_8_, -1);
+        return SQL_SUCCESS;
+      },
+      [&](qvoStatement& s) {
+        return s.SetStmtAttr(Attribute, const_cast<char*>(utf8 ? utf8 : ""), SQL_NTS);
+      });
+}
+
+SQLRETURN QVOGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
+                         SQLINTEGER BufferLength, SQLINTEGER* StringLengthPtr) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::GetStmtAttr,
+                               Attribute, ValuePtr, BufferLength, StringLengthPtr);
+}
+
+SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
+                          SQLINTEGER BufferLength, SQLINTEGER* StringLengthPtr) {
+  if (!IsStmtAttrChar(Attribute))
+    return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::GetStmtAttr,
+                                 Attribute, ValuePtr, BufferLength, StringLengthPtr);
+  const int scratchSize = std::max(4 * std::max<SQLINTEGER>(BufferLength, 0) + 5, 128);
+  auto scratch = std::make_unique<char[]>(static_cast<size_t>(scratchSize));
+  return StmtCall(StatementHandle, [&](qvoStatement& s) {
+    const SQLRETURN rc = s.GetStmtAttr(Attribute, scratch.get(), scratchSize, StringLengthPtr);
+    const int n = FromCodesetNTS(s.GetWcharSqlConverter(), scratch.get(),
+                                 static_cast<int>(std::strlen(scratch.get())),
+                                 static_cast<char*>(ValuePtr), BufferLength);
+    if (StringLengthPtr) *StringLengthPtr = n;
+    return rc;
+  });
+}
+
+SQLRETURN QVONativeSql(SQLHDBC, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn, SQLCHAR* szSqlStr,
+                       SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr) {
+  const int n =
+      qvoCopyStr(reinterpret_cast<char*>(szSqlStr), reinterpret_cast<const char*>(szSqlStrIn),
+                 cbSqlStrIn, cbSqlStrMax, SQL_NTS);
+  if (n < 0) return SQL_ERROR;
+  if (pcbSqlStr) *pcbSqlStr = n;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN QVONativeSqlW(SQLHDBC, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn, SQLWCHAR* szSqlStr,
+                        SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr) {
+  const int n = qvoCopyStrW(szSqlStr, szSqlStrIn, cbSqlStrIn, cbSqlStrMax, SQL_NTS);
+  if (n < 0) return SQL_ERROR;
+  if (pcbSqlStr) *pcbSqlStr = n;
+  return SQL_SUCCESS;
+}
+
+}  // extern "C"

@@ -1,0 +1,571 @@
+// Statement attributes: one table row per identifier with what setting and
+// reading it do. The ODBC attributes are SQLULEN or pointer wide on the way
+// out, as ODBC prescribes for 64-bit hosts; the private numeric ones keep
+// their 32-bit words unless they are 64-bit counts or pointers.
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "common/qvoStrings.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "handles/qvoHandleTable.h"
+#include "messages/qvoTranslator.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+using Stmt = qvoStatement;
+
+// Session attribute of the ODBC 2 autocommit option.
+constexpr qvo_int16 kAttrAutocommit = 7;
+using Setter = SQLRETURN (*)(Stmt&, SQLPOINTER);
+using Getter = SQLRETURN (*)(Stmt&, SQLPOINTER, SQLINTEGER, SQLINTEGER*);
+
+SQLULEN Num(SQLPOINTER v) { return static_cast<SQLULEN>(reinterpret_cast<uintptr_t>(v)); }
+SQLUINTEGER Num32(SQLPOINTER v) { return static_cast<SQLUINTEGER>(Num(v)); }
+
+template <class T>
+SQLRETURN Put(SQLPOINTER out, T value) {
+  if (out) std::memcpy(out, &value, sizeof value);
+  return SQL_SUCCESS;
+}
+
+#define DIAG(s, entry, native) QVO_DIAG(&(s), entry, native)
+
+// --- setters -------------------------------------------------------------------------
+
+SQLRETURN SetMaxRows(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.maxRows = Num(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetNoscan(Stmt& s, SQLPOINTER v) {
+  if (Num(v) > 1) return DIAG(s, _Invalid_attribute_value_for_metadata_ID_, -1);
+  s.stmtAttr.noscan = 1;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetMaxLength(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.maxLength = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetAsyncEnable(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.asyncEnable = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetRowBindType(Stmt& s, SQLPOINTER v) {
+  s.ARD->header.bindType = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetCursorType(Stmt& s, SQLPOINTER v) {
+  switch (Num(v)) {
+    case SQL_CURSOR_FORWARD_ONLY:
+    case SQL_CURSOR_STATIC:
+      s.stmtAttr.cursorType = Num32(v);
+      return SQL_SUCCESS;
+    case SQL_CURSOR_KEYSET_DRIVEN:
+    case SQL_CURSOR_DYNAMIC:
+      s.stmtAttr.cursorType = SQL_CURSOR_FORWARD_ONLY;
+      DIAG(s, _Option_value_changed_, -1);
+      return SQL_SUCCESS_WITH_INFO;
+    default:
+      return DIAG(s, _Invalid_attribute_value_for_cursor_type_, -1);
+  }
+}
+SQLRETURN SetConcurrency(Stmt& s, SQLPOINTER v) {
+  const SQLULEN n = Num(v);
+  if (n == SQL_CONCUR_READ_ONLY) {
+    s.stmtAttr.attrConcurency = SQL_CONCUR_READ_ONLY;
+    return SQL_SUCCESS;
+  }
+  if (n >= SQL_CONCUR_LOCK && n <= SQL_CONCUR_VALUES) {
+    s.stmtAttr.attrConcurency = SQL_CONCUR_READ_ONLY;
+    DIAG(s, _Option_value_changed_, 1);
+    return SQL_SUCCESS_WITH_INFO;
+  }
+  return DIAG(s, _Invalid_attribute_value_for_cursor_concurency_, -1);
+}
+SQLRETURN SetKeysetSize(Stmt& s, SQLPOINTER) {
+  s.stmtAttr.keysetSize = 0;
+  DIAG(s, _Option_value_changed_keyset_size_stays_0_, 1);
+  return SQL_SUCCESS_WITH_INFO;
+}
+SQLRETURN SetRowArraySize(Stmt& s, SQLPOINTER v) {
+  s.ARD->header.arraySize = Num(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetSimulateCursor(Stmt& s, SQLPOINTER) {
+  return DIAG(s, _Optional_feature_not_implemented_simulate_cursor_, -1);
+}
+SQLRETURN SetRetrieveData(Stmt& s, SQLPOINTER v) {
+  if (Num(v) > 1) return DIAG(s, _Invalid_attribute_value_for_retrive_data_, -1);
+  s.stmtAttr.retriveData = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetUseBookmarks(Stmt& s, SQLPOINTER v) {
+  const SQLULEN n = Num(v);
+  if (n == 0) s.stmtAttr.useBookmarks = 0;
+  if (n > 2) return DIAG(s, _Invalid_attribute_value_for_use_bookmarks_, -1);
+  return SQL_SUCCESS;
+}
+SQLRETURN Accept(Stmt&, SQLPOINTER) { return SQL_SUCCESS; }
+SQLRETURN SetEnableAutoIPD(Stmt& s, SQLPOINTER v) {
+  if (Num(v) > 1) return DIAG(s, _Invalid_attribute_value_for_auto_IPD_, -1);
+  s.stmtAttr.enableAutoIPD = 1;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetFetchBookmarkPtr(Stmt& s, SQLPOINTER) {
+  return DIAG(s, _Option_value_changed_Fetch_bookmarks_not_supported_, -1);
+}
+SQLRETURN SetParamBindOffsetPtr(Stmt& s, SQLPOINTER v) {
+  __cliDescriptorHeader& h = s.APD->header;
+  if (v == nullptr) {
+    h.bindOffsetDummy = 0;
+    h.bindOffsetPtr = &h.bindOffsetDummy;
+  } else {
+    h.bindOffsetPtr = static_cast<SQLLEN*>(v);
+  }
+  return SQL_SUCCESS;
+}
+SQLRETURN SetParamBindType(Stmt& s, SQLPOINTER v) {
+  s.APD->header.bindType = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetParamOperationPtr(Stmt& s, SQLPOINTER v) {
+  s.APD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetParamStatusPtr(Stmt& s, SQLPOINTER v) {
+  s.IPD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetParamsProcessedPtr(Stmt& s, SQLPOINTER v) {
+  __cliDescriptorHeader& h = s.IPD->header;
+  h.rowsProcessedPtr = v ? static_cast<SQLULEN*>(v) : &h.rowsProcessed;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetParamsetSize(Stmt& s, SQLPOINTER v) {
+  s.APD->SetDescField(0, SQL_DESC_ARRAY_SIZE, v, 0);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetRowBindOffsetPtr(Stmt& s, SQLPOINTER v) {
+  __cliDescriptorHeader& h = s.ARD->header;
+  if (v == nullptr) {
+    h.bindOffsetDummy = 0;
+    h.bindOffsetPtr = &h.bindOffsetDummy;
+  } else {
+    h.bindOffsetPtr = static_cast<SQLLEN*>(v);
+  }
+  return SQL_SUCCESS;
+}
+SQLRETURN SetRowOperationPtr(Stmt& s, SQLPOINTER v) {
+  s.ARD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetRowStatusPtr(Stmt& s, SQLPOINTER v) {
+  s.IRD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetRowsFetchedPtr(Stmt& s, SQLPOINTER v) {
+  const SQLRETURN rc = s.IRD->SetDescField(0, SQL_DESC_ROWS_PROCESSED_PTR, v, 0);
+  if (rc == SQL_ERROR) s.AppendDiagRecordsFrom(s.IRD);
+  return rc;
+}
+SQLRETURN SetCursorScrollable(Stmt& s, SQLPOINTER v) {
+  if (Num(v) > 1) return DIAG(s, _Invalid_attribute_value_for_cursor_scrollable_, -1);
+  s.stmtAttr.cursorScrollable = 1;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetCursorSensitivity(Stmt& s, SQLPOINTER v) {
+  if (Num32(v) > 2) return DIAG(s, _Invalid_attribute_value_for_cursor_sensitivity_, -1);
+  s.stmtAttr.cursorSensitivity = 0;
+  DIAG(s, _Option_value_changed_, 1);
+  return SQL_SUCCESS_WITH_INFO;
+}
+SQLRETURN SetMetadataID(Stmt& s, SQLPOINTER v) {
+  if (Num(v) > 1) return DIAG(s, _Invalid_attribute_value_for_metadata_ID_, -1);
+  s.stmtAttr.metadataID = Num32(v);
+  return SQL_SUCCESS;
+}
+
+// Descriptor slots: a null value restores the statement's own descriptor; a
+// descriptor the application allocated, or the statement's own one of that
+// role, may take the slot.
+template <cliDescriptor* Stmt::*slot, SQLPOINTER Stmt::*id, cliDescriptor* Stmt::*autoSlot,
+          SQLPOINTER Stmt::*autoId>
+SQLRETURN SetDescriptorSlot(Stmt& s, SQLPOINTER v) {
+  if (v == nullptr) {
+    s.*slot = s.*autoSlot;
+    s.*id = s.*autoId;
+    return SQL_SUCCESS;
+  }
+  if (v != s.*autoId) {
+    if (IsQVOHandle(v) != SQL_HANDLE_DESC)
+      return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
+    auto* desc = static_cast<cliDescriptor*>(GetHandlePtr(v));
+    if (desc == nullptr || desc->header.allocType != SQL_DESC_ALLOC_USER)
+      return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
+    s.*slot = desc;
+    s.*id = v;
+    return SQL_SUCCESS;
+  }
+  s.*slot = s.*autoSlot;
+  s.*id = s.*autoId;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetImpRowDesc(Stmt& s, SQLPOINTER) {
+  return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
+}
+
+// Connection-wide settings go to the connection.
+SQLRETURN SetQueryTimeout(Stmt& s, SQLPOINTER v) {
+  return s.connection->SetQueryTimeoutInQvo(Num32(v));
+}
+SQLRETURN SetFeedbackInterval(Stmt& s, SQLPOINTER v) {
+  return s.connection->SetFeedbackIntervalInQvo(Num32(v));
+}
+SQLRETURN SpecialOption(Stmt& s, SQLPOINTER) {
+  return DIAG(s, _Incorrect_use_of_special_option_identifier_, -1);
+}
+SQLRETURN SetPrepareSuccess(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.prepareSuccess = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetExtendedFetchMapping(Stmt& s, SQLPOINTER v) {
+  s.extendedFetchMapping = Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetTruncateDecimals(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.truncateDecimals = Num(v) != 0 ? 1 : 0;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetTimestampPrecision(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.timestampPrecision = Num32(v) > 9 ? 9 : Num32(v);
+  return SQL_SUCCESS;
+}
+SQLRETURN SetCursorRow(Stmt& s, SQLPOINTER v) {
+  if (v == nullptr) return DIAG(s, _Row_value_out_of_range_, -1);
+  SQLBIGINT row = 0;
+  std::memcpy(&row, v, sizeof row);
+  const auto r = static_cast<SQLUBIGINT>(row);
+  if (r < 1 || r > s.nLines) return DIAG(s, _Row_value_out_of_range_, -1);
+  s.cursor = row;
+  return SQL_SUCCESS;
+}
+template <char value>
+SQLRETURN SetPointerBind(Stmt& s, SQLPOINTER v) {
+  const SQLULEN n = Num(v);
+  if (n < 1 || n > static_cast<SQLULEN>(s.APD->header.count))
+    return DIAG(s, _Parameter_number_out_of_range_Call_BindParameter_for_this_column_first_, -1);
+  s.APD->GetRecord(static_cast<SQLSMALLINT>(n))->pointerBind = value;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetFloatPrecision(Stmt& s, SQLPOINTER v) {
+  if (v == nullptr) return DIAG(s, _Invalid_attribute_value_, -1);
+  int precision = 0;
+  std::memcpy(&precision, v, sizeof precision);
+  s.stmtAttr.floatPrecision = precision;
+  return SQL_SUCCESS;
+}
+SQLRETURN SetExternalConversion(Stmt& s, SQLPOINTER v) {
+  s.stmtAttr.externalConversion = static_cast<char>(Num(v) & 0xFF);
+  return SQL_SUCCESS;
+}
+
+// Code-set names of the four converters.
+struct EncodingAttr {
+  SQLINTEGER id;
+  qvoConverterPtr qvoHandle::*converter;
+  const char* logLine;
+};
+constexpr EncodingAttr kEncodings[] = {
+    {21048, &qvoHandle::dataConverter,
+     "QVO_ANSI_DATA_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
+    {21049, &qvoHandle::sqlConverter,
+     "QVO_ANSI_ARG_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
+    {21060, &qvoHandle::wcharSqlConverter,
+     "QVO_UNICODE_ARG_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
+    {21066, &qvoHandle::wcharDataConverter,
+     "QVO_UNICODE_DATA_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
+};
+template <int index>
+SQLRETURN SetEncoding(Stmt& s, SQLPOINTER v) {
+  const EncodingAttr& e = kEncodings[index];
+  const char* name = v ? static_cast<const char*>(v) : "";
+  iconverter* conv = (s.*e.converter).get();
+  SQLRETURN rc = SQL_SUCCESS;
+  if (conv == nullptr || SetInstalledCurrentCodepage(conv, name) != 0) {
+    DIAG(s, _Option_value_changed_Cannot_set_custom_encoding_, -1);
+    rc = SQL_ERROR;
+  }
+  if (s.logFull) s.Log(e.logLine, name, rc);
+  return rc;
+}
+template <int index>
+SQLRETURN GetEncoding(Stmt& s, SQLPOINTER v, SQLINTEGER bufferLength, SQLINTEGER* len) {
+  iconverter* conv = (s.*kEncodings[index].converter).get();
+  const char* name = conv ? conv->GetCurrentCodepage() : "";
+  const int n = qvoCopyStr(static_cast<char*>(v), name ? name : "", SQL_NTS, bufferLength, SQL_NTS);
+  if (len) *len = n < 0 ? 0 : n;
+  return SQL_SUCCESS;
+}
+
+// --- getters -----------------------------------------------------------------------------
+
+// ODBC numeric attributes: SQLULEN.
+template <auto member>
+SQLRETURN GetAttrULen(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, static_cast<SQLULEN>(s.stmtAttr.*member));
+}
+SQLRETURN GetQueryTimeout(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, s.connection->GetQueryTimeout());
+}
+SQLRETURN GetMaxRows(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, static_cast<SQLUINTEGER>(s.stmtAttr.maxRows));
+}
+SQLRETURN GetRowBindType(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, s.ARD->header.bindType);
+}
+SQLRETURN GetRowArraySize(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, s.ARD->header.arraySize);
+}
+SQLRETURN GetRowNumber(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.cursor);
+  return Put<SQLULEN>(v, s.stmtAttr.rowNumber);
+}
+SQLRETURN GetFetchBookmarkPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  Put<SQLPOINTER>(v, nullptr);
+  QVO_DIAG(&s, _Option_value_changed_Fetch_bookmarks_not_supported_, 1);
+  return SQL_SUCCESS_WITH_INFO;
+}
+SQLRETURN GetParamBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  const __cliDescriptorHeader& h = s.APD->header;
+  return Put<SQLPOINTER>(v, h.bindOffsetPtr == &h.bindOffsetDummy ? nullptr : h.bindOffsetPtr);
+}
+SQLRETURN GetParamBindType(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, s.APD->header.bindType);
+}
+SQLRETURN GetParamOperationPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, s.APD->header.arrayStatusPtr);
+}
+SQLRETURN GetParamStatusPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, s.IPD->header.arrayStatusPtr);
+}
+SQLRETURN GetParamsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  const __cliDescriptorHeader& h = s.IPD->header;
+  return Put<SQLPOINTER>(v, h.rowsProcessedPtr == &h.rowsProcessed ? nullptr : h.rowsProcessedPtr);
+}
+SQLRETURN GetParamsetSize(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, s.APD->header.arraySize);
+}
+SQLRETURN GetRowBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  const __cliDescriptorHeader& h = s.ARD->header;
+  return Put<SQLPOINTER>(v, h.bindOffsetPtr == &h.bindOffsetDummy ? nullptr : h.bindOffsetPtr);
+}
+SQLRETURN GetRowOperationPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, s.ARD->header.arrayStatusPtr);
+}
+SQLRETURN GetRowStatusPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, s.IRD->header.arrayStatusPtr);
+}
+SQLRETURN GetRowsFetchedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  const __cliDescriptorHeader& h = s.IRD->header;
+  return Put<SQLPOINTER>(v, h.rowsProcessedPtr == &h.rowsProcessed ? nullptr : h.rowsProcessedPtr);
+}
+template <SQLPOINTER Stmt::*id>
+SQLRETURN GetHandleValue(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, s.*id);
+}
+SQLRETURN GetAutocommit(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, s.connection->GetAutocommitMode());
+}
+SQLRETURN GetPtrArray(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, s.ptrArray);
+}
+SQLRETURN GetOldResultRowCount(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  if (s.oldResultRowCount > static_cast<SQLBIGINT>(std::numeric_limits<SQLUINTEGER>::max()))
+    return QVO_DIAG(&s, _Value_overflow_converting_bigint_lo_ulong_, -1);
+  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.oldResultRowCount));
+}
+SQLRETURN GetLines(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLUBIGINT>(v, s.nLines);
+}
+SQLRETURN GetPreparedMessageLen(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLINTEGER>(v, s.preparedMessageLen);
+}
+SQLRETURN GetProtocolVersion(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLINTEGER>(v, s.protocolVersion);
+}
+SQLRETURN GetStatementText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<const char*>(v, s.sqlStmt.GetStatement());
+}
+SQLRETURN GetCursor(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLBIGINT>(v, s.cursor);
+}
+SQLRETURN GetResultHandle(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLINTEGER>(v, s.resultHandle);
+}
+SQLRETURN GetPreparedHandle(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLINTEGER>(v, s.preparedHandle);
+}
+SQLRETURN GetSessionID(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLUBIGINT>(v, s.connection->GetSessionID());
+}
+SQLRETURN GetStatusText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<const char*>(v, s.stmtStatusText);
+}
+SQLRETURN GetSpecialOption(Stmt& s, SQLPOINTER, SQLINTEGER, SQLINTEGER*) {
+  return QVO_DIAG(&s, _Incorrect_use_of_special_option_identifier_, -1);
+}
+
+struct AttrRow {
+  SQLINTEGER id;
+  Setter set;  // null: not accepted
+  Getter get;  // null: not accepted
+};
+
+using A = __statementAttributes;
+constexpr AttrRow kAttributes[] = {
+    {SQL_ATTR_QUERY_TIMEOUT, SetQueryTimeout, GetQueryTimeout},
+    {SQL_ATTR_MAX_ROWS, SetMaxRows, GetMaxRows},
+    {SQL_ATTR_NOSCAN, SetNoscan, GetAttrULen<&A::noscan>},
+    {SQL_ATTR_MAX_LENGTH, SetMaxLength, GetAttrULen<&A::maxLength>},
+    {SQL_ATTR_ASYNC_ENABLE, SetAsyncEnable, GetAttrULen<&A::asyncEnable>},
+    {SQL_ATTR_ROW_BIND_TYPE, SetRowBindType, GetRowBindType},
+    {SQL_ATTR_CURSOR_TYPE, SetCursorType, GetAttrULen<&A::cursorType>},
+    {SQL_ATTR_CONCURRENCY, SetConcurrency, GetAttrULen<&A::attrConcurency>},
+    {SQL_ATTR_KEYSET_SIZE, SetKeysetSize, GetAttrULen<&A::keysetSize>},
+    {SQL_ROWSET_SIZE, SetRowArraySize, GetRowArraySize},
+    {SQL_ATTR_SIMULATE_CURSOR, SetSimulateCursor, GetAttrULen<&A::simulateCursor>},
+    {SQL_ATTR_RETRIEVE_DATA, SetRetrieveData, GetAttrULen<&A::retriveData>},
+    {SQL_ATTR_USE_BOOKMARKS, SetUseBookmarks, GetAttrULen<&A::useBookmarks>},
+    {SQL_ATTR_ROW_NUMBER, Accept, GetRowNumber},
+    {SQL_ATTR_ENABLE_AUTO_IPD, SetEnableAutoIPD, GetAttrULen<&A::enableAutoIPD>},
+    {SQL_ATTR_FETCH_BOOKMARK_PTR, SetFetchBookmarkPtr, GetFetchBookmarkPtr},
+    {SQL_ATTR_PARAM_BIND_OFFSET_PTR, SetParamBindOffsetPtr, GetParamBindOffsetPtr},
+    {SQL_ATTR_PARAM_BIND_TYPE, SetParamBindType, GetParamBindType},
+    {SQL_ATTR_PARAM_OPERATION_PTR, SetParamOperationPtr, GetParamOperationPtr},
+    {SQL_ATTR_PARAM_STATUS_PTR, SetParamStatusPtr, GetParamStatusPtr},
+    {SQL_ATTR_PARAMS_PROCESSED_PTR, SetParamsProcessedPtr, GetParamsProcessedPtr},
+    {SQL_ATTR_PARAMSET_SIZE, SetParamsetSize, GetParamsetSize},
+    {SQL_ATTR_ROW_BIND_OFFSET_PTR, SetRowBindOffsetPtr, GetRowBindOffsetPtr},
+    {SQL_ATTR_ROW_OPERATION_PTR, SetRowOperationPtr, GetRowOperationPtr},
+    {SQL_ATTR_ROW_STATUS_PTR, SetRowStatusPtr, GetRowStatusPtr},
+    {SQL_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, GetRowsFetchedPtr},
+    {SQL_ATTR_ROW_ARRAY_SIZE, SetRowArraySize, GetRowArraySize},
+    {SQL_ATTR_CURSOR_SCROLLABLE, SetCursorScrollable, GetAttrULen<&A::cursorScrollable>},
+    {SQL_ATTR_CURSOR_SENSITIVITY, SetCursorSensitivity, GetAttrULen<&A::cursorSensitivity>},
+    {SQL_ATTR_APP_ROW_DESC,
+     SetDescriptorSlot<&Stmt::ARD, &Stmt::idARD, &Stmt::auto_ARD, &Stmt::auto_idARD>,
+     GetHandleValue<&Stmt::idARD>},
+    {SQL_ATTR_APP_PARAM_DESC,
+     SetDescriptorSlot<&Stmt::APD, &Stmt::idAPD, &Stmt::auto_APD, &Stmt::auto_idAPD>,
+     GetHandleValue<&Stmt::idAPD>},
+    {SQL_ATTR_IMP_ROW_DESC, SetImpRowDesc, GetHandleValue<&Stmt::idIRD>},
+    {SQL_ATTR_IMP_PARAM_DESC,
+     SetDescriptorSlot<&Stmt::IPD, &Stmt::idIPD, &Stmt::auto_IPD, &Stmt::auto_idIPD>,
+     GetHandleValue<&Stmt::idIPD>},
+    {SQL_ATTR_METADATA_ID, SetMetadataID, GetAttrULen<&A::metadataID>},
+    // ODBC 2 connection options set on a statement.
+    {SQL_AUTOCOMMIT, nullptr, GetAutocommit},
+    {1002, Accept, nullptr},
+    {1227, Accept, GetSpecialOption},
+    {1228, Accept, GetSpecialOption},
+    {3002, Accept, nullptr},
+    {1225, SpecialOption, GetSpecialOption},
+    {1226, SpecialOption, GetSpecialOption},
+    {1229, SpecialOption, GetSpecialOption},
+    {1230, SpecialOption, GetSpecialOption},
+    {1231, SpecialOption, GetSpecialOption},
+    {1232, SpecialOption, GetSpecialOption},
+    // Private identifiers.
+    {21009, SetPrepareSuccess, nullptr},
+    {21048, SetEncoding<0>, GetEncoding<0>},
+    {21049, SetEncoding<1>, GetEncoding<1>},
+    {21060, SetEncoding<2>, GetEncoding<2>},
+    {21066, SetEncoding<3>, GetEncoding<3>},
+    {21050, SetExtendedFetchMapping, nullptr},
+    {21061, SetFeedbackInterval, nullptr},
+    {21063, SetRowsFetchedPtr, nullptr},
+    {21064, SetRowStatusPtr, nullptr},
+    {21080, SetTruncateDecimals, nullptr},
+    {-9913, SetTruncateDecimals, nullptr},
+    {21082, SetTimestampPrecision, nullptr},
+    {-9915, SetTimestampPrecision, nullptr},
+    {21085, SetCursorRow, nullptr},
+    {-9918, SetCursorRow, nullptr},
+    {21086, SetPointerBind<1>, nullptr},
+    {-9919, SetPointerBind<1>, nullptr},
+    {21087, SetPointerBind<0>, nullptr},
+    {-9920, SetPointerBind<0>, nullptr},
+    {21091, SetFloatPrecision, nullptr},
+    {-9904, SetFloatPrecision, nullptr},
+    {21093, SetExternalConversion, nullptr},
+    {-9906, SetExternalConversion, nullptr},
+    {21001, nullptr, GetPtrArray},
+    {21002, nullptr, GetOldResultRowCount},
+    {21003, nullptr, GetLines},
+    {21092, nullptr, GetLines},
+    {-9905, nullptr, GetLines},
+    {21022, nullptr, GetPreparedMessageLen},
+    {21026, nullptr, GetProtocolVersion},
+    {21076, nullptr, GetHandleValue<&Stmt::idIRD>},
+    {21081, nullptr, GetStatementText},
+    {-9914, nullptr, GetStatementText},
+    {21083, nullptr, GetCursor},
+    {-9916, nullptr, GetCursor},
+    {21090, nullptr, GetResultHandle},
+    {-9903, nullptr, GetResultHandle},
+    {21094, nullptr, GetPreparedHandle},
+    {-9907, nullptr, GetPreparedHandle},
+    {21098, nullptr, GetSessionID},
+    {21107, nullptr, GetStatusText},
+};
+
+const AttrRow* FindAttribute(SQLINTEGER id) {
+  for (const AttrRow& row : kAttributes)
+    if (row.id == id) return &row;
+  return nullptr;
+}
+
+// Identifiers read while a statement runs: reading them keeps the records.
+constexpr SQLINTEGER kPolledAttributes[] = {-9916, -9914, -9907, -9905, -9903, 21063, 21064,
+                                            21076, 21081, 21083, 21090, 21092, 21094, 21098};
+
+}  // namespace
+
+SQLRETURN qvoStatement::SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER) {
+  if (attribute != 21063 && attribute != 21064 && GetNumRecords() > 0) ClearDiagRecords();
+  if (attribute == SQL_AUTOCOMMIT) return SetAutocommitOption(valuePtr);
+  const AttrRow* row = FindAttribute(attribute);
+  if (row == nullptr || row->set == nullptr)
+    return QVO_DIAG(this, _Invalid_attribute_option_identifier_, -1);
+  return row->set(*this, valuePtr);
+}
+
+SQLRETURN qvoStatement::GetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
+                                    SQLINTEGER bufferLength, SQLINTEGER* stringLengthPtr) {
+  bool polled = false;
+  for (SQLINTEGER id : kPolledAttributes) polled = polled || id == attribute;
+  if (!polled && GetNumRecords() > 0) ClearDiagRecords();
+  const AttrRow* row = FindAttribute(attribute);
+  if (row == nullptr || row->get == nullptr)
+    return QVO_DIAG(this, _Invalid_attribute_option_identifier_, -1);
+  return row->get(*this, valuePtr, bufferLength, stringLengthPtr);
+}
+
+SQLRETURN qvoStatement::SetAutocommitOption(SQLPOINTER value) {
+  if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  // The answer of the attribute request is read on its own: the statement's
+  // results stay as they are.
+  auxiliaryExchange = auxiliaryParse = true;
+  SQLRETURN rc =
+      connection->SetBoolAttribute(this, kAttrAutocommit, static_cast<qvo_int8>(Num(value) & 0xFF));
+  if (rc != SQL_ERROR) rc = SyncMoreResults(0);
+  auxiliaryExchange = auxiliaryParse = false;
+  auxAnswer.reset();
+  auxAnswerLen = 0;
+  if (rc == SQL_ERROR)
+    return FailWith(&Translator::_Error_describing_res_CODE,
+                    &Translator::_Error_describing_res_MESSAGE);
+  return SQL_SUCCESS;
+}
