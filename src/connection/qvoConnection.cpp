@@ -41,13 +41,10 @@ qvoConnection::~qvoConnection() {
     Log("qvoConnection::~qvoConnection()\n");
     LogHandleTable();
   }
-  // Nothing of the connection may outlive it: its statements and the
-  // descriptors the application allocated under it go first, then the
-  // socket with the session.
-  LooseSlaves();
-  if (handleID != SQL_NULL_HANDLE)
-    for (SQLHANDLE descriptor : HandlesOfMaster(handleID, SQL_HANDLE_DESC)) _FreeDesc(descriptor);
-  Socket.reset();
+  // Nothing of the connection may outlive it: the disconnect frees its
+  // statements and the descriptors allocated under it, tells the server and
+  // drops the socket.
+  qvoDisconnect(true);
 }
 
 void qvoConnection::SetMaxIdentifierLength(int value) {

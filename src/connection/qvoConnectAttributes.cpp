@@ -1,0 +1,901 @@
+// Setting and reading connection attributes: the ODBC ones, the private ones
+// from 21004 to 21108 and 30002, and -9912, -9921, -9922. Each attribute is
+// one row of a table; most rows store or read one member, a few change the
+// server session at once or with the next request, reset the converters,
+// install the log stream or change the process-wide handle limit.
+//
+// Value conventions (SetConnectAttr): an integer attribute is the pointer
+// value itself, cut to 32 bits; a text attribute is text at the pointer with
+// a length in bytes (SQL_NTS: zero-terminated); 21042, 21079 and -9912 read 8
+// bytes at the pointer. A text or 8-byte attribute given a null pointer is
+// refused with "Invalid use of null pointer.", except 21031 and 21101, where
+// null has a meaning of its own.
+//
+// Reading (GetConnectAttr): integers are written as 4 bytes, the counters and
+// the session id as 8, addresses (111, 21035, 21039, 21041) at pointer width;
+// texts are cut to the buffer and always terminated inside it, and where a
+// length is reported it is the full length of the text, so that a caller sees
+// a cut by comparing it with its buffer.
+//
+// Locale attributes 21029, 21030, 21031 and 21067 call setlocale: they change
+// the locale of the whole process, for every thread and every connection, not
+// only of this connection.
+
+#include <algorithm>
+#include <clocale>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "common/qvoByteOrder.h"
+#include "common/qvoStrings.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "connection/qvoSocket.h"
+#include "handles/qvoHandleTable.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+// ---- values -----------------------------------------------------------------------
+
+struct SetArgs {
+  SQLPOINTER value;
+  SQLINTEGER length;
+};
+
+struct GetArgs {
+  SQLPOINTER value;
+  SQLINTEGER bufferLength;
+  SQLINTEGER* stringLength;
+};
+
+SQLUINTEGER IntValue(const SetArgs& a) {
+  return static_cast<SQLUINTEGER>(reinterpret_cast<uintptr_t>(a.value));
+}
+
+// The text of a text attribute. False, with a diagnostic, for a null pointer
+// or a negative length other than SQL_NTS.
+bool ReadText(qvoConnection& c, const SetArgs& a, const char** text, int* len) {
+  if (!a.value) {
+    QVO_DIAG(&c, _Invalid_use_of_null_pointer_, -1);
+    return false;
+  }
+  if (a.length < 0 && a.length != SQL_NTS) {
+    QVO_DIAG(&c, _Invalid_string_or_buffer_length_, -1);
+    return false;
+  }
+  *text = static_cast<const char*>(a.value);
+  *len = a.length == SQL_NTS ? static_cast<int>(std::strlen(*text)) : a.length;
+  return true;
+}
+
+// A new zero-terminated copy of len bytes.
+qvoOwnedText OwnedCopy(const char* text, int len) {
+  auto copy = std::make_unique<char[]>(static_cast<size_t>(len) + 1);
+  if (len > 0) std::memcpy(copy.get(), text, static_cast<size_t>(len));
+  copy[len] = '\0';
+  return copy;
+}
+
+// At most fieldSize - 1 bytes into a char field, terminated.
+void CopyIntoField(char* field, size_t fieldSize, const char* text, int len) {
+  const size_t n = std::min(static_cast<size_t>(len), fieldSize - 1);
+  std::memcpy(field, text, n);
+  field[n] = '\0';
+}
+
+// The Y/N rule: "Y"/"y" 1, "N"/"n" 0, any other text -1 (nothing changes).
+int YesNo(const char* text, int len) {
+  if (len != 1) return -1;
+  if (text[0] == 'Y' || text[0] == 'y') return 1;
+  if (text[0] == 'N' || text[0] == 'n') return 0;
+  return -1;
+}
+
+// Applies the Y/N rule of a text attribute to a flag. 0, or -1 for a refused
+// value pointer or length.
+template <class Flag>
+SQLRETURN SetYesNo(qvoConnection& c, const SetArgs& a, Flag* flag) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  const int yes = YesNo(text, len);
+  if (yes >= 0) *flag = static_cast<Flag>(yes);
+  return SQL_SUCCESS;
+}
+
+// ---- immediate session changes ----------------------------------------------------
+
+// Queues the attribute, or, with a socket, sends it with whatever is pending
+// on behalf of the internal statement, whose records the connection then
+// receives. autocommitFirst puts an autocommit that is on in front of it.
+SQLRETURN ChangeSession(qvoConnection& c, qvo_int16 attr, int width, qvo_int64 value,
+                        bool autocommitFirst) {
+  if (autocommitFirst && c.connAttr.autoCommit == 1) c.AddBoolAttribute(ATTR_AUTOCOMMIT, 1);
+  qvoStatement* stmt = c.Socket ? c.GetInternalStatement() : nullptr;
+  if (!c.Socket) {
+    if (width == 1) return c.AddBoolAttribute(attr, static_cast<qvo_int8>(value));
+    if (width == 4) return c.AddIntAttribute(attr, static_cast<qvo_int32>(value));
+    return c.AddLongAttribute(attr, value);
+  }
+  if (stmt) stmt->ClearDiagRecords();
+  SQLRETURN rc;
+  if (width == 1)
+    rc = c.SetBoolAttribute(stmt, attr, static_cast<qvo_int8>(value));
+  else if (width == 4)
+    rc = c.SetIntAttribute(stmt, attr, static_cast<qvo_int32>(value));
+  else
+    rc = c.SetLongAttribute(stmt, attr, value);
+  if (stmt) {
+    qvoMutex lock(functionMutex);
+    c.AppendDiagRecordsFrom(stmt);
+  }
+  return rc;
+}
+
+// A refused change puts the member back: the session kept its old value.
+template <class T>
+SQLRETURN ChangeOrRestore(qvoConnection& c, T* member, T oldValue, qvo_int16 attr, int width,
+                          qvo_int64 value, bool autocommitFirst) {
+  const SQLRETURN rc = ChangeSession(c, attr, width, value, autocommitFirst);
+  if (rc >= 0) return rc;
+  *member = oldValue;
+  QVO_DIAG(&c, _Option_value_changed_, 1);
+  return SQL_ERROR;
+}
+
+// ---- setters ------------------------------------------------------------------------
+
+using Setter = SQLRETURN (*)(qvoConnection&, const SetArgs&);
+
+template <auto Member>
+SQLRETURN StoreNumber(qvoConnection& c, const SetArgs& a) {
+  using T = std::remove_reference_t<decltype(c.connAttr.*Member)>;
+  c.connAttr.*Member = static_cast<T>(IntValue(a));
+  return SQL_SUCCESS;
+}
+
+template <auto Text, auto Len = nullptr>
+SQLRETURN StoreText(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  c.connAttr.*Text = OwnedCopy(text, len);
+  if constexpr (!std::is_null_pointer_v<decltype(Len)>) c.connAttr.*Len = len;
+  return SQL_SUCCESS;
+}
+
+template <auto Field>
+SQLRETURN StoreFieldText(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  CopyIntoField(c.connAttr.*Field, sizeof(c.connAttr.*Field), text, len);
+  return SQL_SUCCESS;
+}
+
+template <auto Flag>
+SQLRETURN StoreYesNo(qvoConnection& c, const SetArgs& a) {
+  return SetYesNo(c, a, &(c.connAttr.*Flag));
+}
+
+SQLRETURN Accept(qvoConnection&, const SetArgs&) { return SQL_SUCCESS; }
+
+template <SQLRETURN result>
+SQLRETURN OptionChanged(qvoConnection& c, const SetArgs&) {
+  QVO_DIAG(&c, _Option_value_changed_, 1);
+  return result;
+}
+
+SQLRETURN DataDirectOnly(qvoConnection& c, const SetArgs&) {
+  return QVO_DIAG(&c, _Unsupported_DataDirect_specific_connection_attribute_, -1);
+}
+
+SQLRETURN SqlServerOnly(qvoConnection& c, const SetArgs&) {
+  return QVO_DIAG(&c, _Special_bulk_operation_not_implemented_, -1);
+}
+
+SQLRETURN NotImplemented(qvoConnection& c, const SetArgs&) {
+  return QVO_DIAG(&c, _Optional_feature_not_implemented_, -1);
+}
+
+SQLRETURN SetQueryTimeout(qvoConnection& c, const SetArgs& a) {
+  const SQLUINTEGER value = IntValue(a);
+  const SQLUINTEGER old = c.connAttr.queryTimeout;
+  c.connAttr.queryTimeout = value;
+  if (value == old || c.GetProtocolVersion() < 8) return SQL_SUCCESS;
+  return ChangeOrRestore(c, &c.connAttr.queryTimeout, old, ATTR_QUERY_TIMEOUT, 4, value, true);
+}
+
+SQLRETURN SetAsyncEnable(qvoConnection& c, const SetArgs& a) {
+  const SQLUINTEGER value = IntValue(a);
+  if (value > 1) return SQL_SUCCESS;
+  // Under the table lock no statement of the connection can be freed while
+  // it is told.
+  qvoMutex lock(handleMutex);
+  c.connAttr.asyncEnable = value;
+  for (SQLHANDLE h : HandlesOfMaster(c.GetHandleID(), SQL_HANDLE_STMT))
+    if (auto* stmt = static_cast<qvoStatement*>(GetHandlePtr(h))) stmt->SetAsyncMode(value);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetAutocommit(qvoConnection& c, const SetArgs& a) {
+  const unsigned char old = c.connAttr.autoCommit;
+  c.connAttr.autoCommit = static_cast<unsigned char>(IntValue(a));
+  return ChangeOrRestore(c, &c.connAttr.autoCommit, old, ATTR_AUTOCOMMIT, 1, c.connAttr.autoCommit,
+                         false);
+}
+
+SQLRETURN SetTxnIsolation(qvoConnection& c, const SetArgs& a) {
+  c.connAttr.txnIsolation = IntValue(a);
+  if (c.connAttr.txnIsolation != 2 || c.connAttr.autoCommit > 1) return SQL_SUCCESS;
+  // Without a socket the autocommit joins the settings queued for the login
+  // instead of discarding them.
+  return ChangeSession(c, ATTR_AUTOCOMMIT, 1, c.connAttr.autoCommit, false);
+}
+
+SQLRETURN SetQuietMode(qvoConnection& c, const SetArgs& a) {
+  c.connAttr.quietMode = a.value;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetDriverUnicode(qvoConnection& c, const SetArgs& a) {
+  const SQLUINTEGER value = IntValue(a);
+  if (value == 0) return QVO_DIAG(&c, _Invalid_attribute_value_, -1);
+  return c.SetDriverUnicodeType(static_cast<int>(value), nullptr);
+}
+
+SQLRETURN SetUserNameText(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  if (!c.connAttr.userName) return SQL_SUCCESS;
+  // Within the stored name's buffer; the length follows what was copied, so
+  // the login never sends bytes behind the terminator.
+  const int n = std::min(len, c.connAttr.userNameLen);
+  std::memcpy(c.connAttr.userName.get(), text, static_cast<size_t>(n));
+  c.connAttr.userName[n] = '\0';
+  c.connAttr.userNameLen = n;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetNumericCharacters(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  CopyIntoField(c.connAttr.numericCharacters, 3, text, len);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN QueueNumericCharacters(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  return c.AddPendingAttribute(ATTR_NUMERIC_CHARACTERS, text, std::min(len, 2));
+}
+
+// The locale attributes: each category is set for the whole process.
+SQLRETURN SetAllLocales(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  const std::string name(text, static_cast<size_t>(len));
+  bool failed = false;
+  for (int category : {LC_ALL, LC_CTYPE, LC_NUMERIC})
+    if (!c.setLocale(category, name.c_str())) {
+      QVO_DIAG(&c, _Unable_to_set_connection_locale_, -1);
+      failed = true;
+    }
+  return failed ? SQL_ERROR : c.ResetConverters();
+}
+
+template <int category>
+SQLRETURN SetOneLocale(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  const std::string name(text, static_cast<size_t>(len));
+  if (c.setLocale(category, name.c_str())) return c.ResetConverters();
+  if constexpr (category == LC_NUMERIC)
+    return QVO_DIAG(&c, _Unable_to_set_connection_locale_numeric_, -1);
+  else
+    return QVO_DIAG(&c, _Unable_to_set_connection_locale_ctype_, -1);
+}
+
+// Categories that have no setting take the native locale; the others stay.
+SQLRETURN FixUpLocales(qvoConnection& c, const SetArgs& a) {
+  if (!a.value) return SQL_SUCCESS;
+  for (int category : {LC_CTYPE, LC_COLLATE, LC_MONETARY, LC_NUMERIC, LC_TIME})
+    if (!std::setlocale(category, nullptr)) c.setLocale(category, "");
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SessionKill(qvoConnection& c, const SetArgs& a) {
+  if (!a.value) return QVO_DIAG(&c, _Invalid_use_of_null_pointer_, -1);
+  qvo_uint64 session;
+  std::memcpy(&session, a.value, sizeof session);
+  char data[8];
+  qvoPutLE64(data, static_cast<qvo_int64>(session));
+  const SQLRETURN rc = c.ExecuteSQL(nullptr, data, sizeof data, session_kill);
+  if (rc < 0 || !c.Socket) return rc;
+  // An answer that carries an exception: kind -1, the text's length, the text
+  // and the 5-character SQLSTATE, all inside the answer.
+  const char* answer = c.Socket->GetQvoAnswer(nullptr);
+  const qvo_int64 answerLen = answer ? c.Socket->GetQvoAnswerLen() : 0;
+  if (answerLen < 14 || static_cast<signed char>(answer[4]) != -1) return rc;
+  const qvo_int32 textLen = qvoGetLE32(answer + 5);
+  if (textLen < 0 || textLen > answerLen - 14)
+    return QVO_DIAG(&c, _Incorrect_data_array_received_from_server_, -1);
+  const std::string text(answer + 9, static_cast<size_t>(textLen));
+  const std::string state(answer + 9 + textLen, 5);
+  Translator* t = c.GetTranslatorPtr();
+  return c.SetDiagRec(t->_Read_error_from_server_CODE(state.c_str()), -1,
+                      t->_Read_error_from_server_MESSAGE(text.c_str()));
+}
+
+SQLRETURN SetTransactionState(qvoConnection& c, const SetArgs& a) {
+  c.transactionState = static_cast<char>(IntValue(a));
+  return SQL_SUCCESS;
+}
+
+SQLRETURN CloseSocketNow(qvoConnection& c, const SetArgs& a) {
+  if (IntValue(a) != 0) c.CloseSocket();
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetCognos(qvoConnection& c, const SetArgs& a) { return SetYesNo(c, a, &c.cognosSupport); }
+
+// "Y": the columns micro-cache on; "F": on and forced; "N": off.
+SQLRETURN SetMicroCache(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  const int yes = YesNo(text, len);
+  if (yes >= 0) {
+    c.columnsMicroCache = yes == 1;
+    c.forceColumnsMicroCache = false;
+  } else if (len == 1 && (text[0] == 'F' || text[0] == 'f')) {
+    c.columnsMicroCache = true;
+    c.forceColumnsMicroCache = true;
+  }
+  return SQL_SUCCESS;
+}
+
+// A code page installed on one converter of the connection.
+template <iconverter* (qvoHandle::*Converter)() const, bool connectionAttr::*Flag>
+SQLRETURN SetCodepage(qvoConnection& c, const SetArgs& a) {
+  const char* text;
+  int len;
+  if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
+  const std::string codepage(text, static_cast<size_t>(len));
+  iconverter* conv = (c.*Converter)();
+  if (!conv || SetInstalledCurrentCodepage(conv, codepage.c_str()) != 0)
+    return QVO_DIAG(&c, _Option_value_changed_Cannot_set_custom_encoding_, -1);
+  c.connAttr.*Flag = true;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetLogFull(qvoConnection& c, const SetArgs& a) {
+  c.logFull = IntValue(a) != 0;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetLogStream(qvoConnection& c, const SetArgs& a) {
+  c.logFile = static_cast<FILE*>(a.value);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetLogLock(qvoConnection& c, const SetArgs& a) {
+  c.logFileMutex = static_cast<qvoCriticalSection*>(a.value);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetFeedbackInterval(qvoConnection& c, const SetArgs& a) {
+  const qvo_int32 value = static_cast<qvo_int32>(IntValue(a));
+  const bool testSetting = value == -1701;
+  if ((value < 0 && !testSetting) || c.GetProtocolVersion() < 9) {
+    QVO_DIAG(&c, _Option_value_changed_, 1);
+    return SQL_ERROR;
+  }
+  const qvo_int32 old = c.connAttr.feedbackInterval;
+  c.connAttr.feedbackInterval = value;
+  if (testSetting) return SQL_SUCCESS;  // stays on the client
+  return ChangeOrRestore(c, &c.connAttr.feedbackInterval, old, ATTR_FEEDBACK_INTERVAL, 4, value,
+                         true);
+}
+
+SQLRETURN SetDefaultParamSize(qvoConnection& c, const SetArgs& a) {
+  const SQLUINTEGER old = c.connAttr.defaultParamSize;
+  c.connAttr.defaultParamSize = IntValue(a);
+  if (c.GetProtocolVersion() < 9) return SQL_SUCCESS;
+  return ChangeOrRestore(c, &c.connAttr.defaultParamSize, old, ATTR_UNKNOWN_TYPE_MAX_LEN, 8,
+                         static_cast<qvo_int64>(c.connAttr.defaultParamSize), true);
+}
+
+SQLRETURN SetErrorReset(qvoConnection& c, const SetArgs& a) {
+  return SetYesNo(c, a, &c.errorReset);
+}
+
+SQLRETURN SetTimestampUtc(qvoConnection& c, const SetArgs& a) {
+  const unsigned char old = c.connAttr.timestampUTC;
+  c.connAttr.timestampUTC = IntValue(a) != 0 ? 1 : 0;
+  if (c.GetProtocolVersion() < 10) return SQL_SUCCESS;
+  return ChangeOrRestore(c, &c.connAttr.timestampUTC, old, ATTR_TSUTC_ENABLED, 1,
+                         c.connAttr.timestampUTC, false);
+}
+
+SQLRETURN SetSessionId(qvoConnection& c, const SetArgs& a) {
+  if (!a.value) return QVO_DIAG(&c, _Invalid_use_of_null_pointer_, -1);
+  std::memcpy(&c.connAttr.qvosessionID, a.value, sizeof c.connAttr.qvosessionID);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetLogLines(qvoConnection& c, const SetArgs& a) {
+  c.logFileLines = static_cast<SQLBIGINT>(IntValue(a));
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetRandomSeed(qvoConnection& c, const SetArgs& a) {
+  if (!a.value) {
+    c.connAttr.randomSeed.reset();  // the built-in seed applies
+    return SQL_SUCCESS;
+  }
+  return StoreText<&connectionAttr::randomSeed>(c, a);
+}
+
+SQLRETURN SetLogDebug(qvoConnection& c, const SetArgs& a) {
+  c.logFull = IntValue(a) != 0;
+  c.logDebugComm = true;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN SetFastMetadata(qvoConnection& c, const SetArgs& a) {
+  return SetYesNo(c, a, &c.fastMetadata);
+}
+
+SQLRETURN SetHandleLimit(qvoConnection&, const SetArgs& a) {
+  SetMaxHandles(IntValue(a));  // new allocations only; under the table lock
+  return SQL_SUCCESS;
+}
+
+struct SetRule {
+  SQLINTEGER first;
+  SQLINTEGER last;
+  Setter set;
+};
+
+// Every settable attribute; ranges are inclusive.
+constexpr SetRule setRules[] = {
+    {-9922, -9922, StoreFieldText<&connectionAttr::wordForFalse>},
+    {-9921, -9921, StoreFieldText<&connectionAttr::wordForTrue>},
+    {-9912, -9912, SetSessionId},
+    {SQL_ATTR_QUERY_TIMEOUT, SQL_ATTR_QUERY_TIMEOUT, SetQueryTimeout},
+    {1, 1, StoreNumber<&connectionAttr::maxRows>},
+    {SQL_ATTR_ASYNC_ENABLE, SQL_ATTR_ASYNC_ENABLE, SetAsyncEnable},
+    {SQL_ATTR_ACCESS_MODE, SQL_ATTR_ACCESS_MODE, StoreNumber<&connectionAttr::accessMode>},
+    {SQL_ATTR_AUTOCOMMIT, SQL_ATTR_AUTOCOMMIT, SetAutocommit},
+    {SQL_ATTR_LOGIN_TIMEOUT, SQL_ATTR_LOGIN_TIMEOUT, StoreNumber<&connectionAttr::loginTimeout>},
+    {SQL_ATTR_TRACE, SQL_ATTR_TRACE, StoreNumber<&connectionAttr::trace>},
+    {SQL_ATTR_TRACEFILE, SQL_ATTR_TRACEFILE, StoreText<&connectionAttr::traceFile>},
+    {SQL_ATTR_TRANSLATE_LIB, SQL_ATTR_TRANSLATE_LIB, StoreText<&connectionAttr::translateLib>},
+    {SQL_ATTR_TRANSLATE_OPTION, SQL_ATTR_TRANSLATE_OPTION,
+     StoreNumber<&connectionAttr::translateOption>},
+    {SQL_ATTR_TXN_ISOLATION, SQL_ATTR_TXN_ISOLATION, SetTxnIsolation},
+    {SQL_ATTR_CURRENT_CATALOG, SQL_ATTR_CURRENT_CATALOG,
+     StoreText<&connectionAttr::currentCatalog, &connectionAttr::currentCatalogLen>},
+    {SQL_ATTR_ODBC_CURSORS, SQL_ATTR_ODBC_CURSORS, StoreNumber<&connectionAttr::odbcCursors>},
+    {SQL_ATTR_QUIET_MODE, SQL_ATTR_QUIET_MODE, SetQuietMode},
+    {SQL_ATTR_PACKET_SIZE, SQL_ATTR_PACKET_SIZE, OptionChanged<SQL_SUCCESS_WITH_INFO>},
+    {SQL_ATTR_CONNECTION_TIMEOUT, SQL_ATTR_CONNECTION_TIMEOUT,
+     StoreNumber<&connectionAttr::connectionTimeout>},
+    {SQL_ATTR_ANSI_APP, SQL_ATTR_ANSI_APP, StoreNumber<&connectionAttr::ansiApp>},
+    {116, 116, Accept},
+    {1002, 1002, Accept},
+    {1011, 1011, Accept},
+    {1015, 1015, Accept},
+    {1040, 1040, DataDirectOnly},
+    {1041, 1042, Accept},
+    {1043, 1051, DataDirectOnly},
+    {1052, 1052, Accept},
+    {1053, 1054, DataDirectOnly},
+    {1060, 1060, DataDirectOnly},
+    {1061, 1061, OptionChanged<SQL_SUCCESS>},
+    {1062, 1063, DataDirectOnly},
+    {1065, 1065, SetDriverUnicode},
+    {1066, 1068, DataDirectOnly},
+    {1139, 1139, DataDirectOnly},
+    {1202, 1205, SqlServerOnly},
+    {1207, 1208, SqlServerOnly},
+    {SQL_ATTR_CONNECTION_DEAD, SQL_ATTR_CONNECTION_DEAD, OptionChanged<SQL_ERROR>},
+    {1210, 1222, SqlServerOnly},
+    {1224, 1224, Accept},
+    {1241, 1243, SqlServerOnly},
+    {SQL_ATTR_METADATA_ID, SQL_ATTR_METADATA_ID, StoreNumber<&connectionAttr::metadataID>},
+    {21004, 21004, StoreNumber<&connectionAttr::maxDataMessageSize>},
+    {21006, 21006, SetUserNameText},
+    {21007, 21007, StoreText<&connectionAttr::dsnName>},
+    {21009, 21009, StoreNumber<&connectionAttr::prepareSuccess>},
+    {21010, 21010, StoreText<&connectionAttr::clientName, &connectionAttr::clientNameLen>},
+    {21016, 21016, StoreText<&connectionAttr::currentSchema, &connectionAttr::currentSchemaLen>},
+    {21017, 21017, SetNumericCharacters},
+    {21019, 21019, StoreText<&connectionAttr::clientVersion>},
+    {21028, 21028, QueueNumericCharacters},
+    {21029, 21029, SetAllLocales},
+    {21030, 21030, SetOneLocale<LC_NUMERIC>},
+    {21031, 21031, FixUpLocales},
+    {21042, 21042, SessionKill},
+    {21043, 21043, SetTransactionState},
+    {21045, 21045, CloseSocketNow},
+    {21046, 21046, SetCognos},
+    {21047, 21047, SetMicroCache},
+    {21048, 21048,
+     SetCodepage<&qvoHandle::GetDataConverter, &connectionAttr::customAnsiDataEncoding>},
+    {21049, 21049,
+     SetCodepage<&qvoHandle::GetSqlConverter, &connectionAttr::customAnsiArgEncoding>},
+    {21051, 21051, StoreText<&connectionAttr::connectionString>},
+    {21053, 21053, SetLogFull},
+    {21054, 21054, SetLogStream},
+    {21055, 21055, SetLogLock},
+    {21056, 21056, StoreYesNo<&connectionAttr::showOnlyCurrentSchema>},
+    {21057, 21057, StoreYesNo<&connectionAttr::stringsNotNull>},
+    {21060, 21060,
+     SetCodepage<&qvoHandle::GetWcharSqlConverter, &connectionAttr::customUnicodeArgEncoding>},
+    {21061, 21061, SetFeedbackInterval},
+    {21062, 21062, StoreNumber<&connectionAttr::maxParamSize>},
+    {21065, 21065, SetDefaultParamSize},
+    {21066, 21066,
+     SetCodepage<&qvoHandle::GetWcharDataConverter, &connectionAttr::customUnicodeDataEncoding>},
+    {21067, 21067, SetOneLocale<LC_CTYPE>},
+    {21068, 21068, StoreYesNo<&connectionAttr::alwaysSearchPatternsInCat>},
+    {21069, 21069, SetErrorReset},
+    {21071, 21071, StoreText<&connectionAttr::currentSchema, &connectionAttr::currentSchemaLen>},
+    {21072, 21072, StoreText<&connectionAttr::currentCatalog, &connectionAttr::currentCatalogLen>},
+    {21073, 21073, StoreNumber<&connectionAttr::characterDisplaySize>},
+    {21075, 21075, StoreYesNo<&connectionAttr::intTypesInResultsIfPossible>},
+    {21078, 21078, SetTimestampUtc},
+    {21079, 21079, SetSessionId},
+    {21088, 21088, StoreFieldText<&connectionAttr::wordForTrue>},
+    {21089, 21089, StoreFieldText<&connectionAttr::wordForFalse>},
+    {21095, 21095, SetLogLines},
+    {21096, 21096, StoreFieldText<&connectionAttr::sessionTimezone>},
+    {21097, 21097, StoreFieldText<&connectionAttr::sessionTimezoneBehaviour>},
+    {21099, 21099, StoreYesNo<&connectionAttr::socketEncryption>},
+    {21101, 21101, SetRandomSeed},
+    {21104, 21104, SetLogDebug},
+    {21105, 21105, SetMicroCache},
+    {21106, 21106, SetFastMetadata},
+    {21108, 21108, SetHandleLimit},
+    {30002, 30002, NotImplemented},
+};
+
+// Attributes set by the answer handling and the log and error switches: they
+// keep the diagnostics that are there.
+constexpr SQLINTEGER setKeepsRecords[] = {21017, 21043, 21046, 21047, 21069,
+                                          21071, 21072, 21096, 21097};
+
+// ---- readers --------------------------------------------------------------------------
+
+using Getter = SQLRETURN (*)(qvoConnection&, const GetArgs&);
+
+SQLRETURN PutInt(const GetArgs& a, SQLUINTEGER value) {
+  std::memcpy(a.value, &value, sizeof value);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN Put64(const GetArgs& a, qvo_uint64 value) {
+  std::memcpy(a.value, &value, sizeof value);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN PutPointer(const GetArgs& a, const void* pointer) {
+  std::memcpy(a.value, &pointer, sizeof pointer);
+  return SQL_SUCCESS;
+}
+
+// A text cut to the buffer and terminated inside it; withLength stores the
+// text's full length. len -1: up to the terminator.
+SQLRETURN PutText(qvoConnection& c, const GetArgs& a, const char* text, int len, bool withLength,
+                  int bufferLength) {
+  if (bufferLength < 0) return QVO_DIAG(&c, _Invalid_string_or_buffer_length_, -1);
+  if (!text) text = "";
+  if (len < 0) len = static_cast<int>(std::strlen(text));
+  qvoCopyStr(static_cast<char*>(a.value), text, len, bufferLength, SQL_NTS);
+  if (withLength && a.stringLength) *a.stringLength = len;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN PutText(qvoConnection& c, const GetArgs& a, const char* text, int len, bool withLength) {
+  return PutText(c, a, text, len, withLength, a.bufferLength);
+}
+
+template <auto Member>
+SQLRETURN GetNumber(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(c.connAttr.*Member));
+}
+
+template <SQLUINTEGER value>
+SQLRETURN GetConstant(qvoConnection&, const GetArgs& a) {
+  return PutInt(a, value);
+}
+
+template <auto Text, auto Len = nullptr>
+SQLRETURN GetText(qvoConnection& c, const GetArgs& a) {
+  const char* text = (c.connAttr.*Text).get();
+  int len = -1;
+  if constexpr (!std::is_null_pointer_v<decltype(Len)>) {
+    if (text) len = c.connAttr.*Len;
+  }
+  return PutText(c, a, text, len, true);
+}
+
+template <auto Field>
+SQLRETURN GetFieldText(qvoConnection& c, const GetArgs& a) {
+  return PutText(c, a, c.connAttr.*Field, -1, true);
+}
+
+SQLRETURN PutYesNo(qvoConnection& c, const GetArgs& a, bool yes, bool withLength) {
+  return PutText(c, a, yes ? "Y" : "N", 1, withLength);
+}
+
+template <auto Flag>
+SQLRETURN GetYesNo(qvoConnection& c, const GetArgs& a) {
+  return PutYesNo(c, a, c.connAttr.*Flag, false);
+}
+
+SQLRETURN GetQuietMode(qvoConnection& c, const GetArgs& a) {
+  return PutPointer(a, c.connAttr.quietMode);
+}
+
+SQLRETURN GetEmptyText(qvoConnection& c, const GetArgs& a) { return PutText(c, a, "", 0, true); }
+
+SQLRETURN GetDriverUnicode(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(c.GetDriverUnicodeType()));
+}
+
+SQLRETURN GetConnectionDead(qvoConnection& c, const GetArgs& a) {
+  c.GetAttributesFromQVO();  // a dead socket shows itself in the exchange
+  return PutInt(a, c.isConnected() != 1 ? 1 : 0);
+}
+
+SQLRETURN SqlServerOnlyRead(qvoConnection& c, const GetArgs&) {
+  return QVO_DIAG(&c, _Special_bulk_operation_not_implemented_, -1);
+}
+
+SQLRETURN NotImplementedRead(qvoConnection& c, const GetArgs&) {
+  return QVO_DIAG(&c, _Optional_feature_not_implemented_, -1);
+}
+
+template <auto Member>
+SQLRETURN GetCounter(qvoConnection& c, const GetArgs& a) {
+  return Put64(a, static_cast<qvo_uint64>(c.connAttr.*Member));
+}
+
+template <int category>
+SQLRETURN GetLocale(qvoConnection& c, const GetArgs& a) {
+  const char* name = c.setLocale(category, nullptr);
+  return PutText(c, a, name, -1, false, a.bufferLength == SQL_NTS ? 40 : a.bufferLength);
+}
+
+SQLRETURN GetProtocol(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(c.GetProtocolVersion()));
+}
+
+SQLRETURN GetHostText(qvoConnection& c, const GetArgs& a) {
+  return PutPointer(a, c.vandrelHosts.get());
+}
+
+SQLRETURN GetServerVersionText(qvoConnection& c, const GetArgs& a) {
+  return PutText(c, a, c.GetServerVersion(), -1, true);
+}
+
+SQLRETURN GetServerRevisionText(qvoConnection& c, const GetArgs& a) {
+  return PutText(c, a, c.GetServerRevision(), -1, true);
+}
+
+SQLRETURN GetNodeTable(qvoConnection& c, const GetArgs& a) {
+  return PutPointer(a, c.cluster.empty() ? nullptr : c.cluster.data());
+}
+
+SQLRETURN GetNodeCount(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(c.clusterSize));
+}
+
+SQLRETURN GetCurrentNode(qvoConnection& c, const GetArgs& a) { return PutPointer(a, &c.server); }
+
+SQLRETURN GetTransactionState(qvoConnection& c, const GetArgs& a) {
+  const SQLRETURN rc = c.GetAttributesFromQVO();
+  if (rc < 0) return rc;
+  return PutInt(a, static_cast<SQLUINTEGER>(static_cast<SQLINTEGER>(c.transactionState)));
+}
+
+SQLRETURN GetCognos(qvoConnection& c, const GetArgs& a) {
+  return PutYesNo(c, a, c.cognosSupport == 1, true);
+}
+
+SQLRETURN GetMicroCache(qvoConnection& c, const GetArgs& a) {
+  return PutYesNo(c, a, c.columnsMicroCache, false);
+}
+
+template <iconverter* (qvoHandle::*Converter)() const>
+SQLRETURN GetCodepage(qvoConnection& c, const GetArgs& a) {
+  const iconverter* conv = (c.*Converter)();
+  return PutText(c, a, conv ? conv->GetCurrentCodepage() : "", -1, true);
+}
+
+SQLRETURN GetHostList(qvoConnection& c, const GetArgs& a) {
+  return c.GetHostnames(static_cast<char*>(a.value), a.bufferLength);
+}
+
+SQLRETURN GetFeedbackInterval(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(c.connAttr.feedbackInterval));
+}
+
+SQLRETURN GetServerVersionNumber(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(c.GetServerVersionInt()));
+}
+
+SQLRETURN GetSessionId(qvoConnection& c, const GetArgs& a) {
+  return Put64(a, c.connAttr.qvosessionID);
+}
+
+SQLRETURN GetSocketEncryption(qvoConnection& c, const GetArgs& a) {
+  return PutYesNo(c, a, c.connAttr.socketEncryption, true);
+}
+
+SQLRETURN GetEncrypted(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, c.connAttr.checkConnectionIsEncrypted ? 1 : 0);
+}
+
+SQLRETURN GetEncryptionRequired(qvoConnection& c, const GetArgs& a) {
+  return PutInt(a, c.connAttr.encryptionRequired != 0 ? 1 : 0);
+}
+
+SQLRETURN GetFastMetadata(qvoConnection& c, const GetArgs& a) {
+  return PutYesNo(c, a, c.fastMetadata, false);
+}
+
+SQLRETURN GetHandleLimit(qvoConnection&, const GetArgs& a) {
+  return PutInt(a, static_cast<SQLUINTEGER>(GetMaxHandles()));
+}
+
+struct GetRule {
+  SQLINTEGER first;
+  SQLINTEGER last;
+  Getter get;
+};
+
+constexpr GetRule getRules[] = {
+    {-9912, -9912, GetSessionId},
+    {1, 1, GetNumber<&connectionAttr::maxRows>},
+    {SQL_ATTR_ASYNC_ENABLE, SQL_ATTR_ASYNC_ENABLE, GetNumber<&connectionAttr::asyncEnable>},
+    {SQL_ATTR_ACCESS_MODE, SQL_ATTR_ACCESS_MODE, GetNumber<&connectionAttr::accessMode>},
+    {SQL_ATTR_AUTOCOMMIT, SQL_ATTR_AUTOCOMMIT, GetNumber<&connectionAttr::autoCommit>},
+    {SQL_ATTR_LOGIN_TIMEOUT, SQL_ATTR_LOGIN_TIMEOUT, GetNumber<&connectionAttr::loginTimeout>},
+    {SQL_ATTR_TRACE, SQL_ATTR_TRACE, GetNumber<&connectionAttr::trace>},
+    {SQL_ATTR_TRACEFILE, SQL_ATTR_TRACEFILE, GetText<&connectionAttr::traceFile>},
+    {SQL_ATTR_TRANSLATE_LIB, SQL_ATTR_TRANSLATE_LIB, GetText<&connectionAttr::translateLib>},
+    {SQL_ATTR_TRANSLATE_OPTION, SQL_ATTR_TRANSLATE_OPTION,
+     GetNumber<&connectionAttr::translateOption>},
+    {SQL_ATTR_TXN_ISOLATION, SQL_ATTR_TXN_ISOLATION, GetNumber<&connectionAttr::txnIsolation>},
+    {SQL_ATTR_CURRENT_CATALOG, SQL_ATTR_CURRENT_CATALOG,
+     GetText<&connectionAttr::currentCatalog, &connectionAttr::currentCatalogLen>},
+    {SQL_ATTR_ODBC_CURSORS, SQL_ATTR_ODBC_CURSORS, GetNumber<&connectionAttr::odbcCursors>},
+    {SQL_ATTR_QUIET_MODE, SQL_ATTR_QUIET_MODE, GetQuietMode},
+    {SQL_ATTR_PACKET_SIZE, SQL_ATTR_PACKET_SIZE, GetNumber<&connectionAttr::packetSize>},
+    {SQL_ATTR_CONNECTION_TIMEOUT, SQL_ATTR_CONNECTION_TIMEOUT,
+     GetNumber<&connectionAttr::connectionTimeout>},
+    {SQL_ATTR_ANSI_APP, SQL_ATTR_ANSI_APP, GetNumber<&connectionAttr::ansiApp>},
+    {1002, 1002, GetConstant<0>},
+    {1011, 1011, GetConstant<0>},
+    {1014, 1015, GetConstant<0>},
+    {1041, 1041, GetEmptyText},
+    {1063, 1063, GetConstant<0>},
+    {1065, 1065, GetDriverUnicode},
+    {1202, 1205, SqlServerOnlyRead},
+    {1207, 1208, SqlServerOnlyRead},
+    {SQL_ATTR_CONNECTION_DEAD, SQL_ATTR_CONNECTION_DEAD, GetConnectionDead},
+    {1210, 1222, SqlServerOnlyRead},
+    {1224, 1224, GetConstant<1>},
+    {1241, 1243, SqlServerOnlyRead},
+    {SQL_ATTR_AUTO_IPD, SQL_ATTR_AUTO_IPD, GetConstant<1>},
+    {SQL_ATTR_METADATA_ID, SQL_ATTR_METADATA_ID, GetNumber<&connectionAttr::metadataID>},
+    {21004, 21004, GetNumber<&connectionAttr::maxDataMessageSize>},
+    {21006, 21006, GetText<&connectionAttr::userName, &connectionAttr::userNameLen>},
+    {21007, 21007, GetText<&connectionAttr::dsnName>},
+    {21011, 21011, GetCounter<&connectionAttr::bytesRead>},
+    {21012, 21012, GetCounter<&connectionAttr::bytesWritten>},
+    {21016, 21016, GetText<&connectionAttr::currentSchema, &connectionAttr::currentSchemaLen>},
+    {21017, 21017, GetFieldText<&connectionAttr::numericCharacters>},
+    {21029, 21029, GetLocale<LC_ALL>},
+    {21030, 21030, GetLocale<LC_NUMERIC>},
+    {21032, 21032, GetProtocol},
+    // 21033, the server's supported encodings, comes from the DB_METADATA
+    // view, which this connection cannot read yet.
+    {21033, 21033, NotImplementedRead},
+    {21035, 21035, GetHostText},
+    {21037, 21037, GetServerVersionText},
+    {21038, 21038, GetServerRevisionText},
+    {21039, 21039, GetNodeTable},
+    {21040, 21040, GetNodeCount},
+    {21041, 21041, GetCurrentNode},
+    {21043, 21043, GetTransactionState},
+    {21046, 21046, GetCognos},
+    {21047, 21047, GetMicroCache},
+    {21048, 21048, GetCodepage<&qvoHandle::GetDataConverter>},
+    {21049, 21049, GetCodepage<&qvoHandle::GetSqlConverter>},
+    {21051, 21051, GetText<&connectionAttr::connectionString>},
+    {21059, 21059, GetHostList},
+    {21060, 21060, GetCodepage<&qvoHandle::GetWcharSqlConverter>},
+    {21061, 21061, GetFeedbackInterval},
+    {21062, 21062, GetNumber<&connectionAttr::maxParamSize>},
+    {21065, 21065, GetNumber<&connectionAttr::defaultParamSize>},
+    {21066, 21066, GetCodepage<&qvoHandle::GetWcharDataConverter>},
+    {21067, 21067, GetLocale<LC_CTYPE>},
+    {21068, 21068, GetYesNo<&connectionAttr::alwaysSearchPatternsInCat>},
+    {21070, 21070, GetNumber<&connectionAttr::autoCommit>},
+    {21074, 21074, GetServerVersionNumber},
+    {21078, 21078, GetNumber<&connectionAttr::timestampUTC>},
+    {21079, 21079, GetSessionId},
+    {21096, 21096, GetFieldText<&connectionAttr::sessionTimezone>},
+    {21097, 21097, GetFieldText<&connectionAttr::sessionTimezoneBehaviour>},
+    {21099, 21099, GetSocketEncryption},
+    {21102, 21102, GetEncrypted},
+    {21103, 21103, GetEncryptionRequired},
+    {21105, 21105, GetMicroCache},
+    {21106, 21106, GetFastMetadata},
+    {21108, 21108, GetHandleLimit},
+    {30002, 30002, NotImplementedRead},
+};
+
+// Reads that keep the diagnostics that are there.
+constexpr SQLINTEGER getKeepsRecords[] = {21039, 21040, 21041, 21046, 21059, 21070};
+
+template <class Rule, size_t N>
+const Rule* FindRule(const Rule (&rules)[N], SQLINTEGER id) {
+  for (const Rule& r : rules)
+    if (id >= r.first && id <= r.last) return &r;
+  return nullptr;
+}
+
+template <size_t N>
+bool Contains(const SQLINTEGER (&ids)[N], SQLINTEGER id) {
+  return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
+}
+
+}  // namespace
+
+SQLRETURN qvoConnection::SetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
+                                        SQLINTEGER stringLength) {
+  if (GetNumRecords() > 0 && !Contains(setKeepsRecords, attribute)) ClearDiagRecords();
+  const SetRule* rule = FindRule(setRules, attribute);
+  if (!rule)
+    return QVO_DIAG_FMT(this, _Trying_to_set_an_unknown_connection_attribute_Attribute_type_, -1,
+                        static_cast<int>(attribute));
+  return rule->set(*this, SetArgs{valuePtr, stringLength});
+}
+
+SQLRETURN qvoConnection::GetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
+                                        SQLINTEGER bufferLength, SQLINTEGER* stringLengthPtr) {
+  if (GetNumRecords() > 0 && !Contains(getKeepsRecords, attribute)) ClearDiagRecords();
+  if (!valuePtr) return QVO_DIAG(this, _Value_ptr_is_null_info_value_cannot_be_set_, -1);
+  const GetRule* rule = FindRule(getRules, attribute);
+  if (!rule)
+    return QVO_DIAG_FMT(this, _Trying_to_read_an_unknown_connection_attribute_Attribute_type_, -1,
+                        static_cast<int>(attribute));
+  return rule->get(*this, GetArgs{valuePtr, bufferLength, stringLengthPtr});
+}
+
+SQLRETURN qvoConnection::SetQueryTimeoutInQvo(SQLUINTEGER value) {
+  if (logFull) Log("SetQueryTimeoutInQvo(%llu)\n", static_cast<unsigned long long>(value));
+  return SetConnectAttr(SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)), 0);
+}
+
+SQLRETURN qvoConnection::SetFeedbackIntervalInQvo(SQLUINTEGER value) {
+  if (logFull) Log("SetFeedbackIntervalInQvo(%llu)\n", static_cast<unsigned long long>(value));
+  return SetConnectAttr(21061, reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)), 0);
+}

@@ -1,0 +1,67 @@
+// Session settings of a connection: queued in the pending list, which the
+// next request or the login carries, or sent at once in a set_attributes
+// request; and the server's current settings asked for with get_attributes.
+
+#include <memory>
+
+#include "connection/qvoConnection.h"
+#include "statement/qvoStatement.h"
+
+SQLRETURN qvoConnection::AddPendingAttribute(qvo_int16 attrType, const void* value, int size) {
+  if (!attributes) attributes = std::make_unique<qvoAttributes>(this);
+  return attributes->AddAttribute(attrType, value, size);
+}
+
+SQLRETURN qvoConnection::AddIntAttribute(qvo_int16 attrType, qvo_int32 attrValue) {
+  return AddPendingAttribute(attrType, &attrValue, 4);
+}
+
+SQLRETURN qvoConnection::AddLongAttribute(qvo_int16 attrType, qvo_int64 attrValue) {
+  return AddPendingAttribute(attrType, &attrValue, 8);
+}
+
+SQLRETURN qvoConnection::AddBoolAttribute(qvo_int16 attrType, qvo_int8 attrValue) {
+  return AddPendingAttribute(attrType, &attrValue, 1);
+}
+
+// The Set forms send what is pending together with the new attribute and then
+// drop the list, sent or not: without a socket the attribute is discarded.
+SQLRETURN qvoConnection::SetIntAttribute(qvoStatement* stmt, qvo_int16 attrType,
+                                         qvo_int32 attrValue) {
+  AddIntAttribute(attrType, attrValue);
+  const SQLRETURN rc = SetAttributesInQVO(stmt);
+  ClearAttributes();
+  return rc;
+}
+
+SQLRETURN qvoConnection::SetLongAttribute(qvoStatement* stmt, qvo_int16 attrType,
+                                          qvo_int64 attrValue) {
+  AddLongAttribute(attrType, attrValue);
+  const SQLRETURN rc = SetAttributesInQVO(stmt);
+  ClearAttributes();
+  return rc;
+}
+
+SQLRETURN qvoConnection::SetBoolAttribute(qvoStatement* stmt, qvo_int16 attrType,
+                                          qvo_int8 attrValue) {
+  AddBoolAttribute(attrType, attrValue);
+  const SQLRETURN rc = SetAttributesInQVO(stmt);
+  ClearAttributes();
+  return rc;
+}
+
+SQLRETURN qvoConnection::SetAttributesInQVO(qvoStatement* stmt) {
+  if (!attributes || !Socket) return SQL_SUCCESS;
+  // The request's attribute block is the pending list; the answer goes to the
+  // statement, which reads the server's verdict from it.
+  SQLRETURN rc = ExecuteSQL(stmt, nullptr, 0, set_attributes);
+  if (rc == SQL_SUCCESS && stmt) rc = stmt->MoreResults();
+  ClearAttributes();
+  return rc == SQL_NO_DATA ? SQL_SUCCESS : rc;
+}
+
+SQLRETURN qvoConnection::GetAttributesFromQVO() {
+  if (!Socket) return SQL_ERROR;
+  // The answer's attributes update the connection as they arrive.
+  return ExecuteSQL(nullptr, nullptr, 0, get_attributes);
+}

@@ -1,0 +1,281 @@
+// Connection attributes, transactions, parallel slaves and disconnect through
+// the exported functions of libqvocli.so, against the fake node.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "qvo/qvoCInterface.h"
+#include "support/fake_login.h"
+#include "support/fake_node.h"
+#include "support/fake_results.h"
+
+namespace {
+
+using fake::Request;
+
+struct Record {
+  std::string state;
+  SQLINTEGER native = 0;
+  std::string text;
+};
+
+std::vector<Record> RecordsOf(SQLSMALLINT type, SQLHANDLE h) {
+  std::vector<Record> out;
+  for (SQLSMALLINT n = 1;; ++n) {
+    SQLCHAR state[6] = {};
+    SQLCHAR text[512] = {};
+    SQLSMALLINT len = 0;
+    Record r;
+    if (QVOGetDiagRec(type, h, n, state, &r.native, text, sizeof text, &len) != 0) break;
+    r.state = reinterpret_cast<char*>(state);
+    r.text = reinterpret_cast<char*>(text);
+    out.push_back(r);
+  }
+  return out;
+}
+
+// An environment with `n` connections, freed with the object.
+struct Env {
+  explicit Env(int n = 1) {
+    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
+    dbc.resize(static_cast<size_t>(n));
+    for (SQLHANDLE& d : dbc) EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &d), SQL_SUCCESS);
+  }
+  ~Env() { QVOFreeHandle(SQL_HANDLE_ENV, env); }
+
+  SQLRETURN Connect(size_t i, const fake::FakeNode& node) {
+    const std::string port = std::to_string(node.Port());
+    return QVOServerConnect(dbc[i], "127.0.0.1", SQL_NTS, port.c_str(), SQL_NTS, "user", SQL_NTS,
+                            "secret", SQL_NTS);
+  }
+
+  SQLHANDLE env = SQL_NULL_HANDLE;
+  std::vector<SQLHANDLE> dbc;
+};
+
+std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::string Narrow(const SQLWCHAR* w) {
+  std::string out;
+  for (; *w; ++w) out.push_back(static_cast<char>(*w));
+  return out;
+}
+
+SQLPOINTER IntArg(SQLUINTEGER v) { return reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(v)); }
+
+using Value = std::variant<std::monostate, SQLUINTEGER, std::string>;
+
+std::string Show(const Value& v) {
+  if (const auto* n = std::get_if<SQLUINTEGER>(&v)) return std::to_string(*n);
+  if (const auto* t = std::get_if<std::string>(&v)) return "\"" + *t + "\"";
+  return "none";
+}
+
+SQLRETURN SetAttr(SQLHANDLE dbc, SQLINTEGER id, const Value& v, bool wide) {
+  if (const auto* n = std::get_if<SQLUINTEGER>(&v))
+    return wide ? QVOSetConnectAttrW(dbc, id, IntArg(*n), 0)
+                : QVOSetConnectAttr(dbc, id, IntArg(*n), 0);
+  if (const auto* t = std::get_if<std::string>(&v)) {
+    if (!wide) return QVOSetConnectAttr(dbc, id, const_cast<char*>(t->c_str()), SQL_NTS);
+    std::u16string w = Wide(*t);
+    // Lengths of attribute values count bytes.
+    return QVOSetConnectAttrW(dbc, id, w.data(), static_cast<SQLINTEGER>(2 * w.size()));
+  }
+  return wide ? QVOSetConnectAttrW(dbc, id, nullptr, SQL_NTS)
+              : QVOSetConnectAttr(dbc, id, nullptr, SQL_NTS);
+}
+
+std::pair<SQLRETURN, Value> GetAttr(SQLHANDLE dbc, SQLINTEGER id, const Value& like, bool wide) {
+  if (std::holds_alternative<std::string>(like)) {
+    SQLINTEGER len = -1;
+    if (!wide) {
+      char text[256] = {};
+      const SQLRETURN rc = QVOGetConnectAttr(dbc, id, text, sizeof text, &len);
+      EXPECT_EQ(len, static_cast<SQLINTEGER>(std::strlen(text))) << id;
+      return {rc, std::string(text)};
+    }
+    SQLWCHAR text[256] = {};
+    const SQLRETURN rc = QVOGetConnectAttrW(dbc, id, text, sizeof text, &len);
+    const std::string narrow = Narrow(text);
+    EXPECT_EQ(len, static_cast<SQLINTEGER>(2 * narrow.size())) << id;
+    return {rc, narrow};
+  }
+  SQLUINTEGER n = 0xDEADBEEF;
+  const SQLRETURN rc = wide ? QVOGetConnectAttrW(dbc, id, &n, 0, nullptr)
+                            : QVOGetConnectAttr(dbc, id, &n, 0, nullptr);
+  return {rc, n};
+}
+
+TEST(ConnectionAttrApi, UnknownHandles) {
+  Env e;
+  SQLUINTEGER v = 0;
+  for (SQLHANDLE h : {SQLHANDLE{SQL_NULL_HANDLE}, e.env, reinterpret_cast<SQLHANDLE>(2047)}) {
+    EXPECT_EQ(
+        QVOSlaveConnect(h, const_cast<char*>("h"), SQL_NTS, const_cast<char*>("1"), SQL_NTS, 1),
+        -2);
+    EXPECT_EQ(QVODisconnect(h), -2);
+    EXPECT_EQ(QVOSetConnectAttr(h, SQL_ATTR_ACCESS_MODE, IntArg(1), 0), -2);
+    EXPECT_EQ(QVOSetConnectAttrW(h, SQL_ATTR_ACCESS_MODE, IntArg(1), 0), -2);
+    EXPECT_EQ(QVOGetConnectAttr(h, SQL_ATTR_ACCESS_MODE, &v, 0, nullptr), -2);
+    EXPECT_EQ(QVOGetConnectAttrW(h, SQL_ATTR_ACCESS_MODE, &v, 0, nullptr), -2);
+  }
+  EXPECT_TRUE(RecordsOf(SQL_HANDLE_ENV, e.env).empty());
+}
+
+TEST(ConnectionAttrApi, SetThenReadInBothForms) {
+  struct Case {
+    const char* name;
+    SQLINTEGER id;  // 0: nothing is set
+    Value value;
+    SQLRETURN rc;
+    std::string state;  // last record's SQLSTATE, "" for none
+    SQLINTEGER readId;  // 0: nothing is read
+    Value read;
+    SQLRETURN readRc = SQL_SUCCESS;
+  };
+  const std::vector<Case> cases = {
+      {"default isolation", 0, {}, 0, "", SQL_ATTR_TXN_ISOLATION, SQLUINTEGER{8}},
+      {"autocommit off", SQL_ATTR_AUTOCOMMIT, SQLUINTEGER{0}, 0, "", SQL_ATTR_AUTOCOMMIT,
+       SQLUINTEGER{0}},
+      {"catalog", SQL_ATTR_CURRENT_CATALOG, std::string("sales"), 0, "", SQL_ATTR_CURRENT_CATALOG,
+       std::string("sales")},
+      {"dsn", 21007, std::string("warehouse"), 0, "", 21007, std::string("warehouse")},
+      {"cognos", 21046, std::string("Y"), 0, "", 21046, std::string("Y")},
+      {"fast metadata", 21106, std::string("N"), 0, "", 21106, std::string("N")},
+      {"time zone", 21096, std::string("UTC"), 0, "", 21096, std::string("UTC")},
+      {"word for true", 21088, std::string("wahr"), 0, "", 0, {}},
+      {"numeric characters", 21017, std::string(",."), 0, "", 21017, std::string(",.")},
+      {"packet size", SQL_ATTR_PACKET_SIZE, SQLUINTEGER{1}, 1, "01S02", SQL_ATTR_PACKET_SIZE,
+       SQLUINTEGER{7024}},
+      {"feedback -5", 21061, SQLUINTEGER(-5), -1, "01S02", 21061, SQLUINTEGER{30}},
+      {"unknown", 99999, SQLUINTEGER{1}, -1, "HY024", 0, {}},
+      {"text without pointer", 21007, {}, -1, "HY000", 21007, std::string("")},
+      {"write-only", 0, {}, 0, "", 21088, SQLUINTEGER{0}, SQL_ERROR},
+  };
+  for (const Case& k : cases) {
+    for (bool wide : {false, true}) {
+      SCOPED_TRACE(std::string(k.name) + (wide ? " (W)" : ""));
+      Env e;
+      const SQLHANDLE dbc = e.dbc[0];
+      if (k.id != 0) {
+        EXPECT_EQ(SetAttr(dbc, k.id, k.value, wide), k.rc);
+        const auto records = RecordsOf(SQL_HANDLE_DBC, dbc);
+        EXPECT_EQ(records.empty() ? "" : records.back().state, k.state);
+      }
+      if (k.readId == 0) continue;
+      const auto [rc, got] = GetAttr(dbc, k.readId, k.read, wide);
+      EXPECT_EQ(rc, k.readRc);
+      if (rc == SQL_SUCCESS) {
+        EXPECT_EQ(Show(got), Show(k.read));
+      }
+    }
+  }
+}
+
+TEST(ConnectionAttrApi, TextsAreCutToTheBufferAndTheLengthShowsIt) {
+  Env e;
+  const SQLHANDLE dbc = e.dbc[0];
+  ASSERT_EQ(QVOSetConnectAttr(dbc, 21007, const_cast<char*>("datasource"), SQL_NTS), 0);
+  char narrow[8];
+  std::memset(narrow, '#', sizeof narrow);
+  SQLINTEGER len = -1;
+  EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, 5, &len), SQL_SUCCESS);
+  EXPECT_STREQ(narrow, "data");
+  EXPECT_EQ(narrow[5], '#');
+  EXPECT_EQ(len, 10);
+
+  SQLWCHAR wide[8];
+  std::memset(wide, 0x23, sizeof wide);
+  len = -1;
+  EXPECT_EQ(QVOGetConnectAttrW(dbc, 21007, wide, 10, &len), SQL_SUCCESS);
+  EXPECT_EQ(Narrow(wide), "data");
+  EXPECT_EQ(wide[5], 0x2323);
+  EXPECT_EQ(len, 20);
+
+  // No buffer: the value stays untouched, the length is told.
+  len = -1;
+  EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, 0, &len), SQL_SUCCESS);
+  EXPECT_EQ(len, 10);
+  EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, -1, &len), SQL_ERROR);
+  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, dbc).back().state, "HY090");
+}
+
+TEST(ConnectionAttrApi, MetadataIdReachesTheStatements) {
+  fake::FakeNode node;
+  fake::LoginPlayer player(node);
+  Env e;
+  ASSERT_EQ(e.Connect(0, node), SQL_SUCCESS);
+  SQLHANDLE stmt = SQL_NULL_HANDLE;
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, e.dbc[0], &stmt), SQL_SUCCESS);
+  EXPECT_EQ(QVOSetConnectAttr(e.dbc[0], SQL_ATTR_METADATA_ID, IntArg(1), 0), SQL_SUCCESS);
+  SQLULEN onStatement = 0;  // statement attributes are SQLULEN wide
+  EXPECT_EQ(QVOGetStmtAttr(stmt, SQL_ATTR_METADATA_ID, &onStatement, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(onStatement, 1u);
+  SQLUINTEGER v = 0;
+  EXPECT_EQ(QVOGetConnectAttr(e.dbc[0], SQL_ATTR_METADATA_ID, &v, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(v, 1u);
+}
+
+TEST(ConnectionAttrApi, EndTranOverAnEnvironment) {
+  fake::FakeNode first, second;
+  fake::LoginPlayer p1(first), p2(second);
+  for (fake::FakeNode* n : {&first, &second})
+    n->On(fake::kExecute, [](const Request&, fake::FakeNode&) {
+      return fake::results::Answer({fake::results::Empty()});
+    });
+  Env e(2);
+  ASSERT_EQ(e.Connect(0, first), SQL_SUCCESS);
+  ASSERT_EQ(e.Connect(1, second), SQL_SUCCESS);
+  const size_t before1 = first.Requests().size(), before2 = second.Requests().size();
+  EXPECT_EQ(QVOEndTran(SQL_HANDLE_ENV, e.env, SQL_ROLLBACK), SQL_SUCCESS);
+  ASSERT_TRUE(first.WaitForRequests(before1 + 1));
+  ASSERT_TRUE(second.WaitForRequests(before2 + 1));
+  for (const fake::FakeNode* n : {&first, &second}) {
+    const Request r = n->Requests().back();
+    EXPECT_EQ(r.command, fake::kExecute);
+    EXPECT_EQ(std::string(r.data.begin(), r.data.end()), "rollback /*SQL_ROLLBACK*/");
+  }
+
+  second.Push(fake::ExceptionReply("40001", "serialization failure"));
+  EXPECT_EQ(QVOEndTran(SQL_HANDLE_ENV, e.env, SQL_COMMIT), SQL_ERROR);
+  const Request committed = first.Requests().back();
+  EXPECT_EQ(std::string(committed.data.begin(), committed.data.end()), "commit /*SQL_COMMIT*/");
+  const auto records = RecordsOf(SQL_HANDLE_DBC, e.dbc[1]);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().state, "40001");
+
+  EXPECT_EQ(QVOEndTran(SQL_HANDLE_DBC, e.dbc[0], 2), SQL_ERROR);
+  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, e.dbc[0]).back().state, "HY000");
+}
+
+TEST(ConnectionAttrApi, SlaveConnectAndDisconnect) {
+  fake::FakeNode node;
+  fake::LoginScript script;
+  script.protocolVersion = 11;
+  fake::LoginPlayer player(node, script);
+  Env e;
+  std::string port = std::to_string(node.Port());
+  EXPECT_EQ(
+      QVOSlaveConnect(e.dbc[0], const_cast<char*>("127.0.0.1"), SQL_NTS, port.data(), SQL_NTS, 42),
+      SQL_SUCCESS);
+  ASSERT_TRUE(node.WaitForRequests(1));
+  ASSERT_NE(node.Requests()[0].Find(fake::ATTR_PARALLEL_TOKEN), nullptr);
+  EXPECT_EQ(node.Requests()[0].Find(fake::ATTR_PARALLEL_TOKEN)->AsInt(), 42);
+  EXPECT_EQ(
+      QVOSlaveConnect(e.dbc[0], const_cast<char*>("127.0.0.1"), SQL_NTS, port.data(), SQL_NTS, 43),
+      SQL_ERROR);
+  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, e.dbc[0]).back().state, "08002");
+
+  EXPECT_EQ(QVODisconnect(e.dbc[0]), SQL_SUCCESS);
+  EXPECT_EQ(node.Requests().back().command, fake::kDisconnect);
+  SQLUINTEGER dead = 0;
+  EXPECT_EQ(QVOGetConnectAttr(e.dbc[0], SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr), 0);
+  EXPECT_EQ(dead, 1u);
+  EXPECT_EQ(QVOEndTran(SQL_HANDLE_DBC, e.dbc[0], SQL_COMMIT), SQL_ERROR);
+  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, e.dbc[0]).back().state, "08003");
+}
+
+}  // namespace
