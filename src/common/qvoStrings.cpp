@@ -116,7 +116,7 @@ int qvoCharToWide(const char* sourceStr, int sourceStrLen, SQLWCHAR* destStr, in
   if (bufferLen == 0) return 0;
   if (destStr == nullptr || sourceStr == nullptr) return -1;
   if (BadLength(sourceStrLen) || BadLength(bufferLen)) return -1;
-  if (sourceStrLen == 0) {
+  if (sourceStrLen == 0 && bufferLen > 0) {
     destStr[0] = 0;
     return 0;
   }
@@ -146,7 +146,7 @@ int qvoWideToChar(const SQLWCHAR* sourceStr, SQLINTEGER sourceStrLen, char* dest
   if (destStr == nullptr || sourceStr == nullptr) return -1;
   if (bufferLen == 0) return 0;
   if (BadLength(sourceStrLen) || BadLength(bufferLen)) return -1;
-  if (sourceStrLen == 0) {
+  if (sourceStrLen == 0 && bufferLen > 0) {
     destStr[0] = 0;
     return 0;
   }

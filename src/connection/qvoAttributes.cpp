@@ -139,7 +139,8 @@ void Convert(char* p, int width, Direction dir) {
 
 // One pass over a block, checking every record lies inside it before touching
 // it. Records are converted one by one, so a bad record leaves the earlier
-// ones converted; nothing at or beyond attrLen is touched.
+// ones converted (and counted in *records); nothing at or beyond attrLen is
+// touched.
 int Walk(char* block, int attrLen, Direction dir, int* records) {
   if (records) *records = 0;
   if (attrLen < 0) return -1;
@@ -167,9 +168,8 @@ int Walk(char* block, int attrLen, Direction dir, int* records) {
     }
     Convert(block + pos, 2, dir);
     pos = valuePos + valueLen;
-    ++count;
+    if (records) *records = ++count;
   }
-  if (records) *records = count;
   return attrLen;
 }
 

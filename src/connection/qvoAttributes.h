@@ -92,7 +92,8 @@ class qvoAttributes {
   // 0 for a null block or length 0, -1 for a negative length, an unknown id or
   // records that do not end exactly at attrLen. A failed conversion may have
   // converted the records before the bad one, never a byte at or past attrLen.
-  // records, when given, receives the number of records walked.
+  // records, when given, receives the number of whole records converted,
+  // also when a later one fails.
   static int FromBigEndianToLittleEndian(char* attrStr, int attrLen, int* records = nullptr);
   static int FromLittleEndianToBigEndian(char* attrStr, int attrLen, int* records = nullptr);
 

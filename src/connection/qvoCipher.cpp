@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "common/qvoServices.h"
 #include "connection/qvoRSA.h"
 
 namespace {
@@ -152,8 +153,10 @@ void qvoProtocolEncryption::print() const {
 int64_t rdtsc() {
   struct timeval tv;
   gettimeofday(&tv, nullptr);
-  // Wraps like the 32-bit multiplication it stands for, without overflowing.
-  const uint32_t product = static_cast<uint32_t>(tv.tv_usec) * static_cast<uint32_t>(rand() + 1001);
+  // Wraps like the 32-bit multiplication it stands for, without overflowing;
+  // draws from the library's own generator, never the application's rand().
+  const uint32_t product =
+      static_cast<uint32_t>(tv.tv_usec) * static_cast<uint32_t>(qvoRand() + 1001);
   return static_cast<int32_t>(product);
 }
 

@@ -20,13 +20,15 @@
 namespace {
 
 // Attributes whose value is a text. Beyond the general list, the texts the
-// connection keeps as they are given: the empty text of 1041, the words for
-// true and false, the session time zone settings, the Y/N switches 21099 and
-// 21106 and the random seed.
-bool IsTextAttribute(SQLINTEGER attribute) {
-  static constexpr SQLINTEGER keptTexts[] = {-9922, -9921, 1041,  21088, 21089,
-                                             21096, 21097, 21099, 21101, 21106};
-  return IsConnectAttrChar(attribute) ||
+// connection keeps: the words for true and false, the session time zone
+// settings, the Y/N switches 21099 and 21106 and the random seed; and, when
+// read, the empty text of 1041. They too pass the converters, or the W forms
+// would store UTF-16 bytes as text and hand out UTF-8 as SQLWCHAR. 1041 is
+// accepted and ignored when set, so its value is never looked at.
+bool IsTextAttribute(SQLINTEGER attribute, bool reading) {
+  static constexpr SQLINTEGER keptTexts[] = {-9922, -9921, 21088, 21089, 21096,
+                                             21097, 21099, 21101, 21106};
+  return IsConnectAttrChar(attribute) || (reading && attribute == 1041) ||
          std::find(std::begin(keptTexts), std::end(keptTexts), attribute) != std::end(keptTexts);
 }
 
@@ -85,7 +87,7 @@ SQLRETURN SetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
   return qvoCallWith<qvoConnection>(
       ConnectionHandle, SQL_HANDLE_DBC,
       [&](qvoConnection& c) -> SQLRETURN {
-        if (!IsTextAttribute(Attribute) || !ValuePtr) return SQL_SUCCESS;
+        if (!IsTextAttribute(Attribute, false) || !ValuePtr) return SQL_SUCCESS;
         text.emplace(static_cast<const Char*>(ValuePtr), WrapperLength<Char>(StringLength));
         utf8 = text->GetUTF8(isWide<Char> ? c.GetWcharSqlConverter() : c.GetSqlConverter());
         if (!utf8) return QVO_DIAG(&c, _Error_converting_connection_attribute_string_to_UTF_8_, -1);
@@ -108,7 +110,7 @@ SQLRETURN GetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
   return qvoCallWith<qvoConnection>(
       ConnectionHandle, SQL_HANDLE_DBC, qvo_frame::NoConversion{},
       [&](qvoConnection& c) -> SQLRETURN {
-        if (!IsTextAttribute(Attribute))
+        if (!IsTextAttribute(Attribute, true))
           return c.GetConnectAttr(Attribute, Value, BufferLength, StringLength);
         if (BufferLength < 0) return QVO_DIAG(&c, _Invalid_string_or_buffer_length_, -1);
         std::vector<char> scratch(ScratchSize(BufferLength));
@@ -117,17 +119,19 @@ SQLRETURN GetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
         if (rc == SQL_ERROR) return rc;
         iconverter* conv = isWide<Char> ? c.GetWcharSqlConverter() : c.GetSqlConverter();
         const int utf8Len = static_cast<int>(::strnlen(scratch.data(), scratch.size()));
+        // The whole text's length in the application's code set, so that a
+        // cut shows as a length not below the buffer. A text the code set
+        // cannot hold is an error, not an empty value reported as success.
+        const int full = FromCodesetLen(conv, scratch.data(), utf8Len);
+        if (full < 0) return QVO_DIAG(&c, _Error_converting_string_value_, -1);
         if (Value && BufferLength >= 1 &&
             FromCodesetNTS(conv, scratch.data(), utf8Len, static_cast<char*>(Value), BufferLength) <
-                0)
-          // Nothing the application's code set cannot hold is handed out half.
+                0) {
+          // Nothing is handed out half.
           std::memset(Value, 0, std::min<size_t>(sizeof(Char), static_cast<size_t>(BufferLength)));
-        if (StringLength) {
-          // The whole text's length in the application's code set, so that a
-          // cut shows as a length not below the buffer.
-          const int full = FromCodesetLen(conv, scratch.data(), utf8Len);
-          *StringLength = full >= 0 ? full : 0;
+          return QVO_DIAG(&c, _Error_converting_string_value_, -1);
         }
+        if (StringLength) *StringLength = full;
         return rc;
       });
 }

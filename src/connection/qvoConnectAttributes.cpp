@@ -9,7 +9,8 @@
 // a length in bytes (SQL_NTS: zero-terminated); 21042, 21079 and -9912 read 8
 // bytes at the pointer. A text or 8-byte attribute given a null pointer is
 // refused with "Invalid use of null pointer.", except 21031 and 21101, where
-// null has a meaning of its own.
+// null has a meaning of its own; a negative text length other than SQL_NTS is
+// refused too, except for 21051, which takes it as 0.
 //
 // Reading (GetConnectAttr): integers are written as 4 bytes, the counters and
 // the session id as 8, addresses (111, 21035, 21039, 21041) at pointer width;
@@ -79,13 +80,6 @@ qvoOwnedText OwnedCopy(const char* text, int len) {
   if (len > 0) std::memcpy(copy.get(), text, static_cast<size_t>(len));
   copy[len] = '\0';
   return copy;
-}
-
-// At most fieldSize - 1 bytes into a char field, terminated.
-void CopyIntoField(char* field, size_t fieldSize, const char* text, int len) {
-  const size_t n = std::min(static_cast<size_t>(len), fieldSize - 1);
-  std::memcpy(field, text, n);
-  field[n] = '\0';
 }
 
 // The Y/N rule: "Y"/"y" 1, "N"/"n" 0, any other text -1 (nothing changes).
@@ -174,7 +168,8 @@ SQLRETURN StoreFieldText(qvoConnection& c, const SetArgs& a) {
   const char* text;
   int len;
   if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
-  CopyIntoField(c.connAttr.*Field, sizeof(c.connAttr.*Field), text, len);
+  // At most the field's size - 1 bytes, terminated.
+  qvoCopyStr(c.connAttr.*Field, text, len, static_cast<int>(sizeof(c.connAttr.*Field)), SQL_NTS);
   return SQL_SUCCESS;
 }
 
@@ -267,7 +262,7 @@ SQLRETURN SetNumericCharacters(qvoConnection& c, const SetArgs& a) {
   const char* text;
   int len;
   if (!ReadText(c, a, &text, &len)) return SQL_ERROR;
-  CopyIntoField(c.connAttr.numericCharacters, 3, text, len);
+  qvoCopyStr(c.connAttr.numericCharacters, text, len, 3, SQL_NTS);  // two characters
   return SQL_SUCCESS;
 }
 
@@ -335,6 +330,16 @@ SQLRETURN SessionKill(qvoConnection& c, const SetArgs& a) {
   Translator* t = c.GetTranslatorPtr();
   return c.SetDiagRec(t->_Read_error_from_server_CODE(state.c_str()), -1,
                       t->_Read_error_from_server_MESSAGE(text.c_str()));
+}
+
+// The connection string kept for reading back; a negative length other than
+// SQL_NTS counts as 0 and stores the empty text.
+SQLRETURN SetConnectionString(qvoConnection& c, const SetArgs& a) {
+  if (!a.value) return QVO_DIAG(&c, _Invalid_use_of_null_pointer_, -1);
+  const char* text = static_cast<const char*>(a.value);
+  const int len = a.length == SQL_NTS ? static_cast<int>(std::strlen(text)) : std::max(a.length, 0);
+  c.connAttr.connectionString = OwnedCopy(text, len);
+  return SQL_SUCCESS;
 }
 
 SQLRETURN SetTransactionState(qvoConnection& c, const SetArgs& a) {
@@ -536,7 +541,7 @@ constexpr SetRule setRules[] = {
      SetCodepage<&qvoHandle::GetDataConverter, &connectionAttr::customAnsiDataEncoding>},
     {21049, 21049,
      SetCodepage<&qvoHandle::GetSqlConverter, &connectionAttr::customAnsiArgEncoding>},
-    {21051, 21051, StoreText<&connectionAttr::connectionString>},
+    {21051, 21051, SetConnectionString},
     {21053, 21053, SetLogFull},
     {21054, 21054, SetLogStream},
     {21055, 21055, SetLogLock},

@@ -43,8 +43,12 @@ qvoConnection::~qvoConnection() {
   }
   // Nothing of the connection may outlive it: the disconnect frees its
   // statements and the descriptors allocated under it, tells the server and
-  // drops the socket.
-  qvoDisconnect(true);
+  // drops the socket. A destructor must not throw (memory running out while
+  // the server is told): the members go regardless.
+  try {
+    qvoDisconnect(true);
+  } catch (...) {
+  }
 }
 
 void qvoConnection::SetMaxIdentifierLength(int value) {

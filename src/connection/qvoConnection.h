@@ -127,6 +127,8 @@ class qvoConnection : public qvoHandle {
 
   // --- connection attributes -----------------------------------------------------
   // One connection attribute (see qvoConnectAttributes.cpp for the values).
+  // The locale attributes 21029, 21030, 21031 and 21067 call setlocale: they
+  // change the locale of the whole process, not only of this connection.
   SQLRETURN SetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER stringLength);
   SQLRETURN GetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER bufferLength,
                            SQLINTEGER* stringLengthPtr);

@@ -2,6 +2,7 @@
 // frame's lock, the connect itself runs outside it.
 
 #include <cstring>
+#include <optional>
 #include <type_traits>
 
 #include "common/qvoArgStrings.h"
@@ -33,10 +34,8 @@ SQLRETURN ServerConnect(SQLHDBC ConnectionHandle, const Char* ServerHost, SQLINT
                         SQLSMALLINT UserNameLength, const Char* Password,
                         SQLSMALLINT PasswordLength) {
   constexpr bool wide = std::is_same_v<Char, SQLWCHAR>;
-  Wrapper host(ServerHost, ServerHostLen);
-  Wrapper port(Port, PortStrLen);
-  Wrapper user(UserName, UserNameLength);
-  Wrapper password(Password, PasswordLength);
+  // Wrapped under the lock, once the handle is known to be a connection.
+  std::optional<Wrapper> host, port, user, password;
   char* hostUtf8 = nullptr;
   char* portUtf8 = nullptr;
   char* userUtf8 = nullptr;
@@ -45,18 +44,22 @@ SQLRETURN ServerConnect(SQLHDBC ConnectionHandle, const Char* ServerHost, SQLINT
   const SQLRETURN rc = qvoCallWith<qvoConnection>(
       ConnectionHandle, SQL_HANDLE_DBC,
       [&](qvoConnection& c) -> SQLRETURN {
+        host.emplace(ServerHost, ServerHostLen);
+        port.emplace(Port, PortStrLen);
+        user.emplace(UserName, UserNameLength);
+        password.emplace(Password, PasswordLength);
         if (IsEmptyArgument(UserName, UserNameLength))
           return QVO_DIAG(&c, _Error_converting_user_name_to_UTF_8_, -1);
         if (IsEmptyArgument(Password, PasswordLength))
           return QVO_DIAG(&c, _Error_converting_password_to_UTF_8_, -1);
         iconverter* conv = wide ? c.GetWcharSqlConverter() : c.GetSqlConverter();
-        if (ServerHost && !(hostUtf8 = host.GetUTF8(conv)))
+        if (ServerHost && !(hostUtf8 = host->GetUTF8(conv)))
           return QVO_DIAG(&c, _Error_converting_host_name_to_UTF_8_, -1);
-        if (Port && !(portUtf8 = port.GetUTF8(conv)))
+        if (Port && !(portUtf8 = port->GetUTF8(conv)))
           return QVO_DIAG(&c, _Error_converting_port_str_to_UTF_8_, -1);
-        if (!(userUtf8 = user.GetUTF8(conv)))
+        if (!(userUtf8 = user->GetUTF8(conv)))
           return QVO_DIAG(&c, _Error_converting_user_name_to_UTF_8_, -1);
-        if (!(passwordUtf8 = password.GetUTF8(conv)))
+        if (!(passwordUtf8 = password->GetUTF8(conv)))
           return QVO_DIAG(&c, _Error_converting_password_to_UTF_8_, -1);
         return SQL_SUCCESS;
       },
@@ -64,7 +67,7 @@ SQLRETURN ServerConnect(SQLHDBC ConnectionHandle, const Char* ServerHost, SQLINT
         return c.qvoConnect(hostUtf8 ? hostUtf8 : "", SQL_NTS, portUtf8 ? portUtf8 : "", SQL_NTS,
                             userUtf8, SQL_NTS, passwordUtf8, SQL_NTS);
       });
-  Wipe(password, passwordUtf8);
+  if (password) Wipe(*password, passwordUtf8);
   return rc;
 }
 

@@ -98,19 +98,11 @@ struct AnswerState {
   qvo_int32 serverVersion = 0;
 };
 
-// Copies at most fieldSize - 1 bytes of the text into a char field.
-void StoreText(char* field, size_t fieldSize, const std::string& text) {
-  size_t n = std::min(text.size(), fieldSize - 1);
-  std::memcpy(field, text.data(), n);
-  field[n] = '\0';
-}
-
-// An owned text member and its length.
-void StoreOwned(qvoOwnedText* field, int* fieldLen, const std::string& text) {
-  auto copy = std::make_unique<char[]>(text.size() + 1);
-  std::memcpy(copy.get(), text.c_str(), text.size() + 1);
-  *field = std::move(copy);
-  *fieldLen = static_cast<int>(text.size());
+// Session texts the server reports go through the connection attribute that
+// an application would set (those attributes keep the connection's records).
+void SetTextAttribute(AnswerState& s, SQLINTEGER attribute, const std::string& text) {
+  s.conn->SetConnectAttr(attribute, const_cast<char*>(text.c_str()),
+                         static_cast<SQLINTEGER>(text.size()));
 }
 
 void LogInt(AnswerState& s, const AnswerValue& v) {
@@ -165,7 +157,10 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_TRANSACTION_STATE,
      [](AnswerState& s, const AnswerValue& v) {
-       s.conn->transactionState = v.bytes[0];
+       s.conn->SetConnectAttr(21043,
+                              reinterpret_cast<SQLPOINTER>(
+                                  static_cast<uintptr_t>(static_cast<unsigned char>(v.bytes[0]))),
+                              1);
        if (s.conn->logFull)
          s.conn->Log("qvoGetAnswer::ATTR_TRANSACTION_STATE: %s\n", v.bytes[0] == 0   ? "open"
                                                                    : v.bytes[0] == 1 ? "closed"
@@ -189,12 +184,12 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_CURRENT_SCHEMA,
      [](AnswerState& s, const AnswerValue& v) {
-       StoreOwned(&s.conn->connAttr.currentSchema, &s.conn->connAttr.currentSchemaLen, v.Text());
+       SetTextAttribute(s, 21071, v.Text());
        LogText(s, v);
      }},
     {ATTR_NUMERIC_CHARACTERS,
      [](AnswerState& s, const AnswerValue& v) {
-       StoreText(s.conn->connAttr.numericCharacters, 3, v.Text());
+       SetTextAttribute(s, 21017, v.Text());
        LogText(s, v);
      }},
     {ATTR_MAX_STATEMENT_LENGTH,
@@ -237,7 +232,7 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_CURRENT_CATALOG,
      [](AnswerState& s, const AnswerValue& v) {
-       StoreOwned(&s.conn->connAttr.currentCatalog, &s.conn->connAttr.currentCatalogLen, v.Text());
+       SetTextAttribute(s, 21072, v.Text());
        LogText(s, v);
      }},
     {ATTR_MAX_IDENTIFIER_LENGTH,
@@ -265,14 +260,12 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_TIMEZONE,
      [](AnswerState& s, const AnswerValue& v) {
-       StoreText(s.conn->connAttr.sessionTimezone, sizeof s.conn->connAttr.sessionTimezone,
-                 v.Text());
+       SetTextAttribute(s, 21096, v.Text());
        LogText(s, v);
      }},
     {ATTR_TIMEZONE_BEHAVIOR,
      [](AnswerState& s, const AnswerValue& v) {
-       StoreText(s.conn->connAttr.sessionTimezoneBehaviour,
-                 sizeof s.conn->connAttr.sessionTimezoneBehaviour, v.Text());
+       SetTextAttribute(s, 21097, v.Text());
        LogText(s, v);
      }},
     {ATTR_TSUTC_ENABLED,
@@ -495,15 +488,19 @@ qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
     int records = 0;
     const int converted = qvoAttributes::FromLittleEndianToBigEndian(
         block.get(), static_cast<int>(blockLength), &records);
+    const bool sound = converted == static_cast<int>(blockLength) && records == count;
+    // The records ahead of a bad one are applied, as the walk meets them
+    // before it meets the bad one; no more than the header counts.
+    const int usable = std::min(records, count);
     qvo_int32 serverVersion = 0;
-    int carried = -1;
-    if (converted == static_cast<int>(blockLength) && records == count) {
+    int carried = 0;
+    if (usable > 0) {
       answerAttributes = std::make_unique<qvoAttributes>(
-          connection, static_cast<SQLINTEGER>(blockLength), block.get(), count);
+          connection, static_cast<SQLINTEGER>(blockLength), block.get(), usable);
       carried = ApplyAnswerAttributes(&serverVersion);
       answerAttributes.reset();
     }
-    if (carried < 0) {
+    if (!sound || carried < 0) {
       // The data are still read, so that the stream stays in step.
       if (dataLength != 0 && ReadAnswerData(dataLength, results, command) < 0) return -1;
       return QVO_DIAG(connection, _Cannot_determine_qvo_attr_type_, -1);

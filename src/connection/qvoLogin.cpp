@@ -178,12 +178,7 @@ int timed_connect(int socket, sockaddr* address, unsigned addressLength, timeval
   return -1;
 }
 
-qvoSocket::qvoSocket(qvoConnection* conn)
-    : sendBuffer(std::make_unique<char[]>(sendBufferThreshold)),
-      sendBufferSize(sendBufferThreshold),
-      connection(conn) {
-  if (connection->logFull) connection->Log("qvoSocket::qvoSocket()\n");
-  testing_zel_8157 = std::getenv("TESTING_ZEL_8157");
+qvoSocket::qvoSocket(qvoConnection* conn) : qvoSocket(conn, -1) {
   // Every new socket asks for the newest protocol version again.
   connection->SetProtocollVer(13);
   sockaddr_in address{};
@@ -369,15 +364,16 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   if (!connection->ImMainNode) {
     if (connection->logFull) connection->Log("SlaveNode login.\n");
     if (connection->GetProtocolVersion() < 12) return SQL_SUCCESS;
-  } else if (connection->logFull) {
-    connection->Log("MainNode login.\n");
   }
   if (attr.encryptionRequired) attr.socketEncryption = true;
 
   // The node must be able to take a password: a public key and a phrase to
   // interleave it with. A node without them is not one to log in to.
   auto cannotAccept = [&] {
-    if (connection->logFull) connection->Log("ERROR_NOT_MAIN_NODE_CONNECTED\n");
+    if (connection->logFull) {
+      connection->Log("MainNode login.\n");
+      connection->Log("ERROR_NOT_MAIN_NODE_CONNECTED\n");
+    }
     QVO_DIAG(connection, _Selected_node_cannot_accept_connections_, -1);
     socketError = QVO_SOCKET_NOT_MAIN_NODE;
     attr.checkConnectionIsEncrypted = false;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
 #include "statement/qvoStatement.h"
 
 SQLRETURN qvoConnection::AddPendingAttribute(qvo_int16 attrType, const void* value, int size) {
@@ -24,34 +25,41 @@ SQLRETURN qvoConnection::AddBoolAttribute(qvo_int16 attrType, qvo_int8 attrValue
   return AddPendingAttribute(attrType, &attrValue, 1);
 }
 
+namespace {
+
 // The Set forms send what is pending together with the new attribute and then
 // drop the list, sent or not: without a socket the attribute is discarded.
+SQLRETURN SendWith(qvoConnection& c, qvoStatement* stmt, qvo_int16 attrType, const void* value,
+                   int size) {
+  c.AddPendingAttribute(attrType, value, size);
+  const SQLRETURN rc = c.SetAttributesInQVO(stmt);
+  c.ClearAttributes();
+  return rc;
+}
+
+}  // namespace
+
 SQLRETURN qvoConnection::SetIntAttribute(qvoStatement* stmt, qvo_int16 attrType,
                                          qvo_int32 attrValue) {
-  AddIntAttribute(attrType, attrValue);
-  const SQLRETURN rc = SetAttributesInQVO(stmt);
-  ClearAttributes();
-  return rc;
+  return SendWith(*this, stmt, attrType, &attrValue, 4);
 }
 
 SQLRETURN qvoConnection::SetLongAttribute(qvoStatement* stmt, qvo_int16 attrType,
                                           qvo_int64 attrValue) {
-  AddLongAttribute(attrType, attrValue);
-  const SQLRETURN rc = SetAttributesInQVO(stmt);
-  ClearAttributes();
-  return rc;
+  return SendWith(*this, stmt, attrType, &attrValue, 8);
 }
 
 SQLRETURN qvoConnection::SetBoolAttribute(qvoStatement* stmt, qvo_int16 attrType,
                                           qvo_int8 attrValue) {
-  AddBoolAttribute(attrType, attrValue);
-  const SQLRETURN rc = SetAttributesInQVO(stmt);
-  ClearAttributes();
-  return rc;
+  return SendWith(*this, stmt, attrType, &attrValue, 1);
 }
 
 SQLRETURN qvoConnection::SetAttributesInQVO(qvoStatement* stmt) {
   if (!attributes || !Socket) return SQL_SUCCESS;
+  // Serialised with the statements' exchanges, and refused while another
+  // statement's query still runs (its answer is the next on the socket).
+  qvoMutex lock(executionMutex);
+  if (stmt && stmt->ConnectionBusyWithOther()) return QVO_DIAG(stmt, _Function_sequence_error_, -1);
   // The request's attribute block is the pending list; the answer goes to the
   // statement, which reads the server's verdict from it.
   SQLRETURN rc = ExecuteSQL(stmt, nullptr, 0, set_attributes);
@@ -62,6 +70,7 @@ SQLRETURN qvoConnection::SetAttributesInQVO(qvoStatement* stmt) {
 
 SQLRETURN qvoConnection::GetAttributesFromQVO() {
   if (!Socket) return SQL_ERROR;
+  qvoMutex lock(executionMutex);
   // The answer's attributes update the connection as they arrive.
   return ExecuteSQL(nullptr, nullptr, 0, get_attributes);
 }

@@ -51,7 +51,8 @@ SQLRETURN qvoConnection::qvoDisconnect(bool fromDestructor) {
   // Descriptors the application allocated under the connection go with its
   // statements: none may be left naming a session that has ended.
   if (handleID != SQL_NULL_HANDLE)
-    for (SQLHANDLE descriptor : HandlesOfMaster(handleID, SQL_HANDLE_DESC)) _FreeDesc(descriptor);
+    for (SQLHANDLE descriptor : HandlesOfMaster(handleID, SQL_HANDLE_DESC))
+      FreeDescriptorBranch(descriptor);
 
   if (!fromDestructor && !isConnected()) QVO_DIAG(this, _QVO_was_not_connected_, -1);
   ClearDiagRecords();
@@ -92,10 +93,10 @@ void qvoConnection::CloseSocket() {
 }
 
 SQLRETURN qvoConnection::EndTran(SQLSMALLINT CompletionType) {
+  ClearDiagRecords();
   // Without a session there is nothing to commit: saying so beats reporting
   // a commit that did not happen.
   if (!isConnected()) return QVO_DIAG(this, _Connection_does_not_exist_, -1);
-  ClearDiagRecords();
 
   static const char* const completionTexts[] = {"commit /*SQL_COMMIT*/",
                                                 "rollback /*SQL_ROLLBACK*/"};
@@ -143,6 +144,9 @@ SQLRETURN qvoConnection::SlaveConnect(const char* ServerHost, int ServerHostLen,
   Socket = std::make_unique<qvoSocket>(this);
   if (!Socket->qvoIsConnected()) {
     Socket.reset();
+    // The token belongs to the slave session that did not come about; a later
+    // main connect must not present it.
+    connectionToken = 0;
     return SQL_ERROR;  // the socket recorded why
   }
   std::snprintf(diagHeader.diagConnectionName, sizeof diagHeader.diagConnectionName,

@@ -27,20 +27,18 @@ SQLRETURN SetDescText(cliDescriptor& d, SQLSMALLINT rec, SQLSMALLINT id, SQLPOIN
   if (value == nullptr) return d.SetDescField(rec, id, nullptr, 0);
   if (bufferLength < 0 && bufferLength != SQL_NTS)
     return QVO_DESC_DIAG(d, _Invalid_string_or_buffer_length_);
-  const char* utf8 = nullptr;
-  int utf8Len = 0;
+  // The converted text is terminated and goes on as such; it lives as long
+  // as its wrapper.
   if (width == Width::Narrow) {
     aString text(static_cast<const char*>(value), bufferLength);
-    utf8 = text.GetUTF8(d.GetSqlConverter());
-    utf8Len = text.GetUTF8Len();
-    if (utf8) return d.SetDescField(rec, id, const_cast<char*>(utf8), utf8Len);
+    if (const char* utf8 = text.GetUTF8(d.GetSqlConverter()))
+      return d.SetDescField(rec, id, const_cast<char*>(utf8), SQL_NTS);
   } else {
     // The length is in bytes; the text in 2-byte units.
     wString text(static_cast<const SQLWCHAR*>(value),
                  bufferLength == SQL_NTS ? SQL_NTS : bufferLength / 2);
-    utf8 = text.GetUTF8(d.GetWcharSqlConverter());
-    utf8Len = text.GetUTF8Len();
-    if (utf8) return d.SetDescField(rec, id, const_cast<char*>(utf8), utf8Len);
+    if (const char* utf8 = text.GetUTF8(d.GetWcharSqlConverter()))
+      return d.SetDescField(rec, id, const_cast<char*>(utf8), SQL_NTS);
   }
   QVO_DESC_DIAG(d, _Error_converting_descriptor_field_string_to_UTF_8_);
   return d.RetCode(SQL_ERROR);
@@ -62,11 +60,11 @@ SQLRETURN GetDescFieldAny(SQLHDESC handle, SQLSMALLINT rec, SQLSMALLINT id, SQLP
   return DescCall(handle, [&](cliDescriptor& d) -> SQLRETURN {
     if (value == nullptr || !IsDescFieldChar(id))
       return d.GetDescField(rec, id, value, bufferLength, stringLength);
-    if (bufferLength < 0) return QVO_DESC_DIAG(d, _Invalid_string_or_buffer_length_);
     const char* text;
     int textLen;
     const SQLRETURN rc = d.GetDescFieldText(rec, id, &text, &textLen);
     if (rc != SQL_SUCCESS) return rc;
+    if (bufferLength < 0) return QVO_DESC_DIAG(d, _Invalid_string_or_buffer_length_);
     if (bufferLength == 0) {
       if (stringLength) *stringLength = 0;
       return SQL_SUCCESS;

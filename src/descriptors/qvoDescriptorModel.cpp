@@ -280,6 +280,8 @@ SQLRETURN cliDescriptor::CopyDescriptorFrom(cliDescriptor* source) {
     header.bindOffsetPtr = &header.bindOffsetDummy;
   if (source->header.rowsProcessedPtr == &source->header.rowsProcessed)
     header.rowsProcessedPtr = &header.rowsProcessed;
+  // The data and length pointers of every record were replaced: the owning
+  // statement must not go on with what it knew of the old ones.
   NoticeBindingChange();
   return SQL_SUCCESS;
 }

@@ -88,9 +88,9 @@ SQLRETURN qvoHandle::LastDiagWasFromServer() {
 
 SQLRETURN qvoHandle::AppendDiagRecordsFrom(qvoHandle* other) {
   if (other == nullptr) return SQL_ERROR;
-  if (other == this) return SQL_SUCCESS;
   // Copy under the other handle's lock, append under ours: never both at once,
-  // so two handles copying from each other cannot deadlock.
+  // so two handles copying from each other cannot deadlock. Copying first also
+  // lets a handle append its own records.
   struct Copy {
     char sqlState[6];
     SQLINTEGER nativeError;
@@ -152,11 +152,13 @@ SQLRETURN qvoHandle::SortRecords() {
   for (SQLINTEGER i = 1; i <= diagHeader.diagNumber; ++i)
     if (diags[i].fromServer) last = i;
   if (last == 0) return SQL_SUCCESS;
-  // The server's record already carries the prefix, so it is kept as it is.
-  __diagRecords keep = std::move(diags[last]);
+  // All records go, whatever errorReset says; the server's record comes back
+  // as record 1 with its mark. It already carries the prefix, so its text is
+  // kept as it is.
+  const __diagRecords keep = std::move(diags[last]);
   diags.clear();
   diagHeader.diagNumber = 0;
-  AppendRecord(std::move(keep));
+  SetDiagRecPtr(&keep);
   return SQL_SUCCESS;
 }
 
@@ -186,12 +188,13 @@ SQLRETURN qvoHandle::GetDiagRec(SQLSMALLINT recNumber, char* sqlState, SQLINTEGE
   if (sqlState) memcpy(sqlState, r.diagSQLState, sizeof r.diagSQLState);
   const char* message = r.GetMessage();
   const int length = r.GetMessageLen();
-  bool cut = false;
+  // A buffer that is not longer than the message cuts it (a buffer of 0 bytes
+  // takes nothing); without a buffer nothing is copied and nothing is cut.
+  const bool cut = messageText != nullptr && bufferLength <= length;
   if (messageText && bufferLength > 0) {
     const size_t n = Unicode::Utf8CutLength(message, length, bufferLength - 1);
     memcpy(messageText, message, n);
     messageText[n] = '\0';
-    cut = static_cast<int>(n) < length;
   }
   if (textLength) *textLength = static_cast<SQLSMALLINT>(length < SHRT_MAX ? length : SHRT_MAX);
   if (nativeError) *nativeError = r.diagNativeError;
@@ -396,19 +399,29 @@ AppText ToApplication(iconverter* conv, const char* utf8, int length, void* out,
 }
 
 // What the application gets instead of a message its code set cannot hold:
-// "Error converting error message. " and the converter's own error text.
-AppText ConversionFallback(qvoHandle& h, iconverter* conv, void* out, int bytes) {
-  std::string text;
+// "Error converting error message. " and the converter's own error text, cut
+// to the buffer. Both are ASCII: a narrow buffer takes them byte for byte, a
+// wide one as UTF-16. A null buffer only measures.
+AppText ConversionFallback(qvoHandle& h, qvoTextForm form, iconverter* conv, void* out, int bytes) {
   Translator* t = h.GetTranslatorPtr();
-  text = t ? t->_Error_converting_error_message_MESSAGE() : "Error converting error message. ";
+  std::string text =
+      t ? t->_Error_converting_error_message_MESSAGE() : "Error converting error message. ";
   if (conv != nullptr) text += GetErrorMessage(conv);
-  AppText r = ToApplication(conv, text.data(), static_cast<int>(text.size()), out, bytes);
-  if (r.failed && out != nullptr && bytes > 0 && (conv == nullptr || conv->GetCharSize() == 1)) {
-    // The fallback text is ASCII; a narrow buffer takes it byte for byte.
-    r.failed = false;
-    r.total = static_cast<int>(text.size());
-    r.written = qvoCopyStr(static_cast<char*>(out), text.c_str(), r.total, bytes, SQL_NTS);
+  const int length = static_cast<int>(text.size());
+  AppText r;
+  if (form == qvoTextForm::Narrow) {
+    r.total = length;
+    if (out != nullptr && bytes > 0)
+      r.written = qvoCopyStr(static_cast<char*>(out), text.c_str(), length, bytes, SQL_NTS);
+    return r;
   }
+  wString wide(text.c_str(), length);
+  const int units = wide.GetStrLen();
+  const int unitBytes = static_cast<int>(sizeof(SQLWCHAR));
+  r.total = units * unitBytes;
+  if (out != nullptr && bytes >= unitBytes)
+    r.written = unitBytes * qvoCopyStrW(static_cast<SQLWCHAR*>(out), wide.GetStr(), units,
+                                        bytes / unitBytes, SQL_NTS);
   return r;
 }
 
@@ -419,6 +432,11 @@ SQLSMALLINT ClampLength(int n) {
 
 iconverter* ConverterFor(const qvoHandle& h, qvoTextForm form) {
   return form == qvoTextForm::Wide ? h.GetWcharSqlConverter() : h.GetSqlConverter();
+}
+
+// Bytes of one character unit in the application's buffer.
+int UnitOf(qvoTextForm form) {
+  return form == qvoTextForm::Wide ? static_cast<int>(sizeof(SQLWCHAR)) : 1;
 }
 
 SQLRETURN InvalidLength(qvoHandle& h) {
@@ -454,7 +472,7 @@ SQLRETURN qvoGetDiagRecForApp(qvoHandle& h, qvoTextForm form, SQLSMALLINT recNum
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
 
   iconverter* conv = ConverterFor(h, form);
-  const int unit = form == qvoTextForm::Wide ? static_cast<int>(sizeof(SQLWCHAR)) : 1;
+  const int unit = UnitOf(form);
   if (sqlState) {
     if (ToApplication(conv, state, static_cast<int>(strlen(state)), sqlState, 6 * unit).failed)
       memset(sqlState, 0, 6 * unit);
@@ -464,7 +482,7 @@ SQLRETURN qvoGetDiagRecForApp(qvoHandle& h, qvoTextForm form, SQLSMALLINT recNum
   void* out = bufferLength > 0 ? messageText : nullptr;
   const int bytes = bufferLength * unit;
   AppText text = ToApplication(conv, message.data(), static_cast<int>(message.size()), out, bytes);
-  if (text.failed && !message.empty()) text = ConversionFallback(h, conv, out, bytes);
+  if (text.failed && !message.empty()) text = ConversionFallback(h, form, conv, out, bytes);
   if (textLength) *textLength = ClampLength(text.total / unit);
   return rc;
 }
@@ -476,10 +494,12 @@ SQLRETURN qvoGetDiagFieldForApp(qvoHandle& h, qvoTextForm form, SQLSMALLINT recN
     return h.RetCode(
         h.GetDiagField(recNumber, diagIdentifier, diagInfo, bufferLength, stringLength));
 
-  if (recNumber < 0 || diagInfo == nullptr) return h.RetCode(SQL_ERROR);
+  // A text field may be asked for its length alone: DiagInfo may be null.
+  if (recNumber < 0) return h.RetCode(SQL_ERROR);
+  const int unit = UnitOf(form);
   const TextField* f = FindTextField(diagIdentifier);
   if (f->needsLengthPointer && stringLength == nullptr) return h.RetCode(SQL_ERROR);
-  if (diagIdentifier == SQL_DIAG_SQLSTATE && stringLength == nullptr && bufferLength < 5)
+  if (diagIdentifier == SQL_DIAG_SQLSTATE && stringLength == nullptr && bufferLength < 5 * unit)
     return h.RetCode(SQL_ERROR);
   if (bufferLength < 0) return h.RetCode(InvalidLength(h));
 
@@ -490,9 +510,8 @@ SQLRETURN qvoGetDiagFieldForApp(qvoHandle& h, qvoTextForm form, SQLSMALLINT recN
   iconverter* conv = ConverterFor(h, form);
   AppText out =
       ToApplication(conv, text.data(), static_cast<int>(text.size()), diagInfo, bufferLength);
-  if (out.failed && !text.empty()) out = ConversionFallback(h, conv, diagInfo, bufferLength);
+  if (out.failed && !text.empty()) out = ConversionFallback(h, form, conv, diagInfo, bufferLength);
   if (stringLength) *stringLength = ClampLength(out.total);
-  const int unit = conv ? conv->GetCharSize() : 1;
   const bool cut = out.total + unit > bufferLength;
   if (diagIdentifier == SQL_DIAG_SERVER_NAME ||
       (diagIdentifier == SQL_DIAG_SQLSTATE && stringLength == nullptr))

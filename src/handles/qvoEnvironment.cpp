@@ -23,7 +23,7 @@ constexpr SQLINTEGER kAttrConnectionPooling = SQL_ATTR_CONNECTION_POOLING;  // 2
 constexpr SQLINTEGER kAttrCPMatch = SQL_ATTR_CP_MATCH;                      // 202
 constexpr SQLINTEGER kAttrDriverUnicodeType = 1065;
 constexpr SQLINTEGER kAttrOutputNTS = SQL_ATTR_OUTPUT_NTS;  // 10001
-constexpr SQLINTEGER kOdbcVersions[] = {2, 3, 380};
+constexpr intptr_t kOdbcVersions[] = {2, 3, 380};
 
 SQLINTEGER ValueOfArgument(SQLPOINTER value) {
   return static_cast<SQLINTEGER>(reinterpret_cast<intptr_t>(value));
@@ -55,13 +55,15 @@ SQLRETURN InvalidValue(qvoEnvironment& env) {
 constexpr EnvAttrRule kEnvAttrRules[] = {
     {kAttrOdbcVersion,
      [](qvoEnvironment& env, SQLPOINTER value) {
-       const SQLINTEGER v = ValueOfArgument(value);
+       // Compared at the argument's full width: a value with high bits set is
+       // no version, whatever its low 32 bits say.
+       const intptr_t v = reinterpret_cast<intptr_t>(value);
        if (std::find(std::begin(kOdbcVersions), std::end(kOdbcVersions), v) ==
            std::end(kOdbcVersions))
          return InvalidValue(env);
        // The environment's own date and time codes stay; new connections
        // take the version over.
-       env.clientOdbcVersion = v;
+       env.clientOdbcVersion = static_cast<SQLINTEGER>(v);
        return SQLRETURN{SQL_SUCCESS};
      },
      [](const qvoEnvironment& env) { return env.clientOdbcVersion; }},

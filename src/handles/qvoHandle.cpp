@@ -129,8 +129,11 @@ SQLRETURN qvoHandle::CreateConverters() {
 
 SQLRETURN qvoHandle::ResetConverters() {
   for (const auto& role : kConverterRoles) (this->*role.member).reset();
-  if (CreateConverters() != SQL_SUCCESS) return SQL_ERROR;
-  return SetDriverUnicodeType(GetDriverUnicodeType(), nullptr);
+  const SQLRETURN created = CreateConverters();
+  // The driver unicode type is re-applied also when a converter is missing,
+  // so that the failure is recorded on the handle.
+  const SQLRETURN applied = SetDriverUnicodeType(GetDriverUnicodeType(), nullptr);
+  return created != SQL_SUCCESS ? SQL_ERROR : applied;
 }
 
 SQLRETURN qvoHandle::InstallCodepage(iconverter* conv, const char* role, const char* codepage,

@@ -104,6 +104,46 @@ SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle) {
   return SQL_SUCCESS;
 }
 
+SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle) {
+  auto* descriptor = static_cast<cliDescriptor*>(GetHandlePtr(descriptorHandle));
+  if (descriptor == nullptr) return SQL_INVALID_HANDLE;
+  // Freeing a statement's own descriptor would leave the statement with a
+  // dangling descriptor and a handle value that a new handle may take.
+  if (descriptor->header.allocType != SQL_DESC_ALLOC_USER &&
+      IsQVOHandle(GetMasterOfCliHandle(descriptorHandle)) == SQL_HANDLE_STMT) {
+    Translator* t = descriptor->GetTranslatorPtr();
+    return descriptor->SetDiagRec(
+        t->_Invalid_use_of_an_automatically_allocated_descriptor_handle_CODE(), -1,
+        t->_Invalid_use_of_an_automatically_allocated_descriptor_handle_MESSAGE());
+  }
+  for (SQLHANDLE h : HandlesOfType(SQL_HANDLE_STMT)) {
+    auto* statement = static_cast<qvoStatement*>(GetHandlePtr(h));
+    if (statement == nullptr) continue;
+    struct Slot {
+      cliDescriptor* qvoStatement::*descriptor;
+      SQLPOINTER qvoStatement::*id;
+      cliDescriptor* qvoStatement::*ownDescriptor;
+      SQLPOINTER qvoStatement::*ownId;
+    };
+    static constexpr Slot kSlots[] = {
+        {&qvoStatement::ARD, &qvoStatement::idARD, &qvoStatement::auto_ARD,
+         &qvoStatement::auto_idARD},
+        {&qvoStatement::APD, &qvoStatement::idAPD, &qvoStatement::auto_APD,
+         &qvoStatement::auto_idAPD},
+        {&qvoStatement::IPD, &qvoStatement::idIPD, &qvoStatement::auto_IPD,
+         &qvoStatement::auto_idIPD},
+    };
+    for (const Slot& slot : kSlots) {
+      if (statement->*slot.descriptor != descriptor) continue;
+      statement->*slot.descriptor = statement->*slot.ownDescriptor;
+      statement->*slot.id = statement->*slot.ownId;
+      statement->BindingWasChanged();
+    }
+  }
+  _FreeDesc(descriptorHandle);
+  return SQL_SUCCESS;
+}
+
 SQLRETURN _FreeStmt(SQLHANDLE statementHandle) {
   if (statementHandle == SQL_NULL_HANDLE) return SQL_SUCCESS;
   auto* statement = static_cast<qvoStatement*>(GetHandlePtr(statementHandle));
@@ -114,11 +154,7 @@ SQLRETURN _FreeStmt(SQLHANDLE statementHandle) {
   // allocated and set on it stays allocated.
   const SQLHANDLE own[] = {statement->auto_idARD, statement->auto_idIRD, statement->auto_idAPD,
                            statement->auto_idIPD};
-  delete statement;
-  {
-    qvoMutex lock(cliHandleMutex);
-    RemoveHandle(statementHandle);
-  }
+  FreeObjectAndEntry(statementHandle);
   for (SQLHANDLE d : own) _FreeDesc(d);
   return rc;
 }
@@ -137,8 +173,6 @@ SQLRETURN StatementRowCountBranch(qvoHandle* statement, SQLLEN* rowCount) {
 }
 
 bool SetAppWcharTypeBranch(qvoHandle* connection, int wcharType) {
-  auto* conn = static_cast<qvoConnection*>(connection);
-  // Without a wide-data converter only the setting changes.
-  return conn->SetAppWcharType(static_cast<SQLUINTEGER>(wcharType)) != nullptr ||
-         conn->GetWcharDataConverter() == nullptr;
+  return static_cast<qvoConnection*>(connection)
+             ->SetAppWcharType(static_cast<SQLUINTEGER>(wcharType)) != nullptr;
 }

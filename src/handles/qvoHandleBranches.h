@@ -24,6 +24,11 @@ QVO_INTERNAL SQLRETURN AllocDescriptorBranch(qvoHandle* connection, SQLHANDLE co
 // QVOFreeHandle of a live connection: frees its statements
 // (qvoConnection::LooseSlaves), then the connection (_FreeDbc).
 QVO_INTERNAL SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle);
+// QVOFreeHandle of a live descriptor. A statement's own descriptor goes only
+// with its statement ("Invalid use of an automatically allocated descriptor
+// handle." on the descriptor, -1); a descriptor of the application is freed
+// after every statement that uses it has gone back to its own.
+QVO_INTERNAL SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle);
 // QVOFreeHandle of a live statement: InitStatement(4), then the statement,
 // then its four automatic descriptors. 0 does nothing and gives 0.
 QVO_INTERNAL SQLRETURN _FreeStmt(SQLHANDLE statementHandle);

@@ -70,8 +70,13 @@ SQLRETURN QVOAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDL
   try {
     const SQLSMALLINT parentType =
         InputHandle == SQL_NULL_HANDLE ? 0 : static_cast<SQLSMALLINT>(IsQVOHandle(InputHandle));
-    qvoHandle* parent = parentType ? GetHandlePtr(InputHandle) : nullptr;
-    if (parent != nullptr) {
+    if (parentType != 0) {
+      // An entry whose object is not (or no longer) stored is being created
+      // or freed: no parent to allocate under.
+      qvoHandle* parent = GetHandlePtr(InputHandle);
+      if (parent == nullptr)
+        return HandleType >= SQL_HANDLE_DBC && HandleType <= SQL_HANDLE_DESC ? SQL_INVALID_HANDLE
+                                                                             : SQL_ERROR;
       // Allocations under one parent are serialised by the parent's own lock.
       qvoMutex lock(parent->GetMutexPtr());
       return AllocChild(HandleType, InputHandle, parentType, parent, OutputHandle);
@@ -101,8 +106,7 @@ SQLRETURN QVOFreeHandle(SQLSMALLINT HandleType, SQLHANDLE Handle) {
           case SQL_HANDLE_STMT:
             return _FreeStmt(Handle);
           default:
-            _FreeDesc(Handle);
-            return SQL_SUCCESS;
+            return FreeDescriptorBranch(Handle);
         }
       });
 }

@@ -77,15 +77,28 @@ SQLHANDLE GetMasterOfCliHandle(SQLHANDLE h) {
   return e ? e->masterHandleId : SQL_NULL_HANDLE;
 }
 
-std::vector<SQLHANDLE> HandlesOfMaster(SQLHANDLE master, SQLSMALLINT type) {
+namespace {
+
+// The handles in use whose entries pass the test, in ascending order.
+template <class Test>
+std::vector<SQLHANDLE> HandlesWhere(Test test) {
   std::vector<SQLHANDLE> found;
   qvoMutex lock(handleMutex);
-  for (size_t i = 1; i <= QVO_HANDLE_CAPACITY; ++i) {
-    const __cliHandle& e = handles[i];
-    if (e.handleType != 0 && e.masterHandleId == master && (type == 0 || e.handleType == type))
-      found.push_back(HandleValue(i));
-  }
+  for (size_t i = 1; i <= QVO_HANDLE_CAPACITY; ++i)
+    if (handles[i].handleType != 0 && test(handles[i])) found.push_back(HandleValue(i));
   return found;
+}
+
+}  // namespace
+
+std::vector<SQLHANDLE> HandlesOfMaster(SQLHANDLE master, SQLSMALLINT type) {
+  return HandlesWhere([&](const __cliHandle& e) {
+    return e.masterHandleId == master && (type == 0 || e.handleType == type);
+  });
+}
+
+std::vector<SQLHANDLE> HandlesOfType(SQLSMALLINT type) {
+  return HandlesWhere([&](const __cliHandle& e) { return e.handleType == type; });
 }
 
 __cliHandle* GetHandleAddress(SQLHANDLE h) { return EntryOf(h); }
@@ -116,11 +129,8 @@ size_t GetMaxHandles() {
   return max_handles;
 }
 
-namespace {
-
-// Deletes the object behind a handle and frees its entry. The entry loses its
-// object first, so that no call finds the object while it is destroyed, and
-// stays taken until then, so that its index is not handed out meanwhile.
+// The entry stays taken until the object is gone, so that its index is not
+// handed out meanwhile.
 void FreeObjectAndEntry(SQLHANDLE h) {
   if (h == SQL_NULL_HANDLE) return;
   qvoHandle* object = nullptr;
@@ -132,8 +142,6 @@ void FreeObjectAndEntry(SQLHANDLE h) {
   qvoMutex lock(cliHandleMutex);
   RemoveHandle(h);
 }
-
-}  // namespace
 
 void _FreeEnv(SQLHANDLE h) { FreeObjectAndEntry(h); }
 void _FreeDbc(SQLHANDLE h) { FreeObjectAndEntry(h); }

@@ -65,6 +65,9 @@ QVO_INTERNAL SQLHANDLE GetMasterOfCliHandle(SQLHANDLE h);
 // The handles of the type (0: any type) whose master is `master`, in
 // ascending order, as they are at the time of the call.
 QVO_INTERNAL std::vector<SQLHANDLE> HandlesOfMaster(SQLHANDLE master, SQLSMALLINT type);
+// All handles of the type, in ascending order, as they are at the time of
+// the call.
+QVO_INTERNAL std::vector<SQLHANDLE> HandlesOfType(SQLSMALLINT type);
 
 // Entry-pointer forms.
 QVO_INTERNAL __cliHandle* GetHandleAddress(SQLHANDLE h);
@@ -79,8 +82,11 @@ QVO_INTERNAL long NumUsedCliHandles();
 QVO_INTERNAL void SetMaxHandles(SQLULEN limit);
 QVO_INTERNAL size_t GetMaxHandles();
 
-// Deletes the object of an environment, connection or descriptor and removes
-// its entry (under cliHandleMutex). 0 does nothing.
+// Deletes the object behind a handle and removes its entry (under
+// cliHandleMutex). The entry loses its object before the object is
+// destroyed, so no call finds it meanwhile. 0 does nothing.
+QVO_INTERNAL void FreeObjectAndEntry(SQLHANDLE h);
+// The same for an environment, connection or descriptor.
 QVO_INTERNAL void _FreeEnv(SQLHANDLE h);
 QVO_INTERNAL void _FreeDbc(SQLHANDLE h);
 QVO_INTERNAL void _FreeDesc(SQLHANDLE h);

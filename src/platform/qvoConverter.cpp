@@ -5,7 +5,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include <new>
+#include "platform/qvoUnicode.h"
 
 namespace {
 
@@ -39,11 +39,21 @@ size_t UnitStrlen(const char* s, int unit) {
   }
 }
 
+// UTF-8 to UTF-8 needs no conversion: a copy, cut at a character boundary
+// when the output is too small.
+int CopyUtf8(const char* input, size_t n, char* output, int outputSize, bool& bufferFull) {
+  const size_t copy = Unicode::Utf8CutLength(input, n, static_cast<size_t>(outputSize));
+  bufferFull = copy < n;
+  if (copy) memcpy(output, input, copy);
+  return static_cast<int>(copy);
+}
+
 }  // namespace
 
 iconverter::iconverter(forceConversionMetods method) : method_(method) {
   const char* local = nl_langinfo(CODESET);
-  if (local == nullptr || *local == 0 || SetCurrentCodepage(local) != 0) SetCurrentCodepage("UTF-8");
+  if (local == nullptr || *local == 0 || SetCurrentCodepage(local) != 0)
+    SetCurrentCodepage("UTF-8");
   error_.clear();
 }
 
@@ -119,8 +129,8 @@ int iconverter::Convert(iconv_t cd, const char* from, const char* to, const char
     }
     const size_t at = inputLen - inLeft;
     error_ = std::string("Cannot convert from ") + from + " to " + to + ": " +
-             (errno == EINVAL ? "incomplete" : "invalid or unconvertible") +
-             " character at byte " + std::to_string(at) + ".";
+             (errno == EINVAL ? "incomplete" : "invalid or unconvertible") + " character at byte " +
+             std::to_string(at) + ".";
     return -1;
   }
 }
@@ -131,15 +141,7 @@ int iconverter::ToCodeset(const char* input, int inputLen, char* output, int out
   if (input == nullptr || output == nullptr || outputSize < 0) return -1;
   if (inputLen < 0 && inputLen != kNts) return -1;
   const size_t n = inputLen == kNts ? UnitStrlen(input, charSize_) : static_cast<size_t>(inputLen);
-  if (passThrough_) {
-    size_t copy = n;
-    if (copy > static_cast<size_t>(outputSize)) {
-      copy = outputSize;
-      bufferFull = true;
-    }
-    memcpy(output, input, copy);
-    return static_cast<int>(copy);
-  }
+  if (passThrough_) return CopyUtf8(input, n, output, outputSize, bufferFull);
   return Convert(toUtf8_, codepage_.c_str(), "UTF-8", input, n, output, outputSize, false);
 }
 
@@ -149,17 +151,7 @@ int iconverter::FromCodeset(const char* input, int inputLen, char* output, int o
   if (input == nullptr || outputSize < 0 || (output == nullptr && outputSize > 0)) return -1;
   if (inputLen < 0 && inputLen != kNts) return -1;
   const size_t n = inputLen == kNts ? strlen(input) : static_cast<size_t>(inputLen);
-  if (passThrough_) {
-    size_t copy = n;
-    if (copy > static_cast<size_t>(outputSize)) {
-      // Never leave half a character behind.
-      copy = outputSize;
-      while (copy > 0 && (static_cast<unsigned char>(input[copy]) & 0xC0) == 0x80) --copy;
-      bufferFull = true;
-    }
-    if (copy) memcpy(output, input, copy);
-    return static_cast<int>(copy);
-  }
+  if (passThrough_) return CopyUtf8(input, n, output, outputSize, bufferFull);
   if (outputSize == 0) {
     bufferFull = n > 0;
     return 0;
@@ -177,7 +169,12 @@ int iconverter::FromCodesetLen(const char* input, int inputLen) {
 }
 
 iconverter* GetConverter(forceConversionMetods method) {
-  return new (std::nothrow) iconverter(method);
+  // Callers take null as "no converter"; nothing may be thrown at them.
+  try {
+    return new iconverter(method);
+  } catch (...) {
+    return nullptr;
+  }
 }
 
 void FreeConverter(iconverter* conv) { delete conv; }

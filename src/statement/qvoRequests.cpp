@@ -81,10 +81,8 @@ SQLRETURN qvoStatement::ExecuteClosePrepared() {
 }
 
 SQLRETURN qvoStatement::ExecuteDescRes(SQLINTEGER handle) {
-  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR) {
-    if (GetNumRecords() > 0) return SQL_ERROR;
+  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
-  }
   char request[4];
   qvoPutLE32(request, handle);
   qvoMutex lock(connection->executionMutex);
@@ -166,9 +164,14 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     SetDiagRec("HY010", -1, "Function sequence error");
     return SQL_ERROR;
   }
-  if (ConnectionBusyWithOther()) {
-    ClearDiagRecords();
-    return QVO_DIAG(this, _Function_sequence_error_, -1);
+  {
+    // A synchronous execution of another statement holds the lock until its
+    // result is in; only an asynchronous one leaves the connection busy.
+    qvoMutex lock(connection->executionMutex);
+    if (ConnectionBusyWithOther()) {
+      ClearDiagRecords();
+      return QVO_DIAG(this, _Function_sequence_error_, -1);
+    }
   }
   preparedMessageLen = 0;
   sqlCallType = 0;
@@ -196,5 +199,5 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   }
   if (rc != SQL_ERROR && rc != SQL_NO_DATA) return rc;
   return FailWith(&Translator::_Error_executing_statement_CODE,
-                  &Translator::_Error_executing_statement_MESSAGE);
+                  &Translator::_Error_executing_statement_MESSAGE, true);
 }

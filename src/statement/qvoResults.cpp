@@ -147,6 +147,8 @@ SQLRETURN qvoStatement::TakeResults(char* answer, qvo_int64 length) {
     auxAnswerLen = length;
     return SQL_SUCCESS;
   }
+  // Rows indexed in the buffer being replaced are gone with it.
+  FreePointerArray();
   qvoSocketAnswerBuffer = std::move(owned);
   qvoSocketAnswerLen = static_cast<SQLINTEGER>(length);
   answerPos = 0;
@@ -348,8 +350,9 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
     if (layout.numeric) {
       r->precision = c.precision;
       r->scale = static_cast<SQLSMALLINT>(c.scale);
+      // In 64 bits: any precision the server states fits.
       r->length = static_cast<SQLULEN>(c.precision) + 2;
-      r->octetLength = r->displaySize = c.precision + 2;
+      r->octetLength = r->displaySize = static_cast<SQLLEN>(c.precision) + 2;
     } else if (layout.character) {
       r->precision = c.size;
       r->length = static_cast<SQLULEN>(c.size);
@@ -372,7 +375,6 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
     Log("SQL_ERROR: assert(resultDescriptor==IRD || assertionNumColumns==numColumns)\n");
 
   if (lineBytes == 0) return SQL_SUCCESS;
-  lineSize = static_cast<SQLINTEGER>(std::min<qvo_int64>(lineBytes, kMaxDataMessageSize));
   qvo_int64 messageSize = connection ? connection->GetMaxDataMessageSize() : 0;
   if (messageSize <= 0) messageSize = kDefaultDataMessageSize;
   messageSize = std::min(messageSize, kMaxDataMessageSize);

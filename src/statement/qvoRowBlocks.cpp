@@ -86,24 +86,30 @@ SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
   resultRowCountStart = start;
   {
     qvoMutex lock(connection->executionMutex);
-    if (Exchange(request, sizeof request, send_rows) == SQL_ERROR) {
-      resultRowCount = 0;
-      AppendConnectionDiagnostics();
-      return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
-    }
+    if (Exchange(request, sizeof request, send_rows) == SQL_ERROR) return FetchFailed();
   }
   const qvo_int64 length = qvoAnswerNewLinesLen;
   if (!qvoAnswerNewLines || length < static_cast<qvo_int64>(kCountBytes)) {
     resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
-  const SQLINTEGER used =
-      CreatePointerArray(qvoAnswerNewLines.get() + kCountBytes, length - kCountBytes);
+  return IndexFetchedRows(qvoAnswerNewLines.get() + kCountBytes, length - kCountBytes);
+}
+
+SQLRETURN qvoStatement::FetchFailed() {
+  FreePointerArray();
+  resultRowCount = 0;
+  AppendConnectionDiagnostics();
+  return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
+}
+
+SQLRETURN qvoStatement::IndexFetchedRows(char* rows, qvo_int64 length) {
+  const SQLINTEGER used = CreatePointerArray(rows, length);
   if (used < 0) {
     resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
-  if (used != length - static_cast<qvo_int64>(kCountBytes)) {
+  if (used != length) {
     FreePointerArray();
     resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_summ_val_len_package_len_, -1);
@@ -126,10 +132,7 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
   resultRowCountStart = start;
   {
     qvoMutex lock(connection->executionMutex);
-    if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) {
-      AppendConnectionDiagnostics();
-      return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
-    }
+    if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) return FetchFailed();
   }
   qvoAnswerCursor in{qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen), 0};
   if (!in.data || !in.Skip(kCountBytes))
@@ -169,16 +172,8 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
   if (!in.Int64(&rows) || rows < 0)
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   resultRowCount = rows;
-  const SQLINTEGER used = CreatePointerArray(in.Here(), static_cast<qvo_int64>(in.Remaining()));
-  if (used < 0) {
-    resultRowCount = 0;
-    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
-  }
-  if (static_cast<size_t>(used) != in.Remaining()) {
-    FreePointerArray();
-    resultRowCount = 0;
-    return QVO_DIAG(this, _Error_getting_more_lines_summ_val_len_package_len_, -1);
-  }
+  const SQLRETURN rc = IndexFetchedRows(in.Here(), static_cast<qvo_int64>(in.Remaining()));
+  if (rc != SQL_SUCCESS) return rc;
   // A block without rows while rows remain would let a fetch ask for ever.
   if (rows == 0 && static_cast<SQLUBIGINT>(start) < nLines) {
     FreePointerArray();

@@ -351,8 +351,9 @@ SQLRETURN qvoStatement::AppendConnectionDiagnostics() {
   return SQL_ERROR;
 }
 
-SQLRETURN qvoStatement::FailWith(char* (Translator::*code)(), char* (Translator::*message)()) {
-  if (GetNumRecords() == 0) AppendConnectionDiagnostics();
+SQLRETURN qvoStatement::FailWith(char* (Translator::*code)(), char* (Translator::*message)(),
+                                 bool onlyWithoutRecords) {
+  if (!onlyWithoutRecords || GetNumRecords() == 0) AppendConnectionDiagnostics();
   if (GetNumRecords() == 0) SetDiagRec((translate->*code)(), -1, (translate->*message)());
   return SQL_ERROR;
 }

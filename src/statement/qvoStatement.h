@@ -274,6 +274,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   std::vector<std::string> dataAtExecValues;
   std::vector<SQLLEN> dataAtExecStrLengths;
 
+  // Another statement of the connection still has a query running on the
+  // server: its answer is the next one on the socket.
+  bool ConnectionBusyWithOther() const;
+
  private:
   // One request of this statement through the connection. Refused with
   // "Function sequence error." while another statement of the connection
@@ -281,14 +285,15 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // server error and dropped; it never replaces the current answer.
   SQLRETURN Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
                      bool auxiliary = false);
-  bool ConnectionBusyWithOther() const;
   // Records the server error of the auxiliary answer, if it holds one, and
   // drops it: 0 or -1.
   SQLRETURN CheckAuxiliaryAnswer();
   // Keeps the connection's record of which statement executes asynchronously.
   void NoteExecutionState();
-  // The statement's records, or else the connection's, or else the message.
-  SQLRETURN FailWith(char* (Translator::*code)(), char* (Translator::*message)());
+  // Appends the connection's records (with onlyWithoutRecords: only when the
+  // statement has none); the message when the statement still has none.
+  SQLRETURN FailWith(char* (Translator::*code)(), char* (Translator::*message)(),
+                     bool onlyWithoutRecords = false);
   SQLRETURN AppendConnectionDiagnostics();
   // Result-set kind of MoreResults.
   SQLRETURN ParseResultSet(qvoAnswerCursor& in);
@@ -297,6 +302,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // Ends a result that cannot be read: the rest of the answer is dropped.
   SQLRETURN MalformedAnswer();
   void FreePointerArray();
+  // Indexes the rows of a fetch answer, which must hold exactly them; on
+  // failure no rows remain. FetchFailed ends a fetch whose exchange failed.
+  SQLRETURN IndexFetchedRows(char* rows, qvo_int64 length);
+  SQLRETURN FetchFailed();
   // Aborts and drains an execution that still runs on the server.
   void DrainRunningExecution();
   // ODBC 2 autocommit option: sent to the session at once.

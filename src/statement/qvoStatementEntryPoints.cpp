@@ -60,7 +60,15 @@ SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
 }
 
 SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle) {
-  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::MoreResults);
+  return StmtCall(StatementHandle, [](qvoStatement& s) {
+    // While the server still executes, the next answer on the connection is
+    // that execution's: only polling may read it.
+    if (s.resultHandle == QVO_RESULT_STILL_EXECUTING) {
+      s.ClearDiagRecords();
+      return QVO_DIAG(&s, _Function_sequence_error_, -1);
+    }
+    return s.MoreResults();
+  });
 }
 
 SQLRETURN QVOCancel(SQLHSTMT StatementHandle) {

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 
+#include "common/qvoPredicates.h"
 #include "common/qvoStrings.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
@@ -52,8 +54,28 @@ SQLRETURN SetAsyncEnable(Stmt& s, SQLPOINTER v) {
   s.stmtAttr.asyncEnable = Num32(v);
   return SQL_SUCCESS;
 }
-SQLRETURN SetRowBindType(Stmt& s, SQLPOINTER v) {
-  s.ARD->header.bindType = Num32(v);
+
+// Header fields of the statement's current descriptors (ARD, APD, IRD, IPD).
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN SetBindType(Stmt& s, SQLPOINTER v) {
+  (s.*desc)->header.bindType = Num32(v);
+  return SQL_SUCCESS;
+}
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN SetArrayStatusPtr(Stmt& s, SQLPOINTER v) {
+  (s.*desc)->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
+  return SQL_SUCCESS;
+}
+// A null offset pointer points the descriptor at its own zero again.
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN SetBindOffsetPtr(Stmt& s, SQLPOINTER v) {
+  __cliDescriptorHeader& h = (s.*desc)->header;
+  if (v == nullptr) {
+    h.bindOffsetDummy = 0;
+    h.bindOffsetPtr = &h.bindOffsetDummy;
+  } else {
+    h.bindOffsetPtr = static_cast<SQLLEN*>(v);
+  }
   return SQL_SUCCESS;
 }
 SQLRETURN SetCursorType(Stmt& s, SQLPOINTER v) {
@@ -116,28 +138,6 @@ SQLRETURN SetEnableAutoIPD(Stmt& s, SQLPOINTER v) {
 SQLRETURN SetFetchBookmarkPtr(Stmt& s, SQLPOINTER) {
   return DIAG(s, _Option_value_changed_Fetch_bookmarks_not_supported_, -1);
 }
-SQLRETURN SetParamBindOffsetPtr(Stmt& s, SQLPOINTER v) {
-  __cliDescriptorHeader& h = s.APD->header;
-  if (v == nullptr) {
-    h.bindOffsetDummy = 0;
-    h.bindOffsetPtr = &h.bindOffsetDummy;
-  } else {
-    h.bindOffsetPtr = static_cast<SQLLEN*>(v);
-  }
-  return SQL_SUCCESS;
-}
-SQLRETURN SetParamBindType(Stmt& s, SQLPOINTER v) {
-  s.APD->header.bindType = Num32(v);
-  return SQL_SUCCESS;
-}
-SQLRETURN SetParamOperationPtr(Stmt& s, SQLPOINTER v) {
-  s.APD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
-  return SQL_SUCCESS;
-}
-SQLRETURN SetParamStatusPtr(Stmt& s, SQLPOINTER v) {
-  s.IPD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
-  return SQL_SUCCESS;
-}
 SQLRETURN SetParamsProcessedPtr(Stmt& s, SQLPOINTER v) {
   __cliDescriptorHeader& h = s.IPD->header;
   h.rowsProcessedPtr = v ? static_cast<SQLULEN*>(v) : &h.rowsProcessed;
@@ -145,24 +145,6 @@ SQLRETURN SetParamsProcessedPtr(Stmt& s, SQLPOINTER v) {
 }
 SQLRETURN SetParamsetSize(Stmt& s, SQLPOINTER v) {
   s.APD->SetDescField(0, SQL_DESC_ARRAY_SIZE, v, 0);
-  return SQL_SUCCESS;
-}
-SQLRETURN SetRowBindOffsetPtr(Stmt& s, SQLPOINTER v) {
-  __cliDescriptorHeader& h = s.ARD->header;
-  if (v == nullptr) {
-    h.bindOffsetDummy = 0;
-    h.bindOffsetPtr = &h.bindOffsetDummy;
-  } else {
-    h.bindOffsetPtr = static_cast<SQLLEN*>(v);
-  }
-  return SQL_SUCCESS;
-}
-SQLRETURN SetRowOperationPtr(Stmt& s, SQLPOINTER v) {
-  s.ARD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
-  return SQL_SUCCESS;
-}
-SQLRETURN SetRowStatusPtr(Stmt& s, SQLPOINTER v) {
-  s.IRD->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
   return SQL_SUCCESS;
 }
 SQLRETURN SetRowsFetchedPtr(Stmt& s, SQLPOINTER v) {
@@ -302,6 +284,9 @@ SQLRETURN SetEncoding(Stmt& s, SQLPOINTER v) {
 }
 template <int index>
 SQLRETURN GetEncoding(Stmt& s, SQLPOINTER v, SQLINTEGER bufferLength, SQLINTEGER* len) {
+  // A negative size (SQL_NTS among them) would let the copy run past the
+  // application's buffer.
+  if (bufferLength < 0) return DIAG(s, _Invalid_string_or_buffer_length_, -1);
   iconverter* conv = (s.*kEncodings[index].converter).get();
   const char* name = conv ? conv->GetCurrentCodepage() : "";
   const int n = qvoCopyStr(static_cast<char*>(v), name ? name : "", SQL_NTS, bufferLength, SQL_NTS);
@@ -322,11 +307,26 @@ SQLRETURN GetQueryTimeout(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
 SQLRETURN GetMaxRows(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLULEN>(v, static_cast<SQLUINTEGER>(s.stmtAttr.maxRows));
 }
-SQLRETURN GetRowBindType(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLULEN>(v, s.ARD->header.bindType);
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN GetBindType(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, (s.*desc)->header.bindType);
 }
-SQLRETURN GetRowArraySize(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLULEN>(v, s.ARD->header.arraySize);
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN GetArraySize(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLULEN>(v, (s.*desc)->header.arraySize);
+}
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN GetArrayStatusPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, (s.*desc)->header.arrayStatusPtr);
+}
+// The descriptor's field as it stands (its own target when none was set).
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN GetBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, (s.*desc)->header.bindOffsetPtr);
+}
+template <cliDescriptor* Stmt::*desc>
+SQLRETURN GetRowsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
+  return Put<SQLPOINTER>(v, (s.*desc)->header.rowsProcessedPtr);
 }
 SQLRETURN GetRowNumber(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.cursor);
@@ -341,34 +341,8 @@ SQLRETURN GetParamBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) 
   const __cliDescriptorHeader& h = s.APD->header;
   return Put<SQLPOINTER>(v, h.bindOffsetPtr == &h.bindOffsetDummy ? nullptr : h.bindOffsetPtr);
 }
-SQLRETURN GetParamBindType(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLULEN>(v, s.APD->header.bindType);
-}
-SQLRETURN GetParamOperationPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.APD->header.arrayStatusPtr);
-}
-SQLRETURN GetParamStatusPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.IPD->header.arrayStatusPtr);
-}
 SQLRETURN GetParamsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   const __cliDescriptorHeader& h = s.IPD->header;
-  return Put<SQLPOINTER>(v, h.rowsProcessedPtr == &h.rowsProcessed ? nullptr : h.rowsProcessedPtr);
-}
-SQLRETURN GetParamsetSize(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLULEN>(v, s.APD->header.arraySize);
-}
-SQLRETURN GetRowBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  const __cliDescriptorHeader& h = s.ARD->header;
-  return Put<SQLPOINTER>(v, h.bindOffsetPtr == &h.bindOffsetDummy ? nullptr : h.bindOffsetPtr);
-}
-SQLRETURN GetRowOperationPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.ARD->header.arrayStatusPtr);
-}
-SQLRETURN GetRowStatusPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.IRD->header.arrayStatusPtr);
-}
-SQLRETURN GetRowsFetchedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  const __cliDescriptorHeader& h = s.IRD->header;
   return Put<SQLPOINTER>(v, h.rowsProcessedPtr == &h.rowsProcessed ? nullptr : h.rowsProcessedPtr);
 }
 template <SQLPOINTER Stmt::*id>
@@ -430,28 +404,28 @@ constexpr AttrRow kAttributes[] = {
     {SQL_ATTR_NOSCAN, SetNoscan, GetAttrULen<&A::noscan>},
     {SQL_ATTR_MAX_LENGTH, SetMaxLength, GetAttrULen<&A::maxLength>},
     {SQL_ATTR_ASYNC_ENABLE, SetAsyncEnable, GetAttrULen<&A::asyncEnable>},
-    {SQL_ATTR_ROW_BIND_TYPE, SetRowBindType, GetRowBindType},
+    {SQL_ATTR_ROW_BIND_TYPE, SetBindType<&Stmt::ARD>, GetBindType<&Stmt::ARD>},
     {SQL_ATTR_CURSOR_TYPE, SetCursorType, GetAttrULen<&A::cursorType>},
     {SQL_ATTR_CONCURRENCY, SetConcurrency, GetAttrULen<&A::attrConcurency>},
     {SQL_ATTR_KEYSET_SIZE, SetKeysetSize, GetAttrULen<&A::keysetSize>},
-    {SQL_ROWSET_SIZE, SetRowArraySize, GetRowArraySize},
+    {SQL_ROWSET_SIZE, SetRowArraySize, GetArraySize<&Stmt::ARD>},
     {SQL_ATTR_SIMULATE_CURSOR, SetSimulateCursor, GetAttrULen<&A::simulateCursor>},
     {SQL_ATTR_RETRIEVE_DATA, SetRetrieveData, GetAttrULen<&A::retriveData>},
     {SQL_ATTR_USE_BOOKMARKS, SetUseBookmarks, GetAttrULen<&A::useBookmarks>},
     {SQL_ATTR_ROW_NUMBER, Accept, GetRowNumber},
     {SQL_ATTR_ENABLE_AUTO_IPD, SetEnableAutoIPD, GetAttrULen<&A::enableAutoIPD>},
     {SQL_ATTR_FETCH_BOOKMARK_PTR, SetFetchBookmarkPtr, GetFetchBookmarkPtr},
-    {SQL_ATTR_PARAM_BIND_OFFSET_PTR, SetParamBindOffsetPtr, GetParamBindOffsetPtr},
-    {SQL_ATTR_PARAM_BIND_TYPE, SetParamBindType, GetParamBindType},
-    {SQL_ATTR_PARAM_OPERATION_PTR, SetParamOperationPtr, GetParamOperationPtr},
-    {SQL_ATTR_PARAM_STATUS_PTR, SetParamStatusPtr, GetParamStatusPtr},
+    {SQL_ATTR_PARAM_BIND_OFFSET_PTR, SetBindOffsetPtr<&Stmt::APD>, GetParamBindOffsetPtr},
+    {SQL_ATTR_PARAM_BIND_TYPE, SetBindType<&Stmt::APD>, GetBindType<&Stmt::APD>},
+    {SQL_ATTR_PARAM_OPERATION_PTR, SetArrayStatusPtr<&Stmt::APD>, GetArrayStatusPtr<&Stmt::APD>},
+    {SQL_ATTR_PARAM_STATUS_PTR, SetArrayStatusPtr<&Stmt::IPD>, GetArrayStatusPtr<&Stmt::IPD>},
     {SQL_ATTR_PARAMS_PROCESSED_PTR, SetParamsProcessedPtr, GetParamsProcessedPtr},
-    {SQL_ATTR_PARAMSET_SIZE, SetParamsetSize, GetParamsetSize},
-    {SQL_ATTR_ROW_BIND_OFFSET_PTR, SetRowBindOffsetPtr, GetRowBindOffsetPtr},
-    {SQL_ATTR_ROW_OPERATION_PTR, SetRowOperationPtr, GetRowOperationPtr},
-    {SQL_ATTR_ROW_STATUS_PTR, SetRowStatusPtr, GetRowStatusPtr},
-    {SQL_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, GetRowsFetchedPtr},
-    {SQL_ATTR_ROW_ARRAY_SIZE, SetRowArraySize, GetRowArraySize},
+    {SQL_ATTR_PARAMSET_SIZE, SetParamsetSize, GetArraySize<&Stmt::APD>},
+    {SQL_ATTR_ROW_BIND_OFFSET_PTR, SetBindOffsetPtr<&Stmt::ARD>, GetBindOffsetPtr<&Stmt::ARD>},
+    {SQL_ATTR_ROW_OPERATION_PTR, SetArrayStatusPtr<&Stmt::ARD>, GetArrayStatusPtr<&Stmt::ARD>},
+    {SQL_ATTR_ROW_STATUS_PTR, SetArrayStatusPtr<&Stmt::IRD>, GetArrayStatusPtr<&Stmt::IRD>},
+    {SQL_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, GetRowsProcessedPtr<&Stmt::IRD>},
+    {SQL_ATTR_ROW_ARRAY_SIZE, SetRowArraySize, GetArraySize<&Stmt::ARD>},
     {SQL_ATTR_CURSOR_SCROLLABLE, SetCursorScrollable, GetAttrULen<&A::cursorScrollable>},
     {SQL_ATTR_CURSOR_SENSITIVITY, SetCursorSensitivity, GetAttrULen<&A::cursorSensitivity>},
     {SQL_ATTR_APP_ROW_DESC,
@@ -486,7 +460,7 @@ constexpr AttrRow kAttributes[] = {
     {21050, SetExtendedFetchMapping, nullptr},
     {21061, SetFeedbackInterval, nullptr},
     {21063, SetRowsFetchedPtr, nullptr},
-    {21064, SetRowStatusPtr, nullptr},
+    {21064, SetArrayStatusPtr<&Stmt::IRD>, nullptr},
     {21080, SetTruncateDecimals, nullptr},
     {-9913, SetTruncateDecimals, nullptr},
     {21082, SetTimestampPrecision, nullptr},
@@ -533,8 +507,16 @@ constexpr SQLINTEGER kPolledAttributes[] = {-9916, -9914, -9907, -9905, -9903, 2
 
 }  // namespace
 
-SQLRETURN qvoStatement::SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER) {
+SQLRETURN qvoStatement::SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
+                                    SQLINTEGER stringLength) {
   if (attribute != 21063 && attribute != 21064 && GetNumRecords() > 0) ClearDiagRecords();
+  // A code-set name given with its length need not be terminated: read no
+  // more of it than the application gave.
+  std::string name;
+  if (IsStmtAttrChar(attribute) && valuePtr != nullptr && stringLength >= 0) {
+    name.assign(static_cast<const char*>(valuePtr), static_cast<size_t>(stringLength));
+    valuePtr = name.data();
+  }
   if (attribute == SQL_AUTOCOMMIT) return SetAutocommitOption(valuePtr);
   const AttrRow* row = FindAttribute(attribute);
   if (row == nullptr || row->set == nullptr)
@@ -554,6 +536,9 @@ SQLRETURN qvoStatement::GetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
 }
 
 SQLRETURN qvoStatement::SetAutocommitOption(SQLPOINTER value) {
+  // Like every exchange of a statement: after the other statements' exchanges,
+  // and never while one of them still executes asynchronously.
+  qvoMutex lock(connection->executionMutex);
   if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
   // The answer of the attribute request is read on its own: the statement's
   // results stay as they are.

@@ -154,6 +154,7 @@ TEST(ConnectionAttrApi, SetThenReadInBothForms) {
       {"unknown", 99999, SQLUINTEGER{1}, -1, "HY024", 0, {}},
       {"text without pointer", 21007, {}, -1, "HY000", 21007, std::string("")},
       {"write-only", 0, {}, 0, "", 21088, SQLUINTEGER{0}, SQL_ERROR},
+      {"1041 reads as the empty text", 0, {}, 0, "", 1041, std::string("")},
   };
   for (const Case& k : cases) {
     for (bool wide : {false, true}) {
@@ -172,6 +173,16 @@ TEST(ConnectionAttrApi, SetThenReadInBothForms) {
         EXPECT_EQ(Show(got), Show(k.read));
       }
     }
+  }
+}
+
+// Attributes accepted and ignored: their value is never looked at, whatever
+// the pointer and length.
+TEST(ConnectionAttrApi, IgnoredValuesAreNotRead) {
+  Env e;
+  for (SQLINTEGER id : {116, 1041, 1224}) {
+    EXPECT_EQ(QVOSetConnectAttr(e.dbc[0], id, IntArg(1), SQL_NTS), SQL_SUCCESS) << id;
+    EXPECT_EQ(QVOSetConnectAttrW(e.dbc[0], id, IntArg(1), SQL_NTS), SQL_SUCCESS) << id;
   }
 }
 
@@ -201,6 +212,29 @@ TEST(ConnectionAttrApi, TextsAreCutToTheBufferAndTheLengthShowsIt) {
   EXPECT_EQ(len, 10);
   EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, -1, &len), SQL_ERROR);
   EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, dbc).back().state, "HY090");
+}
+
+// A text the application's code set cannot hold is refused, not handed out
+// as an empty value with success.
+TEST(ConnectionAttrApi, ATextTheCodeSetCannotHoldIsAnError) {
+  Env e;
+  const SQLHANDLE dbc = e.dbc[0];
+  ASSERT_EQ(QVOSetConnectAttr(dbc, 21049, const_cast<char*>("ISO-8859-1"), SQL_NTS), 0);
+  std::u16string euro = u"\u20AC1";
+  ASSERT_EQ(QVOSetConnectAttrW(dbc, 21007, euro.data(), SQL_NTS), 0);
+  SQLWCHAR wide[8] = {};
+  SQLINTEGER len = -1;
+  EXPECT_EQ(QVOGetConnectAttrW(dbc, 21007, wide, sizeof wide, &len), SQL_SUCCESS);
+  EXPECT_EQ(wide[0], 0x20AC);
+  EXPECT_EQ(len, 4);
+  for (SQLINTEGER bufferLength : {8, 0}) {
+    char narrow[8];
+    std::memset(narrow, '#', sizeof narrow);
+    len = -1;
+    EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, bufferLength, &len), SQL_ERROR);
+    EXPECT_EQ(len, -1) << "nothing is reported";
+    EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, dbc).back().state, "HY923");
+  }
 }
 
 TEST(ConnectionAttrApi, MetadataIdReachesTheStatements) {

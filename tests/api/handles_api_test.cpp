@@ -173,6 +173,7 @@ TEST(HandleApi, EnvironmentAttributes) {
   } sets[] = {
       {SQL_ATTR_ODBC_VERSION, Value(380), SQL_SUCCESS, "", 380},
       {SQL_ATTR_ODBC_VERSION, Value(4), SQL_ERROR, "HY024", 380},
+      {SQL_ATTR_ODBC_VERSION, Value((uintptr_t{1} << 32) | 3), SQL_ERROR, "HY024", 380},
       {SQL_ATTR_CONNECTION_POOLING, &seven, SQL_SUCCESS, "", 7},
       // ODBC passes these values in the argument itself.
       {SQL_ATTR_CONNECTION_POOLING, Value(2), SQL_SUCCESS, "", 2},
@@ -278,6 +279,24 @@ TEST(HandleApi, DiagnosticsReadBackNarrowAndWide) {
       QVOGetDiagField(SQL_HANDLE_ENV, env, 0, SQL_DIAG_MESSAGE_TEXT, ftext, sizeof ftext, &flen),
       SQL_ERROR)
       << "record fields start at record 1";
+
+  // The length of a text field alone, without a buffer.
+  const struct Length {
+    bool wide;
+    SQLSMALLINT buffer;
+    SQLRETURN rc;
+    SQLSMALLINT length;
+  } lengths[] = {{false, 0, SQL_SUCCESS_WITH_INFO, full},
+                 {false, 200, SQL_SUCCESS, full},
+                 {true, 0, SQL_SUCCESS_WITH_INFO, static_cast<SQLSMALLINT>(2 * full)},
+                 {true, 400, SQL_SUCCESS, static_cast<SQLSMALLINT>(2 * full)}};
+  for (const auto& l : lengths) {
+    flen = 0;
+    const auto get = l.wide ? QVOGetDiagFieldW : QVOGetDiagField;
+    EXPECT_EQ(get(SQL_HANDLE_ENV, env, 1, SQL_DIAG_MESSAGE_TEXT, nullptr, l.buffer, &flen), l.rc)
+        << l.wide << "/" << l.buffer;
+    EXPECT_EQ(flen, l.length) << l.wide << "/" << l.buffer;
+  }
   QVOFreeHandle(SQL_HANDLE_ENV, env);
 }
 

@@ -51,6 +51,7 @@ const CopyCase kCopyCases[] = {
     {"abc", 3, 1, NTS, 0, std::string("\0", 1)},
     {"abc", NTS, 0, NTS, 0, ""},
     {nullptr, NTS, 10, NTS, 0, std::string("\0", 1)},
+    {nullptr, NTS, 0, NTS, 0, ""},  // no room: nothing written, even for a null source
     {"abc", -5, 10, NTS, -1, ""},   // bad source length refused
     {"abc", NTS, -7, NTS, -1, ""},  // bad buffer size refused
 };
@@ -153,6 +154,8 @@ TEST(CharToWide, ConvertsInTheLocale) {
       {"a\xC3\xA9\xE2\x82\xAC", NTS, 3, NOTERM, 3, {'a', 0xE9, 0x20AC}},
       {"a\xC3\xA9xyz", 3, 10, NTS, 2, {'a', 0xE9, 0}},  // explicit byte length
       {"", NTS, 10, NTS, 0, {0}},
+      {"abc", 0, NTS, NTS, 0, {0}},
+      {"abc", 0, NTS, NOTERM, 0, {}},  // no size and no terminator asked for: nothing
       {"abc", NTS, 0, NTS, 0, {}},
       {"a\xF0\x9F\x98\x80", NTS, 10, NTS, -1, {'a'}},  // beyond 16 bits
       {"a\xC3", NTS, 10, NTS, -1, {}},                 // cut sequence
@@ -277,8 +280,9 @@ TEST(KeyValue, ReadsOneValue) {
   } cases[] = {
       {"UID=me;PWD=secret", NTS, "pwd", 16, 1, "secret"},  // keys without regard to case
       {"UID=me;PWD=secret", NTS, "UID", 16, 1, "me"},
-      {"XUID=1;UID=2", NTS, "UID", 16, 1, "2"},  // only at the start or after ';'
-      {"UID=;UID=me", NTS, "UID", 16, 1, "me"},  // empty values do not count
+      {"XUID=1;UID=2", NTS, "UID", 16, 1, "2"},         // only at the start or after ';'
+      {"a=1; UID=me", NTS, "UID", 16, 0, "untouched"},  // not after a blank
+      {"UID=;UID=me", NTS, "UID", 16, 1, "me"},         // empty values do not count
       {"UID=", NTS, "UID", 16, 0, "untouched"},
       {"DSN=x", NTS, "UID", 16, 0, "untouched"},
       {"UID=abcdef", 6, "UID", 16, 1, "ab"},         // explicit length

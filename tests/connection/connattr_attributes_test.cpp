@@ -219,6 +219,15 @@ TEST(ConnectAttr, WriteOnlySettingsLandInTheConnection) {
   EXPECT_EQ(read, session);
   EXPECT_EQ(c.SetConnectAttr(21101, nullptr, 0), 0);
   EXPECT_EQ(c.connAttr.randomSeed, nullptr);
+  // The connection string: a negative length other than SQL_NTS stores the
+  // empty text.
+  char connection[32] = {};
+  EXPECT_EQ(c.SetConnectAttr(21051, const_cast<char*>("DSN=x;UID=me"), 5), 0);
+  EXPECT_EQ(c.GetConnectAttr(21051, connection, sizeof connection, nullptr), 0);
+  EXPECT_STREQ(connection, "DSN=x");
+  EXPECT_EQ(c.SetConnectAttr(21051, const_cast<char*>("DSN=x"), -7), 0);
+  EXPECT_EQ(c.GetConnectAttr(21051, connection, sizeof connection, nullptr), 0);
+  EXPECT_STREQ(connection, "");
   EXPECT_EQ(c.SetConnectAttr(21047, const_cast<char*>("F"), SQL_NTS), 0);
   EXPECT_TRUE(c.forceColumnsMicroCache);
   // With errorReset off, records accumulate from call to call.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/login_fixture.h"
 #include "connection/wire_fixture.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
@@ -105,6 +106,7 @@ TEST(SessionChange, AutocommitBeforeTheConnectGoesWithTheLogin) {
 
 TEST(EndTran, CommitAndRollbackOnTheInternalStatement) {
   Session s;
+  EXPECT_EQ(s.conn->SetConnectAttr(SQL_ATTR_PACKET_SIZE, IntArg(1), 0), 1);  // a record before
   EXPECT_EQ(s.conn->EndTran(SQL_COMMIT), SQL_ERROR) << "not connected";
   EXPECT_EQ(DiagsOf(*s.conn).at(0).state, "08003");
   EXPECT_EQ(TextsOf(*s.conn), std::vector<std::string>{"Connection does not exist."});
@@ -159,6 +161,15 @@ TEST(SlaveConnect, LogsInWithTheParallelToken) {
   EXPECT_EQ(unknown.conn->SlaveConnect("", SQL_NTS, "1", SQL_NTS, 1), -1);
   EXPECT_EQ(TextsOf(*unknown.conn),
             std::vector<std::string>{"Error resolving Vandrel node host name."});
+
+  // A node that does not answer: no socket stays, and the token is not kept
+  // for a later main connect.
+  Session refused;
+  const std::string closed = std::to_string(ClosedPort());
+  EXPECT_EQ(refused.conn->SlaveConnect("127.0.0.1", SQL_NTS, closed.c_str(), SQL_NTS, 99), -1);
+  EXPECT_EQ(refused.conn->GetSocket(), nullptr);
+  EXPECT_EQ(refused.conn->connectionToken, 0);
+  EXPECT_FALSE(TextsOf(*refused.conn).empty());
 }
 
 TEST(Disconnect, FreesEveryStatementAndDescriptorOfTheConnection) {

@@ -394,6 +394,36 @@ TEST(Exchange, MisbehavingNodes) {
   }
 }
 
+// A block that goes wrong part of the way: what lies ahead of the fault, and
+// within the header's count, still reaches the connection.
+TEST(Exchange, RecordsAheadOfABadOneAreApplied) {
+  Reply unknownId;
+  unknownId.attrs = {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 7),
+                     Attr::Text(fake::ATTR_CURRENT_SCHEMA, "S"), Attr::Raw({14, 0, 1, 0, 0, 0}),
+                     Attr::Int32(fake::ATTR_MAX_IDENTIFIER_LENGTH, 100)};
+  Reply fewerCounted;
+  fewerCounted.attrs = {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 7),
+                        Attr::Text(fake::ATTR_CURRENT_SCHEMA, "S"),
+                        Attr::Int32(fake::ATTR_MAX_IDENTIFIER_LENGTH, 100)};
+  fewerCounted.numAttributes = 1;
+  struct Case {
+    const char* what;
+    Reply reply;
+    bool schemaApplied;
+  } cases[] = {{"unknown id third", unknownId, true}, {"header counts one", fewerCounted, false}};
+  for (Case& c : cases) {
+    WireFixture w;
+    w.node.Push(c.reply);
+    EXPECT_EQ(w.Exchange(get_attributes), -1) << c.what;
+    EXPECT_EQ(TextsOf(w.conn), (std::vector<std::string>{"Cannot determine Vandrel attribute type.",
+                                                         communicationError}))
+        << c.what;
+    EXPECT_EQ(w.conn.GetQueryTimeout(), 7u) << c.what;
+    EXPECT_EQ(w.conn.GetCurrentSchema() != nullptr, c.schemaApplied) << c.what;
+    EXPECT_EQ(w.conn.GetMaxIdentifierLength(), 128) << c.what;
+  }
+}
+
 TEST(Exchange, OnlyAKeyOfTwoBlocksIsAKey) {
   for (size_t size : {255u, 257u, 0u}) {
     WireFixture w;

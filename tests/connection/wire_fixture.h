@@ -9,25 +9,8 @@
 #include "connection/qvoConnection.h"
 #include "connection/qvoSocket.h"
 #include "handles/qvoHandle.h"
+#include "support/diag_records.h"
 #include "support/fake_node.h"
-
-struct Diag {
-  std::string state;
-  SQLINTEGER native;
-  std::string text;  // without the driver prefix
-};
-
-inline std::vector<Diag> DiagsOf(qvoHandle& handle) {
-  std::vector<Diag> out;
-  const std::string prefix = QVO_DRIVER_PREFIX;
-  for (SQLSMALLINT n = 1; n <= handle.GetNumRecords(); ++n) {
-    __diagRecords* rec = handle.GetDiagRecPtr(n);
-    std::string text = rec->GetMessage();
-    if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
-    out.push_back({rec->diagSQLState, rec->diagNativeError, text});
-  }
-  return out;
-}
 
 inline std::vector<std::string> TextsOf(qvoHandle& handle) {
   std::vector<std::string> out;

@@ -123,6 +123,7 @@ TEST_F(DescriptorEntryPoints, TextLengthsAndResults) {
       {1, 4, false, SQL_SUCCESS, "ABC", 3, ""},
       {1, 0, false, SQL_SUCCESS, "untouched", 0, ""},
       {3, 10, false, SQL_NO_DATA, "untouched", -1, ""},
+      {3, -1, false, SQL_NO_DATA, "untouched", -1, ""},  // the record first
       {1, 10, true, SQL_ERROR, "untouched", -1, "HY013"},
       {1, -3, false, SQL_ERROR, "untouched", -1, "HY090"},
       {0, 10, false, SQL_ERROR, "untouched", -1, "07009"},

@@ -80,6 +80,10 @@ TEST(Diagnostics, InternalRecordReadCutsBetweenCharacters) {
     EXPECT_EQ(len, full);
     EXPECT_EQ(native, 7);
   }
+  char untouched = '#';
+  EXPECT_EQ(env.GetDiagRec(1, nullptr, nullptr, &untouched, 0, nullptr), SQL_SUCCESS_WITH_INFO)
+      << "a buffer of 0 bytes cuts the message";
+  EXPECT_EQ(untouched, '#');
   EXPECT_EQ(env.GetDiagRec(1, nullptr, nullptr, nullptr, -1, nullptr), SQL_ERROR);
   EXPECT_EQ(env.GetDiagRec(0, nullptr, nullptr, nullptr, 0, nullptr), SQL_ERROR);
 }

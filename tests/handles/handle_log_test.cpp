@@ -70,13 +70,21 @@ TEST(HandleLog, LineFormatAndTheLinesOfTheHandle) {
     LoggingHandle h(log.file(), &lock);
     EXPECT_STREQ(h.GetLogFileName(), "client.log");
     EXPECT_EQ(h.Log("value %d\n", 42), 0);
+    h.SetDiagRec("42000", -1, "server");
+    h.LastDiagWasFromServer();
     h.SetDiagRec("HY000", -1, "boom");
+    // Reading reduces the list to the server's record, added anew.
+    EXPECT_EQ(h.GetDiagRec(1, nullptr, nullptr, nullptr, 0, nullptr), SQL_SUCCESS);
     h.ClearDiagRecords();
   }
   const std::vector<std::string> expected = {
       "value 42",
+      "qvoHandle::SetDiagRec() added one new error messages for handle 17: 42000 "
+      "[OSTRANA][Vandrel driver]server",
       "qvoHandle::SetDiagRec() added one new error messages for handle 17: HY000 "
       "[OSTRANA][Vandrel driver]boom",
+      "qvoHandle::SetDiagRec() added one new error messages for handle 17: 42000 "
+      "[OSTRANA][Vandrel driver]server",
       "qvoHandle::ClearDiagRecords() is going to delete 1 error messages for handle 17 of type "
       "SQL_HANDLE_STMT",
       "qvoHandle::~qvoHandle() handle type=3",

@@ -23,7 +23,9 @@ ConverterPtr Make(const char* codepage) {
 }
 
 // "Grüße €" in UTF-8.
-const std::string kUtf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC";
+const std::string kUtf8 =
+    "Gr\xC3\xBC\xC3\x9F"
+    "e \xE2\x82\xAC";
 
 TEST(Converter, RoundTripsThroughEveryCodepage) {
   struct Case {
@@ -31,7 +33,11 @@ TEST(Converter, RoundTripsThroughEveryCodepage) {
     std::string text;     // UTF-8
     std::string encoded;  // in the code page
   } cases[] = {
-      {"ISO-8859-1", "Gr\xC3\xBC\xC3\x9F" "e", std::string("Gr\xFC\xDF" "e")},
+      {"ISO-8859-1",
+       "Gr\xC3\xBC\xC3\x9F"
+       "e",
+       std::string("Gr\xFC\xDF"
+                   "e")},
       {QVO_UTF16_CODEPAGE, "A\xE2\x82\xAC", std::string("A\0\xAC\x20", 4)},
       {"UTF-8", kUtf8, kUtf8},
   };
@@ -71,9 +77,9 @@ TEST(Converter, InvalidInputFailsWithText) {
     const char* codepage;
     std::string utf8;
   } cases[] = {
-      {"ISO-8859-1", "ok\xFF"},            // not UTF-8
-      {"ISO-8859-1", "\xE2\x82\xAC"},      // euro sign has no Latin-1 code
-      {QVO_UTF16_CODEPAGE, "ab\xC3"},      // cut sequence
+      {"ISO-8859-1", "ok\xFF"},        // not UTF-8
+      {"ISO-8859-1", "\xE2\x82\xAC"},  // euro sign has no Latin-1 code
+      {QVO_UTF16_CODEPAGE, "ab\xC3"},  // cut sequence
   };
   for (const auto& tc : cases) {
     auto conv = Make(tc.codepage);
@@ -98,6 +104,15 @@ TEST(Converter, CutsOnCharacterBoundaryAndFlagsFullBuffer) {
         << tc.codepage << " " << tc.room;
     EXPECT_TRUE(conv->bufferFull) << tc.codepage;
   }
+  // Towards UTF-8 from a UTF-8 application the same holds.
+  auto utf8 = Make("UTF-8");
+  char out[8];
+  for (int room : {3, 4}) {
+    EXPECT_EQ(ToCodeset(utf8.get(), text.data(), int(text.size()), out, room), 2) << room;
+    EXPECT_TRUE(utf8->bufferFull);
+  }
+  EXPECT_EQ(ToCodeset(utf8.get(), text.data(), int(text.size()), out, 5), 5);
+  EXPECT_FALSE(utf8->bufferFull);
 }
 
 TEST(Converter, UnknownCodepageKeepsTheOldOne) {
@@ -114,17 +129,19 @@ TEST(Unicode, ValidityAndCutting) {
   } cases[] = {
       {"", true},
       {kUtf8, true},
-      {"\xF0\x9F\x98\x80", true},  // U+1F600
-      {"\xC0\xAF", false},         // overlong
-      {"\xE0\x80\xAF", false},     // overlong
-      {"\xED\xA0\x80", false},     // surrogate
+      {"\xF0\x9F\x98\x80", true},   // U+1F600
+      {"\xC0\xAF", false},          // overlong
+      {"\xE0\x80\xAF", false},      // overlong
+      {"\xED\xA0\x80", false},      // surrogate
       {"\xF4\x90\x80\x80", false},  // above U+10FFFF
-      {"\xE2\x82", false},         // cut
-      {"\x80", false},             // stray continuation
+      {"\xE2\x82", false},          // cut
+      {"\x80", false},              // stray continuation
   };
   for (const auto& tc : cases)
     EXPECT_EQ(Unicode::isValidUtf8Bytestream(tc.bytes.data(), tc.bytes.size()), tc.valid);
-  const std::string euro = "a\xE2\x82\xAC" "b";
+  const std::string euro =
+      "a\xE2\x82\xAC"
+      "b";
   EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 1), 1u);
   EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 3), 1u);
   EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 4), 4u);

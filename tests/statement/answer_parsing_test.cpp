@@ -85,8 +85,8 @@ Bytes AllTypesResult(int32_t handle) {
 TEST_F(StatementTest, ResultSetOfEveryTypeIsDescribedAndIndexed) {
   conn->connAttr.intTypesInResultsIfPossible = true;
   s->stmtAttr.characterDisplaySize = 2;
-  Give(AllTypesResult(-3));
-  ASSERT_EQ(s->MoreResults(), SQL_SUCCESS) << LastDiag(*s);
+  node.Push(fake::results::Answer({AllTypesResult(-3)}));
+  ASSERT_EQ(Exec("SELECT * FROM ALL_TYPES"), SQL_SUCCESS) << LastDiag(*s);
   EXPECT_EQ(s->resultHandle, -3);
   EXPECT_EQ(s->nLines, 2u);
   EXPECT_EQ(s->resultRowCount, 2);
@@ -150,13 +150,18 @@ TEST_F(StatementTest, IntegerTypesFollowTheConnectionSetting) {
       {Column::SmallDecimal("a", 9, 0), false, SQL_DECIMAL},
       {Column::BigDecimal("a", 19, 0), true, SQL_BIGINT},
       {Column::BigDecimal("a", 20, 0), true, SQL_DECIMAL},
+      // The largest precision the field holds: its lengths do not overflow.
+      {Column::Decimal("a", 0x7FFFFFFF, 3), true, SQL_DECIMAL},
   };
   for (const Case& c : cases) {
     conn->connAttr.intTypesInResultsIfPossible = c.intTypes;
     Give(ResultSet(-3, {c.column}, 0, 0, {}));
     ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-    EXPECT_EQ(s->IRD->GetRecord(1)->conciseType, c.concise)
+    const __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+    EXPECT_EQ(r->conciseType, c.concise)
         << c.column.precision << "," << c.column.scale << " int types " << c.intTypes;
+    EXPECT_EQ(r->displaySize, SQLLEN{c.column.precision} + 2);
+    EXPECT_EQ(r->octetLength, SQLLEN{c.column.precision} + 2);
   }
 }
 

@@ -128,6 +128,10 @@ TEST_F(StatementTest, AsynchronousExecutionIsPolledWithTheSameText) {
   EXPECT_EQ(Exec("UPDATE OTHER"), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error");
   EXPECT_EQ(s->resultHandle, -7);
+  // Nor may the application move on to a next result of it.
+  EXPECT_EQ(QVOMoreResults(stmt), SQL_ERROR);
+  EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error.");
+  EXPECT_EQ(s->resultHandle, -7);
 
   EXPECT_EQ(Exec("UPDATE BIG"), SQL_STILL_EXECUTING);
   EXPECT_EQ(s->executionStatus, "50%");
@@ -139,6 +143,28 @@ TEST_F(StatementTest, AsynchronousExecutionIsPolledWithTheSameText) {
 
   node.Push(Answer({RowCount(1)}));
   EXPECT_EQ(Exec("SELECT 1", other), SQL_SUCCESS);
+}
+
+// A poll's answer replaces the one whose rows were indexed: no row of the
+// earlier answer stays reachable.
+TEST_F(StatementTest, PollingDropsTheRowsOfTheReplacedAnswer) {
+  QVOSetStmtAttr(stmt, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(1), 0);
+  node.Push(FollowedBy(Answer({ResultSet(-3, {Column::Char("V", 5, 5, kVarying)}, 1, 1,
+                                         RowBlock({{Value::Text("abc")}})),
+                               StillExecuting("1%")}),
+                       {Answer({StillExecuting("2%")}), Answer({RowCount(6)})}));
+  ASSERT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_SUCCESS) << LastDiag(*s);
+  ASSERT_NE(s->RowValue(1, 1), nullptr);
+  EXPECT_EQ(QVOMoreResults(stmt), SQL_STILL_EXECUTING);
+  EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_STILL_EXECUTING);
+  EXPECT_EQ(s->executionStatus, "2%");
+  EXPECT_EQ(s->ptrArray, nullptr);
+  EXPECT_EQ(s->RowValue(1, 1), nullptr);
+  EXPECT_TRUE(s->RowIsNull(1, 1));
+  EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_SUCCESS);
+  SQLLEN rows = 0;
+  QVORowCount(stmt, &rows);
+  EXPECT_EQ(rows, 6);
 }
 
 TEST_F(StatementTest, CancelAbortsOnlyARunningExecution) {
@@ -172,6 +198,8 @@ TEST_F(StatementTest, FreeingARunningStatementDrainsItsAnswers) {
                        {Answer({StillExecuting("2%")}), Answer({Exception("aborted", "57014")})}));
   ASSERT_EQ(Exec("SELECT SLOW"), SQL_STILL_EXECUTING);
   EXPECT_EQ(QVOFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+  // The abort has no answer: wait until the node has read it.
+  ASSERT_TRUE(node.WaitForRequests(2));
   EXPECT_EQ(RequestsOf(fake::kAbortQuery).size(), 1u);
   // The next statement reads its own answer, not the aborted one's.
   SQLHSTMT other = NewStatement();

@@ -15,26 +15,9 @@
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
+#include "support/diag_records.h"
 #include "support/fake_node.h"
 #include "support/fake_results.h"
-
-struct Diag {
-  std::string state;
-  SQLINTEGER native;
-  std::string text;  // without the driver prefix
-};
-
-inline std::vector<Diag> DiagsOf(qvoHandle& handle) {
-  std::vector<Diag> out;
-  const std::string prefix = QVO_DRIVER_PREFIX;
-  for (SQLSMALLINT n = 1; n <= handle.GetNumRecords(); ++n) {
-    __diagRecords* rec = handle.GetDiagRecPtr(n);
-    std::string text = rec->GetMessage();
-    if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
-    out.push_back({rec->diagSQLState, rec->diagNativeError, text});
-  }
-  return out;
-}
 
 // The last record's SQLSTATE and text, "" when there is none.
 inline std::string LastDiag(qvoHandle& handle) {

@@ -34,6 +34,76 @@ TEST_F(StatementTest, NewStatementHasItsDefaultsAndFourOwnDescriptors) {
   }
 }
 
+// What every attribute reads before anything is set (ODBC attributes as
+// SQLULEN or pointer, the private ones at their own widths).
+TEST_F(StatementTest, AttributesStartFromTheirDefaults) {
+  const auto P = [](const void* p) { return reinterpret_cast<SQLULEN>(p); };
+  struct Case {
+    SQLINTEGER attribute;
+    SQLULEN value;
+  };
+  const Case cases[] = {
+      {SQL_ATTR_QUERY_TIMEOUT, 0},
+      {SQL_ATTR_MAX_ROWS, 0},
+      {SQL_ATTR_NOSCAN, 1},
+      {SQL_ATTR_MAX_LENGTH, 0},
+      {SQL_ATTR_ASYNC_ENABLE, 0},
+      {SQL_ATTR_ROW_BIND_TYPE, SQL_BIND_BY_COLUMN},
+      {SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY},
+      {SQL_ATTR_CONCURRENCY, SQL_CONCUR_READ_ONLY},
+      {SQL_ATTR_KEYSET_SIZE, 0},
+      {SQL_ROWSET_SIZE, 1},
+      {SQL_ATTR_SIMULATE_CURSOR, 0},
+      {SQL_ATTR_RETRIEVE_DATA, 1},
+      {SQL_ATTR_USE_BOOKMARKS, 0},
+      {SQL_ATTR_ROW_NUMBER, 0},
+      {SQL_ATTR_ENABLE_AUTO_IPD, 1},
+      {SQL_ATTR_PARAM_BIND_OFFSET_PTR, 0},
+      {SQL_ATTR_PARAM_BIND_TYPE, SQL_BIND_BY_COLUMN},
+      {SQL_ATTR_PARAM_OPERATION_PTR, 0},
+      {SQL_ATTR_PARAM_STATUS_PTR, 0},
+      {SQL_ATTR_PARAMS_PROCESSED_PTR, 0},
+      {SQL_ATTR_PARAMSET_SIZE, 1},
+      // The ARD's and IRD's fields as they stand: their own targets.
+      {SQL_ATTR_ROW_BIND_OFFSET_PTR, P(&s->ARD->header.bindOffsetDummy)},
+      {SQL_ATTR_ROW_OPERATION_PTR, 0},
+      {SQL_ATTR_ROW_STATUS_PTR, 0},
+      {SQL_ATTR_ROWS_FETCHED_PTR, P(&s->IRD->header.rowsProcessed)},
+      {SQL_ATTR_ROW_ARRAY_SIZE, 1},
+      {SQL_ATTR_CURSOR_SCROLLABLE, 1},
+      {SQL_ATTR_CURSOR_SENSITIVITY, 0},
+      {SQL_ATTR_APP_ROW_DESC, P(s->auto_idARD)},
+      {SQL_ATTR_APP_PARAM_DESC, P(s->auto_idAPD)},
+      {SQL_ATTR_IMP_ROW_DESC, P(s->auto_idIRD)},
+      {SQL_ATTR_IMP_PARAM_DESC, P(s->auto_idIPD)},
+      {SQL_ATTR_METADATA_ID, 0},
+      {SQL_AUTOCOMMIT, 1},
+  };
+  for (const Case& c : cases) {
+    SQLULEN out = 0xAAAAAAAAAAAAAAAAULL;
+    EXPECT_EQ(QVOGetStmtAttr(stmt, c.attribute, &out, 0, nullptr), SQL_SUCCESS) << c.attribute;
+    EXPECT_EQ(out, c.value) << c.attribute;
+  }
+  SQLINTEGER i32[3] = {0, 0, 0};
+  EXPECT_EQ(QVOGetStmtAttr(stmt, 21090, &i32[0], 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(QVOGetStmtAttr(stmt, 21094, &i32[1], 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(QVOGetStmtAttr(stmt, 21026, &i32[2], 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(i32[0], -2);
+  EXPECT_EQ(i32[1], -2);
+  EXPECT_EQ(i32[2], conn->GetProtocolVersion());
+  SQLBIGINT i64[2] = {-1, -1};
+  EXPECT_EQ(QVOGetStmtAttr(stmt, 21083, &i64[0], 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(QVOGetStmtAttr(stmt, 21003, &i64[1], 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(i64[0], 0);
+  EXPECT_EQ(i64[1], 0);
+  EXPECT_EQ(s->stmtAttr.floatPrecision, 9);
+  EXPECT_EQ(s->stmtAttr.truncateDecimals, 1);
+  EXPECT_STREQ(s->stmtAttr.wordForTrue, "1");
+  EXPECT_STREQ(s->stmtAttr.wordForFalse, "0");
+  EXPECT_STREQ(s->ordinaryArgumentPredicate, " = ");
+  EXPECT_EQ(s->maxPreparedMessageSize, 33554432u);
+}
+
 TEST_F(StatementTest, StatementNeedsAConnectedConnection) {
   conn->Socket->closeSocket();
   SQLHSTMT h = SQL_NULL_HANDLE;
@@ -247,12 +317,20 @@ TEST_F(StatementTest, PrivateAttributes) {
 }
 
 TEST_F(StatementTest, EncodingAttributesInstallCodeSets) {
+  // A name with its length is read no further than that length.
+  const char named[] = {'U', 'T', 'F', '-', '1', '6', 'L', 'E', '?'};
+  EXPECT_EQ(QVOSetStmtAttr(stmt, 21066, const_cast<char*>(named), 8), SQL_SUCCESS) << LastDiag(*s);
   EXPECT_EQ(QVOSetStmtAttr(stmt, 21048, const_cast<char*>("ISO-8859-1"), SQL_NTS), SQL_SUCCESS);
   char name[64] = {};
   SQLINTEGER len = 0;
   EXPECT_EQ(QVOGetStmtAttr(stmt, 21048, name, sizeof name, &len), SQL_SUCCESS);
   EXPECT_STREQ(name, "ISO-8859-1");
   EXPECT_EQ(len, 10);
+  // A buffer of unknown size gets nothing.
+  char small[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(QVOGetStmtAttr(stmt, 21048, small, SQL_NTS, &len), SQL_ERROR);
+  EXPECT_EQ(LastDiag(*s), "HY090 Invalid string or buffer length.");
+  EXPECT_EQ(small[0], 'x');
   EXPECT_EQ(QVOSetStmtAttr(stmt, 21049, const_cast<char*>("NO-SUCH-CODESET"), SQL_NTS), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "01S02 Option value changed. Cannot set custom encoding.");
   SQLWCHAR wide[64] = {};

@@ -1,0 +1,27 @@
+// The diagnostic records of a handle as plain values, for assertions in the
+// test programs of the subsystem folders. Unlike the fake node, this header
+// uses the library's handle class; the node itself never includes it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "handles/qvoHandle.h"
+
+struct Diag {
+  std::string state;
+  SQLINTEGER native;
+  std::string text;  // without the driver prefix
+};
+
+inline std::vector<Diag> DiagsOf(qvoHandle& handle) {
+  std::vector<Diag> out;
+  const std::string prefix = QVO_DRIVER_PREFIX;
+  for (SQLSMALLINT n = 1; n <= handle.GetNumRecords(); ++n) {
+    __diagRecords* rec = handle.GetDiagRecPtr(n);
+    std::string text = rec->GetMessage();
+    if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+    out.push_back({rec->diagSQLState, rec->diagNativeError, text});
+  }
+  return out;
+}
