@@ -91,6 +91,54 @@ TEST(SessionChange, AutocommitWhileConnected) {
   EXPECT_EQ(s.conn->GetQueryTimeout(), 30u);
 }
 
+// While another statement's query runs, its next answer is the next on the
+// socket: a session change must not send a request whose answer it would
+// confuse with that one.
+TEST(SessionChange, RefusedWhileAnotherStatementsQueryRuns) {
+  using namespace fake::results;
+  Session s;
+  ASSERT_EQ(s.Connect(), 0);
+  SQLHANDLE a = SQL_NULL_HANDLE;
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, s.dbc, &a), SQL_SUCCESS);
+  ASSERT_EQ(QVOSetStmtAttr(a, SQL_ATTR_ASYNC_ENABLE, IntArg(1), 0), SQL_SUCCESS);
+  Reply running = Answer({StillExecuting("10%")});
+  running.then = {Answer({RowCount(3)})};
+  s.node.Push(running);
+  SQLCHAR sql[] = "UPDATE BIG";
+  ASSERT_EQ(QVOExecDirect(a, sql, SQL_NTS), SQL_STILL_EXECUTING);
+  const size_t before = s.node.Requests().size();
+  ASSERT_EQ(s.conn->GetAutocommitMode(), 1u);
+
+  EXPECT_EQ(QVOSetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, IntArg(0), 0), SQL_ERROR);
+  const std::vector<Diag> diags = DiagsOf(*s.conn);
+  ASSERT_EQ(diags.size(), 2u);
+  EXPECT_EQ(diags[0].state, "HY010");
+  EXPECT_EQ(diags[0].text, "Function sequence error.");
+  EXPECT_EQ(diags[1].state, "01S02");
+  EXPECT_EQ(s.conn->GetAutocommitMode(), 1u);
+
+  // The statement still gets its own answer.
+  SQLRETURN rc = SQL_STILL_EXECUTING;
+  for (int poll = 0; poll < 10 && rc == SQL_STILL_EXECUTING; ++poll)
+    rc = QVOExecDirect(a, sql, SQL_NTS);
+  ASSERT_EQ(rc, SQL_SUCCESS);
+  SQLLEN rows = 0;
+  EXPECT_EQ(QVORowCount(a, &rows), SQL_SUCCESS);
+  EXPECT_EQ(rows, 3);
+
+  EXPECT_EQ(QVOSetConnectAttr(s.dbc, SQL_ATTR_AUTOCOMMIT, IntArg(0), 0), SQL_SUCCESS)
+      << (TextsOf(*s.conn).empty() ? "" : TextsOf(*s.conn).back());
+  EXPECT_EQ(s.conn->GetAutocommitMode(), 0u);
+  // Requests arrive in order: the only set_attributes after the execute is
+  // the accepted one.
+  ASSERT_TRUE(s.node.WaitForRequests(before + 1));
+  const std::vector<Request> requests = s.node.Requests();
+  ASSERT_EQ(requests.size(), before + 1);
+  EXPECT_EQ(requests.back().command, fake::kSetAttributes);
+  ASSERT_NE(requests.back().Find(fake::ATTR_AUTOCOMMIT), nullptr);
+  EXPECT_EQ(requests.back().Find(fake::ATTR_AUTOCOMMIT)->AsInt(), 0);
+}
+
 TEST(SessionChange, AutocommitBeforeTheConnectGoesWithTheLogin) {
   Session s;
   EXPECT_EQ(s.conn->SetConnectAttr(SQL_ATTR_AUTOCOMMIT, IntArg(0), 0), 0);
