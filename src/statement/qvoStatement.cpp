@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 #include "common/qvoStrings.h"
@@ -75,25 +77,36 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
              conn->logFileMutex, conn->logFileLines);
   if (logFull) Log("qvoStatement::qvoStatement()\n");
 
+  // Gives back everything registered so far; the statement stays unusable.
+  auto abandon = [&] {
+    qvoMutex lock(cliHandleMutex);
+    for (SQLPOINTER id : {auto_idAPD, auto_idARD, auto_idIPD, auto_idIRD}) {
+      if (id == nullptr) continue;
+      delete GetHandlePtr(id);
+      RemoveHandle(id);
+    }
+    ARD = IRD = APD = IPD = auto_ARD = auto_IRD = auto_APD = auto_IPD = nullptr;
+    idARD = idIRD = idAPD = idIPD = auto_idARD = auto_idIRD = auto_idAPD = auto_idIPD = nullptr;
+    RemoveHandle(self);
+    ++stmtWasErrorCreating;
+    QVO_DIAG(conn, _Limit_on_the_number_of_handles_exceeded_, -1);
+  };
   for (SQLSMALLINT kind : {QVO_DESC_ARD, QVO_DESC_APD, QVO_DESC_IRD, QVO_DESC_IPD}) {
     const SQLHANDLE h = AddHandle(SQL_HANDLE_DESC, self);
     if (h == SQL_NULL_HANDLE) {
-      // Undo everything registered so far.
-      qvoMutex lock(cliHandleMutex);
-      for (SQLPOINTER id : {auto_idAPD, auto_idARD, auto_idIPD, auto_idIRD}) {
-        if (id == nullptr) continue;
-        delete GetHandlePtr(id);
-        RemoveHandle(id);
-      }
-      ARD = IRD = APD = IPD = auto_ARD = auto_IRD = auto_APD = auto_IPD = nullptr;
-      idARD = idIRD = idAPD = idIPD = auto_idARD = auto_idIRD = auto_idAPD = auto_idIPD = nullptr;
-      RemoveHandle(self);
-      ++stmtWasErrorCreating;
-      QVO_DIAG(conn, _Limit_on_the_number_of_handles_exceeded_, -1);
+      abandon();
       return;
     }
     // The handle table owns the descriptor; _FreeDesc deletes it.
-    auto desc = std::make_unique<cliDescriptor>(SQL_DESC_ALLOC_AUTO, kind, translate);
+    std::unique_ptr<cliDescriptor> desc;
+    try {
+      desc = std::make_unique<cliDescriptor>(SQL_DESC_ALLOC_AUTO, kind, translate);
+    } catch (const std::bad_alloc&) {
+      // No entry may be left pointing at a statement that is not there.
+      RemoveHandle(h);
+      abandon();
+      return;
+    }
     allocatingError = desc->SetDriverUnicodeType(GetDriverUnicodeType(), this);
     desc->SetMasterAndMyID(this, h);
     desc->maxVarcharLength = maxVarcharLength;
