@@ -10,12 +10,13 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # A bounded run (about 60 s each) of the fuzz targets over the socket's answer
-# reader and the statement's result parser, when clang is there to build them;
-# before the tests, so that their summary closes the output.
+# reader, the statement's result parser and the login's answers, when clang is
+# there to build them; before the tests, so that their summary closes the
+# output.
 if command -v clang++ >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DQVO_SANITIZE=ON -DQVO_TESTS=OFF -DQVO_FUZZ=ON
-  for target in answer:seeds result:result_seeds; do
+  for target in answer:seeds result:result_seeds login:login_seeds; do
     name=${target%%:*}_fuzz
     seeds=fuzz/${target#*:}
     cmake --build build/fuzz --target "$name"

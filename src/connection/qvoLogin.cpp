@@ -43,6 +43,11 @@ constexpr qvo_uint32 loginMagicEnd = 0x0BEDC228;
 constexpr int loginPreambleSize = 16;
 constexpr int connectTimeoutSeconds = 30;
 constexpr int cipherKeyLength = 256;
+// Longest random phrase a node may send. The RSA work of the login grows with
+// the phrase (every 32 bytes add a block to each of three encodings), and no
+// time-out bounds it: a node sending a phrase of a megabyte would hold the
+// caller for minutes.
+constexpr int maxSecretPhraseLength = 4096;
 constexpr char releaseVersion[] = "5.0.17";
 constexpr char driverName[] = "Vandrel_CLI";
 
@@ -92,6 +97,25 @@ class LoginWaitLimit {
 
  private:
   int* limit_;
+};
+
+// The node's public key and random phrase serve one login: none is left over
+// from an earlier login to stand in for what a node did not send, and none
+// outlives the login, however it ends.
+class KeyMaterialScope {
+ public:
+  explicit KeyMaterialScope(qvoSocket& socket) : socket_(socket) { Forget(); }
+  ~KeyMaterialScope() { Forget(); }
+  KeyMaterialScope(const KeyMaterialScope&) = delete;
+  KeyMaterialScope& operator=(const KeyMaterialScope&) = delete;
+
+ private:
+  void Forget() {
+    socket_.publicKey.reset();
+    socket_.secretPhrase.reset();
+    socket_.secretPhraseLen = 0;
+  }
+  qvoSocket& socket_;
 };
 
 // Text of the application's code set as UTF-8 through a converter of its own
@@ -248,6 +272,7 @@ SQLRETURN qvoSocket::Login() {
   encryptor.encryptedCommunication = false;
   connectionAttr& attr = connection->connAttr;
   LoginWaitLimit waitLimit(&loginWaitLimit, attr.loginTimeout);
+  KeyMaterialScope keyMaterial(*this);
   if (connection->logFull) connection->Log("qvoSocket::Login()\n");
 
   // The pending session attributes travel with the login.
@@ -382,8 +407,8 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   const int passwordEncodedLen =
       RSA_encoder::EncodedPwdLen(attr.qvoPassword ? attr.qvoPasswordLen : 0, secretPhraseLen);
   const int keyEncodedLen = RSA_encoder::EncodedPwdLen(cipherKeyLength, secretPhraseLen);
-  if (!publicKey || !secretPhrase || secretPhraseLen <= 0 || passwordEncodedLen < 0 ||
-      keyEncodedLen < 0) {
+  if (!publicKey || !secretPhrase || secretPhraseLen <= 0 ||
+      secretPhraseLen > maxSecretPhraseLength || passwordEncodedLen < 0 || keyEncodedLen < 0) {
     publicKey.reset();
     secretPhrase.reset();
     secretPhraseLen = 0;
@@ -480,9 +505,19 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
     attr.checkConnectionIsEncrypted = false;
     return SQL_ERROR;
   };
+  const bool keysSent = attr.checkConnectionIsEncrypted;
   qvo_int64 answer = qvoExecSQL(nullptr, &list, nullptr, 0, set_attributes);
   list.reset();
   if (answer < 0) return attributeExchangeFailed();
+  if (keysSent && connection->GetProtocolVersion() < 12) {
+    // The node has the keys and enciphers from here on; an answer that names
+    // a version without the cipher must not turn the session into a clear one
+    // that still reports itself enciphered.
+    if (answer > 0) LoginError();
+    QVO_DIAG(connection,
+             _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
+    return attributeExchangeFailed();
+  }
   SQLRETURN result = SQL_SUCCESS;
   if (answer > 0) {
     attr.checkConnectionIsEncrypted = false;

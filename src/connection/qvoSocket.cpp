@@ -71,10 +71,11 @@ qvo_int64 qvoSocket::qvoParseHeader(const char* header, int* numAttributes, int*
 
 // ---- sending -------------------------------------------------------------------
 
-bool qvoSocket::Enciphering() const {
-  return encryptor.encryptedCommunication && connection->protocolVersion >= 12 &&
-         connection->connAttr.socketEncryption;
-}
+// The login switches the cipher on only with both conditions met (protocol
+// version 12 or more, the stream asked for); from then on every byte passes
+// it, whatever a later answer names as version or the application sets for
+// the next login.
+bool qvoSocket::Enciphering() const { return encryptor.encryptedCommunication; }
 
 SQLRETURN qvoSocket::qvoSend(const char* bytes, qvo_int64 len, qvo_int64 sizeHint) {
   if (len < 0 || (len > 0 && !bytes)) return SQL_ERROR;

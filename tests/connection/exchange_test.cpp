@@ -497,6 +497,20 @@ TEST(Exchange, EncipheredStreamBothWays) {
     ASSERT_NE(r.Find(fake::ATTR_CLIENTNAME), nullptr);
     EXPECT_EQ(r.Find(fake::ATTR_CLIENTNAME)->AsText(), "enc");
   }
+
+  // Once on, the stream stays enciphered: neither a version below 12 named
+  // by a later answer nor the setting for the next login turns it off.
+  w.conn.connAttr.feedbackInterval = -1701;  // a broken stream ends in seconds
+  Reply lower;
+  lower.attrs = {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, 11)};
+  w.node.Push(lower);
+  ASSERT_EQ(w.Exchange(get_attributes), 0);
+  EXPECT_EQ(w.conn.GetProtocolVersion(), 11);
+  w.conn.connAttr.socketEncryption = false;
+  EXPECT_EQ(w.Exchange(execute, "after"), 9);
+  EXPECT_EQ(w.AnswerData(), "after");
+  ASSERT_TRUE(w.node.WaitForRequests(6));
+  EXPECT_EQ(w.node.Requests().back().command, fake::kExecute);
   EXPECT_TRUE(w.node.Errors().empty());
 }
 

@@ -119,7 +119,7 @@ TEST(Login, EncipheredStreamAfterTheKeyExchange) {
   const Case cases[] = {
       {"asked by the client", true, false, 40},
       {"required by the server", false, true, 10},
-      {"long phrase", true, false, 600},
+      {"longest phrase", true, false, 4096},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -156,16 +156,51 @@ TEST(Login, EncipheredStreamAfterTheKeyExchange) {
   }
 }
 
+// The login answer as the node sends it, with its own key and a phrase.
+fake::Reply KeyAnswer(fake::FakeNode& node, int32_t version = 13) {
+  fake::Reply r;
+  r.attrs = {Attr::Binary(fake::ATTR_PUBLIC_KEY, node.PublicKeyBlock()),
+             Attr::Binary(fake::ATTR_RANDOM_PHRASE, fake::Bytes(40, 0x5A)),
+             Attr::Int32(fake::ATTR_PROTOCOL_VERSION, version)};
+  return r;
+}
+
 TEST(Login, EncryptionNeedsProtocolVersion12) {
-  LoginScript script;
-  script.protocolVersion = 11;
-  LoginFixture f(script);
-  f.conn.connAttr.socketEncryption = true;
-  EXPECT_EQ(f.Login(), QVO_SOCKET_ENCRYPTION_FAILED);
-  EXPECT_EQ(f.socket().qvoIsConnected(), 0);
-  EXPECT_EQ(TextsOf(f.conn).back(),
-            "Encrypted communication only possible with a server of version 5.0 or newer.");
-  EXPECT_EQ(f.Commands(), std::vector<uint8_t>{fake::kLogin});
+  struct Case {
+    const char* name;
+    std::function<void(LoginFixture&)> arrange;
+    std::vector<uint8_t> commands;
+  };
+  const Case cases[] = {
+      {"login answer below 12",
+       [](LoginFixture& f) {
+         LoginScript script;
+         script.protocolVersion = 11;
+         f.player.SetScript(script);
+       },
+       {fake::kLogin}},
+      // The keys went out: the stream cannot go on in clear.
+      {"key exchange answered below 12",
+       [](LoginFixture& f) {
+         f.node.Push(KeyAnswer(f.node));
+         fake::Reply lower;
+         lower.attrs = {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, 11)};
+         f.node.Push(lower);
+       },
+       {fake::kLogin, fake::kSetAttributes}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoginFixture f;
+    c.arrange(f);
+    f.conn.connAttr.socketEncryption = true;
+    EXPECT_EQ(f.Login(), QVO_SOCKET_ENCRYPTION_FAILED);
+    EXPECT_EQ(f.socket().qvoIsConnected(), 0);
+    EXPECT_FALSE(f.conn.connAttr.checkConnectionIsEncrypted);
+    EXPECT_EQ(TextsOf(f.conn).back(),
+              "Encrypted communication only possible with a server of version 5.0 or newer.");
+    EXPECT_EQ(f.Commands(), c.commands);
+  }
 }
 
 TEST(Login, RefusalsBySqlState) {
@@ -229,6 +264,7 @@ TEST(Login, ANodeWithoutKeyMaterialCannotAcceptConnections) {
       {"no public key", false, true, 40},
       {"no phrase", true, false, 40},
       {"empty phrase", true, true, 0},
+      {"phrase too long to encode in time", true, true, 4097},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -245,6 +281,65 @@ TEST(Login, ANodeWithoutKeyMaterialCannotAcceptConnections) {
     EXPECT_EQ(diags[0].text, "Selected node cannot accept connections.");
     EXPECT_EQ(f.Commands(), std::vector<uint8_t>{fake::kLogin}) << "no password went out";
   }
+}
+
+TEST(Login, NoKeyMaterialOutlivesTheLogin) {
+  struct Case {
+    const char* name;
+    std::function<void(LoginFixture&)> arrange;
+    int socketError;
+  };
+  const Case cases[] = {
+      {"answer unreadable after the key",
+       [](LoginFixture& f) {
+         fake::Reply lying = KeyAnswer(f.node);
+         lying.numAttributes = static_cast<uint32_t>(lying.attrs.size() + 1);
+         f.node.Push(lying);
+       },
+       QVO_SOCKET_LOGIN_UNREADABLE},
+      {"slave below version 12",
+       [](LoginFixture& f) {
+         f.conn.ImMainNode = false;
+         f.conn.connAttr.connType = 2;
+         LoginScript script;
+         script.protocolVersion = 11;
+         f.player.SetScript(script);
+       },
+       0},
+      {"key in the session settings",
+       [](LoginFixture& f) {
+         LoginScript script;
+         script.sessionAttrs.push_back(
+             Attr::Binary(fake::ATTR_PUBLIC_KEY, f.node.PublicKeyBlock()));
+         script.sessionAttrs.push_back(Attr::Binary(fake::ATTR_RANDOM_PHRASE, fake::Bytes(8, 1)));
+         f.player.SetScript(script);
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoginFixture f;
+    c.arrange(f);
+    EXPECT_EQ(f.Login(), c.socketError);
+    EXPECT_EQ(f.socket().publicKey, nullptr);
+    EXPECT_EQ(f.socket().secretPhrase, nullptr);
+    EXPECT_EQ(f.socket().secretPhraseLen, 0);
+  }
+
+  // A later login on the socket cannot stand in an earlier node's key for
+  // the one its node did not send.
+  LoginFixture f;
+  fake::Reply lying = KeyAnswer(f.node);
+  lying.numAttributes = static_cast<uint32_t>(lying.attrs.size() + 1);
+  f.node.Push(lying);
+  ASSERT_EQ(f.Login(), QVO_SOCKET_LOGIN_UNREADABLE);
+  LoginScript noKey;
+  noKey.sendPublicKey = false;
+  f.player.SetScript(noKey);
+  f.socket().reconnect = true;
+  f.socket().Reconnect();
+  EXPECT_EQ(f.socket().GetSocketError(), QVO_SOCKET_NOT_MAIN_NODE);
+  EXPECT_TRUE(f.player.Seen().empty()) << "no password went out";
 }
 
 TEST(Login, SlaveNodeBelowVersion12IsLoggedInAfterTheFirstAnswer) {
