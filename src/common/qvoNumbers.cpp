@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "common/qvoByteOrder.h"
 #include "getdata/qvoNumberFormat.h"
@@ -55,31 +54,40 @@ Int128Halves ReadHalves(const void* value) {
 
 // Writes text into output of bufferLen bytes when it fits whole; a cut
 // number would be a wrong number.
-int Deliver(const std::string& text, char* output, int bufferLen) {
-  if (text.size() + 1 > static_cast<size_t>(bufferLen)) {
+int Deliver(const char* text, int length, char* output, int bufferLen) {
+  if (length + 1 > bufferLen) {
     output[0] = 0;
     return -1;
   }
-  std::memcpy(output, text.c_str(), text.size() + 1);
-  return static_cast<int>(text.size());
+  std::memcpy(output, text, static_cast<size_t>(length) + 1);
+  return length;
 }
 
 // Integer digits without leading zeros ("0" when none are left), then the
 // fraction without trailing zeros behind the separator, if anything is left
-// of it.
-std::string ScaledText(bool negative, const std::string& digits, int scale, char separator) {
-  std::string whole = digits.substr(0, digits.size() - scale);
-  std::string fraction = digits.substr(digits.size() - scale);
-  whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-  fraction.erase(fraction.find_last_not_of('0') + 1);
-  if (whole.empty()) whole = "0";
-  std::string text = negative ? "-" : "";
-  text += whole;
-  if (!fraction.empty()) {
-    text += separator;
-    text += fraction;
+// of it. `digits` holds n > scale digits; `out` has room for n + 3 bytes.
+// Stack only: this runs once per decimal value fetched.
+int ScaledText(bool negative, const char* digits, int n, int scale, char separator, char* out) {
+  const int wholeEnd = n - scale;
+  int start = 0;
+  while (start < wholeEnd && digits[start] == '0') ++start;
+  int fractionEnd = n;
+  while (fractionEnd > wholeEnd && digits[fractionEnd - 1] == '0') --fractionEnd;
+  int k = 0;
+  if (negative) out[k++] = '-';
+  if (start == wholeEnd) {
+    out[k++] = '0';
+  } else {
+    std::memcpy(out + k, digits + start, static_cast<size_t>(wholeEnd - start));
+    k += wholeEnd - start;
   }
-  return text;
+  if (fractionEnd > wholeEnd) {
+    out[k++] = separator;
+    std::memcpy(out + k, digits + wholeEnd, static_cast<size_t>(fractionEnd - wholeEnd));
+    k += fractionEnd - wholeEnd;
+  }
+  out[k] = 0;
+  return k;
 }
 
 }  // namespace
@@ -112,7 +120,7 @@ int qvo_int128ToChar(const char* valuePtr, int decimalDigits, char* output, int 
   acc[0] += acc[1] / kLimbBase;
   acc[1] %= kLimbBase;
 
-  if (acc[0] == 0 && acc[1] == 0 && acc[2] == 0) return Deliver("0", output, bufferLen);
+  if (acc[0] == 0 && acc[1] == 0 && acc[2] == 0) return Deliver("0", 1, output, bufferLen);
 
   const auto l0 = static_cast<unsigned long long>(acc[0]);
   const auto l1 = static_cast<unsigned long long>(acc[1]);
@@ -120,16 +128,19 @@ int qvo_int128ToChar(const char* valuePtr, int decimalDigits, char* output, int 
   char buf[64];
   if (decimalDigits == 0) {
     const char* sign = negative ? "-" : "";
+    int n;
     if (l0 != 0)
-      std::snprintf(buf, sizeof buf, "%s%llu%017llu%017llu", sign, l0, l1, l2);
+      n = std::snprintf(buf, sizeof buf, "%s%llu%017llu%017llu", sign, l0, l1, l2);
     else if (l1 != 0)
-      std::snprintf(buf, sizeof buf, "%s%llu%017llu", sign, l1, l2);
+      n = std::snprintf(buf, sizeof buf, "%s%llu%017llu", sign, l1, l2);
     else
-      std::snprintf(buf, sizeof buf, "%s%llu", sign, l2);
-    return Deliver(buf, output, bufferLen);
+      n = std::snprintf(buf, sizeof buf, "%s%llu", sign, l2);
+    return Deliver(buf, n, output, bufferLen);
   }
-  std::snprintf(buf, sizeof buf, "%017llu%017llu%017llu", l0, l1, l2);
-  return Deliver(ScaledText(negative, buf, decimalDigits, decimalSeparator), output, bufferLen);
+  const int n = std::snprintf(buf, sizeof buf, "%017llu%017llu%017llu", l0, l1, l2);
+  char text[64];
+  const int length = ScaledText(negative, buf, n, decimalDigits, decimalSeparator, text);
+  return Deliver(text, length, output, bufferLen);
 }
 
 double BigDecimalToDouble(const void* Value, qvo_int32 DecimalDigits) {
@@ -168,17 +179,22 @@ int DecimalToChar(const void* Value, qvo_int32 DecimalDigits, char* numBuff, cha
     return static_cast<int>(std::strlen(numBuff));
   }
 
-  if (value == 0) return Deliver("0", numBuff, 24);
+  if (value == 0) return Deliver("0", 1, numBuff, 24);
   const bool negative = value < 0;
   qvo_uint64 magnitude =
       negative ? qvo_uint64{0} - static_cast<qvo_uint64>(value) : static_cast<qvo_uint64>(value);
-  // At least one digit more than the scale, so that a "0" integer part exists.
-  std::string digits;
-  while (magnitude != 0 || static_cast<int>(digits.size()) <= DecimalDigits) {
-    digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
+  // At least one digit more than the scale, so that a "0" integer part
+  // exists; written from the end (at most 20 digits).
+  char digits[24];
+  int first = sizeof digits;
+  while (magnitude != 0 || static_cast<int>(sizeof digits) - first <= DecimalDigits) {
+    digits[--first] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   }
-  return Deliver(ScaledText(negative, digits, DecimalDigits, decSeparator), numBuff, 24);
+  char text[32];
+  const int length = ScaledText(negative, digits + first, static_cast<int>(sizeof digits) - first,
+                                DecimalDigits, decSeparator, text);
+  return Deliver(text, length, numBuff, 24);
 }
 
 int qvoSetNumericVal(SQLSMALLINT sc, SQLINTEGER prec, SQLPOINTER Val, __TypeId ValType,

@@ -375,7 +375,8 @@ Reply FakeNode::ChooseReply(const Request& request) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!queue_.empty()) {
-      Reply r = std::move(queue_.front());
+      Reply r;
+      std::swap(r, queue_.front());
       queue_.pop_front();
       return r;
     }
