@@ -35,6 +35,7 @@
 #include "connection/qvoCipher.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoSocket.h"
+#include "fuzz_server_bytes.h"
 
 namespace {
 
@@ -90,20 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   --size;
 
   int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return 0;
-  int bufferSize = 1 << 20;
-  setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &bufferSize, sizeof bufferSize);
-  setsockopt(fds[0], SOL_SOCKET, SO_RCVBUF, &bufferSize, sizeof bufferSize);
-  for (size_t sent = 0; sent < size;) {
-    ssize_t n = send(fds[1], data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n <= 0) {
-      close(fds[0]);
-      close(fds[1]);
-      return 0;
-    }
-    sent += static_cast<size_t>(n);
-  }
-  shutdown(fds[1], SHUT_WR);
+  if (!ServerSaid(data, size, fds)) return 0;
   // What the client sends, until it closes.
   std::vector<unsigned char> sent;
   std::thread collect([fd = fds[1], &sent] {

@@ -6,7 +6,6 @@
 #include <clocale>
 
 #include "common/qvoServices.h"
-#include "getdata/qvoNumberFormat.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoInternationalisation.h"
 
@@ -38,6 +37,5 @@ namespace {
 const bool catalogueBuilt = (qvoMessages(), true);
 const bool servicesBuilt = (actualOdbcVersion(), ipfromhostMutex(), true);
 // nf is constant-initialised and so ready before all of these.
-NumberFormat* const numberFormat = &nf;
 
 }  // namespace

@@ -50,7 +50,7 @@ int CopyUtf8(const char* input, size_t n, char* output, int outputSize, bool& bu
 
 }  // namespace
 
-iconverter::iconverter(forceConversionMetods method) : method_(method) {
+iconverter::iconverter(forceConversionMetods) {
   const char* local = nl_langinfo(CODESET);
   if (local == nullptr || *local == 0 || SetCurrentCodepage(local) != 0)
     SetCurrentCodepage("UTF-8");

@@ -28,6 +28,8 @@ enum forceConversionMetods {
 
 class iconverter {
  public:
+  // abortOnError is the only method: an unconvertible character fails the
+  // conversion.
   explicit iconverter(forceConversionMetods method);
   ~iconverter();
   iconverter(const iconverter&) = delete;
@@ -59,7 +61,6 @@ class iconverter {
               char* output, size_t outputSize, bool countOnly);
   void CloseDescriptors();
 
-  forceConversionMetods method_;
   std::string codepage_;
   std::string error_;
   int charSize_ = 1;
@@ -81,7 +82,6 @@ int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, i
 // UTF-8 -> code page into output, terminated with a zero unit within
 // outputSize. Bytes written without the terminator, or -1. An output smaller
 // than one unit receives nothing and gives 0.
-int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* output,
-                   int outputSize);
+int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* output, int outputSize);
 // Bytes the UTF-8 text takes in the converter's code page, or -1.
 int FromCodesetLen(iconverter* conv, const char* input, int inputLen);
