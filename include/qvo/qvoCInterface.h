@@ -153,6 +153,18 @@ QVO_EXPORT SQLRETURN QVONativeSqlW(SQLHDBC hDrvStmt, SQLWCHAR* szSqlStrIn, SQLIN
                                    SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
                                    SQLINTEGER* pcbSqlStr);
 
+/* Result description, column binding, fetch and scroll. */
+
+/* Single-value retrieval. */
+
+/* Parameters, prepare and execute, data at execution, batches. */
+
+/* Parallel mode and cluster hosts. */
+
+/* Driver and server information. */
+
+/* Catalog functions. */
+
 #ifdef __cplusplus
 }
 #endif

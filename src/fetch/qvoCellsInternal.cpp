@@ -1,0 +1,4 @@
+// Conversion cells of this family; none yet, so the matrix refuses its pairs.
+#include "fetch/qvoConversionCell.h"
+
+qvoCellFn qvoInternalCell(SQLSMALLINT, SQLSMALLINT) { return nullptr; }
