@@ -56,11 +56,17 @@ struct qvoColumnJob {
   SQLSMALLINT cType = 0;    // resolved C type (after SQL_C_DEFAULT and SQL_C_WCHAR)
   SQLSMALLINT qvoType = 0;  // server type of the column
   SQLLEN bufferLength = 0;  // ARD octetLength, signed as the application set it
+  // Bytes of one fixed-width value in the block (the IRD record's qvoTypeLen):
+  // a _DECIMAL column of precision 9 or less carries 4-byte values, a wider
+  // one 8-byte values; read the value with this width, never with the type's.
+  SQLINTEGER valueWidth = 0;
 
   // Row addressing. Row i (0..rows-1) of the run writes its value at
   // data + i * dataStride (data null: no value is written, only the length)
   // and its length or indicator at lengths + i * lengthStride in bytes
-  // (lengths null: the column has no length/indicator slot).
+  // (lengths null: the column has no length/indicator slot). Column-wise the
+  // data stride of a fixed-size C type is its size (ODBC ignores the buffer
+  // length there), of any other the buffer length; row-wise the row size.
   char* data = nullptr;
   std::size_t dataStride = 0;
   char* lengths = nullptr;
@@ -71,6 +77,8 @@ struct qvoColumnJob {
   // flag (0: NULL, no value bytes). Bounded when the block was indexed.
   void* const* values = nullptr;
   std::size_t rows = 0;
+  // 0-based result row of values[0] (for the text of a conversion error).
+  SQLBIGINT firstRow = 0;
 
   // Out: the outcome of each row (rows entries, Ok on entry).
   qvoCellOutcome* outcomes = nullptr;
