@@ -18,6 +18,7 @@
 #include "support/diag_records.h"
 #include "support/fake_node.h"
 #include "support/fake_results.h"
+#include "support/fake_table.h"
 
 // The last record's SQLSTATE and text, "" when there is none.
 inline std::string LastDiag(qvoHandle& handle) {
@@ -49,6 +50,7 @@ class StatementTest : public ::testing::Test {
   void SetProtocol(int version) {
     conn->SetProtocollVer(version);
     s->SetProtocollVer(version);
+    node.SetProtocolVersion(version);
   }
 
   // Hands an answer (result count 1 and the bytes) to the statement as a

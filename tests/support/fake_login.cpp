@@ -61,7 +61,10 @@ LoginPlayer::LoginPlayer(FakeNode& node, LoginScript script) : state_(std::make_
     if (s.sendPublicKey) r.attrs.push_back(Attr::Binary(ATTR_PUBLIC_KEY, n.PublicKeyBlock()));
     if (s.sendPhrase) r.attrs.push_back(Attr::Binary(ATTR_RANDOM_PHRASE, s.phrase));
     r.attrs.push_back(Attr::Int64(ATTR_SESSIONID, s.sessionId));
-    if (s.protocolVersion) r.attrs.push_back(Attr::Int32(ATTR_PROTOCOL_VERSION, s.protocolVersion));
+    if (s.protocolVersion) {
+      r.attrs.push_back(Attr::Int32(ATTR_PROTOCOL_VERSION, s.protocolVersion));
+      n.SetProtocolVersion(s.protocolVersion);
+    }
     if (s.encryptionRequired) r.attrs.push_back(Attr::Bool(ATTR_ENCRYPTION_REQUIRED, true));
     return r;
   });

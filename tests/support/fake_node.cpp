@@ -13,6 +13,8 @@
 #include <cstring>
 #include <utility>
 
+#include "support/fake_table.h"
+
 namespace fake {
 
 namespace {
@@ -380,6 +382,10 @@ Reply FakeNode::ChooseReply(const Request& request) {
       queue_.pop_front();
       return r;
     }
+  }
+  if (std::optional<Reply> reply = AnswerFromTables(request)) return std::move(*reply);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto it = handlers_.find(request.command);
     if (it != handlers_.end()) handler = it->second;
   }

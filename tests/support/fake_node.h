@@ -186,6 +186,51 @@ struct Reply {
 // Encodes a reply as the node sends it (header, attribute block, data).
 Bytes EncodeReply(const Reply& reply);
 
+// ---- Answers by SQL text and served tables ----------------------------------
+
+struct Table;  // support/fake_table.h
+
+// Matches the SQL text of an execute request: exactly, or by a predicate.
+class SqlMatch {
+ public:
+  SqlMatch(const char* exact) : SqlMatch(std::string(exact)) {}
+  SqlMatch(std::string exact);
+  SqlMatch(std::function<bool(std::string_view)> predicate) : test_(std::move(predicate)) {}
+  static SqlMatch Any();
+  bool Matches(std::string_view sql) const { return test_(sql); }
+
+ private:
+  std::function<bool(std::string_view)> test_;
+};
+
+// How a served table is cut into blocks.
+struct Blocks {
+  // Rows sent inline with the description in the execute's answer. When
+  // they are all the rows, the result is a small one (handle -3) and the
+  // node keeps no state for it.
+  int64_t inlineRows = 100;
+  // The node's cap on the rows of one block fetched by byte budget (0: no
+  // cap). A fetch by row count gets the rows it asks for, as far as there
+  // are any.
+  int64_t maxRows = 0;
+  // The node's cap on the row-block bytes of one block fetched by byte
+  // budget, on top of the client's budget (0: the budget alone).
+  int64_t maxBytes = 0;
+
+  // Every block, the inline one included, holds `rows` rows (fewer at the
+  // end; by row count as many as the client asks for).
+  static Blocks OfRows(int64_t rows) { return Blocks{rows, rows, 0}; }
+};
+
+// One row block the node cut from a served table.
+struct ServedBlock {
+  int32_t handle = 0;   // the server handle; -3 for a small result
+  uint8_t command = 0;  // kExecute (the inline block), kSendRows, kSendRowsFetch2
+  int64_t start = 0;    // first row (0-based)
+  int64_t rows = 0;
+  size_t bytes = 0;  // row-block bytes
+};
+
 // ---- The node ----------------------------------------------------------------
 
 enum class Transport {
@@ -215,6 +260,24 @@ class FakeNode {
   void Push(Reply reply);
   void On(uint8_t command, Handler handler);
 
+  // Answers chosen by SQL text, asked after the queue and before the command
+  // handlers; the latest matching rule answers. A reply rule answers execute
+  // and create-prepared requests; a table rule answers execute requests with
+  // a new result set each time, whose further rows the node then serves on
+  // the fetch requests (by row count, and by byte budget in the layout of
+  // the node's protocol version) until the client closes it. A fetch or
+  // close of a served result set already closed is recorded in Errors() and
+  // answered with an exception; handles the node never gave out are left to
+  // the queue and the handlers.
+  void OnSql(SqlMatch match, Reply reply);
+  void OnSql(SqlMatch match, Table table, Blocks blocks = {});
+  void ServeTable(SqlMatch match, Table table, Blocks blocks = {});
+
+  // The protocol version whose answer layouts the node uses (13 until set;
+  // a login answered by fake::LoginPlayer sets its script's version).
+  void SetProtocolVersion(int32_t version);
+  int32_t ProtocolVersion() const;
+
   // RC4 streams of the node, named from the client's side: what the client
   // sends is deciphered with clientSendKey. Takes effect at once (before the
   // next byte read or written) when `on` is true, else after a reply with
@@ -241,6 +304,12 @@ class FakeNode {
   bool WaitForClosed(int count, int timeoutMs = 10000) const;
   // Protocol errors the node found in what the client sent.
   std::vector<std::string> Errors() const;
+  // The SQL text of every execute and create-prepared request, in order.
+  std::vector<std::string> Sql() const;
+  // Row blocks cut from served tables, in order, and the server handles of
+  // served tables the client has not closed.
+  std::vector<ServedBlock> ServedBlocks() const;
+  std::vector<int32_t> OpenResultSets() const;
 
  private:
   void Run();
@@ -249,6 +318,7 @@ class FakeNode {
   bool SendReply(int fd, const Reply& reply);
   bool SendBytes(int fd, const uint8_t* p, size_t n);
   Reply ChooseReply(const Request& request);
+  std::optional<Reply> AnswerFromTables(const Request& request);
   void Fail(std::string what);
   bool WaitFor(const std::function<bool()>& ready, int timeoutMs) const;
 
@@ -269,6 +339,23 @@ class FakeNode {
   std::vector<std::string> errors_;
   int connections_ = 0;
   int closed_ = 0;
+
+  struct SqlRule {
+    SqlMatch match;
+    std::optional<Reply> reply;
+    std::shared_ptr<const Table> table;
+    Blocks blocks;
+  };
+  struct ServedResult {
+    std::shared_ptr<const Table> table;
+    Blocks blocks;
+    bool open = true;
+  };
+  std::vector<SqlRule> sqlRules_;
+  std::map<int32_t, ServedResult> served_;
+  int32_t nextHandle_ = 1;
+  std::vector<ServedBlock> servedBlocks_;
+  int32_t protocolVersion_ = 13;
 
   // Cipher state; touched by the node's thread, and by SetCipherKeys under mutex_.
   bool cipherOn_ = false;

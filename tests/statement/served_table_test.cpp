@@ -1,0 +1,139 @@
+// Tables served by the fake node, read through the statement's execution and
+// its requests for further rows: every row arrives once, in order, with the
+// value the table generated, however the node cuts the blocks.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "statement_fixture.h"
+
+namespace {
+
+using namespace fake::results;
+
+const std::vector<Column> kColumns = {
+    Column::Decimal("N", 9, 0),
+    Column::Char("V", 8, 24, kVarying | kUtf8),
+    Column::Double("F"),
+    Column::Timestamp("T"),
+    Column::BigDecimal("B", 30, 2),
+};
+
+class ServedTableTest : public StatementTest {
+ protected:
+  // Checks the rows of the block the statement holds against the table.
+  void ExpectBlock(const fake::Table& table) {
+    for (SQLBIGINT r = 1; r <= s->resultRowCount; ++r) {
+      const int64_t row = s->resultRowCountStart + r - 1;
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        const Value want = table.value(row, c);
+        const auto col = static_cast<SQLINTEGER>(c + 1);
+        ASSERT_EQ(s->RowIsNull(col, r), want.null) << "row " << row << " column " << c;
+        if (want.null) continue;
+        const char* got = s->RowValue(col, r);
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(std::memcmp(got, want.bytes.data(), want.bytes.size()), 0)
+            << "row " << row << " column " << c;
+      }
+    }
+  }
+
+  // Reads the whole result as a block fetch would: by row count `ask` rows
+  // at a time before protocol 8, else by byte budget `ask`. Gives the rows
+  // seen, or -1 when a request failed.
+  int64_t ReadAll(const fake::Table& table, int protocol, int64_t ask) {
+    int64_t seen = s->resultRowCount;
+    ExpectBlock(table);
+    while (s->resultRowCountStart + s->resultRowCount < static_cast<int64_t>(s->nLines)) {
+      const int64_t next = s->resultRowCountStart + s->resultRowCount;
+      const SQLRETURN rc = protocol < 8
+                               ? s->MoreData(next, std::min<int64_t>(ask, s->nLines - next))
+                               : s->Fetch2(next, ask);
+      if (rc != SQL_SUCCESS) {
+        ADD_FAILURE() << LastDiag(*s);
+        return -1;
+      }
+      seen += s->resultRowCount;
+      ExpectBlock(table);
+    }
+    return seen;
+  }
+};
+
+TEST_F(ServedTableTest, EveryRowArrivesOnceWhateverTheBlocks) {
+  struct Case {
+    const char* name;
+    int64_t rows;
+    fake::Blocks blocks;
+    int protocol;
+    int64_t ask;  // rows per request (protocol 7) or byte budget
+    size_t fetches;
+  };
+  const Case cases[] = {
+      {"small result", 5, {}, 13, 16777216, 0},
+      {"no rows", 0, {}, 13, 16777216, 0},
+      {"by row count", 25, fake::Blocks{10, 0, 0}, 7, 7, 3},
+      {"by row count, one at a time", 4, fake::Blocks{1, 0, 0}, 7, 1, 3},
+      {"node caps the rows", 25, fake::Blocks::OfRows(6), 8, 16777216, 4},
+      {"node caps the bytes", 40, fake::Blocks{3, 0, 300}, 13, 16777216, 0},
+      {"budget below one row", 6, fake::Blocks{2, 0, 0}, 9, 1, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetProtocol(c.protocol);
+    const fake::Table table = fake::Table::Sample(kColumns, c.rows, 4);
+    node.ServeTable("SELECT * FROM T", table, c.blocks);
+    const size_t before = node.ServedBlocks().size();
+    ASSERT_EQ(Exec("SELECT * FROM T"), SQL_SUCCESS) << LastDiag(*s);
+    EXPECT_EQ(s->resultHandle < 0, c.blocks.inlineRows >= c.rows);
+    EXPECT_EQ(ReadAll(table, c.protocol, c.ask), c.rows);
+
+    const auto served = node.ServedBlocks();
+    int64_t next = 0;
+    for (size_t k = before; k < served.size(); ++k) {
+      EXPECT_EQ(served[k].start, next);
+      if (c.blocks.maxBytes > 0 && k > before) {
+        EXPECT_LE(served[k].bytes, 300u);
+      }
+      next += served[k].rows;
+    }
+    if (c.fetches > 0) {
+      EXPECT_EQ(served.size() - before - 1, c.fetches);
+    }
+    EXPECT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
+    EXPECT_TRUE(node.OpenResultSets().empty());
+  }
+  EXPECT_TRUE(node.Errors().empty());
+}
+
+TEST_F(ServedTableTest, ResultSetsAreKeptApartByHandle) {
+  const fake::Table a = fake::Table::Sample({Column::Decimal("A", 18, 0)}, 30);
+  fake::Table b = a;
+  b.value = [](int64_t row, size_t) { return Value::Int64(1000 + row); };
+  node.ServeTable("SELECT A", a, fake::Blocks::OfRows(10));
+  node.ServeTable("SELECT B", b, fake::Blocks::OfRows(10));
+  SQLHSTMT other = NewStatement();
+  qvoStatement* o = Stmt(other);
+  ASSERT_EQ(Exec("SELECT A"), SQL_SUCCESS);
+  ASSERT_EQ(Exec("SELECT B", other), SQL_SUCCESS);
+  ASSERT_NE(s->resultHandle, o->resultHandle);
+  ASSERT_EQ(o->Fetch2(10, 16777216), SQL_SUCCESS);
+  ASSERT_EQ(s->Fetch2(20, 16777216), SQL_SUCCESS);
+  int64_t v = 0;
+  std::memcpy(&v, s->RowValue(1, 1), 8);
+  EXPECT_EQ(v, 20);
+  std::memcpy(&v, o->RowValue(1, 1), 8);
+  EXPECT_EQ(v, 1010);
+
+  // A closed result set is gone on the node too.
+  const int32_t closed = s->resultHandle;
+  ASSERT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
+  EXPECT_EQ(node.OpenResultSets(), std::vector<int32_t>{o->resultHandle});
+  s->resultHandle = closed;
+  EXPECT_EQ(s->Fetch2(10, 16777216), SQL_ERROR);
+  EXPECT_EQ(LastDiag(*s), "HY010 Result set is closed.");
+  EXPECT_EQ(node.Errors().size(), 1u);
+  EXPECT_EQ(node.Sql(), (std::vector<std::string>{"SELECT A", "SELECT B"}));
+}
+
+}  // namespace
