@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "descriptors/qvoDescriptors.h"
 #include "qvo/qvoDefs.h"
@@ -86,10 +87,10 @@ struct qvoColumnJob {
   // it into the diagnostic with the column, cursor position and code page).
   char detail[96] = {};
 
+  // Targets and length slots may be unaligned (a bind offset of 1 is legal):
+  // write them with memcpy, never through a typed pointer.
   char* TargetAt(std::size_t i) const { return data ? data + i * dataStride : nullptr; }
-  SQLLEN* LengthAt(std::size_t i) const {
-    return lengths ? reinterpret_cast<SQLLEN*>(lengths + i * lengthStride) : nullptr;
-  }
+  char* LengthAt(std::size_t i) const { return lengths ? lengths + i * lengthStride : nullptr; }
 };
 
 // NULL in a row: indicator SQL_NULL_DATA; the character targets also get an
@@ -102,32 +103,36 @@ struct qvoNullRule {
 
 // The row loop shared by every cell. Op is constructed once from the job and
 // called per non-NULL row as op(value, target, length) where target may be
-// null (length-only binding) and length points at a slot that is always
-// writable (a scratch when the column has none); it returns the row's outcome.
+// null (length-only binding) and length points at an aligned local that the
+// loop copies into the row's slot (when the column has one) unless the row
+// failed; it returns the row's outcome. A failed row's target and slot are
+// left as they were.
 template <class Op>
 void RunColumn(qvoColumnJob& job, const qvoNullRule& nulls) {
   Op op(job);
-  SQLLEN scratch = 0;
   for (std::size_t i = 0; i < job.rows; ++i) {
     const char* value = static_cast<const char*>(job.values[i]);
     char* target = job.TargetAt(i);
-    SQLLEN* length = job.LengthAt(i);
+    char* slot = job.LengthAt(i);
     if (static_cast<signed char>(value[-1]) == 0) {
-      if (!length) {
+      if (!slot) {
         job.outcomes[i] = qvoCellOutcome::IndicatorRequired;
         continue;
       }
-      *length = SQL_NULL_DATA;
+      SQLLEN indicator = SQL_NULL_DATA;
       if (nulls.terminatorBytes && target && job.bufferLength >= nulls.terminatorBytes) {
         for (int b = 0; b < nulls.terminatorBytes; ++b) target[b] = 0;
-        if (nulls.stringsNotNull) *length = 0;
+        if (nulls.stringsNotNull) indicator = 0;
       } else if (nulls.terminatorBytes && nulls.stringsNotNull) {
-        *length = 0;
+        indicator = 0;
       }
+      std::memcpy(slot, &indicator, sizeof indicator);
       continue;
     }
-    qvoCellOutcome o = op(value, target, length ? length : &scratch);
+    SQLLEN length = 0;
+    const qvoCellOutcome o = op(value, target, &length);
     if (o != qvoCellOutcome::Ok) job.outcomes[i] = o;
+    if (slot && !qvoCellIsError(o)) std::memcpy(slot, &length, sizeof length);
   }
 }
 
