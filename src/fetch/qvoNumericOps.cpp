@@ -1,0 +1,15 @@
+#include "fetch/qvoNumericOps.h"
+
+#include "statement/qvoStatement.h"
+
+qvoNumericColumn qvoNumericColumnOf(const qvoColumnJob& job) {
+  qvoNumericColumn c;
+  if (job.ird) {
+    c.valueWidth = job.ird->qvoTypeLen;
+    c.scale = job.ird->scale;
+    c.precision = job.ird->precision;
+  }
+  if (job.stmt) c.truncateDecimals = job.stmt->stmtAttr.truncateDecimals != 0;
+  c.bufferLength = job.bufferLength;
+  return c;
+}

@@ -1,0 +1,293 @@
+// The value conversions of the numeric C types: integers of every width,
+// bit, float, double and SQL_NUMERIC_STRUCT. Each Op converts one received
+// value (in the layout of qvoStatement.h) into one application element and
+// says what became of it; the fetch cells run them over a column with
+// RunColumn, and single-value retrieval calls the same Op on one value, so
+// both decide every value alike.
+//
+// Shared decisions:
+// - A value outside the target's range (a negative into an unsigned target,
+//   NaN, an infinity, a number beyond 64 or 128 bits) is OutOfRange and
+//   nothing is written: never its low bits, never a saturated value.
+// - Dropping non-zero fractional digits on the way to a whole number
+//   truncates toward zero and reports FractionalTruncation (01S07).
+// - Decimal columns: with the statement's truncateDecimals set (the default)
+//   an integer target gets the value divided down by the column's scale;
+//   with it clear it gets the unscaled integer, range-checked the same way.
+//   Bit, float, double and the numeric structure always read the real value.
+// - Text is parsed whole (qvoNumberText.h): not a number is InvalidCharacter.
+// - A row bound without a data buffer gets its length and nothing else.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+#include "common/qvoTypeCodes.h"
+#include "fetch/qvoConversionCell.h"
+#include "fetch/qvoNumberText.h"
+
+using qvoInt128 = __int128;
+using qvoUInt128 = unsigned __int128;
+
+// What a numeric conversion reads of its column and statement, once.
+struct qvoNumericColumn {
+  int valueWidth = 0;  // bytes of one value; a _DECIMAL has 4 or 8
+  int scale = 0;
+  int precision = 0;
+  bool truncateDecimals = true;
+  SQLLEN bufferLength = 0;
+};
+qvoNumericColumn qvoNumericColumnOf(const qvoColumnJob& job);
+
+// --- received values ----------------------------------------------------------------------
+// Values of the indexed row block are in host order but not aligned.
+
+template <class S>
+inline S qvoLoadValue(const char* p) {
+  S v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+// _BIGDECIMAL: the low 64-bit half, then the high half.
+template <>
+inline qvoInt128 qvoLoadValue<qvoInt128>(const char* p) {
+  std::uint64_t low;
+  std::int64_t high;
+  std::memcpy(&low, p, sizeof low);
+  std::memcpy(&high, p + 8, sizeof high);
+  return static_cast<qvoInt128>((static_cast<qvoUInt128>(static_cast<std::uint64_t>(high)) << 64) |
+                                low);
+}
+
+// _CHAR, _VARCHAR: a 32-bit byte length, then the bytes.
+struct qvoTextValue {
+  const char* text;
+  std::size_t length;
+};
+inline qvoTextValue qvoLoadText(const char* p) {
+  const std::int32_t n = qvoLoadValue<std::int32_t>(p);
+  return {p + 4, n > 0 ? static_cast<std::size_t>(n) : 0};
+}
+
+// _DATE: day, month, 16-bit year. _TIMESTAMP(_UTC): 16-bit year, month, day,
+// hour, minute, second, 32-bit nanoseconds.
+struct qvoCalendarValue {
+  int year, month, day, hour, minute, second;
+  std::int32_t fraction;
+};
+inline qvoCalendarValue qvoLoadDate(const char* p) {
+  return {qvoLoadValue<std::int16_t>(p + 2),
+          static_cast<unsigned char>(p[1]),
+          static_cast<unsigned char>(p[0]),
+          0,
+          0,
+          0,
+          0};
+}
+inline qvoCalendarValue qvoLoadTimestamp(const char* p) {
+  return {qvoLoadValue<std::int16_t>(p),    static_cast<unsigned char>(p[2]),
+          static_cast<unsigned char>(p[3]), static_cast<unsigned char>(p[4]),
+          static_cast<unsigned char>(p[5]), static_cast<unsigned char>(p[6]),
+          qvoLoadValue<std::int32_t>(p + 7)};
+}
+
+// --- integer targets ----------------------------------------------------------------------
+
+// An integer target: its element type and the values it holds.
+template <class T>
+struct qvoIntegerTarget {
+  using Type = T;
+  static constexpr qvoInt128 kMin = std::numeric_limits<T>::min();
+  static constexpr qvoInt128 kMax = std::numeric_limits<T>::max();
+  static constexpr bool kFollowsTruncateDecimals = true;
+};
+// SQL_C_BIT: one byte, 0 or 1; a truth value, so decimals are always scaled.
+struct qvoBitTarget {
+  using Type = unsigned char;
+  static constexpr qvoInt128 kMin = 0;
+  static constexpr qvoInt128 kMax = 1;
+  static constexpr bool kFollowsTruncateDecimals = false;
+};
+
+// W is std::int64_t or qvoInt128; the tests a 64-bit value cannot fail are
+// left out at compile time.
+template <class Target, class W>
+constexpr bool qvoInTargetRange(W v) {
+  if constexpr (std::is_same_v<W, qvoInt128>) {
+    return v >= Target::kMin && v <= Target::kMax;
+  } else {
+    bool in = true;
+    if constexpr (Target::kMin > std::numeric_limits<W>::min()) in = in && v >= Target::kMin;
+    if constexpr (Target::kMax < std::numeric_limits<W>::max()) in = in && v <= Target::kMax;
+    return in;
+  }
+}
+
+// Stores a whole number v that may have lost fractional digits.
+template <class Target, class W>
+inline qvoCellOutcome qvoStoreInteger(W v, bool fractionDropped, char* target, SQLLEN* length) {
+  using T = typename Target::Type;
+  if (!qvoInTargetRange<Target>(v)) return qvoCellOutcome::OutOfRange;
+  const T element = static_cast<T>(v);
+  std::memcpy(target, &element, sizeof element);
+  *length = sizeof element;
+  return fractionDropped ? qvoCellOutcome::FractionalTruncation : qvoCellOutcome::Ok;
+}
+
+// Whether an integer target of this column gets its decimals divided down.
+template <class Target>
+constexpr bool qvoScalesDecimals(const qvoNumericColumn& c) {
+  return c.scale > 0 && (c.truncateDecimals || !Target::kFollowsTruncateDecimals);
+}
+
+// _BOOLEAN: 1 for any non-zero byte.
+template <class Target>
+struct qvoIntegerFromBoolean {
+  explicit qvoIntegerFromBoolean(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    using T = typename Target::Type;
+    *length = sizeof(T);
+    if (target) {
+      const T element = value[0] != 0 ? 1 : 0;
+      std::memcpy(target, &element, sizeof element);
+    }
+    return qvoCellOutcome::Ok;
+  }
+};
+
+// _SMALLDECIMAL, _DECIMAL (S = std::int32_t or std::int64_t) and _BIGDECIMAL
+// (S = qvoInt128): the scaled integer, truncated toward zero.
+template <class Target, class S>
+class qvoIntegerFromDecimal {
+  using W = std::conditional_t<std::is_same_v<S, qvoInt128>, qvoInt128, std::int64_t>;
+  static constexpr int kMaxPower = std::is_same_v<W, qvoInt128> ? 38 : 18;
+
+ public:
+  explicit qvoIntegerFromDecimal(const qvoColumnJob& job)
+      : qvoIntegerFromDecimal(qvoNumericColumnOf(job)) {}
+  explicit qvoIntegerFromDecimal(const qvoNumericColumn& c) {
+    if (!qvoScalesDecimals<Target>(c)) return;
+    // Beyond the widest power of ten of W every value divides down to 0.
+    if (c.scale > kMaxPower) {
+      vanishes_ = true;
+      return;
+    }
+    for (int i = 0; i < c.scale; ++i) divisor_ *= 10;
+  }
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(typename Target::Type);
+      return qvoCellOutcome::Ok;
+    }
+    W v = qvoLoadValue<S>(value);
+    bool dropped = false;
+    if (vanishes_) {
+      dropped = v != 0;
+      v = 0;
+    } else if (divisor_ != 1) {
+      const W q = v / divisor_;
+      dropped = q * divisor_ != v;
+      v = q;
+    }
+    return qvoStoreInteger<Target>(v, dropped, target, length);
+  }
+
+ private:
+  W divisor_ = 1;
+  bool vanishes_ = false;
+};
+
+// _DOUBLE: truncated toward zero; NaN and infinities are out of range.
+template <class Target>
+struct qvoIntegerFromDouble {
+  // Both bounds are exact doubles: the minimum and the maximum plus one.
+  static constexpr double kLow = static_cast<double>(Target::kMin);
+  static constexpr double kHighExcluded = static_cast<double>(Target::kMax + 1);
+
+  explicit qvoIntegerFromDouble(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    using T = typename Target::Type;
+    if (!target) {
+      *length = sizeof(T);
+      return qvoCellOutcome::Ok;
+    }
+    const double d = qvoLoadValue<double>(value);
+    const double whole = std::trunc(d);
+    if (!(whole >= kLow && whole < kHighExcluded)) return qvoCellOutcome::OutOfRange;
+    const T element = static_cast<T>(whole);
+    std::memcpy(target, &element, sizeof element);
+    *length = sizeof element;
+    return whole != d ? qvoCellOutcome::FractionalTruncation : qvoCellOutcome::Ok;
+  }
+};
+
+// _CHAR, _VARCHAR: the text's number.
+template <class Target>
+struct qvoIntegerFromText {
+  explicit qvoIntegerFromText(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(typename Target::Type);
+      return qvoCellOutcome::Ok;
+    }
+    const qvoTextValue text = qvoLoadText(value);
+    const qvoTextInteger n = qvoParseIntegerText(text.text, text.length);
+    if (n.status == qvoTextStatus::NotANumber) return qvoCellOutcome::InvalidCharacter;
+    if (n.status == qvoTextStatus::OutOfRange) return qvoCellOutcome::OutOfRange;
+    return qvoStoreInteger<Target>(n.Value(), n.fractionDropped, target, length);
+  }
+};
+
+// A value whose received bytes are already the element (same width, same
+// signedness, nothing to scale): copied.
+template <std::size_t N>
+struct qvoCopyValue {
+  explicit qvoCopyValue(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (target) std::memcpy(target, value, N);
+    *length = N;
+    return qvoCellOutcome::Ok;
+  }
+};
+
+// _DATE into a 32-bit signed target: yyyymmdd.
+struct qvoIntegerFromDate {
+  explicit qvoIntegerFromDate(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    *length = sizeof(std::int32_t);
+    if (target) {
+      const qvoCalendarValue v = qvoLoadDate(value);
+      const std::int32_t element = v.year * 10000 + v.month * 100 + v.day;
+      std::memcpy(target, &element, sizeof element);
+    }
+    return qvoCellOutcome::Ok;
+  }
+};
+
+// _TIMESTAMP, _TIMESTAMP_UTC into a 32-bit signed target: three integers,
+// yyyymmdd, hhmmss and the nanoseconds. Written only into a buffer that the
+// application declared 12 bytes long.
+class qvoIntegerFromTimestamp {
+ public:
+  static constexpr SQLLEN kBytes = 3 * sizeof(std::int32_t);
+  explicit qvoIntegerFromTimestamp(const qvoColumnJob& job) : fits_(job.bufferLength >= kBytes) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = kBytes;
+      return qvoCellOutcome::Ok;
+    }
+    if (!fits_) return qvoCellOutcome::InvalidBufferLength;
+    const qvoCalendarValue v = qvoLoadTimestamp(value);
+    const std::int32_t element[3] = {v.year * 10000 + v.month * 100 + v.day,
+                                     v.hour * 10000 + v.minute * 100 + v.second, v.fraction};
+    std::memcpy(target, element, sizeof element);
+    *length = kBytes;
+    return qvoCellOutcome::Ok;
+  }
+
+ private:
+  bool fits_;
+};
