@@ -4,8 +4,9 @@
 
 qvoNumericColumn qvoNumericColumnOf(const qvoColumnJob& job) {
   qvoNumericColumn c;
+  c.valueWidth = job.valueWidth;
   if (job.ird) {
-    c.valueWidth = job.ird->qvoTypeLen;
+    if (c.valueWidth == 0) c.valueWidth = job.ird->qvoTypeLen;
     c.scale = job.ird->scale;
     c.precision = job.ird->precision;
   }

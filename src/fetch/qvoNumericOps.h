@@ -269,11 +269,14 @@ struct qvoIntegerFromDate {
 
 // _TIMESTAMP, _TIMESTAMP_UTC into a 32-bit signed target: three integers,
 // yyyymmdd, hhmmss and the nanoseconds. Written only into a buffer that the
-// application declared 12 bytes long.
+// application declared 12 bytes long, and only when the rows of a run lie 12
+// bytes apart (closer, each row would overwrite the next).
 class qvoIntegerFromTimestamp {
  public:
   static constexpr SQLLEN kBytes = 3 * sizeof(std::int32_t);
-  explicit qvoIntegerFromTimestamp(const qvoColumnJob& job) : fits_(job.bufferLength >= kBytes) {}
+  explicit qvoIntegerFromTimestamp(const qvoColumnJob& job)
+      : fits_(job.bufferLength >= kBytes &&
+              (job.rows <= 1 || job.dataStride >= static_cast<std::size_t>(kBytes))) {}
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
     if (!target) {
       *length = kBytes;

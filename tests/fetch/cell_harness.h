@@ -105,6 +105,7 @@ struct Written {
 struct RunOptions {
   const qvoStatement* stmt = nullptr;
   SQLLEN bufferLength = 8;
+  std::size_t dataStride = 0;  // 0: element size plus the guard
   bool bindData = true;
   bool bindLength = true;
 };
@@ -115,8 +116,8 @@ inline std::vector<Written> RunCell(qvoCellFn cell, SQLSMALLINT cType,
                                     const std::vector<Source>& rows, std::size_t elementSize,
                                     const RunOptions& options = {}) {
   constexpr std::size_t kGuard = 8;
-  const std::size_t stride = elementSize + kGuard;
-  Bytes targets(kGuard + rows.size() * stride, kCanary);
+  const std::size_t stride = options.dataStride ? options.dataStride : elementSize + kGuard;
+  Bytes targets(kGuard + (rows.size() - 1) * stride + elementSize + kGuard, kCanary);
   std::vector<SQLLEN> lengths(rows.size(), kUntouchedLength);
 
   // The received block: flag, value; flag, value; ...
@@ -148,6 +149,7 @@ inline std::vector<Written> RunCell(qvoCellFn cell, SQLSMALLINT cType,
   job.cType = cType;
   job.qvoType = ird.qvoType;
   job.bufferLength = options.bufferLength;
+  job.valueWidth = ird.qvoTypeLen;
   job.data = options.bindData ? reinterpret_cast<char*>(targets.data() + kGuard) : nullptr;
   job.dataStride = stride;
   job.lengths = options.bindLength ? reinterpret_cast<char*>(lengths.data()) : nullptr;

@@ -385,6 +385,25 @@ TEST_F(NumericCellsTest, LengthOnlyBindingConvertsNothing) {
   }
 }
 
+// The three-integer record of a time stamp is written only where it cannot
+// overlap the next row: rows bound 4 bytes apart get HY090, not a smear.
+TEST_F(NumericCellsTest, TimestampRecordsNeedTwelveBytesPerRow) {
+  RunOptions options;
+  options.stmt = s;
+  options.bufferLength = 12;
+  options.dataStride = 4;
+  const Source ts = Timestamp(2023, 12, 25, 13, 45, 7, 9);
+  for (const Written& w :
+       RunCell(CellFor(SQL_C_SLONG, _TIMESTAMP), SQL_C_SLONG, {ts, ts}, 12, options)) {
+    EXPECT_STREQ(OutcomeName(w.outcome), "HY090");
+    EXPECT_TRUE(w.untouched);
+  }
+  options.dataStride = 12;
+  for (const Written& w :
+       RunCell(CellFor(SQL_C_SLONG, _TIMESTAMP), SQL_C_SLONG, {ts, ts}, 12, options))
+    EXPECT_EQ(w.element, BytesOf(std::array<S32, 3>{20231225, 134507, 9}));
+}
+
 // Each row of a column is decided on its own: a failing row leaves its
 // element alone and the rows after it are still converted.
 TEST_F(NumericCellsTest, RowsOfAColumnAreIndependent) {
