@@ -148,6 +148,45 @@ TEST(Unicode, ValidityAndCutting) {
   EXPECT_EQ(Unicode::Utf8CutLength(euro.data(), euro.size(), 99), 5u);
 }
 
+// UTF-8 -> UTF-16: the same well-formedness as isValidUtf8Bytestream, the
+// offset of the first bad sequence, whole characters only within the room,
+// and the units of the whole text.
+TEST(Unicode, Utf8ToUtf16) {
+  struct Case {
+    std::string bytes;
+    size_t room;
+    std::u16string written;
+    size_t total;
+    bool valid;
+    size_t badAt;
+  };
+  const Case cases[] = {
+      {"abc", 8, u"abc", 3, true, 0},
+      {"abc", 2, u"ab", 3, true, 0},
+      {"\xC3\xA9t\xC3\xA9", 8, u"\u00e9t\u00e9", 3, true, 0},
+      {"\xF0\x9F\x98\x80!", 8, u"\U0001F600!", 3, true, 0},
+      {"\xF0\x9F\x98\x80!", 1, u"", 3, true, 0},  // half a pair is never written
+      {"a\xC0\xAF", 8, u"a", 0, false, 1},        // overlong
+      {"ab\xED\xA0\x80", 8, u"ab", 0, false, 2},  // surrogate
+      {"\xF4\x90\x80\x80", 8, u"", 0, false, 0},  // above U+10FFFF
+      {"a\xE2\x82", 8, u"a", 0, false, 1},        // cut at the end
+      {"\x80", 8, u"", 0, false, 0},              // stray continuation
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    char out[32];
+    std::memset(out, 0x5A, sizeof out);
+    const Unicode::Utf16Result r =
+        Unicode::Utf8ToUtf16(c.bytes.data(), c.bytes.size(), out, c.room);
+    EXPECT_EQ(r.valid, c.valid);
+    if (c.valid) EXPECT_EQ(r.total, c.total);
+    if (!c.valid) EXPECT_EQ(r.badAt, c.badAt);
+    ASSERT_EQ(r.written, c.written.size());
+    EXPECT_EQ(std::memcmp(out, c.written.data(), 2 * r.written), 0);
+    EXPECT_EQ(out[2 * r.written], 0x5A);
+  }
+}
+
 TEST(CriticalSection, IsRecursiveAndToleratesNull) {
   qvoCriticalSection cs;
   {

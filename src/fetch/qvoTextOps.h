@@ -1,0 +1,131 @@
+// Conversion operations of the character, binary and UTF-16 targets: one
+// per (target family, server type), built once per column from the job and
+// then called per non-NULL value by RunColumn (or by single-value retrieval
+// on one value).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "fetch/qvoConversionCell.h"
+#include "fetch/qvoValueText.h"
+#include "platform/qvoConverter.h"
+
+// A non-character value as narrow text (SQL_C_CHAR, SQL_C_BINARY, 429).
+template <class Text>
+struct qvoNarrowTextOp {
+  explicit qvoNarrowTextOp(qvoColumnJob& job)
+      : settings(qvoTextSettingsOf(job)), bufferLength(job.bufferLength) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
+    return qvoPlaceNarrow(Text::Render(settings, value, scratch), target, bufferLength, length);
+  }
+  qvoTextSettings settings;
+  SQLLEN bufferLength;
+  char scratch[kQvoTextScratch];
+};
+
+// A non-character value as UTF-16 text (430). A double is always "%.*G"
+// text here: external conversion applies to the decimals only.
+template <class Text>
+struct qvoWideTextOp {
+  explicit qvoWideTextOp(qvoColumnJob& job)
+      : settings(qvoTextSettingsOf(job)), bufferLength(job.bufferLength), detail(job.detail) {
+    if constexpr (std::is_same_v<Text, qvoDoubleText>) settings.externalConversion = false;
+  }
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
+    const qvoText t = Text::Render(settings, value, scratch);
+    if (t.length < 0) return qvoCellOutcome::OutOfRange;
+    return qvoPlaceWide(t.data, static_cast<std::size_t>(t.length), t.whole, target, bufferLength,
+                        length, detail);
+  }
+  qvoTextSettings settings;
+  SQLLEN bufferLength;
+  char* detail;
+  char scratch[kQvoTextScratch];
+};
+
+// The bytes of a _CHAR or _VARCHAR value: a 32-bit length, then the text.
+inline std::size_t qvoCharacterLength(const char* value) {
+  qvo_int32 n;
+  std::memcpy(&n, value, sizeof n);
+  return n > 0 ? static_cast<std::size_t>(n) : 0;
+}
+
+// _CHAR and _VARCHAR into a narrow target. ASCII columns, and UTF-8 columns
+// when the application's code set is UTF-8, are copied; other UTF-8 columns
+// go through the statement's data converter. maxLength limits the bytes
+// delivered.
+struct qvoNarrowCharacterOp {
+  explicit qvoNarrowCharacterOp(qvoColumnJob& job)
+      : settings(qvoTextSettingsOf(job)),
+        bufferLength(job.bufferLength),
+        limit(settings.maxLength ? settings.maxLength : SIZE_MAX),
+        detail(job.detail) {}
+
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
+    const std::size_t n = qvoCharacterLength(value);
+    if (settings.converter == nullptr)
+      return qvoPlaceBytes(value + 4, n, settings.utf8Column, limit, target, bufferLength, length);
+    return Convert(value + 4, static_cast<int>(n), target, length);
+  }
+
+  qvoCellOutcome Convert(const char* text, int n, char* target, SQLLEN* length) {
+    iconverter& conv = *settings.converter;
+    if (target == nullptr || bufferLength == 0) {
+      const int total = conv.FromCodesetLen(text, n);
+      if (total < 0) return Failed(conv);
+      *length = static_cast<SQLLEN>(Limited(static_cast<std::size_t>(total)));
+      return target != nullptr && total > 0 ? qvoCellOutcome::Truncated : qvoCellOutcome::Ok;
+    }
+    if (bufferLength < 0) return qvoCellOutcome::InvalidBufferLength;
+    const auto room = static_cast<std::size_t>(bufferLength - 1);
+    const std::size_t most = room < limit ? room : limit;
+    const int written =
+        conv.FromCodeset(text, n, target, most < INT32_MAX ? static_cast<int>(most) : INT32_MAX);
+    if (written < 0) return Failed(conv);
+    target[written] = 0;
+    if (!conv.bufferFull) {
+      *length = written;
+      return qvoCellOutcome::Ok;
+    }
+    // Cut: the full length is worth a second pass when the buffer, not
+    // maxLength, was the limit, so that the caller can size its next buffer.
+    SQLLEN reported = written;
+    if (room < limit) {
+      const int total = conv.FromCodesetLen(text, n);
+      if (total >= 0) reported = static_cast<SQLLEN>(Limited(static_cast<std::size_t>(total)));
+    }
+    *length = reported;
+    return qvoCellOutcome::Truncated;
+  }
+
+  std::size_t Limited(std::size_t n) const { return n < limit ? n : limit; }
+  qvoCellOutcome Failed(const iconverter& conv) {
+    std::snprintf(detail, sizeof qvoColumnJob::detail, "%s", conv.GetErrorMessage());
+    return qvoCellOutcome::ConversionError;
+  }
+
+  qvoTextSettings settings;
+  SQLLEN bufferLength;
+  std::size_t limit;
+  char* detail;
+};
+
+// _CHAR and _VARCHAR into a UTF-16 target: the text is taken as UTF-8 and
+// converted without a converter call; maxLength limits the bytes delivered.
+struct qvoWideCharacterOp {
+  explicit qvoWideCharacterOp(qvoColumnJob& job)
+      : bufferLength(job.bufferLength), detail(job.detail) {
+    const qvoTextSettings s = qvoTextSettingsOf(job);
+    limitUnits = s.maxLength ? s.maxLength / 2 : SIZE_MAX;
+  }
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
+    return qvoPlaceWide(value + 4, qvoCharacterLength(value), 0, target, bufferLength, length,
+                        detail, limitUnits);
+  }
+  SQLLEN bufferLength;
+  char* detail;
+  std::size_t limitUnits;
+};

@@ -1,0 +1,77 @@
+#include "fetch/qvoValueText.h"
+
+#include <cstdio>
+
+#include "platform/qvoConverter.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+template <class T>
+T Clamp(T v, T lo, T hi) {
+  return v < lo ? lo : v > hi ? hi : v;
+}
+
+}  // namespace
+
+qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job) {
+  qvoTextSettings s;
+  s.qvoType = job.qvoType;
+  if (const __cliDescriptorRecords* ird = job.ird) {
+    s.valueWidth = ird->qvoType == _DECIMAL && ird->qvoTypeLen == 4 ? 4 : 8;
+    s.scale = ird->scale;
+    s.timestampPrecision = Clamp<SQLINTEGER>(ird->precision, 0, kQvoMaxTimestampPrecision);
+    s.utf8Column = (ird->charAttr & 0x10) != 0;
+  }
+  if (const qvoStatement* stmt = job.stmt) {
+    const __statementAttributes& a = stmt->stmtAttr;
+    s.floatPrecision = Clamp(a.floatPrecision, kQvoMinFloatPrecision, kQvoMaxFloatPrecision);
+    s.externalConversion = a.externalConversion != 0;
+    s.decSeparator = stmt->decSeparator;
+    s.wordForTrue = a.wordForTrue;
+    s.wordForTrueLen = static_cast<int>(strnlen(a.wordForTrue, sizeof a.wordForTrue));
+    s.wordForFalse = a.wordForFalse;
+    s.wordForFalseLen = static_cast<int>(strnlen(a.wordForFalse, sizeof a.wordForFalse));
+    s.maxLength = a.maxLength;
+    // UTF-8 text needs the converter only on its way into another code set.
+    iconverter* conv = stmt->GetDataConverter();
+    if (s.utf8Column && conv && !conv->ConversionDeactivated()) s.converter = conv;
+  }
+  return s;
+}
+
+bool qvoRenderValue(const qvoTextSettings& s, const char* value, char* scratch, qvoText* text) {
+  switch (s.qvoType) {
+    case _BOOLEAN:
+      *text = qvoBooleanText::Render(s, value, scratch);
+      return true;
+    case _SMALLDECIMAL:
+      *text = qvoSmallDecimalText::Render(s, value, scratch);
+      return true;
+    case _DECIMAL:
+      *text = qvoDecimalText::Render(s, value, scratch);
+      return true;
+    case _BIGDECIMAL:
+      *text = qvoBigDecimalText::Render(s, value, scratch);
+      return true;
+    case _DOUBLE:
+      *text = qvoDoubleText::Render(s, value, scratch);
+      return true;
+    case _DATE:
+      *text = qvoDateText::Render(s, value, scratch);
+      return true;
+    case _TIMESTAMP:
+    case _TIMESTAMP_UTC:
+      *text = qvoTimestampText::Render(s, value, scratch);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void qvoUtf16FailureDetail(char* detail, std::size_t at) {
+  if (detail == nullptr) return;
+  std::snprintf(detail, sizeof qvoColumnJob::detail,
+                "Cannot convert from UTF-8 to %s: invalid or unconvertible character at byte %zu.",
+                QVO_UTF16_CODEPAGE, at);
+}
