@@ -63,7 +63,9 @@ TEST_F(DateTimeCellTest, ValueTable) {
         for (size_t i : {0u, 2u}) {
           EXPECT_STREQ(OutcomeName(r.outcomes[i]), "Ok");
           EXPECT_EQ(r.lengths[i], static_cast<SQLLEN>(row.written.size()));
-          if (withTarget) EXPECT_EQ(std::string(r.Target(i), row.written.size()), row.written);
+          if (withTarget) {
+            EXPECT_EQ(std::string(r.Target(i), row.written.size()), row.written);
+          }
           EXPECT_TRUE(r.UntouchedFrom(i, withTarget ? row.written.size() : 0));
         }
         EXPECT_EQ(r.lengths[1], SQL_NULL_DATA);

@@ -179,8 +179,12 @@ TEST(Unicode, Utf8ToUtf16) {
     const Unicode::Utf16Result r =
         Unicode::Utf8ToUtf16(c.bytes.data(), c.bytes.size(), out, c.room);
     EXPECT_EQ(r.valid, c.valid);
-    if (c.valid) EXPECT_EQ(r.total, c.total);
-    if (!c.valid) EXPECT_EQ(r.badAt, c.badAt);
+    if (c.valid) {
+      EXPECT_EQ(r.total, c.total);
+    }
+    if (!c.valid) {
+      EXPECT_EQ(r.badAt, c.badAt);
+    }
     ASSERT_EQ(r.written, c.written.size());
     EXPECT_EQ(std::memcmp(out, c.written.data(), 2 * r.written), 0);
     EXPECT_EQ(out[2 * r.written], 0x5A);
