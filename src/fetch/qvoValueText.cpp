@@ -17,12 +17,14 @@ T Clamp(T v, T lo, T hi) {
 qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job) {
   qvoTextSettings s;
   s.qvoType = job.qvoType;
+  SQLINTEGER width = job.valueWidth;
   if (const __cliDescriptorRecords* ird = job.ird) {
-    s.valueWidth = ird->qvoType == _DECIMAL && ird->qvoTypeLen == 4 ? 4 : 8;
+    if (width == 0) width = ird->qvoTypeLen;
     s.scale = ird->scale;
     s.timestampPrecision = Clamp<SQLINTEGER>(ird->precision, 0, kQvoMaxTimestampPrecision);
     s.utf8Column = (ird->charAttr & 0x10) != 0;
   }
+  s.valueWidth = job.qvoType == _DECIMAL && width == 4 ? 4 : 8;
   if (const qvoStatement* stmt = job.stmt) {
     const __statementAttributes& a = stmt->stmtAttr;
     s.floatPrecision = Clamp(a.floatPrecision, kQvoMinFloatPrecision, kQvoMaxFloatPrecision);

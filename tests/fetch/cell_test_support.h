@@ -125,6 +125,7 @@ inline void RunCell(CellRun& r, qvoCellFn (*lookup)(SQLSMALLINT, SQLSMALLINT), q
   r.job.cType = cType;
   r.job.qvoType = col.qvoType;
   r.job.bufferLength = bufferLength;
+  r.job.valueWidth = col.qvoTypeLen;
   r.job.data = withTarget ? reinterpret_cast<char*>(r.data.data()) : nullptr;
   r.job.dataStride = r.stride;
   r.job.lengths = withLength ? reinterpret_cast<char*>(r.lengths.data()) : nullptr;
