@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "getdata/qvoNumberFormat.h"
+#include "common/qvoNumberFormat.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "common/qvoByteOrder.h"
-#include "getdata/qvoNumberFormat.h"
+#include "common/qvoNumberFormat.h"
 
 namespace {
 

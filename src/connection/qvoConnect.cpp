@@ -11,8 +11,8 @@
 
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
+#include "connection/qvoHandleServices.h"
 #include "connection/qvoSocket.h"
-#include "handles/qvoHandleBranches.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
 
@@ -134,7 +134,7 @@ int qvoConnection::isConnected() const { return Socket && Socket->qvoIsConnected
 
 SQLRETURN qvoConnection::AllocInternalStatement() {
   SQLHANDLE statement = SQL_NULL_HANDLE;
-  if (QVOAllocHandle(SQL_HANDLE_STMT, GetHandleID(), &statement) >= 0 &&
+  if (HandleServices().allocStatement(GetHandleID(), &statement) >= 0 &&
       statement != SQL_NULL_HANDLE) {
     stmt4attr = statement;
     return SQL_SUCCESS;
@@ -154,9 +154,9 @@ SQLRETURN qvoConnection::LooseSlaves() {
       Log(statement == stmt4attr ? " auto free statement handle %i (stmt4attr)\n"
                                  : " auto free statement handle %i\n",
           index);
-    if (_FreeStmt(statement) == SQL_ERROR) {
+    if (HandleServices().freeStatement(statement) == SQL_ERROR) {
       if (logFull) Log("   first atempt failed, retry to auto free statement handle %i\n", index);
-      _FreeStmt(statement);
+      HandleServices().freeStatement(statement);
     }
   }
   if (stmt4attr != SQL_NULL_HANDLE && IsQVOHandle(stmt4attr) != SQL_HANDLE_STMT)

@@ -33,11 +33,11 @@
 
 #include "common/qvoByteOrder.h"
 #include "common/qvoStrings.h"
+#include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
 #include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
-#include "statement/qvoStatement.h"
 
 namespace {
 
@@ -110,13 +110,13 @@ SQLRETURN SetYesNo(qvoConnection& c, const SetArgs& a, Flag* flag) {
 SQLRETURN ChangeSession(qvoConnection& c, qvo_int16 attr, int width, qvo_int64 value,
                         bool autocommitFirst) {
   if (autocommitFirst && c.connAttr.autoCommit == 1) c.AddBoolAttribute(ATTR_AUTOCOMMIT, 1);
-  qvoStatement* stmt = c.Socket ? c.GetInternalStatement() : nullptr;
+  qvoAnswerTaker* stmt = c.Socket ? c.GetInternalStatement() : nullptr;
   if (!c.Socket) {
     if (width == 1) return c.AddBoolAttribute(attr, static_cast<qvo_int8>(value));
     if (width == 4) return c.AddIntAttribute(attr, static_cast<qvo_int32>(value));
     return c.AddLongAttribute(attr, value);
   }
-  if (stmt) stmt->ClearDiagRecords();
+  if (stmt) stmt->RequesterHandle()->ClearDiagRecords();
   SQLRETURN rc;
   if (width == 1)
     rc = c.SetBoolAttribute(stmt, attr, static_cast<qvo_int8>(value));
@@ -126,7 +126,7 @@ SQLRETURN ChangeSession(qvoConnection& c, qvo_int16 attr, int width, qvo_int64 v
     rc = c.SetLongAttribute(stmt, attr, value);
   if (stmt) {
     qvoMutex lock(functionMutex);
-    c.AppendDiagRecordsFrom(stmt);
+    c.AppendDiagRecordsFrom(stmt->RequesterHandle());
   }
   return rc;
 }
@@ -214,7 +214,7 @@ SQLRETURN SetAsyncEnable(qvoConnection& c, const SetArgs& a) {
   qvoMutex lock(handleMutex);
   c.connAttr.asyncEnable = value;
   for (SQLHANDLE h : HandlesOfMaster(c.GetHandleID(), SQL_HANDLE_STMT))
-    if (auto* stmt = static_cast<qvoStatement*>(GetHandlePtr(h))) stmt->SetAsyncMode(value);
+    if (auto* stmt = AnswerTakerOf(GetHandlePtr(h))) stmt->SetAsyncMode(value);
   return SQL_SUCCESS;
 }
 

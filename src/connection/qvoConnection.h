@@ -19,7 +19,6 @@
 class qvoAnswerTaker;
 class qvoEnvironment;
 class qvoSocket;
-class qvoStatement;
 
 // One node of a host list. The layout is fixed: arrays of these are handed to
 // applications by the parallel-access functions.
@@ -91,14 +90,14 @@ class qvoConnection : public qvoHandle {
   // Queue the attribute, send everything pending at once on behalf of stmt,
   // then drop the list, sent or not (without a socket nothing is sent and the
   // attribute is lost). The result of SetAttributesInQVO.
-  SQLRETURN SetIntAttribute(qvoStatement* stmt, qvo_int16 attrType, qvo_int32 attrValue);
-  SQLRETURN SetLongAttribute(qvoStatement* stmt, qvo_int16 attrType, qvo_int64 attrValue);
-  SQLRETURN SetBoolAttribute(qvoStatement* stmt, qvo_int16 attrType, qvo_int8 attrValue);
+  SQLRETURN SetIntAttribute(qvoAnswerTaker* stmt, qvo_int16 attrType, qvo_int32 attrValue);
+  SQLRETURN SetLongAttribute(qvoAnswerTaker* stmt, qvo_int16 attrType, qvo_int64 attrValue);
+  SQLRETURN SetBoolAttribute(qvoAnswerTaker* stmt, qvo_int16 attrType, qvo_int8 attrValue);
   // Sends the pending list in one set_attributes request; stmt parses the
   // answer and keeps the server's diagnostics. 0 when nothing is pending or
   // there is no socket; otherwise the parse's result, "no further result"
   // counting as 0.
-  SQLRETURN SetAttributesInQVO(qvoStatement* stmt);
+  SQLRETURN SetAttributesInQVO(qvoAnswerTaker* stmt);
   // Asks the server for the session's settings; its answer updates the
   // connection. -1 without a socket, with no diagnostic.
   SQLRETURN GetAttributesFromQVO();
@@ -123,7 +122,7 @@ class qvoConnection : public qvoHandle {
   // use), cut to bufferSize bytes and terminated. 0 or -1.
   SQLRETURN GetHostnames(char* buffer, int bufferSize);
   // The internal statement's object; null when there is none.
-  qvoStatement* GetInternalStatement() const;
+  qvoAnswerTaker* GetInternalStatement() const;
 
   // --- connection attributes -----------------------------------------------------
   // One connection attribute (see qvoConnectAttributes.cpp for the values).
@@ -207,6 +206,10 @@ class qvoConnection : public qvoHandle {
   // 1: wide column data as UTF-16, 2: as UTF-8. Returns the wide-data
   // converter's result text (null without that converter).
   const char* SetAppWcharType(SQLUINTEGER value);
+  bool ApplyAppWcharType(int wcharType) override {
+    return SetAppWcharType(static_cast<SQLUINTEGER>(wcharType)) != nullptr;
+  }
+  const char* DiagServerName() override { return connAttr.dsnName ? connAttr.dsnName.get() : ""; }
   SQLUINTEGER GetAppWcharType() const { return appWcharType; }
 
   // --- members ------------------------------------------------------------------

@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
-#include "statement/qvoStatement.h"
 
 SQLRETURN qvoConnection::AddPendingAttribute(qvo_int16 attrType, const void* value, int size) {
   if (!attributes) attributes = std::make_unique<qvoAttributes>(this);
@@ -29,7 +29,7 @@ namespace {
 
 // The Set forms send what is pending together with the new attribute and then
 // drop the list, sent or not: without a socket the attribute is discarded.
-SQLRETURN SendWith(qvoConnection& c, qvoStatement* stmt, qvo_int16 attrType, const void* value,
+SQLRETURN SendWith(qvoConnection& c, qvoAnswerTaker* stmt, qvo_int16 attrType, const void* value,
                    int size) {
   c.AddPendingAttribute(attrType, value, size);
   const SQLRETURN rc = c.SetAttributesInQVO(stmt);
@@ -39,27 +39,28 @@ SQLRETURN SendWith(qvoConnection& c, qvoStatement* stmt, qvo_int16 attrType, con
 
 }  // namespace
 
-SQLRETURN qvoConnection::SetIntAttribute(qvoStatement* stmt, qvo_int16 attrType,
+SQLRETURN qvoConnection::SetIntAttribute(qvoAnswerTaker* stmt, qvo_int16 attrType,
                                          qvo_int32 attrValue) {
   return SendWith(*this, stmt, attrType, &attrValue, 4);
 }
 
-SQLRETURN qvoConnection::SetLongAttribute(qvoStatement* stmt, qvo_int16 attrType,
+SQLRETURN qvoConnection::SetLongAttribute(qvoAnswerTaker* stmt, qvo_int16 attrType,
                                           qvo_int64 attrValue) {
   return SendWith(*this, stmt, attrType, &attrValue, 8);
 }
 
-SQLRETURN qvoConnection::SetBoolAttribute(qvoStatement* stmt, qvo_int16 attrType,
+SQLRETURN qvoConnection::SetBoolAttribute(qvoAnswerTaker* stmt, qvo_int16 attrType,
                                           qvo_int8 attrValue) {
   return SendWith(*this, stmt, attrType, &attrValue, 1);
 }
 
-SQLRETURN qvoConnection::SetAttributesInQVO(qvoStatement* stmt) {
+SQLRETURN qvoConnection::SetAttributesInQVO(qvoAnswerTaker* stmt) {
   if (!attributes || !Socket) return SQL_SUCCESS;
   // Serialised with the statements' exchanges, and refused while another
   // statement's query still runs (its answer is the next on the socket).
   qvoMutex lock(executionMutex);
-  if (stmt && stmt->ConnectionBusyWithOther()) return QVO_DIAG(stmt, _Function_sequence_error_, -1);
+  if (stmt && stmt->ConnectionBusyWithOther())
+    return QVO_DIAG(stmt->RequesterHandle(), _Function_sequence_error_, -1);
   // The request's attribute block is the pending list; the answer goes to the
   // statement, which reads the server's verdict from it.
   SQLRETURN rc = ExecuteSQL(stmt, nullptr, 0, set_attributes);

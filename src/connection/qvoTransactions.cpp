@@ -10,13 +10,13 @@
 #include "common/qvoByteOrder.h"
 #include "common/qvoServices.h"
 #include "common/qvoStrings.h"
+#include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
+#include "connection/qvoHandleServices.h"
 #include "connection/qvoSocket.h"
-#include "handles/qvoHandleBranches.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
-#include "statement/qvoStatement.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ int CopyField(char* field, int maxChars, const char* text, int length) {
 
 }  // namespace
 
-qvoStatement* qvoConnection::GetInternalStatement() const {
+qvoAnswerTaker* qvoConnection::GetInternalStatement() const {
   if (stmt4attr == SQL_NULL_HANDLE || IsQVOHandle(stmt4attr) != SQL_HANDLE_STMT) return nullptr;
-  return static_cast<qvoStatement*>(GetHandlePtr(stmt4attr));
+  return AnswerTakerOf(GetHandlePtr(stmt4attr));
 }
 
 SQLRETURN qvoConnection::qvoDisconnect(bool fromDestructor) {
@@ -52,7 +52,7 @@ SQLRETURN qvoConnection::qvoDisconnect(bool fromDestructor) {
   // statements: none may be left naming a session that has ended.
   if (handleID != SQL_NULL_HANDLE)
     for (SQLHANDLE descriptor : HandlesOfMaster(handleID, SQL_HANDLE_DESC))
-      FreeDescriptorBranch(descriptor);
+      HandleServices().freeDescriptor(descriptor);
 
   if (!fromDestructor && !isConnected()) QVO_DIAG(this, _QVO_was_not_connected_, -1);
   ClearDiagRecords();
@@ -102,18 +102,16 @@ SQLRETURN qvoConnection::EndTran(SQLSMALLINT CompletionType) {
                                                 "rollback /*SQL_ROLLBACK*/"};
   if (CompletionType != SQL_COMMIT && CompletionType != SQL_ROLLBACK)
     return QVO_DIAG(this, _Invalid_completition_type_constant_, -1);
-  qvoStatement* stmt = GetInternalStatement();
+  qvoAnswerTaker* stmt = GetInternalStatement();
   if (!stmt) return QVO_DIAG(this, _Connection_does_not_exist_, -1);
 
-  const SQLRETURN rc = QVOExecDirect(
-      stmt4attr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(completionTexts[CompletionType])),
-      SQL_NTS);
-  TakeErrorMessagesFromStatement(stmt);
+  const SQLRETURN rc = HandleServices().execDirect(stmt4attr, completionTexts[CompletionType]);
+  TakeErrorMessagesFromStatement(stmt->RequesterHandle());
 
   // What the statements cached of the catalog may have changed.
   qvoMutex lock(handleMutex);
   for (SQLHANDLE h : HandlesOfMaster(handleID, SQL_HANDLE_STMT))
-    if (auto* s = static_cast<qvoStatement*>(GetHandlePtr(h))) s->ClearColumnCache();
+    if (auto* s = AnswerTakerOf(GetHandlePtr(h))) s->ClearColumnCache();
   return rc;
 }
 

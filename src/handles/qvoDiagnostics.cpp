@@ -10,7 +10,6 @@
 #include "common/qvoStrings.h"
 #include "common/qvoTypeCodes.h"
 #include "handles/qvoHandle.h"
-#include "handles/qvoHandleBranches.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
 #include "platform/qvoUnicode.h"
@@ -275,7 +274,7 @@ constexpr TextField kTextFields[] = {
      }},
     {SQL_DIAG_SERVER_NAME, FieldKind::Header, false,
      [](qvoHandle& h, const __diagRecords*) {
-       const char* name = h.handleType == SQL_HANDLE_DBC ? ConnectionServerNameBranch(&h) : nullptr;
+       const char* name = h.handleType == SQL_HANDLE_DBC ? h.DiagServerName() : nullptr;
        return std::string(name ? name : "");
      }},
 };
@@ -320,8 +319,8 @@ SQLRETURN qvoHandle::GetDiagField(SQLSMALLINT recNumber, SQLSMALLINT diagIdentif
   }
   if (diagIdentifier == kDiagCursorRowCount) {
     if (handleType != SQL_HANDLE_STMT) return SQL_ERROR;
-    return StatementRowCountBranch(this, static_cast<SQLLEN*>(diagInfo)) == SQL_ERROR ? SQL_ERROR
-                                                                                      : SQL_SUCCESS;
+    return DiagCursorRowCount(static_cast<SQLLEN*>(diagInfo)) == SQL_ERROR ? SQL_ERROR
+                                                                           : SQL_SUCCESS;
   }
   for (const auto& f : kNumericFields) {
     if (f.id != diagIdentifier) continue;

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "common/qvoServices.h"
-#include "handles/qvoHandleBranches.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
 
@@ -188,7 +187,7 @@ SQLRETURN qvoHandle::SetDriverUnicodeType(int type, qvoHandle* masterObj) {
   }
   if (handleType == SQL_HANDLE_DBC) {
     if (logFull) Log("%s", rule->appWcharLog);
-    if (!SetAppWcharTypeBranch(this, rule->appWcharType)) {
+    if (!ApplyAppWcharType(rule->appWcharType)) {
       static constexpr char kText[] = "Error setting app wchar type.";
       SetDiagRec("HY000", -1, kText);
       if (logFull) Log("ERROR: %s\n", kText);

@@ -2,8 +2,9 @@
 // has in common: its place in the handle table, ODBC version, diagnostic
 // header and records, lock, character converters, Translator and log
 // settings. Derived classes: qvoEnvironment, qvoConnection, qvoStatement,
-// cliDescriptor (single public inheritance; the only virtual operation is the
-// destructor).
+// cliDescriptor (single public inheritance). Besides the destructor, the few
+// virtual operations are the questions the handle layer asks of a connection
+// or statement, which live above it.
 #pragma once
 
 #include <cstdio>
@@ -78,6 +79,17 @@ class qvoHandle {
   qvoCriticalSection* GetMutexPtr() { return &criticalSec; }
   SQLRETURN GetAllocatingError() const { return allocatingError; }
   int GetMaxIdentifierLength() const { return maxIdentifierLength; }
+
+  // --- what the handle layer asks of the objects above it ------------------
+  // Diagnostic field 11 of a connection: its data source name ("" for none);
+  // null for every other kind of handle.
+  virtual const char* DiagServerName() { return nullptr; }
+  // Diagnostic field -1249 of a statement (qvoStatement::RowCount); -1 for
+  // every other kind of handle.
+  virtual SQLRETURN DiagCursorRowCount(SQLLEN*) { return SQL_ERROR; }
+  // qvoConnection::SetAppWcharType (1 UTF-16, 2 UTF-8); false when it fails
+  // or the handle is not a connection.
+  virtual bool ApplyAppWcharType(int) { return false; }
 
   // --- ODBC version ---------------------------------------------------------
   SQLINTEGER GetOdbcVersion() const { return clientOdbcVersion; }

@@ -9,7 +9,7 @@
 #include "connection/qvoDiag.h"
 #include "connection/qvoSocket.h"
 #include "messages/qvoTranslator.h"
-#include "statement/qvoAnswerReader.h"
+#include "protocol/qvoAnswerReader.h"
 #include "statement/qvoStatement.h"
 
 // --- the exchange ------------------------------------------------------------------------

@@ -13,7 +13,7 @@
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
 #include "messages/qvoTranslator.h"
-#include "statement/qvoAnswerReader.h"
+#include "protocol/qvoAnswerReader.h"
 #include "statement/qvoStatement.h"
 
 namespace {

@@ -44,8 +44,8 @@
 #include "descriptors/qvoDescriptors.h"
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
+#include "protocol/qvoAnswerReader.h"
 #include "qvo/qvoDefs.h"
-#include "statement/qvoAnswerReader.h"
 #include "statement/qvoSqlStatement.h"
 
 class qvoConnection;
@@ -125,8 +125,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   int GetMaxIdentifierOctetLength() const { return maxIdentifierOctetLength; }
   int GetStmtCreateStatus() const { return stmtWasErrorCreating; }
   int GetTranslatorLangCode() const { return qvoHandle::GetTranslatorLangCode(); }
-  void ClearColumnCache() { columnCache.reset(); }
-  void SetAsyncMode(SQLUINTEGER value) { stmtAttr.asyncEnable = value; }
+  void ClearColumnCache() override { columnCache.reset(); }
+  void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
   void BindingWasChanged() override { bindingChanged = true; }
   SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
   SQLRETURN SetPreparedParamcount(int n) override;
@@ -154,7 +154,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN TakeRows(char* answer, qvo_int64 length) override;
   // Consumes the next result of the answer: 0, 100 (nothing left), 2 (still
   // executing) or -1 with a diagnostic.
-  SQLRETURN MoreResults();
+  SQLRETURN MoreResults() override;
 
   // --- row blocks ---------------------------------------------------------------
   // Indexes a row block of `length` bytes for the IRD's columns and
@@ -166,6 +166,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN MoreData(SQLBIGINT start, SQLBIGINT count);
   SQLRETURN Fetch2(SQLBIGINT start, SQLBIGINT byteBudget);
   SQLRETURN RowCount(SQLLEN* rowCountPtr);
+  SQLRETURN DiagCursorRowCount(SQLLEN* rowCountPtr) override { return RowCount(rowCountPtr); }
   // The value of row r (1..resultRowCount) of column c (1..ptrArrayCols) in
   // the current block, or null when there is none; RowIsNull tells NULL.
   char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
@@ -276,7 +277,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // Another statement of the connection still has a query running on the
   // server: its answer is the next one on the socket.
-  bool ConnectionBusyWithOther() const;
+  bool ConnectionBusyWithOther() const override;
 
  private:
   // One request of this statement through the connection. Refused with

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/qvoNumberFormat.h"
 #include "common/qvoNumbers.h"
-#include "getdata/qvoNumberFormat.h"
 
 namespace {
 

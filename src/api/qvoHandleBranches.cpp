@@ -1,16 +1,18 @@
 // Branches of the handle functions for connections, statements and
 // descriptors: the steps that need those objects.
-#include "handles/qvoHandleBranches.h"
+#include "api/qvoHandleBranches.h"
 
 #include <memory>
 #include <new>
 
 #include "connection/qvoConnection.h"
+#include "connection/qvoHandleServices.h"
 #include "descriptors/qvoDescriptors.h"
 #include "handles/qvoEnvironment.h"
 #include "handles/qvoHandle.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
+#include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
 
 namespace {
@@ -163,16 +165,21 @@ SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionT
   return static_cast<qvoConnection*>(connection)->EndTran(completionType);
 }
 
-const char* ConnectionServerNameBranch(qvoHandle* connection) {
-  const auto& name = static_cast<qvoConnection*>(connection)->connAttr.dsnName;
-  return name ? name.get() : "";
+namespace {
+
+SQLRETURN AllocStatementService(SQLHANDLE connection, SQLHANDLE* statement) {
+  return QVOAllocHandle(SQL_HANDLE_STMT, connection, statement);
 }
 
-SQLRETURN StatementRowCountBranch(qvoHandle* statement, SQLLEN* rowCount) {
-  return static_cast<qvoStatement*>(statement)->RowCount(rowCount);
+SQLRETURN ExecDirectService(SQLHANDLE statement, const char* sqlText) {
+  return QVOExecDirect(statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sqlText)), SQL_NTS);
 }
 
-bool SetAppWcharTypeBranch(qvoHandle* connection, int wcharType) {
-  return static_cast<qvoConnection*>(connection)
-             ->SetAppWcharType(static_cast<SQLUINTEGER>(wcharType)) != nullptr;
-}
+constexpr qvoHandleServices kServices = {AllocStatementService, ExecDirectService, _FreeStmt,
+                                         FreeDescriptorBranch};
+
+// Connections reach the statements and descriptors under them through these
+// from the moment the library is loaded.
+[[maybe_unused]] const bool servicesInstalled = (InstallHandleServices(&kServices), true);
+
+}  // namespace

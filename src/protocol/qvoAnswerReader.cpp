@@ -1,4 +1,4 @@
-#include "statement/qvoAnswerReader.h"
+#include "protocol/qvoAnswerReader.h"
 
 #include <cstring>
 #include <limits>

@@ -4,10 +4,10 @@
 #include <memory>
 #include <new>
 
+#include "api/qvoHandleBranches.h"
 #include "handles/qvoCallFrame.h"
 #include "handles/qvoDiagnostics.h"
 #include "handles/qvoEnvironment.h"
-#include "handles/qvoHandleBranches.h"
 #include "messages/qvoTranslator.h"
 #include "qvo/qvoCInterface.h"
 
@@ -127,18 +127,6 @@ SQLRETURN QVOEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT Compl
         }
         return SQL_SUCCESS;
       });
-}
-
-SQLRETURN QVOSetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value,
-                        SQLINTEGER StringLength) {
-  return qvoCall<qvoEnvironment>(EnvironmentHandle, SQL_HANDLE_ENV, &qvoEnvironment::SetEnvAttr,
-                                 Attribute, Value, StringLength);
-}
-
-SQLRETURN QVOGetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value,
-                        SQLINTEGER BufferLength, SQLINTEGER* StringLength) {
-  return qvoCall<qvoEnvironment>(EnvironmentHandle, SQL_HANDLE_ENV, &qvoEnvironment::GetEnvAttr,
-                                 Attribute, Value, BufferLength, StringLength);
 }
 
 int CLIDllVersion(char* buffer) {

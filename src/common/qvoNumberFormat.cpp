@@ -1,4 +1,4 @@
-#include "getdata/qvoNumberFormat.h"
+#include "common/qvoNumberFormat.h"
 
 #include <algorithm>
 #include <charconv>

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "getdata/qvoNumberFormat.h"
+#include "common/qvoNumberFormat.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
 // The steps of the handle functions that belong to the connection, statement
-// and descriptor objects. QVOAllocHandle, QVOFreeHandle, QVOEndTran and the
-// handle base call them; the subsystem that owns each object fills in its
-// branch in qvoHandleBranches.cpp. A branch that is not built yet fails: it
-// never reports success.
+// and descriptor objects: QVOAllocHandle, QVOFreeHandle and QVOEndTran call
+// them, and connections reach them through qvoHandleServices. A branch that
+// is not built yet fails: it never reports success.
 #pragma once
 
 #include "handles/qvoHandleTable.h"
@@ -35,9 +34,3 @@ QVO_INTERNAL SQLRETURN _FreeStmt(SQLHANDLE statementHandle);
 
 // qvoConnection::EndTran on a live connection (QVOEndTran).
 QVO_INTERNAL SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionType);
-// Diagnostic field 11 of a connection: its data source name ("" for none).
-QVO_INTERNAL const char* ConnectionServerNameBranch(qvoHandle* connection);
-// Diagnostic field -1249 of a statement: qvoStatement::RowCount.
-QVO_INTERNAL SQLRETURN StatementRowCountBranch(qvoHandle* statement, SQLLEN* rowCount);
-// qvoConnection::SetAppWcharType (1 UTF-16, 2 UTF-8); false when it fails.
-QVO_INTERNAL bool SetAppWcharTypeBranch(qvoHandle* connection, int wcharType);

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <memory>
 
+#include "api/qvoHandleBranches.h"
 #include "common/qvoArgStrings.h"
 #include "common/qvoPredicates.h"
 #include "common/qvoStrings.h"
 #include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
-#include "handles/qvoHandleBranches.h"
 #include "messages/qvoTranslator.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
