@@ -42,9 +42,7 @@ enum class qvoCellOutcome : std::uint8_t {
   ConversionError,       // HY000 character-set conversion error (detail below)
 };
 
-inline bool qvoCellIsError(qvoCellOutcome o) {
-  return o >= qvoCellOutcome::IndicatorRequired;
-}
+inline bool qvoCellIsError(qvoCellOutcome o) { return o >= qvoCellOutcome::IndicatorRequired; }
 
 // One column of one block call: everything a cell reads, fixed before its loop.
 struct qvoColumnJob {

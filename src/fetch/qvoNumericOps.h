@@ -25,6 +25,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "common/qvoNumbers.h"
 #include "common/qvoTypeCodes.h"
 #include "fetch/qvoConversionCell.h"
 #include "fetch/qvoNumberText.h"
@@ -293,4 +294,190 @@ class qvoIntegerFromTimestamp {
 
  private:
   bool fits_;
+};
+
+// Runs Op<std::int64_t> or Op<std::int32_t> over a _DECIMAL column: its
+// values are 4 bytes up to precision 9, else 8.
+template <template <class> class Op>
+void qvoRunByDecimalWidth(qvoColumnJob& job, const qvoNullRule& nulls) {
+  if (qvoNumericColumnOf(job).valueWidth >= 8)
+    RunColumn<Op<std::int64_t>>(job, nulls);
+  else
+    RunColumn<Op<std::int32_t>>(job, nulls);
+}
+
+// --- float and double ---------------------------------------------------------------------
+
+// Stores d as F (float or double). A finite double beyond the largest float
+// is out of range; NaN and the infinities are values both types hold.
+template <class F>
+inline qvoCellOutcome qvoStoreFloating(double d, char* target, SQLLEN* length) {
+  if constexpr (std::is_same_v<F, float>) {
+    if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
+      return qvoCellOutcome::OutOfRange;
+  }
+  const F element = static_cast<F>(d);
+  std::memcpy(target, &element, sizeof element);
+  *length = sizeof element;
+  return qvoCellOutcome::Ok;
+}
+
+template <class F>
+struct qvoFloatingFromBoolean {
+  explicit qvoFloatingFromBoolean(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    *length = sizeof(F);
+    if (target) {
+      const F element = value[0] != 0 ? 1 : 0;
+      std::memcpy(target, &element, sizeof element);
+    }
+    return qvoCellOutcome::Ok;
+  }
+};
+
+// _SMALLDECIMAL, _DECIMAL (S = std::int32_t, std::int64_t): the integer as a
+// double divided by 10.0 once per scale digit (the successive divisions, not
+// one by a power of ten, so that every road gives the same double).
+// _BIGDECIMAL (S = qvoInt128) the same through BigDecimalToDouble.
+template <class F, class S>
+class qvoFloatingFromDecimal {
+ public:
+  explicit qvoFloatingFromDecimal(const qvoColumnJob& job)
+      : qvoFloatingFromDecimal(qvoNumericColumnOf(job)) {}
+  explicit qvoFloatingFromDecimal(const qvoNumericColumn& c) : scale_(c.scale > 0 ? c.scale : 0) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(F);
+      return qvoCellOutcome::Ok;
+    }
+    double d;
+    if constexpr (std::is_same_v<S, qvoInt128>) {
+      d = BigDecimalToDouble(value, scale_);
+    } else {
+      d = static_cast<double>(qvoLoadValue<S>(value));
+      for (int i = 0; i < scale_; ++i) d /= 10.0;
+    }
+    return qvoStoreFloating<F>(d, target, length);
+  }
+
+ private:
+  int scale_;
+};
+template <class S>
+using qvoFloatFromDecimal = qvoFloatingFromDecimal<float, S>;
+template <class S>
+using qvoDoubleFromDecimal = qvoFloatingFromDecimal<double, S>;
+
+// _DOUBLE into SQL_C_FLOAT (into SQL_C_DOUBLE it is qvoCopyValue<8>).
+struct qvoFloatFromDouble {
+  explicit qvoFloatFromDouble(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(float);
+      return qvoCellOutcome::Ok;
+    }
+    return qvoStoreFloating<float>(qvoLoadValue<double>(value), target, length);
+  }
+};
+
+// _CHAR, _VARCHAR: the text's number, the nearest double.
+template <class F>
+struct qvoFloatingFromText {
+  explicit qvoFloatingFromText(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(F);
+      return qvoCellOutcome::Ok;
+    }
+    const qvoTextValue text = qvoLoadText(value);
+    double d = 0.0;
+    switch (qvoParseDoubleText(text.text, text.length, &d)) {
+      case qvoTextStatus::NotANumber:
+        return qvoCellOutcome::InvalidCharacter;
+      case qvoTextStatus::OutOfRange:
+        return qvoCellOutcome::OutOfRange;
+      case qvoTextStatus::Ok:
+        break;
+    }
+    return qvoStoreFloating<F>(d, target, length);
+  }
+};
+
+// --- SQL_NUMERIC_STRUCT -------------------------------------------------------------------
+
+// Precision and scale are kept in one byte each, as the structure has them;
+// val is the magnitude, 16 bytes little-endian.
+inline void qvoStoreNumeric(int precision, int scale, bool negative, qvoUInt128 magnitude,
+                            char* target, SQLLEN* length) {
+  SQL_NUMERIC_STRUCT n{};
+  n.precision = static_cast<SQLCHAR>(precision);
+  n.scale = static_cast<SQLSCHAR>(scale);
+  n.sign = negative ? 0 : 1;
+  for (std::size_t i = 0; i < sizeof n.val; ++i)
+    n.val[i] = static_cast<SQLCHAR>(magnitude >> (8 * i));
+  std::memcpy(target, &n, sizeof n);
+  *length = sizeof n;
+}
+
+// _BOOLEAN: 1 or 0 with precision 1 and scale 0.
+struct qvoNumericFromBoolean {
+  explicit qvoNumericFromBoolean(const qvoColumnJob&) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(SQL_NUMERIC_STRUCT);
+      return qvoCellOutcome::Ok;
+    }
+    qvoStoreNumeric(1, 0, false, value[0] != 0 ? 1 : 0, target, length);
+    return qvoCellOutcome::Ok;
+  }
+};
+
+// _SMALLDECIMAL, _DECIMAL, _BIGDECIMAL: the unscaled integer with the
+// column's precision and scale; every value fits.
+template <class S>
+class qvoNumericFromDecimal {
+ public:
+  explicit qvoNumericFromDecimal(const qvoColumnJob& job)
+      : qvoNumericFromDecimal(qvoNumericColumnOf(job)) {}
+  explicit qvoNumericFromDecimal(const qvoNumericColumn& c)
+      : precision_(c.precision), scale_(c.scale) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(SQL_NUMERIC_STRUCT);
+      return qvoCellOutcome::Ok;
+    }
+    const qvoInt128 v = qvoLoadValue<S>(value);
+    const qvoUInt128 magnitude =
+        v < 0 ? qvoUInt128{0} - static_cast<qvoUInt128>(v) : static_cast<qvoUInt128>(v);
+    qvoStoreNumeric(precision_, scale_, v < 0, magnitude, target, length);
+    return qvoCellOutcome::Ok;
+  }
+
+ private:
+  int precision_;
+  int scale_;
+};
+
+// _DOUBLE: the value at scale 0 (a double column has no scale of its own),
+// truncated toward zero; beyond 128 bits, NaN and infinities are out of range.
+class qvoNumericFromDouble {
+ public:
+  static constexpr double kTwo128 = 340282366920938463463374607431768211456.0;
+  explicit qvoNumericFromDouble(const qvoColumnJob& job)
+      : precision_(qvoNumericColumnOf(job).precision) {}
+  qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
+    if (!target) {
+      *length = sizeof(SQL_NUMERIC_STRUCT);
+      return qvoCellOutcome::Ok;
+    }
+    const double d = qvoLoadValue<double>(value);
+    const double whole = std::trunc(std::fabs(d));
+    if (!(whole < kTwo128)) return qvoCellOutcome::OutOfRange;
+    const qvoUInt128 magnitude = static_cast<qvoUInt128>(whole);
+    qvoStoreNumeric(precision_, 0, d < 0 && magnitude != 0, magnitude, target, length);
+    return whole != std::fabs(d) ? qvoCellOutcome::FractionalTruncation : qvoCellOutcome::Ok;
+  }
+
+ private:
+  int precision_;
 };

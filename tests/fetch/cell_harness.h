@@ -57,7 +57,8 @@ inline Source BigDecimal(__int128 v, SQLSMALLINT scale = 0, SQLINTEGER precision
   b.insert(b.end(), h.begin(), h.end());
   return {_BIGDECIMAL, 16, scale, precision, b};
 }
-inline Source Double(double d) { return {_DOUBLE, 8, 0, 0, BytesOf(d)}; }
+// A double column's description carries precision 15 and no real scale.
+inline Source Double(double d) { return {_DOUBLE, 8, 0, 15, BytesOf(d)}; }
 inline Source Text(const std::string& t, SQLSMALLINT type = _VARCHAR) {
   Bytes b = BytesOf(static_cast<std::int32_t>(t.size()));
   b.insert(b.end(), t.begin(), t.end());

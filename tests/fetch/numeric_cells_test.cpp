@@ -261,6 +261,149 @@ const Case kIntegerCases[] = {
     {"utiny timestamp", SQL_C_UTINYINT, Timestamp(2023, 12, 25, 13, 45, 7, 0), Refused()},
 };
 
+// The nearest float of a double, computed apart from the code under test.
+float Narrow(double d) { return static_cast<float>(d); }
+
+const Case kFloatingCases[] = {
+    {"double dec 123.45", SQL_C_DOUBLE, Decimal(12345, 2), Gives(12345.0 / 10.0 / 10.0)},
+    {"double dec 123.45 truncateDecimals off", SQL_C_DOUBLE, Decimal(12345, 2),
+     Gives(12345.0 / 10.0 / 10.0), false},
+    {"double 4-byte dec", SQL_C_DOUBLE, Decimal4(-12345, 3), Gives(-12345.0 / 10.0 / 10.0 / 10.0)},
+    {"double smalldec scale 0", SQL_C_DOUBLE, SmallDecimal(-2147483647 - 1), Gives(-2147483648.0)},
+    {"double dec max", SQL_C_DOUBLE, Decimal(kS64Max), Gives(9223372036854775807.0)},
+    {"double big 2^64", SQL_C_DOUBLE, BigDecimal(kTwo64), Gives(18446744073709551616.0)},
+    {"double big -123.45", SQL_C_DOUBLE, BigDecimal(-12345, 2), Gives(-12345.0 / 10.0 / 10.0)},
+    {"double boolean 2", SQL_C_DOUBLE, Boolean(2), Gives(1.0)},
+    {"double boolean 0", SQL_C_DOUBLE, Boolean(0), Gives(0.0)},
+    {"double double -0.0 keeps its sign", SQL_C_DOUBLE, Double(-0.0), Gives(-0.0)},
+    {"double double NaN", SQL_C_DOUBLE, Double(kNaN), Gives(kNaN)},
+    {"double double -inf", SQL_C_DOUBLE, Double(-kInf), Gives(-kInf)},
+    {"double double max", SQL_C_DOUBLE, Double(std::numeric_limits<double>::max()),
+     Gives(std::numeric_limits<double>::max())},
+    {"double text 12", SQL_C_DOUBLE, Text("12"), Gives(12.0)},
+    {"double text blank -42", SQL_C_DOUBLE, Text(" -42"), Gives(-42.0)},
+    {"double char text", SQL_C_DOUBLE, Text(" +2.5  ", _CHAR), Gives(2.5)},
+    {"double text 1e3", SQL_C_DOUBLE, Text("1e3"), Gives(1000.0)},
+    {"double text .5", SQL_C_DOUBLE, Text(".5"), Gives(0.5)},
+    {"double text 1.", SQL_C_DOUBLE, Text("1."), Gives(1.0)},
+    {"double text 0.1", SQL_C_DOUBLE, Text("0.1"), Gives(0.1)},
+    {"double text 1e400", SQL_C_DOUBLE, Text("1e400"), Fails(O::OutOfRange)},
+    {"double text -1e-400", SQL_C_DOUBLE, Text("-1e-400"), Gives(-0.0)},
+    {"double text abc", SQL_C_DOUBLE, Text("abc"), Fails(O::InvalidCharacter)},
+    {"double text nan", SQL_C_DOUBLE, Text("nan"), Fails(O::InvalidCharacter)},
+    {"double text inf", SQL_C_DOUBLE, Text("inf"), Fails(O::InvalidCharacter)},
+    {"double text empty", SQL_C_DOUBLE, Text(""), Fails(O::InvalidCharacter)},
+    {"double text 1.5x", SQL_C_DOUBLE, Text("1.5x"), Fails(O::InvalidCharacter)},
+    {"double NULL", SQL_C_DOUBLE, Null(Double(1.0)), {false, O::Ok, {}, SQL_NULL_DATA}},
+    {"double date", SQL_C_DOUBLE, Date(2023, 12, 25), Refused()},
+    {"double timestamp", SQL_C_DOUBLE, Timestamp(2023, 12, 25, 1, 2, 3, 4), Refused()},
+
+    {"float boolean 1", SQL_C_FLOAT, Boolean(1), Gives(1.0f)},
+    {"float dec 123.45", SQL_C_FLOAT, Decimal(12345, 2), Gives(Narrow(12345.0 / 10.0 / 10.0))},
+    {"float smalldec", SQL_C_FLOAT, SmallDecimal(16777217), Gives(16777216.0f)},
+    {"float big -2^64", SQL_C_FLOAT, BigDecimal(-kTwo64), Gives(-18446744073709551616.0f)},
+    {"float double 0.1", SQL_C_FLOAT, Double(0.1), Gives(Narrow(0.1))},
+    {"float double max float", SQL_C_FLOAT, Double(std::numeric_limits<float>::max()),
+     Gives(std::numeric_limits<float>::max())},
+    {"float double 1e300 is no infinity", SQL_C_FLOAT, Double(1e300), Fails(O::OutOfRange)},
+    {"float double -1e300", SQL_C_FLOAT, Double(-1e300), Fails(O::OutOfRange)},
+    {"float double 1e-300 underflows to 0", SQL_C_FLOAT, Double(1e-300), Gives(0.0f)},
+    {"float double inf", SQL_C_FLOAT, Double(kInf), Gives(std::numeric_limits<float>::infinity())},
+    {"float double NaN", SQL_C_FLOAT, Double(kNaN), Gives(Narrow(kNaN))},
+    {"float text 3.5", SQL_C_FLOAT, Text("3.5"), Gives(3.5f)},
+    {"float text 1e39", SQL_C_FLOAT, Text("1e39"), Fails(O::OutOfRange)},
+    {"float text abc", SQL_C_FLOAT, Text("abc"), Fails(O::InvalidCharacter)},
+    {"float date", SQL_C_FLOAT, Date(2023, 12, 25), Refused()},
+    {"float timestamp utc", SQL_C_FLOAT, Timestamp(2023, 12, 25, 1, 2, 3, 4, _TIMESTAMP_UTC),
+     Refused()},
+};
+
+// SQL_C_BIT: 0 or 1 after truncation toward zero, else 22003.
+const Case kBitCases[] = {
+    {"bit boolean 2", SQL_C_BIT, Boolean(2), Gives<U8>(1)},
+    {"bit boolean 0", SQL_C_BIT, Boolean(0), Gives<U8>(0)},
+    {"bit dec 1", SQL_C_BIT, Decimal(1), Gives<U8>(1)},
+    {"bit dec 0 scale 3", SQL_C_BIT, Decimal(0, 3), Gives<U8>(0)},
+    {"bit dec 1.00", SQL_C_BIT, Decimal(100, 2), Gives<U8>(1)},
+    {"bit dec 0.5", SQL_C_BIT, Decimal(5, 1), Gives<U8>(0, O::FractionalTruncation)},
+    {"bit dec 0.5 truncateDecimals off", SQL_C_BIT, Decimal(5, 1),
+     Gives<U8>(0, O::FractionalTruncation), false},
+    {"bit dec 1.9", SQL_C_BIT, Decimal(19, 1), Gives<U8>(1, O::FractionalTruncation)},
+    {"bit dec 2", SQL_C_BIT, Decimal(2), Fails(O::OutOfRange)},
+    {"bit dec -1", SQL_C_BIT, Decimal(-1), Fails(O::OutOfRange)},
+    {"bit dec -3", SQL_C_BIT, Decimal(-3), Fails(O::OutOfRange)},
+    {"bit 4-byte dec 1", SQL_C_BIT, Decimal4(1), Gives<U8>(1)},
+    {"bit smalldec 1", SQL_C_BIT, SmallDecimal(1), Gives<U8>(1)},
+    {"bit smalldec 256", SQL_C_BIT, SmallDecimal(256), Fails(O::OutOfRange)},
+    {"bit big 1", SQL_C_BIT, BigDecimal(1), Gives<U8>(1)},
+    {"bit big low half 0, high half -1", SQL_C_BIT, BigDecimal(-kTwo64), Fails(O::OutOfRange)},
+    {"bit big 2^64+1", SQL_C_BIT, BigDecimal(kTwo64 + 1), Fails(O::OutOfRange)},
+    {"bit double 0.4", SQL_C_BIT, Double(0.4), Gives<U8>(0, O::FractionalTruncation)},
+    {"bit double 1", SQL_C_BIT, Double(1.0), Gives<U8>(1)},
+    {"bit double -0.0", SQL_C_BIT, Double(-0.0), Gives<U8>(0)},
+    {"bit double 2", SQL_C_BIT, Double(2.0), Fails(O::OutOfRange)},
+    {"bit double NaN", SQL_C_BIT, Double(kNaN), Fails(O::OutOfRange)},
+    {"bit double inf", SQL_C_BIT, Double(kInf), Fails(O::OutOfRange)},
+    {"bit NULL", SQL_C_BIT, Null(Boolean(1)), {false, O::Ok, {}, SQL_NULL_DATA}},
+    {"bit varchar", SQL_C_BIT, Text("1"), Refused()},
+    {"bit char", SQL_C_BIT, Text("1", _CHAR), Refused()},
+    {"bit date", SQL_C_BIT, Date(2023, 12, 25), Refused()},
+};
+
+Bytes Numeric(int precision, int scale, bool negative, unsigned __int128 magnitude) {
+  SQL_NUMERIC_STRUCT n{};
+  n.precision = static_cast<SQLCHAR>(precision);
+  n.scale = static_cast<SQLSCHAR>(scale);
+  n.sign = negative ? 0 : 1;
+  for (int i = 0; i < 16; ++i) n.val[i] = static_cast<SQLCHAR>(magnitude >> (8 * i));
+  return BytesOf(n);
+}
+Expect GivesNumeric(Bytes n, O outcome = O::Ok) { return {false, outcome, n, 19}; }
+constexpr __int128 kInt128Min = static_cast<__int128>(static_cast<unsigned __int128>(1) << 127);
+
+const Case kNumericCases[] = {
+    {"numeric dec 123.45", SQL_C_NUMERIC, Decimal(12345, 2, 10),
+     GivesNumeric(Numeric(10, 2, false, 12345))},
+    {"numeric dec -123.45", SQL_C_NUMERIC, Decimal(-12345, 2, 10),
+     GivesNumeric(Numeric(10, 2, true, 12345))},
+    {"numeric dec min", SQL_C_NUMERIC, Decimal(kS64Min, 0, 18),
+     GivesNumeric(Numeric(18, 0, true, static_cast<unsigned __int128>(1) << 63))},
+    {"numeric 4-byte dec", SQL_C_NUMERIC, Decimal4(-12345, 2, 9),
+     GivesNumeric(Numeric(9, 2, true, 12345))},
+    {"numeric smalldec min", SQL_C_NUMERIC, SmallDecimal(-2147483647 - 1, 3, 9),
+     GivesNumeric(Numeric(9, 3, true, 2147483648U))},
+    {"numeric big -2^127", SQL_C_NUMERIC, BigDecimal(kInt128Min, 4, 38),
+     GivesNumeric(Numeric(38, 4, true, static_cast<unsigned __int128>(1) << 127))},
+    {"numeric big 2^127-1", SQL_C_NUMERIC, BigDecimal(-(kInt128Min + 1), 0, 38),
+     GivesNumeric(Numeric(38, 0, false, (static_cast<unsigned __int128>(1) << 127) - 1))},
+    {"numeric big -2^64", SQL_C_NUMERIC, BigDecimal(-kTwo64, 2, 30),
+     GivesNumeric(Numeric(30, 2, true, kTwo64))},
+    {"numeric big 0", SQL_C_NUMERIC, BigDecimal(0, 5, 20), GivesNumeric(Numeric(20, 5, false, 0))},
+    {"numeric boolean 2", SQL_C_NUMERIC, Boolean(2), GivesNumeric(Numeric(1, 0, false, 1))},
+    {"numeric boolean 0", SQL_C_NUMERIC, Boolean(0), GivesNumeric(Numeric(1, 0, false, 0))},
+    {"numeric double -2.75", SQL_C_NUMERIC, Double(-2.75),
+     GivesNumeric(Numeric(15, 0, true, 2), O::FractionalTruncation)},
+    {"numeric double 42", SQL_C_NUMERIC, Double(42.0), GivesNumeric(Numeric(15, 0, false, 42))},
+    {"numeric double -0.3", SQL_C_NUMERIC, Double(-0.3),
+     GivesNumeric(Numeric(15, 0, false, 0), O::FractionalTruncation)},
+    {"numeric double 1e30", SQL_C_NUMERIC, Double(1e30),
+     GivesNumeric(
+         Numeric(15, 0, false,
+                 static_cast<unsigned __int128>(1000000000000000019ULL) * 1000000000000ULL +
+                     884624838656ULL))},
+    {"numeric double 2^127", SQL_C_NUMERIC, Double(170141183460469231731687303715884105728.0),
+     GivesNumeric(Numeric(15, 0, false, static_cast<unsigned __int128>(1) << 127))},
+    {"numeric double 2^128", SQL_C_NUMERIC, Double(340282366920938463463374607431768211456.0),
+     Fails(O::OutOfRange)},
+    {"numeric double NaN", SQL_C_NUMERIC, Double(kNaN), Fails(O::OutOfRange)},
+    {"numeric double -inf", SQL_C_NUMERIC, Double(-kInf), Fails(O::OutOfRange)},
+    {"numeric NULL", SQL_C_NUMERIC, Null(Decimal(1)), {false, O::Ok, {}, SQL_NULL_DATA}},
+    {"numeric varchar", SQL_C_NUMERIC, Text("1"), Refused()},
+    {"numeric char", SQL_C_NUMERIC, Text("1", _CHAR), Refused()},
+    {"numeric date", SQL_C_NUMERIC, Date(2023, 12, 25), Refused()},
+    {"numeric timestamp", SQL_C_NUMERIC, Timestamp(2023, 12, 25, 1, 2, 3, 4), Refused()},
+};
+
 class NumericCellsTest : public StatementTest {
  protected:
   void Check(const Case& c) {
@@ -290,6 +433,15 @@ class NumericCellsTest : public StatementTest {
 
 TEST_F(NumericCellsTest, IntegerTargets) {
   for (const Case& c : kIntegerCases) Check(c);
+}
+TEST_F(NumericCellsTest, FloatingTargets) {
+  for (const Case& c : kFloatingCases) Check(c);
+}
+TEST_F(NumericCellsTest, BitTarget) {
+  for (const Case& c : kBitCases) Check(c);
+}
+TEST_F(NumericCellsTest, NumericStructure) {
+  for (const Case& c : kNumericCases) Check(c);
 }
 
 // Every integer C type at and just beyond its bounds, from every source that
