@@ -20,10 +20,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/qvoNumberFormat.h"
 #include "common/qvoNumbers.h"
 #include "common/qvoTypeCodes.h"
 #include "fetch/qvoConversionCell.h"
-#include "getdata/qvoNumberFormat.h"
 #include "platform/qvoUnicode.h"
 
 class iconverter;
