@@ -13,6 +13,55 @@
 #include "fetch/qvoValueText.h"
 #include "platform/qvoConverter.h"
 
+// UTF-16 target through a wide data converter of 2-byte units: as
+// qvoPlaceWide, with the converter's cuts (whole characters) and lengths;
+// limitBytes (maxLength) limits the bytes delivered. A converter failure is
+// ConversionError with the converter's reason in detail.
+inline qvoCellOutcome qvoPlaceWideConverted(iconverter& conv, const char* text, int len, int whole,
+                                            char* target, SQLLEN bufferLength, SQLLEN* length,
+                                            char* detail, std::size_t limitBytes = SIZE_MAX) {
+  auto failed = [&] {
+    std::snprintf(detail, sizeof qvoColumnJob::detail, "%s", conv.GetErrorMessage());
+    return qvoCellOutcome::ConversionError;
+  };
+  auto limited = [&](int n) {
+    return static_cast<SQLLEN>(static_cast<std::size_t>(n) < limitBytes ? n : limitBytes);
+  };
+  if (target != nullptr && bufferLength < 0) return qvoCellOutcome::InvalidBufferLength;
+  if (target == nullptr || bufferLength < 2) {
+    if (target != nullptr && bufferLength == 1 && whole > 0) return qvoCellOutcome::OutOfRange;
+    const int total = conv.FromCodesetLen(text, len);
+    if (total < 0) return failed();
+    *length = limited(total);
+    return target != nullptr && total > 0 ? qvoCellOutcome::Truncated : qvoCellOutcome::Ok;
+  }
+  const std::size_t room = static_cast<std::size_t>(bufferLength - 2) / 2 * 2;
+  const std::size_t most = room < limitBytes ? room : limitBytes / 2 * 2;
+  // Rendered numbers are ASCII: one unit per character.
+  if (whole > 0 && 2 * static_cast<std::size_t>(len) > most &&
+      most < 2 * static_cast<std::size_t>(whole))
+    return qvoCellOutcome::OutOfRange;
+  int n =
+      conv.FromCodeset(text, len, target, most < INT32_MAX ? static_cast<int>(most) : INT32_MAX);
+  if (n < 0) return failed();
+  n &= ~1;
+  const bool cut = conv.bufferFull;
+  if (cut && whole > 0 && n == 2 * (whole + 1)) n = 2 * whole;
+  target[n] = 0;
+  target[n + 1] = 0;
+  if (!cut) {
+    *length = n;
+    return qvoCellOutcome::Ok;
+  }
+  SQLLEN reported = n;
+  if (room < limitBytes) {
+    const int total = conv.FromCodesetLen(text, len);
+    if (total >= 0) reported = limited(total);
+  }
+  *length = reported;
+  return qvoCellOutcome::Truncated;
+}
+
 // A non-character value as narrow text (SQL_C_CHAR, SQL_C_BINARY, 429).
 template <class Text>
 struct qvoNarrowTextOp {
@@ -37,6 +86,9 @@ struct qvoWideTextOp {
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
     const qvoText t = Text::Render(settings, value, scratch);
     if (t.length < 0) return qvoCellOutcome::OutOfRange;
+    if (settings.wideConverter)
+      return qvoPlaceWideConverted(*settings.wideConverter, t.data, t.length, t.whole, target,
+                                   bufferLength, length, detail);
     return qvoPlaceWide(t.data, static_cast<std::size_t>(t.length), t.whole, target, bufferLength,
                         length, detail);
   }
@@ -114,18 +166,25 @@ struct qvoNarrowCharacterOp {
 };
 
 // _CHAR and _VARCHAR into a UTF-16 target: the text is taken as UTF-8 and
-// converted without a converter call; maxLength limits the bytes delivered.
+// converted without a converter call (or by the wide data converter when it
+// has another code page); maxLength limits the bytes delivered.
 struct qvoWideCharacterOp {
   explicit qvoWideCharacterOp(qvoColumnJob& job)
       : bufferLength(job.bufferLength), detail(job.detail) {
     const qvoTextSettings s = qvoTextSettingsOf(job);
     limitUnits = s.maxLength ? s.maxLength / 2 : SIZE_MAX;
+    converter = s.wideConverter;
   }
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
-    return qvoPlaceWide(value + 4, qvoCharacterLength(value), 0, target, bufferLength, length,
-                        detail, limitUnits);
+    const std::size_t n = qvoCharacterLength(value);
+    if (converter)
+      return qvoPlaceWideConverted(*converter, value + 4, static_cast<int>(n), 0, target,
+                                   bufferLength, length, detail,
+                                   limitUnits == SIZE_MAX ? SIZE_MAX : 2 * limitUnits);
+    return qvoPlaceWide(value + 4, n, 0, target, bufferLength, length, detail, limitUnits);
   }
   SQLLEN bufferLength;
   char* detail;
   std::size_t limitUnits;
+  iconverter* converter;
 };

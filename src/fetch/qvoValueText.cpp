@@ -1,5 +1,7 @@
 #include "fetch/qvoValueText.h"
 
+#include <strings.h>
+
 #include <cstdio>
 
 #include "platform/qvoConverter.h"
@@ -11,6 +13,8 @@ template <class T>
 T Clamp(T v, T lo, T hi) {
   return v < lo ? lo : v > hi ? hi : v;
 }
+
+bool IsHostUtf16(const char* codepage) { return strcasecmp(codepage, QVO_UTF16_CODEPAGE) == 0; }
 
 }  // namespace
 
@@ -38,6 +42,9 @@ qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job) {
     // UTF-8 text needs the converter only on its way into another code set.
     iconverter* conv = stmt->GetDataConverter();
     if (s.utf8Column && conv && !conv->ConversionDeactivated()) s.converter = conv;
+    iconverter* wide = stmt->GetWcharDataConverter();
+    if (wide && wide->GetCharSize() == 2 && !IsHostUtf16(wide->GetCurrentCodepage()))
+      s.wideConverter = wide;
   }
   return s;
 }

@@ -59,6 +59,10 @@ struct qvoTextSettings {
   SQLUINTEGER maxLength = 0;
   bool utf8Column = false;
   iconverter* converter = nullptr;
+  // The UTF-16 target: null for UTF-16 in host order (converted here without
+  // a converter call), else the statement's wide data converter when the
+  // application gave it another code page of 2-byte units (UTF-16BE, UCS-2).
+  iconverter* wideConverter = nullptr;
 };
 
 // The settings of the job's column (statement attributes, separator and

@@ -94,6 +94,32 @@ TEST_F(WideCellTest, Null) {
   EXPECT_TRUE(r.UntouchedFrom(0, 2));
 }
 
+// A wide data converter given another code page of 2-byte units converts
+// the texts, under the same cut and length rules.
+TEST_F(WideCellTest, OtherWideCodePage) {
+  ASSERT_EQ(s->wcharDataConverter->SetCurrentCodepage("UTF-16BE"), 0);
+  const std::string be = std::string("\0h\0\xE9", 4);
+  const std::string zz(2, '\0');
+  const Case cases[] = {
+      {"text", kUtf8, Text("h\xC3\xA9"), 10, be + zz, 4, O::Ok},
+      {"text cut", kUtf8, Text("h\xC3\xA9"), 5, std::string("\0h", 2) + zz, 4, O::Truncated},
+      {"text length only", kUtf8, Text("h\xC3\xA9"), kLengthOnly, "", 4, O::Ok},
+      {"decimal cut at the separator", kDec2, Dec(12345), 10,
+       std::string("\0"
+                   "1\0"
+                   "2\0"
+                   "3",
+                   6) +
+           zz,
+       12, O::Truncated},
+      {"decimal integer digit lost", kDec2, Dec(12345), 7, "", kUntouched, O::OutOfRange},
+      {"decimal length only", kDec2, Dec(12345), kLengthOnly, "", 12, O::Ok},
+      {"maxLength", kAscii, Text("hello"), 20, std::string("\0h\0e", 4) + zz, 4, O::Truncated,
+       MaxLength(4)},
+  };
+  for (const Case& c : cases) Check(c, qvoWideCell, QVO_WCHAR_UTF16);
+}
+
 TEST(WideCellLookup, Matrix) {
   for (SQLSMALLINT t : {_DECIMAL, _DOUBLE, _BOOLEAN, _CHAR, _DATE, _TIMESTAMP, _SMALLDECIMAL,
                         _BIGDECIMAL, _TIMESTAMP_UTC, _VARCHAR})
