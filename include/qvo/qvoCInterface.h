@@ -161,7 +161,16 @@ QVO_EXPORT SQLRETURN QVONativeSqlW(SQLHDBC hDrvStmt, SQLWCHAR* szSqlStrIn, SQLIN
 
 /* Parallel mode and cluster hosts. */
 
-/* Driver and server information. */
+/* Driver and server information. Numeric answers are written at their own
+ * width (SQLUSMALLINT or SQLUINTEGER); texts are cut to BufferLength bytes,
+ * in the W form too, always terminated, and StringLength receives the whole
+ * text's length in bytes (a cut text returns 1 with 01004). */
+QVO_EXPORT SQLRETURN QVOGetInfo(SQLHDBC ConnectionHandle, SQLSMALLINT InfoType,
+                                SQLPOINTER InfoValue, SQLSMALLINT BufferLength,
+                                SQLSMALLINT* StringLength);
+QVO_EXPORT SQLRETURN QVOGetInfoW(SQLHDBC ConnectionHandle, SQLSMALLINT InfoType,
+                                 SQLPOINTER InfoValue, SQLSMALLINT BufferLength,
+                                 SQLSMALLINT* StringLength);
 
 /* Catalog functions. */
 

@@ -175,8 +175,10 @@ SQLRETURN ExecDirectService(SQLHANDLE statement, const char* sqlText) {
   return QVOExecDirect(statement, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sqlText)), SQL_NTS);
 }
 
+SQLRETURN LoadInfoValuesService(qvoConnection& connection) { return connection.GetInfoValues(); }
+
 constexpr qvoHandleServices kServices = {AllocStatementService, ExecDirectService, _FreeStmt,
-                                         FreeDescriptorBranch};
+                                         FreeDescriptorBranch, LoadInfoValuesService};
 
 // Connections reach the statements and descriptors under them through these
 // from the moment the library is loaded.

@@ -670,6 +670,12 @@ SQLRETURN SqlServerOnlyRead(qvoConnection& c, const GetArgs&) {
   return QVO_DIAG(&c, _Special_bulk_operation_not_implemented_, -1);
 }
 
+// The server's supported encodings come with its DB_METADATA values.
+SQLRETURN GetSupportedEncodings(qvoConnection& c, const GetArgs& a) {
+  if (c.EnsureInfoValues() < 0) return SQL_ERROR;
+  return GetText<&connectionAttr::supportedEncodings>(c, a);
+}
+
 SQLRETURN NotImplementedRead(qvoConnection& c, const GetArgs&) {
   return QVO_DIAG(&c, _Optional_feature_not_implemented_, -1);
 }
@@ -818,9 +824,7 @@ constexpr GetRule getRules[] = {
     {21029, 21029, GetLocale<LC_ALL>},
     {21030, 21030, GetLocale<LC_NUMERIC>},
     {21032, 21032, GetProtocol},
-    // 21033, the server's supported encodings, comes from the DB_METADATA
-    // view, which this connection cannot read yet.
-    {21033, 21033, NotImplementedRead},
+    {21033, 21033, GetSupportedEncodings},
     {21035, 21035, GetHostText},
     {21037, 21037, GetServerVersionText},
     {21038, 21038, GetServerRevisionText},

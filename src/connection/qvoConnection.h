@@ -136,6 +136,23 @@ class qvoConnection : public qvoHandle {
   SQLRETURN SetQueryTimeoutInQvo(SQLUINTEGER value);
   SQLRETURN SetFeedbackIntervalInQvo(SQLUINTEGER value);
 
+  // --- driver and server information (src/info) -------------------------------
+  // One information type (a row of the table in info/qvoInfoTypes.h) into
+  // the caller's buffer, texts in UTF-8. Types that need the server's values
+  // load them first (EnsureInfoValues). 0; 1 with 01004 when a text was cut
+  // (StringLengthPtr then holds the whole text's length); -1 with one record.
+  SQLRETURN GetInfo(SQLUSMALLINT InfoType, SQLPOINTER InfoValuePtr, SQLSMALLINT BufferLength,
+                    SQLSMALLINT* StringLengthPtr);
+  // Reads the server's DB_METADATA view into connAttr and sets haveInfos.
+  // All or nothing: a failed read stores none of its values. 0, or a negative
+  // code with the failure's diagnostics.
+  SQLRETURN GetInfoValues();
+  // GetInfoValues unless the values are loaded or this is a parallel slave.
+  // One load per connection at a time: a caller that waits for another's
+  // load finds the values there. 0, or -1 with "Error reading db metadata
+  // form Vandrel.".
+  SQLRETURN EnsureInfoValues();
+
   // --- host list and node choice ---------------------------------------------
   // Longest host list text after range expansion.
   static constexpr int maxHostListSize = 32767;
@@ -220,8 +237,9 @@ class qvoConnection : public qvoHandle {
   connectionAttr connAttr;
   std::unique_ptr<qvoAttributes> attributes;  // pending session attributes
   __ConnectionStru server{};
-  bool haveInfos = false;
-  bool ImMainNode = false;  // set by the connect; false for a parallel slave
+  bool haveInfos = false;              // guarded by infoValuesMutex
+  qvoCriticalSection infoValuesMutex;  // serialises the DB_METADATA load
+  bool ImMainNode = false;             // set by the connect; false for a parallel slave
   std::unique_ptr<char[]> vandrelHosts;
   std::vector<__ConnectionStru> cluster;  // node table
   std::vector<int> clusterMarker;         // tried-flags; empty until a choice

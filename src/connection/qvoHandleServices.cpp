@@ -13,8 +13,9 @@ SQLRETURN NoAlloc(SQLHANDLE, SQLHANDLE* statement) {
 }
 SQLRETURN NoExec(SQLHANDLE, const char*) { return SQL_ERROR; }
 SQLRETURN NoFree(SQLHANDLE) { return SQL_ERROR; }
+SQLRETURN NoLoad(qvoConnection&) { return SQL_ERROR; }
 
-constexpr qvoHandleServices kNone = {NoAlloc, NoExec, NoFree, NoFree};
+constexpr qvoHandleServices kNone = {NoAlloc, NoExec, NoFree, NoFree, NoLoad};
 std::atomic<const qvoHandleServices*> installed{&kNone};
 
 }  // namespace

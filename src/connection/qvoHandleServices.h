@@ -7,6 +7,8 @@
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoDefs.h"
 
+class qvoConnection;
+
 struct qvoHandleServices {
   // QVOAllocHandle of a statement under the connection handle.
   SQLRETURN (*allocStatement)(SQLHANDLE connection, SQLHANDLE* statement);
@@ -16,6 +18,9 @@ struct qvoHandleServices {
   // application (statements that use it go back to their own).
   SQLRETURN (*freeStatement)(SQLHANDLE statement);
   SQLRETURN (*freeDescriptor)(SQLHANDLE descriptor);
+  // Reads the server's DB_METADATA view into the connection (a statement of
+  // its own runs the query): qvoConnection::GetInfoValues.
+  SQLRETURN (*loadInfoValues)(qvoConnection& connection);
 };
 
 QVO_INTERNAL void InstallHandleServices(const qvoHandleServices* services);
