@@ -34,14 +34,13 @@ QVO_EXPORT int CLIDllVersion(char* buffer);
 
 /* Diagnostics. Narrow text lengths are bytes; QVOGetDiagRecW counts SQLWCHAR
  * units, QVOGetDiagFieldW bytes. */
-QVO_EXPORT SQLRETURN QVOGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle,
-                                   SQLSMALLINT RecNumber, SQLCHAR* SQLState,
-                                   SQLINTEGER* NativeError, SQLCHAR* MessageText,
+QVO_EXPORT SQLRETURN QVOGetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
+                                   SQLCHAR* SQLState, SQLINTEGER* NativeError, SQLCHAR* MessageText,
                                    SQLSMALLINT BufferLength, SQLSMALLINT* TextLength);
-QVO_EXPORT SQLRETURN QVOGetDiagRecW(SQLSMALLINT HandleType, SQLHANDLE Handle,
-                                    SQLSMALLINT RecNumber, SQLWCHAR* SQLState,
-                                    SQLINTEGER* NativeError, SQLWCHAR* MessageText,
-                                    SQLSMALLINT BufferLength, SQLSMALLINT* TextLength);
+QVO_EXPORT SQLRETURN QVOGetDiagRecW(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT RecNumber,
+                                    SQLWCHAR* SQLState, SQLINTEGER* NativeError,
+                                    SQLWCHAR* MessageText, SQLSMALLINT BufferLength,
+                                    SQLSMALLINT* TextLength);
 QVO_EXPORT SQLRETURN QVOGetDiagField(SQLSMALLINT HandleType, SQLHANDLE Handle,
                                      SQLSMALLINT RecNumber, SQLSMALLINT DiagIdentifier,
                                      SQLPOINTER DiagInfo, SQLSMALLINT BufferLength,
@@ -67,11 +66,11 @@ QVO_EXPORT SQLRETURN QVOGetDescField(SQLHDESC DescriptorHandle, SQLSMALLINT RecN
 QVO_EXPORT SQLRETURN QVOGetDescFieldW(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
                                       SQLSMALLINT FieldIdentifier, SQLPOINTER Value,
                                       SQLINTEGER BufferLength, SQLINTEGER* StringLength);
-QVO_EXPORT SQLRETURN QVOGetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
-                                   SQLCHAR* Name, SQLSMALLINT BufferLength,
-                                   SQLSMALLINT* StringLength, SQLSMALLINT* Type,
-                                   SQLSMALLINT* SubType, SQLLEN* Length, SQLSMALLINT* Precision,
-                                   SQLSMALLINT* Scale, SQLSMALLINT* Nullable);
+QVO_EXPORT SQLRETURN QVOGetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber, SQLCHAR* Name,
+                                   SQLSMALLINT BufferLength, SQLSMALLINT* StringLength,
+                                   SQLSMALLINT* Type, SQLSMALLINT* SubType, SQLLEN* Length,
+                                   SQLSMALLINT* Precision, SQLSMALLINT* Scale,
+                                   SQLSMALLINT* Nullable);
 QVO_EXPORT SQLRETURN QVOGetDescRecW(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber,
                                     SQLWCHAR* Name, SQLSMALLINT BufferLength,
                                     SQLSMALLINT* StringLength, SQLSMALLINT* Type,
@@ -129,8 +128,8 @@ QVO_EXPORT SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle);
 QVO_EXPORT SQLRETURN QVOCancel(SQLHSTMT StatementHandle);
 QVO_EXPORT SQLRETURN QVOFreeStmt(SQLHSTMT StatementHandle, SQLSMALLINT Option);
 QVO_EXPORT SQLRETURN QVOCloseCursor(SQLHSTMT StatementHandle);
-QVO_EXPORT SQLRETURN QVOSetPos(SQLHSTMT StatementHandle, SQLBIGINT RowNumber,
-                               SQLSMALLINT Operation, SQLSMALLINT LockType);
+QVO_EXPORT SQLRETURN QVOSetPos(SQLHSTMT StatementHandle, SQLBIGINT RowNumber, SQLSMALLINT Operation,
+                               SQLSMALLINT LockType);
 QVO_EXPORT SQLRETURN QVOBulkOperations(SQLHSTMT StatementHandle, SQLSMALLINT Operation);
 QVO_EXPORT SQLRETURN QVOSetCursorName(SQLHSTMT StatementHandle, SQLCHAR* CursorName,
                                       SQLSMALLINT NameLength);
@@ -147,13 +146,49 @@ QVO_EXPORT SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attrib
 /* Copies the text unchanged (cut to the buffer, terminated); takes no lock
  * and reads no handle. */
 QVO_EXPORT SQLRETURN QVONativeSql(SQLHDBC hDrvStmt, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
-                                  SQLCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
-                                  SQLINTEGER* pcbSqlStr);
+                                  SQLCHAR* szSqlStr, SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr);
 QVO_EXPORT SQLRETURN QVONativeSqlW(SQLHDBC hDrvStmt, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
                                    SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStrMax,
                                    SQLINTEGER* pcbSqlStr);
 
-/* Result description, column binding, fetch and scroll. */
+/* Result description, column binding, fetch and scroll. Column numbers start
+ * at 1 (bookmarks are not supported). Names count bytes (narrow) or SQLWCHAR
+ * units (wide); QVOColAttribute(W) text values count bytes. A text cut to its
+ * buffer reports its whole length and gives 01004 with 1. Bound lengths and
+ * indicators are SQLLEN. A rowset fetch returns -1 when a column cannot be
+ * converted at all; a row that fails is SQL_ROW_ERROR (with 1) when a row
+ * status array is set, else the fetch returns -1 and reports no row. */
+QVO_EXPORT SQLRETURN QVONumResultCols(SQLHSTMT StatementHandle, SQLSMALLINT* ColumnCountPtr);
+QVO_EXPORT SQLRETURN QVODescribeCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                    SQLCHAR* ColumnName, SQLSMALLINT BufferLength,
+                                    SQLSMALLINT* NameLengthPtr, SQLSMALLINT* DataTypePtr,
+                                    SQLULEN* ColumnSizePtr, SQLSMALLINT* DecimalDigitsPtr,
+                                    SQLSMALLINT* NullablePtr);
+QVO_EXPORT SQLRETURN QVODescribeColW(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                     SQLWCHAR* ColumnName, SQLSMALLINT BufferLength,
+                                     SQLSMALLINT* NameLengthPtr, SQLSMALLINT* DataTypePtr,
+                                     SQLULEN* ColumnSizePtr, SQLSMALLINT* DecimalDigitsPtr,
+                                     SQLSMALLINT* NullablePtr);
+/* The C type of the column's values in the row blocks (QVO_INT32, ...). */
+QVO_EXPORT SQLRETURN QVODescribeCol2(SQLHSTMT StatementHandle, SQLSMALLINT ColumnNumber,
+                                     SQLSMALLINT* NativeDataType);
+QVO_EXPORT SQLRETURN QVOColAttribute(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                     SQLUSMALLINT FieldIdentifier, SQLPOINTER CharacterAttributePtr,
+                                     SQLSMALLINT BufferLength, SQLSMALLINT* StringLengthPtr,
+                                     SQLLEN* NumericAttributePtr);
+QVO_EXPORT SQLRETURN QVOColAttributeW(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                      SQLUSMALLINT FieldIdentifier,
+                                      SQLPOINTER CharacterAttributePtr, SQLSMALLINT BufferLength,
+                                      SQLSMALLINT* StringLengthPtr, SQLLEN* NumericAttributePtr);
+/* QVO_VARCHAR_PTR binds a VARCHAR column by reference: each row receives a
+ * pointer into the received rows (valid until the next fetch) and the byte
+ * length. */
+QVO_EXPORT SQLRETURN QVOBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
+                                SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
+QVO_EXPORT SQLRETURN QVOFetch(SQLHSTMT StatementHandle);
+QVO_EXPORT SQLRETURN QVOFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchOrientation,
+                                    SQLLEN FetchOffset);
 
 /* Single-value retrieval. */
 
@@ -181,9 +216,8 @@ QVO_EXPORT SQLRETURN QVOGetInfoW(SQLHDBC ConnectionHandle, SQLSMALLINT InfoType,
 /* Exported under their C++ names only. */
 #ifdef __cplusplus
 /* Adds a diagnostic record (message in the application's code set); -1. */
-QVO_EXPORT SQLRETURN QVOSetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle,
-                                   const char* SQLState, SQLINTEGER NativeError,
-                                   const char* MessageText);
+QVO_EXPORT SQLRETURN QVOSetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, const char* SQLState,
+                                   SQLINTEGER NativeError, const char* MessageText);
 #endif
 
 #endif

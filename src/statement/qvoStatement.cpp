@@ -258,6 +258,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   }
 
   nBoundColumns = 0;
+  rowsetRows = 0;
+  positionedRow = -1;
   bindingChanged = true;
   slaveConnections.clear();
   resultHandle = QVO_RESULT_NONE;
@@ -314,9 +316,11 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
 SQLRETURN qvoStatement::SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT) {
   if (operation != SQL_POSITION)
     return QVO_DIAG(this, _Driver_does_not_support_operation_, operation);
-  if (cursor == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
-  if (row >= 1 && static_cast<SQLULEN>(row) <= ARD->header.arraySize) {
-    cursor = resultRowCountStart + row;
+  if (rowsetRows == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  // Row 1 is the first row of the current rowset, wherever the received
+  // block starts; the next fetch still goes on after the rowset.
+  if (row >= 1 && row <= rowsetRows) {
+    positionedRow = rowsetStart + row - 1;
     return SQL_SUCCESS;
   }
   return QVO_DIAG(this, _Invalid_cursor_position_, -1);

@@ -172,6 +172,52 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
   bool RowIsNull(SQLINTEGER c, SQLBIGINT r) const;
 
+  // --- result description and binding ------------------------------------------
+  // Text results are UTF-8; the exported functions convert them. A text cut
+  // to its buffer reports the whole length and gives 01004 with 1.
+  SQLRETURN NumResultCols(SQLSMALLINT* ColumnCountPtr);
+  SQLRETURN DescribeCol2(SQLSMALLINT ColumnNumber, SQLSMALLINT* NativeDataType);
+  SQLRETURN DescribeCol(SQLSMALLINT ColumnNumber, char* ColumnName, SQLSMALLINT BufferLength,
+                        SQLSMALLINT* NameLengthPtr, SQLSMALLINT* DataTypePtr,
+                        SQLULEN* ColumnSizePtr, SQLSMALLINT* DecimalDigitsPtr,
+                        SQLSMALLINT* NullablePtr);
+  SQLRETURN ColAttribute(SQLSMALLINT ColumnNumber, SQLSMALLINT FieldIdentifier,
+                         SQLPOINTER CharacterAttributePtr, SQLSMALLINT BufferLength,
+                         SQLSMALLINT* StringLengthPtr, SQLLEN* NumericAttributePtr);
+  // Whether ColAttribute gives the field as text.
+  static bool ColAttributeIsText(SQLSMALLINT FieldIdentifier);
+  SQLRETURN BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
+                    SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
+  // The fixed C type, SQL type and nullability of a column of a catalog
+  // result (sqlCallType); -1 when the kind or the column has none. *Nullable
+  // is 1 unless the table says otherwise.
+  SQLRETURN GetDefaultCatalogColumnType(SQLSMALLINT ColumnNumber, SQLSMALLINT SQLType,
+                                        SQLSMALLINT* CType, SQLSMALLINT* oSQLType,
+                                        SQLSMALLINT* Nullable);
+  SQLULEN GetColumnSize(SQLSMALLINT col, cliDescriptor* D);
+
+  // --- date and time text, data logging ---------------------------------------
+  // "YYYY-MM-DD hh:mm:ss[.f...]" with prec (0..9, clamped) fractional digits,
+  // cut to the buffer (digits cut, not rounded) and terminated; *strLenPtr:
+  // the whole text's length, so the caller can tell a cut.
+  SQLRETURN TimestampToChar(char* buffer, SQLLEN bufferLen, const char* valuePtr, SQLLEN* strLenPtr,
+                            SQLINTEGER prec);
+  // "YYYY-MM-DD" likewise.
+  SQLRETURN DateToChar(char* buffer, SQLLEN bufferLen, const char* valuePtr, SQLLEN* strLenPtr);
+  int LogConvertors(const char* functionName);
+  // Hex dump of dataLen bytes (at most 1024) of a value of C type dataType.
+  int LogData(short dataType, const unsigned char* buffer, SQLLEN dataLen);
+
+  // --- fetch and scroll ----------------------------------------------------------
+  SQLRETURN FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOffset);
+  SQLRETURN Fetch();
+  // Status of rowset rows rowsProcessed.. (no row); with statusAll -1 every
+  // row is an error row. 0, or -1 for statusAll -1.
+  SQLRETURN FillStatusArray(SQLSMALLINT statusAll, SQLULEN rowsProcessed);
+  // Converts the rowset rows from startRow on that lie in the received block
+  // (asking for the next block when the cursor left it); see qvoFetchBlock.cpp.
+  SQLRETURN FetchBlock(SQLULEN startRow);
+
   // --- server handles -----------------------------------------------------------
   SQLRETURN ExecuteCloseRes();
   SQLRETURN ExecuteClosePrepared();
@@ -256,6 +302,16 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   int stringBufferSize = 0;
   int stmtStringLength = 0;
   int nBoundColumns = 0;
+  // The current rowset: its first result row (0-based) and its row count;
+  // SetPos selects positionedRow (0-based result row, -1 none) inside it.
+  SQLBIGINT rowsetStart = 0;
+  SQLBIGINT rowsetRows = 0;
+  SQLBIGINT positionedRow = -1;
+  // Per rowset row of one block call: the worst outcome of its columns, and
+  // one column's outcomes (kept here so that a fetch allocates nothing once
+  // the rowset size is reached).
+  std::vector<unsigned char> fetchRowWorst;
+  std::vector<unsigned char> fetchColumnOutcomes;
   bool bindingChanged = true;
   int stmtWasErrorCreating = 0;
   bool using_QVO_VARCHAR_PTR = false;

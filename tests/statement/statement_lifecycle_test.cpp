@@ -375,16 +375,22 @@ TEST_F(StatementTest, CursorOperations) {
   s->using_QVO_VARCHAR_PTR = true;
   QVOFreeStmt(stmt, SQL_UNBIND);
   EXPECT_FALSE(s->using_QVO_VARCHAR_PTR);
-  // With a bound column the cursor can be closed; SetPos moves within the rowset.
+  // With a bound column the cursor can be closed; SetPos counts from the
+  // rowset's first row (not the block's) and leaves the next fetch's place.
   s->ARD->SetDescField(0, SQL_DESC_COUNT, V(1), 0);
   EXPECT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
-  s->cursor = 5;
   s->resultRowCountStart = 4;
-  s->ARD->header.arraySize = 3;
+  s->rowsetStart = 10;
+  s->rowsetRows = 3;
+  s->cursor = 13;
+  s->ARD->header.arraySize = 5;
   EXPECT_EQ(QVOSetPos(stmt, 2, SQL_POSITION, 0), SQL_SUCCESS);
-  EXPECT_EQ(s->cursor, 6);
-  EXPECT_EQ(QVOSetPos(stmt, 0, SQL_POSITION, 0), SQL_ERROR);
-  EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
+  EXPECT_EQ(s->positionedRow, 11);
+  EXPECT_EQ(s->cursor, 13);
+  for (SQLBIGINT row : {0, 4, -1}) {
+    EXPECT_EQ(QVOSetPos(stmt, row, SQL_POSITION, 0), SQL_ERROR) << row;
+    EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
+  }
 }
 
 TEST_F(StatementTest, FramesWithoutAStatement) {

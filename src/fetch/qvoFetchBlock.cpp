@@ -1,0 +1,348 @@
+// The block conversion frame: one call converts the rowset rows that lie in
+// the received row block into the application's bound buffers, column by
+// column. Per column the conversion is chosen once (conversion matrix) and
+// its cell runs a tight loop over that column's rows; the frame turns the
+// rows' outcomes into diagnostics, row statuses and the return code.
+//
+// Return code of a call: -1 when a column could not be converted at all (its
+// pair refused, its record unusable), or when a row failed and there is no
+// row status array; with a status array a failed row is SQL_ROW_ERROR and the
+// call gives 1. A warning gives 1; an error is never hidden by a later
+// warning. A call that ends with -1 reports no row as processed and leaves
+// the cursor where it was.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "common/qvoTypeCodes.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "fetch/qvoConversionMatrix.h"
+#include "fetch/qvoFetchFrame.h"
+#include "messages/qvoTranslator.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+// Byte budget of a fetch request from protocol 8 on.
+constexpr SQLBIGINT kRowsetSizeInBytes = 16777216;
+
+using Outcome = qvoCellOutcome;
+constexpr int kOutcomes = static_cast<int>(Outcome::ConversionError) + 1;
+
+// The diagnostic of each row outcome (Ok and ConversionError have none here).
+struct OutcomeDiag {
+  char* (Translator::*code)();
+  char* (Translator::*message)();
+  SQLINTEGER native;
+};
+const OutcomeDiag kOutcomeDiags[kOutcomes] = {
+    {nullptr, nullptr, 0},
+    {&Translator::_Fractional_truncation_CODE, &Translator::_Fractional_truncation_MESSAGE, 1},
+    {&Translator::_String_data_right_truncated_CODE,
+     &Translator::_String_data_right_truncated_MESSAGE, 1},
+    {&Translator::_Indicator_variable_required_but_not_supplied_CODE,
+     &Translator::_Indicator_variable_required_but_not_supplied_MESSAGE, -1},
+    {&Translator::_Numeric_value_out_of_range_CODE,
+     &Translator::_Numeric_value_out_of_range_MESSAGE, -1},
+    {&Translator::_Invalid_character_value_for_cast_specification_CODE,
+     &Translator::_Invalid_character_value_for_cast_specification_MESSAGE, -1},
+    {&Translator::_Invalid_buffer_length_CODE, &Translator::_Invalid_buffer_length_MESSAGE, -1},
+    {nullptr, nullptr, 1},
+};
+
+}  // namespace
+
+SQLBIGINT qvoFetchMaxLines(const qvoStatement& s) {
+  const SQLUBIGINT all = std::min<SQLUBIGINT>(s.nLines, std::numeric_limits<SQLBIGINT>::max());
+  const SQLUBIGINT limit = s.stmtAttr.maxRows;
+  return static_cast<SQLBIGINT>(limit != 0 && limit < all ? limit : all);
+}
+
+// Requests the block that holds the cursor. 0, or what the block call
+// returns at once: 100 or -1, with a diagnostic.
+static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arraySize) {
+  SQLBIGINT best = static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize, INT64_MAX));
+  if (arraySize > 0 && best < s.qvoAnswerBlockSize && s.cursor >= s.resultRowCountStart)
+    best = (s.qvoAnswerBlockSize / best) * best;
+  if (best > maxLines - s.cursor) best = maxLines - s.cursor;
+  if (best <= 0) {
+    QVO_DIAG(&s, _Invalid_rowset_size_, -1);
+    return best == 0 ? SQL_NO_DATA : SQL_ERROR;
+  }
+  const int protocol = s.connection ? s.connection->GetProtocolVersion() : s.protocolVersion;
+  SQLRETURN rc;
+  if (protocol >= 8) {
+    if (s.logFull)
+      s.Log("More data required from server: Fetch2(cursor=%lli, rowsetSizeInBytes=%lli)\n",
+            static_cast<long long>(s.cursor), static_cast<long long>(kRowsetSizeInBytes));
+    rc = s.Fetch2(s.cursor, kRowsetSizeInBytes);
+  } else {
+    if (s.logFull)
+      s.Log("More data required from server: MoreData(cursor=%lli, rowsetSizeInLine=%lli)\n",
+            static_cast<long long>(s.cursor), static_cast<long long>(best));
+    rc = s.MoreData(s.cursor, best);
+  }
+  if (rc == SQL_ERROR) return SQL_ERROR;
+  // The rows below must come from this block: one that does not hold the
+  // cursor's row cannot be read.
+  if (s.cursor < s.resultRowCountStart || s.cursor >= s.resultRowCountStart + s.resultRowCount ||
+      s.ptrArray == nullptr)
+    return QVO_DIAG(&s, _Error_getting_more_lines_reading_data_, -1);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
+  gdCurs = 0;
+  gdLastCol = 0;
+  SQLULEN* const rowsProcessed = IRD->header.rowsProcessedPtr;
+  if (IRD->header.count < 1) {
+    QVO_DIAG(this, _Nothing_to_fetch_, 100);
+    return SQL_NO_DATA;
+  }
+  if (bindingChanged || nBoundColumns == 0) {
+    nBoundColumns = GetNumBoundColumns();
+    bindingChanged = false;
+  }
+  const SQLBIGINT maxLines = qvoFetchMaxLines(*this);
+  if (cursor >= maxLines) {
+    *rowsProcessed = 0;
+    if (logFull) Log(" RowsProcessed=%i\n", 0);
+    return SQL_NO_DATA;
+  }
+  const SQLULEN arraySize = ARD->header.arraySize;
+  if (arraySize == 0) {
+    QVO_DIAG(this, _Invalid_rowset_size_, -1);
+    *rowsProcessed = 0;
+    return SQL_NO_DATA;
+  }
+  if (cursor < resultRowCountStart || cursor >= resultRowCountStart + resultRowCount) {
+    const SQLRETURN rc = RequestRows(*this, maxLines, arraySize);
+    if (rc != SQL_SUCCESS) {
+      *rowsProcessed = 0;
+      return rc;
+    }
+  }
+  const SQLBIGINT wanted =
+      startRow < arraySize
+          ? static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize - startRow, INT64_MAX))
+          : 0;
+  if (nBoundColumns < 1) {
+    const SQLBIGINT n = std::min(wanted, maxLines - cursor);
+    *rowsProcessed = static_cast<SQLULEN>(n);
+    cursor += n;
+    return SQL_SUCCESS;
+  }
+  if (logFull)
+    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(cursor),
+        static_cast<long long>(maxLines));
+  const SQLBIGINT lines =
+      std::min({wanted, maxLines - cursor, resultRowCountStart + resultRowCount - cursor});
+
+  SQLRETURN ret = SQL_SUCCESS;
+  bool rowFailed = false;
+  if (stmtAttr.retriveData == SQL_RD_ON && lines > 0) {
+    qvoFetchFrame frame(*this, startRow, lines);
+    ret = frame.ConvertColumns();
+    rowFailed = frame.RowFailed();
+    if (ret != SQL_ERROR) {
+      if (rowFailed && IRD->header.arrayStatusPtr == nullptr) ret = SQL_ERROR;
+      if (ret != SQL_ERROR) frame.WriteRowStatus(IRD->header.arrayStatusPtr);
+    }
+  }
+  const SQLBIGINT done = ret == SQL_ERROR ? 0 : std::max<SQLBIGINT>(lines, 0);
+  *rowsProcessed = static_cast<SQLULEN>(done);
+  cursor += done;
+  if (logFull) Log(" RowsProcessed=%lli\n", static_cast<long long>(done));
+  return ret;
+}
+
+// --- the column loop ------------------------------------------------------------------------
+
+qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
+    : s_(s), startRow_(startRow), lines_(static_cast<std::size_t>(lines)) {
+  // Sized once per rowset size; later calls only clear them.
+  if (s.fetchRowWorst.size() < lines_) s.fetchRowWorst.resize(lines_);
+  if (s.fetchColumnOutcomes.size() < lines_) s.fetchColumnOutcomes.resize(lines_);
+  std::memset(s.fetchRowWorst.data(), 0, lines_);
+}
+
+SQLRETURN qvoFetchFrame::ConvertColumns() {
+  for (SQLSMALLINT col = 1; col <= s_.ARD->header.count; ++col) {
+    const __cliDescriptorRecords* a = s_.ARD->GetRecord(col);
+    if (!a || (!a->dataPtr && !a->octetLengthPtr)) continue;
+    ConvertColumn(col, *a);
+  }
+  if (columnRefused_) return SQL_ERROR;
+  return warned_ || rowFailed_ ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
+}
+
+SQLSMALLINT qvoFetchFrame::ResolveCType(SQLSMALLINT col, const __cliDescriptorRecords& a,
+                                        const __cliDescriptorRecords& ird, bool* ok) {
+  SQLSMALLINT cType = a.conciseType;
+  *ok = true;
+  if (cType == SQL_C_DEFAULT) {
+    if (s_.sqlCallType != 0) {
+      SQLSMALLINT sqlType = 0, nullable = 0;
+      if (s_.GetDefaultCatalogColumnType(col, ird.conciseType, &cType, &sqlType, &nullable) ==
+          SQL_ERROR) {
+        QVO_DIAG(&s_, _Cannot_convert_catalog_SQLType_into_default_CType_, ird.conciseType);
+        *ok = false;
+      }
+    } else if (qvoConvertTypeSQL_C_default(ird.conciseType, &cType, s_.dateTypeCode,
+                                           s_.timeTypeCode, s_.timestampTypeCode) == -1) {
+      QVO_DIAG(&s_, _Cannot_convert_SQLType_into_default_CType_, ird.conciseType);
+      *ok = false;
+    }
+  }
+  if (cType == SQL_C_WCHAR)
+    cType =
+        s_.connection && s_.connection->GetAppWcharType() == 2 ? QVO_WCHAR_UTF8 : QVO_WCHAR_UTF16;
+  return cType;
+}
+
+void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords& a) {
+  // Whatever the application wrote into its descriptors, only columns that
+  // the result has and the block indexes are read.
+  const __cliDescriptorRecords* ird = s_.IRD->GetRecord(col);
+  if (!ird || col > s_.ptrArrayCols || s_.ptrArray == nullptr) {
+    QVO_DIAG(&s_, _Invalid_descriptor_index_, -1);
+    columnRefused_ = true;
+    return;
+  }
+  bool ok = true;
+  const SQLSMALLINT cType = ResolveCType(col, a, *ird, &ok);
+  if (!ok) {
+    columnRefused_ = true;
+    return;
+  }
+  const qvoConversion conv = qvoLookupConversion(cType, ird->qvoType, s_.stmtAttr.stringsNotNull);
+  switch (conv.refusal) {
+    case qvoRefusal::None:
+      break;
+    case qvoRefusal::UnknownCType:
+      QVO_DIAG(&s_, _Invalid_C_data_type_requested_by_user_, cType);
+      columnRefused_ = true;
+      return;
+    case qvoRefusal::PairRefused:
+      QVO_DIAG_FMT(&s_, _Conversion_from_type_QVO_to_type_C_not_supported_, -1,
+                   GetQVOTypeName(ird->qvoType), GetCTypeName(cType));
+      columnRefused_ = true;
+      return;
+    case qvoRefusal::TypeRefused:
+      QVO_DIAG(&s_, _Server_returns_a_datatype_that_is_not_supported_by_CLI_driver_, ird->qvoType);
+      columnRefused_ = true;
+      return;
+  }
+  const SQLLEN bufferLength = a.octetLength;
+  if (conv.fixedSize == 0 && bufferLength < 0 && a.dataPtr) {
+    QVO_DIAG(&s_, _Invalid_string_or_buffer_length_, -1);
+    columnRefused_ = true;
+    return;
+  }
+
+  const __cliDescriptorHeader& h = s_.ARD->header;
+  const SQLLEN offset = *h.bindOffsetPtr;
+  qvoColumnJob job;
+  job.stmt = &s_;
+  job.ard = &a;
+  job.ird = ird;
+  job.column = col;
+  job.cType = cType;
+  job.qvoType = ird->qvoType;
+  job.bufferLength = bufferLength;
+  job.valueWidth = ird->qvoTypeLen;
+  if (h.bindType == SQL_BIND_BY_COLUMN) {
+    job.dataStride = conv.fixedSize ? conv.fixedSize : static_cast<std::size_t>(bufferLength);
+    job.lengthStride = sizeof(SQLLEN);
+  } else {
+    job.dataStride = job.lengthStride = h.bindType;
+  }
+  if (a.dataPtr) job.data = static_cast<char*>(a.dataPtr) + offset + startRow_ * job.dataStride;
+  if (a.octetLengthPtr)
+    job.lengths = reinterpret_cast<char*>(a.octetLengthPtr) + offset + startRow_ * job.lengthStride;
+  job.values = s_.ptrArray[col] + (s_.cursor - s_.resultRowCountStart + 1);
+  job.rows = lines_;
+  job.firstRow = s_.cursor;
+  auto* outcomes = reinterpret_cast<Outcome*>(s_.fetchColumnOutcomes.data());
+  std::memset(outcomes, 0, lines_);
+  job.outcomes = outcomes;
+
+  conv.cell(job, conv.nulls);
+
+  // Fold the column's outcomes into the rows' worst and note each kind once.
+  unsigned seen = 0;
+  std::size_t firstConversionError = lines_;
+  unsigned char* worst = s_.fetchRowWorst.data();
+  for (std::size_t i = 0; i < lines_; ++i) {
+    const auto o = static_cast<unsigned char>(outcomes[i]);
+    if (o == 0) continue;
+    seen |= 1u << o;
+    if (o > worst[i]) worst[i] = o;
+    if (outcomes[i] == Outcome::ConversionError && firstConversionError == lines_)
+      firstConversionError = i;
+  }
+  for (int k = 1; k < kOutcomes; ++k) {
+    if (!(seen & (1u << k))) continue;
+    const auto o = static_cast<Outcome>(k);
+    if (qvoCellIsError(o))
+      rowFailed_ = true;
+    else
+      warned_ = true;
+    if (o == Outcome::ConversionError) {
+      const char* codepage = s_.dataConverter ? s_.dataConverter->GetCurrentCodepage() : "";
+      QVO_DIAG_FMT(&s_, _Characterset_conversion_error_, kOutcomeDiags[k].native, job.detail,
+                   static_cast<int>(col),
+                   static_cast<int>(s_.cursor + static_cast<SQLBIGINT>(firstConversionError)),
+                   codepage);
+    } else {
+      const OutcomeDiag& d = kOutcomeDiags[k];
+      s_.SetDiagRec((s_.translate->*d.code)(), d.native, (s_.translate->*d.message)());
+    }
+  }
+  if (s_.logFull && !s_.logDebugComm) LogRows(job, conv);
+}
+
+bool qvoFetchFrame::RowFailed() const { return rowFailed_; }
+
+void qvoFetchFrame::WriteRowStatus(SQLUSMALLINT* status) const {
+  if (!status) return;
+  const unsigned char* worst = s_.fetchRowWorst.data();
+  for (std::size_t i = 0; i < lines_; ++i) {
+    const auto o = static_cast<Outcome>(worst[i]);
+    status[startRow_ + i] = qvoCellIsError(o)  ? SQL_ROW_ERROR
+                            : o != Outcome::Ok ? SQL_ROW_SUCCESS_WITH_INFO
+                                               : SQL_ROW_SUCCESS;
+  }
+}
+
+void qvoFetchFrame::LogRows(const qvoColumnJob& job, const qvoConversion& conv) {
+  const SQLBIGINT limit = s_.logFileLines;
+  if (limit == 0 || limit < -1) return;
+  const SQLBIGINT n = static_cast<SQLBIGINT>(lines_);
+  for (SQLBIGINT i = 0; i < n; ++i) {
+    // -1: the first and the last row; L: the last L - 1 rows.
+    const bool selected = limit == -1 ? (i == 0 || i == n - 1) : (n - i) < limit;
+    if (!selected) continue;
+    const char* value = static_cast<const char*>(job.values[i]);
+    char* target = job.TargetAt(static_cast<std::size_t>(i));
+    char* length = job.LengthAt(static_cast<std::size_t>(i));
+    SQLLEN shown = 0;
+    if (length) std::memcpy(&shown, length, sizeof shown);
+    s_.Log(
+        " === Offset=%llu, Column=%i, BufferLength=%lli, TargetValuePtr=0x%llx, "
+        "StrLenPtr=0x%llx, *StrLenPtr=%lli, ProtocolNullFlag=%i, CType=%i, QVOType=%i === \n",
+        static_cast<unsigned long long>(startRow_ + static_cast<SQLULEN>(i)),
+        static_cast<int>(job.column), static_cast<long long>(job.bufferLength),
+        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(target)),
+        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(length)),
+        static_cast<long long>(shown), static_cast<int>(static_cast<signed char>(value[-1])),
+        static_cast<int>(job.cType), static_cast<int>(job.qvoType));
+    // Only the bytes the target holds: a cut value's full length is more.
+    SQLLEN bytes = 0;
+    if (length && shown >= 0)
+      bytes = conv.fixedSize ? static_cast<SQLLEN>(conv.fixedSize)
+                             : std::min(shown, std::max<SQLLEN>(job.bufferLength, 0));
+    s_.LogData(job.cType, reinterpret_cast<const unsigned char*>(target), bytes);
+  }
+}

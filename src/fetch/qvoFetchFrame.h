@@ -1,0 +1,40 @@
+// The column loop of one block call (qvoStatement::FetchBlock): converts
+// `lines` rows starting at the statement's cursor into rowset rows
+// startRow.. of every bound column and keeps, per row, the worst outcome of
+// its columns.
+#pragma once
+
+#include <cstddef>
+
+#include "fetch/qvoConversionMatrix.h"
+#include "statement/qvoStatement.h"
+
+// maxLines of the fetch: the result's rows, or maxRows when that is set and
+// smaller.
+SQLBIGINT qvoFetchMaxLines(const qvoStatement& s);
+
+class qvoFetchFrame {
+ public:
+  qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines);
+  // Every bound column: -1 when a column was refused as a whole, 1 when a
+  // row of a column had a warning or an error, else 0. Each kind of event of
+  // a column records one diagnostic.
+  SQLRETURN ConvertColumns();
+  // A row failed in some column (22002, 22003, 22018, HY090, conversion).
+  bool RowFailed() const;
+  // The status of each converted row (error, with info, success); null: none.
+  void WriteRowStatus(SQLUSMALLINT* status) const;
+
+ private:
+  void ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords& a);
+  SQLSMALLINT ResolveCType(SQLSMALLINT col, const __cliDescriptorRecords& a,
+                           const __cliDescriptorRecords& ird, bool* ok);
+  void LogRows(const qvoColumnJob& job, const qvoConversion& conv);
+
+  qvoStatement& s_;
+  SQLULEN startRow_;
+  std::size_t lines_;
+  bool columnRefused_ = false;
+  bool rowFailed_ = false;
+  bool warned_ = false;
+};
