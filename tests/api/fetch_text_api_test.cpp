@@ -7,6 +7,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -75,8 +76,7 @@ class Session {
       SQLCHAR text[512] = {};
       SQLSMALLINT len = 0;
       Record rec;
-      if (QVOGetDiagRec(SQL_HANDLE_STMT, stmt, n, state, &rec.native, text, sizeof text, &len) !=
-          0)
+      if (QVOGetDiagRec(SQL_HANDLE_STMT, stmt, n, state, &rec.native, text, sizeof text, &len) != 0)
         break;
       rec.state = reinterpret_cast<char*>(state);
       rec.text = reinterpret_cast<char*>(text);
@@ -135,29 +135,37 @@ struct TypeColumn {
 std::vector<TypeColumn> EveryType() {
   const Value null = Value::Null();
   return {
-      {r::Column::Char("ascii", 10, 10, r::kVarying), {Value::Text("hello"), null, Value::Text("")},
+      {r::Column::Char("ascii", 10, 10, r::kVarying),
+       {Value::Text("hello"), null, Value::Text("")},
        {"hello", "", ""}},
       {r::Column::Char("utf8", 10, 40, r::kVarying | r::kUtf8),
        {Value::Text("h\xE2\x82\xACllo"), Value::Text("caf\xC3\xA9"), null},
        {"h\xE2\x82\xACllo", "caf\xC3\xA9", ""}},
-      {r::Column::Decimal("dec", 12, 2), {Value::Int64(12345), Value::Int64(-5), null},
+      {r::Column::Decimal("dec", 12, 2),
+       {Value::Int64(12345), Value::Int64(-5), null},
        {"123.45", "-0.05", ""}},
-      {r::Column::Decimal("dec32", 5, 1), {Value::Int32(-5), Value::Int32(0), Value::Int32(123)},
+      {r::Column::Decimal("dec32", 5, 1),
+       {Value::Int32(-5), Value::Int32(0), Value::Int32(123)},
        {"-0.5", "0", "12.3"}},
-      {r::Column::SmallDecimal("small", 9, 3), {Value::Int32(7), null, Value::Int32(-2000)},
+      {r::Column::SmallDecimal("small", 9, 3),
+       {Value::Int32(7), null, Value::Int32(-2000)},
        {"0.007", "", "-2"}},
-      {r::Column::BigDecimal("big", 38, 2), {Value::Int128(5, 1), Value::Int128(-5, -1), null},
+      {r::Column::BigDecimal("big", 38, 2),
+       {Value::Int128(5, 1), Value::Int128(-5, -1), null},
        {"184467440737095516.21", "-0.05", ""}},
-      {r::Column::Double("dbl"), {Value::Double(1234.5678), Value::Double(-0.0), Value::Double(1e20)},
+      {r::Column::Double("dbl"),
+       {Value::Double(1234.5678), Value::Double(-0.0), Value::Double(1e20)},
        {"1234.5678", "0", "1E+20"}},
       {r::Column::Boolean("flag"), {Value::Bool(true), Value::Bool(false), null}, {"1", "0", ""}},
-      {r::Column::Date("day"), {Value::Date(25, 12, 2023), Value::Date(5, 7, 812), null},
+      {r::Column::Date("day"),
+       {Value::Date(25, 12, 2023), Value::Date(5, 7, 812), null},
        {"2023-12-25", "0812-07-05", ""}},
       {r::Column::Timestamp("ts"),
        {Value::Timestamp(2023, 12, 25, 13, 45, 7, 123456789), null,
         Value::Timestamp(-1, 1, 2, 3, 4, 5, 0)},
        {"2023-12-25 13:45:07.123", "", "-001-01-02 03:04:05.000"}},
-      {r::Column::TimestampUtc("utc"), {null, Value::Timestamp(2024, 3, 7, 0, 0, 0, 5000000), null},
+      {r::Column::TimestampUtc("utc"),
+       {null, Value::Timestamp(2024, 3, 7, 0, 0, 0, 5000000), null},
        {"", "2024-03-07 00:00:00.005", ""}},
   };
 }
@@ -184,8 +192,8 @@ TEST(FetchTextApi, EveryServerTypeAsText) {
     s.Execute(columns, values);
     std::vector<std::unique_ptr<Bound>> bound;
     for (size_t c = 0; c < types.size(); ++c)
-      bound.push_back(std::make_unique<Bound>(s.stmt, static_cast<SQLUSMALLINT>(c + 1), cType,
-                                              64, 3));
+      bound.push_back(
+          std::make_unique<Bound>(s.stmt, static_cast<SQLUSMALLINT>(c + 1), cType, 64, 3));
     ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
     EXPECT_TRUE(s.Records().empty());
     for (size_t c = 0; c < types.size(); ++c) {
@@ -236,13 +244,13 @@ TEST(FetchTextApi, CutsAndRange) {
       {"text", r::Column::Char("v", 10, 10, r::kVarying), Value::Text("hello"), SQL_C_CHAR, 5,
        "hell", 5, SQL_SUCCESS_WITH_INFO, "01004", 1},
       {"text, wide", r::Column::Char("v", 10, 10, r::kVarying), Value::Text("hello"), SQL_C_WCHAR,
-       9, "hell", 10, SQL_SUCCESS_WITH_INFO, "01004", 1},
+       9, "hel", 10, SQL_SUCCESS_WITH_INFO, "01004", 1},
       {"decimal fraction", r::Column::Decimal("d", 12, 2), Value::Int64(12345), SQL_C_CHAR, 6,
        "123.4", 6, SQL_SUCCESS_WITH_INFO, "01004", 1},
-      {"decimal integer digits", r::Column::Decimal("d", 12, 2), Value::Int64(12345), SQL_C_CHAR,
-       3, "", -777, SQL_ERROR, "22003", -1},
-      {"double integer digits, wide", r::Column::Double("f"), Value::Double(1234.5), SQL_C_WCHAR,
-       8, "", -777, SQL_ERROR, "22003", -1},
+      {"decimal integer digits", r::Column::Decimal("d", 12, 2), Value::Int64(12345), SQL_C_CHAR, 3,
+       "", -777, SQL_ERROR, "22003", -1},
+      {"double integer digits, wide", r::Column::Double("f"), Value::Double(1234.5), SQL_C_WCHAR, 8,
+       "", -777, SQL_ERROR, "22003", -1},
       {"date", r::Column::Date("d"), Value::Date(25, 12, 2023), SQL_C_CHAR, 5, "2023", 10,
        SQL_SUCCESS_WITH_INFO, "01004", 1},
       {"boolean word", r::Column::Boolean("b"), Value::Bool(true), SQL_C_CHAR, 1, "", 1,
@@ -323,8 +331,7 @@ TEST(FetchTextApi, Settings) {
 TEST(FetchTextApi, ConversionFailure) {
   Session s;
   s.MakeStatement();
-  ASSERT_EQ(QVOSetStmtAttr(s.stmt, 21048, const_cast<char*>("ISO-8859-1"), SQL_NTS),
-            SQL_SUCCESS);
+  ASSERT_EQ(QVOSetStmtAttr(s.stmt, 21048, const_cast<char*>("ISO-8859-1"), SQL_NTS), SQL_SUCCESS);
   s.Execute({r::Column::Char("v", 10, 40, r::kVarying | r::kUtf8)},
             {{Value::Text("caf\xC3\xA9"), Value::Text("\xE2\x82\xAC"), Value::Text("ok")}});
   Bound v(s.stmt, 1, SQL_C_CHAR, 16, 3);
@@ -362,15 +369,18 @@ TEST(FetchTextApi, DateTimeStructures) {
     SQLLEN utcInd;
   };
   std::vector<char> rows(2 * sizeof(Row) + 1, 0);
-  Row* base = reinterpret_cast<Row*>(1);  // offsets from an odd address
+  // Addresses are offsets within a Row from 1; the bind offset moves them to
+  // the odd address rows.data() + 1.
+  auto at = [](size_t member) { return reinterpret_cast<void*>(1 + member); };
   ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_BIND_TYPE, IntArg(sizeof(Row)), 0), SQL_SUCCESS);
-  SQLLEN offset = reinterpret_cast<SQLLEN>(rows.data()) - 1;
+  SQLLEN offset = reinterpret_cast<SQLLEN>(rows.data());
   ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_BIND_OFFSET_PTR, &offset, 0), SQL_SUCCESS);
-  auto bind = [&](SQLUSMALLINT col, SQLSMALLINT type, void* data, SQLLEN* ind) {
-    ASSERT_EQ(QVOBindCol(s.stmt, col, type, data, 0, ind), SQL_SUCCESS);
+  auto bind = [&](SQLUSMALLINT col, SQLSMALLINT type, size_t data, size_t ind) {
+    ASSERT_EQ(QVOBindCol(s.stmt, col, type, at(data), 0, static_cast<SQLLEN*>(at(ind))),
+              SQL_SUCCESS);
   };
-  bind(1, SQL_C_TYPE_DATE, &base->date, &base->dateInd);
-  bind(2, SQL_C_TYPE_TIMESTAMP, &base->stamp, &base->stampInd);
+  bind(1, SQL_C_TYPE_DATE, offsetof(Row, date), offsetof(Row, dateInd));
+  bind(2, SQL_C_TYPE_TIMESTAMP, offsetof(Row, stamp), offsetof(Row, stampInd));
   ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
   Row got[2];
   std::memcpy(got, rows.data() + 1, sizeof got);
@@ -387,8 +397,8 @@ TEST(FetchTextApi, DateTimeStructures) {
 
   // The timestamp column as a time, the UTC one as a timestamp.
   ASSERT_EQ(QVOBindCol(s.stmt, 1, SQL_C_TYPE_DATE, nullptr, 0, nullptr), SQL_SUCCESS);
-  bind(2, SQL_C_TYPE_TIME, &base->time, &base->timeInd);
-  bind(3, QVO_TYPE_TIMESTAMP_UTC, &base->utc, &base->utcInd);
+  bind(2, SQL_C_TYPE_TIME, offsetof(Row, time), offsetof(Row, timeInd));
+  bind(3, QVO_TYPE_TIMESTAMP_UTC, offsetof(Row, utc), offsetof(Row, utcInd));
   ASSERT_EQ(QVOFetchScroll(s.stmt, SQL_FETCH_FIRST, 0), SQL_SUCCESS);
   std::memcpy(got, rows.data() + 1, sizeof got);
   EXPECT_EQ(got[0].timeInd, 6);
