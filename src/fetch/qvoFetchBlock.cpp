@@ -290,7 +290,11 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     else
       warned_ = true;
     if (o == Outcome::ConversionError) {
-      const char* codepage = s_.dataConverter ? s_.dataConverter->GetCurrentCodepage() : "";
+      // The code page the text was going into: the wide data converter's
+      // for the UTF-16 target, the application's narrow one otherwise.
+      const qvoConverterPtr& conv =
+          job.cType == QVO_WCHAR_UTF16 ? s_.wcharDataConverter : s_.dataConverter;
+      const char* codepage = conv ? conv->GetCurrentCodepage() : "";
       QVO_DIAG_FMT(&s_, _Characterset_conversion_error_, kOutcomeDiags[k].native, job.detail,
                    static_cast<int>(col),
                    static_cast<int>(s_.cursor + static_cast<SQLBIGINT>(firstConversionError)),

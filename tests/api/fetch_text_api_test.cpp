@@ -349,6 +349,25 @@ TEST(FetchTextApi, ConversionFailure) {
                 "cursor position 1, codepage ISO-8859-1.");
 }
 
+// The same for the UTF-16 target: text that is not UTF-8 cannot become
+// UTF-16; the message names the UTF-16 code page.
+TEST(FetchTextApi, WideConversionFailure) {
+  Session s;
+  s.Execute({r::Column::Char("v", 10, 40, r::kVarying | r::kUtf8)},
+            {{Value::Text("ok"), Value::Text("a\xFF")}});
+  Bound v(s.stmt, 1, SQL_C_WCHAR, 16, 2);
+  EXPECT_EQ(QVOFetch(s.stmt), SQL_ERROR);
+  EXPECT_EQ(v.Wide(0), u"ok");
+  const auto records = s.Records();
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().state, "HY000");
+  EXPECT_EQ(records.back().text,
+            std::string(kPrefix) +
+                "Character set conversion error or output buffer to small: Cannot convert from "
+                "UTF-8 to UTF-16LE: invalid or unconvertible character at byte 1. column 1, "
+                "cursor position 1, codepage UTF-16LE.");
+}
+
 // Dates and timestamps into the structures, row-wise with an odd bind
 // offset: fields as sent, the structure's size as length.
 TEST(FetchTextApi, DateTimeStructures) {
