@@ -112,6 +112,21 @@ const MatrixRow kMatrix[] = {
 #undef QVO_DATETIME_SOURCES
 #undef QVO_NONE
 
+// Pairs whose target element is wider than their C type: a time stamp into a
+// 32-bit integer is a record of three of them, so column-wise rows lie 12
+// bytes apart.
+struct WidePair {
+  SQLSMALLINT cType;
+  SQLSMALLINT qvoType;
+  std::size_t size;
+};
+constexpr WidePair kWidePairs[] = {
+    {SQL_C_SLONG, _TIMESTAMP, 12},
+    {SQL_C_SLONG, _TIMESTAMP_UTC, 12},
+    {SQL_C_LONG, _TIMESTAMP, 12},
+    {SQL_C_LONG, _TIMESTAMP_UTC, 12},
+};
+
 bool Lists(const SQLSMALLINT* codes, int n, SQLSMALLINT code) {
   for (int i = 0; i < n && codes[i] != 0; ++i)
     if (codes[i] == code) return true;
@@ -130,6 +145,8 @@ qvoConversion qvoLookupConversion(SQLSMALLINT cType, SQLSMALLINT qvoType, bool s
     if (Lists(row.converted, kMaxCodes, qvoType)) {
       out.cell = row.family(cType, qvoType);
       out.refusal = out.cell ? qvoRefusal::None : qvoRefusal::PairRefused;
+      for (const WidePair& w : kWidePairs)
+        if (w.cType == cType && w.qvoType == qvoType) out.fixedSize = w.size;
     } else if (Lists(row.refused, kMaxCodes, qvoType)) {
       out.refusal = qvoRefusal::TypeRefused;
     } else {

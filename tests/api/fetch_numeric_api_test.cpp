@@ -198,4 +198,46 @@ TEST(FetchNumericApi, OutOfRangeAndNotANumberFailTheFetch) {
   }
 }
 
+// A time stamp into SLONG is a record of three integers: written when the
+// application declares 12 bytes per row (rows then lie 12 bytes apart), else
+// refused with HY090 and nothing written.
+TEST(FetchNumericApi, TimestampIntoSlongNeedsTwelveBytes) {
+  fake::FakeNode node;
+  fake::LoginPlayer player(node);
+  fake::Table t;
+  t.columns = {Column::Timestamp("TS")};
+  t.rows = 2;
+  t.value = [](int64_t row, size_t) {
+    return Value::Timestamp(2023, 12, static_cast<uint8_t>(25 + row), 13, 45, 7,
+                            static_cast<int32_t>(row));
+  };
+  node.ServeTable(fake::SqlMatch::Any(), t);
+  Session s(node);
+  for (SQLLEN bufferLength : {SQLLEN{12}, SQLLEN{4}}) {
+    SCOPED_TRACE(bufferLength);
+    QVOFreeStmt(s.stmt, SQL_CLOSE);
+    ASSERT_EQ(s.Exec("SELECT TS FROM T"), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(2), 0),
+              SQL_SUCCESS);
+    SQLINTEGER records[2][3];
+    std::memset(records, 0x5A, sizeof records);
+    SQLLEN ind[2] = {};
+    ASSERT_EQ(QVOBindCol(s.stmt, 1, SQL_C_SLONG, records, bufferLength, ind), SQL_SUCCESS);
+    if (bufferLength == 12) {
+      ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+      for (int r = 0; r < 2; ++r) {
+        EXPECT_EQ(records[r][0], 20231225 + r);
+        EXPECT_EQ(records[r][1], 134507);
+        EXPECT_EQ(records[r][2], r);
+        EXPECT_EQ(ind[r], 12);
+      }
+    } else {
+      EXPECT_EQ(QVOFetch(s.stmt), SQL_ERROR);
+      EXPECT_TRUE(s.Has("HY090", "Invalid buffer length."));
+      for (const auto& rec : records)
+        for (SQLINTEGER v : rec) EXPECT_EQ(v, 0x5A5A5A5A);
+    }
+  }
+}
+
 }  // namespace
