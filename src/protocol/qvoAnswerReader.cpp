@@ -1,5 +1,6 @@
 #include "protocol/qvoAnswerReader.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -180,14 +181,25 @@ qvo_int64 MeasureRowBlock(const char* block, size_t length, const std::vector<qv
   if (cols.empty() || rows == 0) return 0;
   if (block == nullptr) return -1;
   size_t pos = 0;
+  // One loop per column kind: the kind is decided once per column, not per
+  // value. Every value takes at least its flag byte, so each loop ends
+  // within length.
   for (const qvoBlockColumn& col : cols) {
-    // Every value takes at least its flag byte, so this ends within length.
+    if (IsCharacterBlockType(col.qvoType)) {
+      for (qvo_int64 r = 0; r < rows; ++r) {
+        if (pos >= length) return -1;
+        if (block[pos++] == 0) continue;
+        const size_t w = ValueWidth(block + pos, length - pos, col);
+        if (w == 0) return -1;
+        pos += w;
+      }
+      continue;
+    }
+    const size_t w = col.qvoTypeLen > 0 ? static_cast<size_t>(col.qvoTypeLen) : 0;
     for (qvo_int64 r = 0; r < rows; ++r) {
       if (pos >= length) return -1;
-      const bool isNull = block[pos++] == 0;
-      if (isNull) continue;
-      const size_t w = ValueWidth(block + pos, length - pos, col);
-      if (w == 0) return -1;
+      if (block[pos++] == 0) continue;
+      if (w == 0 || w > length - pos) return -1;
       pos += w;
     }
   }
@@ -196,24 +208,34 @@ qvo_int64 MeasureRowBlock(const char* block, size_t length, const std::vector<qv
 
 void IndexRowBlock(char* block, const std::vector<qvoBlockColumn>& cols, qvo_int64 rows,
                    void*** table) {
+  // Values arrive little-endian: on a little-endian host they already are
+  // in host order and only their addresses are taken.
+  constexpr bool kConvert = std::endian::native != std::endian::little;
   size_t pos = 0;
   for (size_t c = 0; c < cols.size(); ++c) {
     const qvoBlockColumn& col = cols[c];
     void** column = table[c + 1];
+    if (IsCharacterBlockType(col.qvoType)) {
+      for (qvo_int64 r = 1; r <= rows; ++r) {
+        const bool isNull = block[pos++] == 0;
+        char* value = block + pos;
+        column[r] = value;
+        if (isNull) continue;
+        if constexpr (kConvert) ConvertValue(value, col);
+        qvo_int32 n = 0;
+        std::memcpy(&n, value, sizeof n);
+        pos += 4 + static_cast<size_t>(n);
+      }
+      continue;
+    }
+    const auto w = static_cast<size_t>(col.qvoTypeLen);
     for (qvo_int64 r = 1; r <= rows; ++r) {
       const bool isNull = block[pos++] == 0;
       char* value = block + pos;
       column[r] = value;
       if (isNull) continue;
-      if (IsCharacterBlockType(col.qvoType)) {
-        ConvertValue(value, col);
-        qvo_int32 n = 0;
-        std::memcpy(&n, value, sizeof n);
-        pos += 4 + static_cast<size_t>(n);
-      } else {
-        ConvertValue(value, col);
-        pos += static_cast<size_t>(col.qvoTypeLen);
-      }
+      if constexpr (kConvert) ConvertValue(value, col);
+      pos += w;
     }
   }
 }
