@@ -2,12 +2,15 @@
 // how a failed row or column decides the fetch's result.
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "fetch/fetch_fixture.h"
 #include "fetch/qvoConversionCell.h"
+#include "platform/qvoCriticalSection.h"
 
 namespace {
 
@@ -284,6 +287,79 @@ TEST(RunColumnTest, NullRuleOfCharacterTargets) {
     EXPECT_EQ(lengths[1], 1);
     EXPECT_EQ(data[8], 'x');
     EXPECT_EQ(outcomes[0], qvoCellOutcome::Ok);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+class FrameOutcomeTest : public FetchTest {
+ protected:
+  // Column 1: row 0 out of range for a 32-bit target. Column 2: row 1 cut.
+  void OpenMixed() {
+    fake::Table t;
+    t.columns = {Column::Decimal("D", 18, 0), Column::Char("V", 20, 20, kVarying)};
+    t.rows = 3;
+    t.value = [](int64_t row, size_t c) {
+      if (c == 0) return Value::Int64(row == 0 ? (1LL << 40) : row);
+      return Value::Text(row == 1 ? "much too long" : "ok");
+    };
+    ASSERT_EQ(Open(t, fake::Blocks{}, 9), SQL_SUCCESS);
+    ASSERT_EQ(QVOBindCol(stmt, 1, QVO_INT32, numbers, 4, numberInd), SQL_SUCCESS);
+    ASSERT_EQ(QVOBindCol(stmt, 2, SQL_C_CHAR, text, 5, textInd), SQL_SUCCESS);
+  }
+  SQLINTEGER numbers[3] = {};
+  SQLLEN numberInd[3] = {}, textInd[3] = {};
+  char text[3 * 5] = {};
+};
+
+TEST_F(FrameOutcomeTest, ALaterWarningNeverHidesAnError) {
+  OpenMixed();
+  SetRowset(3, nullptr);
+  EXPECT_EQ(QVOFetch(stmt), SQL_ERROR);
+  EXPECT_EQ(rowsFetched, 0u);
+  std::vector<std::string> states;
+  for (const auto& d : DiagsOf(*s)) states.push_back(d.state);
+  EXPECT_EQ(states, (std::vector<std::string>{"22003", "01004"}));
+  EXPECT_EQ(s->cursor, 0);
+
+  // With a status array each row tells its own outcome.
+  SQLUSMALLINT status[3] = {};
+  SetRowset(3, status);
+  EXPECT_EQ(QVOFetch(stmt), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(rowsFetched, 3u);
+  EXPECT_EQ(status[0], SQL_ROW_ERROR);
+  EXPECT_EQ(status[1], SQL_ROW_SUCCESS_WITH_INFO);
+  EXPECT_EQ(status[2], SQL_ROW_SUCCESS);
+  EXPECT_EQ(numbers[2], 2);
+  EXPECT_EQ(std::string(text + 5), "much");
+  EXPECT_EQ(textInd[1], 13);
+}
+
+TEST_F(FrameOutcomeTest, RowLinesOfTheLogFollowTheLineSetting) {
+  qvoCriticalSection mutex;
+  struct Case {
+    SQLBIGINT lines;
+    std::vector<int> offsets;  // logged rows of each column
+  };
+  const Case cases[] = {{-1, {0, 2}}, {3, {1, 2}}, {0, {}}, {-5, {}}, {1000, {0, 1, 2}}};
+  for (const Case& c : cases) {
+    OpenMixed();
+    SetRowset(3, nullptr);
+    FILE* log = std::tmpfile();
+    s->SetLogFile(true, false, log, "fetch.log", &mutex, c.lines);
+    QVOFetch(stmt);
+    s->SetLogFile(false, false, nullptr, "", nullptr, 0);
+    std::rewind(log);
+    std::vector<int> offsets;
+    char line[600];
+    while (std::fgets(line, sizeof line, log)) {
+      const char* at = std::strstr(line, " === Offset=");
+      if (at && std::strstr(line, "Column=1,")) offsets.push_back(std::atoi(at + 12));
+    }
+    std::fclose(log);
+    EXPECT_EQ(offsets, c.offsets) << c.lines;
   }
 }
 
