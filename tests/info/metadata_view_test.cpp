@@ -1,0 +1,186 @@
+// The DB_METADATA load against the fake node: the query, the rows as the
+// fetch delivers them, and the failures.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "connection/qvoConnection.h"
+#include "connection/qvoSocket.h"
+#include "handles/qvoHandleTable.h"
+#include "info/qvoInfoValues.h"
+#include "qvo/qvoCInterface.h"
+#include "support/diag_records.h"
+#include "support/fake_login.h"
+#include "support/fake_node.h"
+#include "support/fake_results.h"
+#include "support/fake_table.h"
+
+namespace {
+
+namespace r = fake::results;
+
+// A view of (name, value) rows; a value of nullptr is NULL.
+using Rows = std::vector<std::pair<std::string, const char*>>;
+
+fake::Table View(Rows rows, std::string nameColumn = "NAME", std::string valueColumn = "VALUE") {
+  fake::Table t;
+  t.columns = {r::Column::Char(std::move(nameColumn), 200, 200, r::kVarying),
+               r::Column::Char(std::move(valueColumn), 2000, 2000, r::kVarying)};
+  t.rows = static_cast<int64_t>(rows.size());
+  t.value = [rows](int64_t row, size_t column) {
+    const auto& [name, value] = rows[static_cast<size_t>(row)];
+    if (column == 0) return r::Value::Text(name);
+    return value ? r::Value::Text(value) : r::Value::Null();
+  };
+  return t;
+}
+
+const Rows kView = {
+    {"SQLKeywords", "LIMIT,MINUS"},  {"catalogTerm", "catalog"},
+    {"databaseMajorVersion", "5"},   {"databaseProductName", "Vandrel"},
+    {"maxColumnNameLength", "128"},  {"maxDataMessageSize", "5000"},
+    {"numericFunctions", "ABS,SIN"}, {"supportedEncodings", "UTF8,ASCII"},
+};
+
+class MetadataViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(ReplaceMetadataReader(nullptr), nullptr) << "no stand-in reader is left";
+    ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
+    ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+    conn = static_cast<qvoConnection*>(GetHandlePtr(dbc));
+    conn->ImMainNode = true;
+    conn->connAttr.connType = 1;
+    conn->SetProtocollVer(13);
+    conn->Socket = std::make_unique<qvoSocket>(conn, fake::ConnectTcp(node.Port()));
+  }
+  void TearDown() override { QVOFreeHandle(SQL_HANDLE_ENV, env); }
+
+  size_t Queries() const {
+    size_t n = 0;
+    for (const std::string& sql : node.Sql()) n += sql == kMetadataQuery;
+    return n;
+  }
+  std::string Text(SQLSMALLINT type) {
+    char text[256] = "unwritten";
+    const SQLRETURN rc = QVOGetInfo(dbc, type, text, sizeof text, nullptr);
+    return rc == SQL_SUCCESS ? std::string(text) : "rc " + std::to_string(rc);
+  }
+  std::string LastDiag() {
+    const auto d = DiagsOf(*conn);
+    return d.empty() ? "" : d.back().state + " " + d.back().text;
+  }
+
+  fake::FakeNode node;
+  SQLHENV env = SQL_NULL_HANDLE;
+  SQLHDBC dbc = SQL_NULL_HANDLE;
+  qvoConnection* conn = nullptr;
+};
+
+TEST_F(MetadataViewTest, OneQueryReadsTheWholeViewOverSeveralBlocks) {
+  node.ServeTable(kMetadataQuery, View(kView), fake::Blocks::OfRows(3));
+  EXPECT_EQ(Text(17), "Vandrel");
+  EXPECT_EQ(Text(42), "catalog");
+  EXPECT_EQ(Text(89), "LIMIT,MINUS");
+  EXPECT_EQ(Text(18), "05.00.0000");
+  SQLUSMALLINT columnName = 0;
+  EXPECT_EQ(QVOGetInfo(dbc, 30, &columnName, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(columnName, 128);
+  SQLUINTEGER mask = 0;
+  EXPECT_EQ(QVOGetInfo(dbc, 49, &mask, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(mask, 0x2001u);
+  EXPECT_EQ(conn->connAttr.maxDataMessageSize, 5000);
+  EXPECT_EQ(Queries(), 1u);
+  EXPECT_EQ(node.Sql().size(), 1u);
+  EXPECT_TRUE(node.OpenResultSets().empty()) << "the private statement closed its result";
+  EXPECT_TRUE(node.Errors().empty());
+}
+
+TEST_F(MetadataViewTest, SupportedEncodingsAttributeLoads) {
+  node.ServeTable(kMetadataQuery, View(kView));
+  char text[64] = {};
+  SQLINTEGER length = 0;
+  EXPECT_EQ(QVOGetConnectAttr(dbc, 21033, text, sizeof text, &length), SQL_SUCCESS);
+  EXPECT_STREQ(text, "UTF8,ASCII");
+  EXPECT_EQ(Queries(), 1u);
+}
+
+TEST_F(MetadataViewTest, AFailedQueryIsReportedAndTheNextRequestTriesAgain) {
+  node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
+  EXPECT_EQ(Text(17), "rc -1");
+  const auto diags = DiagsOf(*conn);
+  ASSERT_GE(diags.size(), 2u);
+  EXPECT_EQ(diags.front().text, "no such view") << "the server's reason is kept";
+  EXPECT_EQ(LastDiag(), "HY000 Error reading db metadata form Vandrel.");
+  EXPECT_FALSE(conn->haveInfos);
+
+  node.ServeTable(kMetadataQuery, View(kView));
+  EXPECT_EQ(Text(17), "Vandrel");
+  EXPECT_EQ(Queries(), 2u);
+}
+
+TEST_F(MetadataViewTest, ViewsThatCannotBeRead) {
+  struct Case {
+    const char* what;
+    fake::Table view;
+    const char* firstDiag;
+  };
+  const Case cases[] = {
+      {"empty", View({}), "Error reading db metadata form Vandrel."},
+      {"lower-case columns", View(kView, "name", "value"), "Error retriving dbms infos"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    conn->ClearDiagRecords();
+    node.ServeTable(kMetadataQuery, c.view);
+    EXPECT_EQ(Text(17), "rc -1");
+    const auto diags = DiagsOf(*conn);
+    ASSERT_FALSE(diags.empty());
+    EXPECT_EQ(diags.front().text, c.firstDiag);
+    EXPECT_EQ(LastDiag(), "HY000 Error reading db metadata form Vandrel.");
+    EXPECT_FALSE(conn->haveInfos);
+    EXPECT_FALSE(conn->connAttr.databaseProductName);
+  }
+}
+
+TEST_F(MetadataViewTest, LongNamesAreNoNamesAndLongValuesKeepWhatWasRead) {
+  conn->maxVarcharLength = 16;
+  node.ServeTable(kMetadataQuery, View({{"catalogTermIsMuchLongerThanSixteen", "wrong"},
+                                        {"catalogTerm", "a value of more than sixteen bytes"},
+                                        {"dropView", nullptr},
+                                        {"maxRowSize", "12abc"}}));
+  ASSERT_EQ(conn->GetInfoValues(), SQL_SUCCESS);
+  ASSERT_TRUE(conn->connAttr.catalogTerm);
+  EXPECT_STREQ(conn->connAttr.catalogTerm.get(), "a value of more");
+  ASSERT_TRUE(conn->connAttr.dropView);
+  EXPECT_STREQ(conn->connAttr.dropView.get(), "") << "NULL";
+  EXPECT_EQ(conn->connAttr.maxRowSize, 12u);
+}
+
+TEST_F(MetadataViewTest, ASlaveConnectionAsksNothing) {
+  node.ServeTable(kMetadataQuery, View(kView));
+  conn->connAttr.connType = 2;
+  EXPECT_EQ(Text(17), "");
+  char text[16] = "unwritten";
+  EXPECT_EQ(QVOGetConnectAttr(dbc, 21033, text, sizeof text, nullptr), SQL_SUCCESS);
+  EXPECT_STREQ(text, "");
+  EXPECT_TRUE(node.Sql().empty());
+}
+
+TEST_F(MetadataViewTest, TwoThreadsOnAFreshConnectionCauseOneQuery) {
+  node.ServeTable(kMetadataQuery, View(kView), fake::Blocks::OfRows(2));
+  std::string name[2];
+  auto ask = [&](int i) { name[i] = Text(17); };
+  std::thread a(ask, 0), b(ask, 1);
+  a.join();
+  b.join();
+  EXPECT_EQ(name[0], "Vandrel");
+  EXPECT_EQ(name[1], "Vandrel");
+  EXPECT_EQ(Queries(), 1u);
+}
+
+}  // namespace
