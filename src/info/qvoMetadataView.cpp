@@ -11,6 +11,7 @@
 #include "connection/qvoHandleServices.h"
 #include "handles/qvoHandleTable.h"
 #include "info/qvoInfoValues.h"
+#include "platform/qvoConverter.h"
 #include "statement/qvoStatement.h"
 
 namespace {
@@ -47,6 +48,9 @@ std::string_view Received(const std::vector<char>& buffer, SQLLEN indicator) {
 SQLRETURN ReadRows(qvoConnection& conn, qvoStatement& s, const qvoMetadataRowFn& onRow) {
   if (s.nLines < 1) return SQL_ERROR;  // an empty view: nothing to load
   if (!HasNameAndValue(s)) return conn.SetDiagRec("HY000", -1, "Error retriving dbms infos");
+  // The connection keeps its texts in UTF-8, as the server sends them: the
+  // values pass into the read buffers unconverted.
+  if (iconverter* conv = s.GetDataConverter()) SetInstalledCurrentCodepage(conv, "UTF-8");
   const size_t size = ReadBufferSize(conn);
   std::vector<char> name(size), value(size);
   SQLLEN nameLength = 0, valueLength = 0;
