@@ -23,6 +23,7 @@ struct ServerColumn {
   SQLSMALLINT qvoType;
   SQLINTEGER width;  // of a fixed-width value
   char charAttr;
+  SQLSMALLINT scale = 0;
 };
 
 // kRows values of one column as the server sends them.
@@ -79,6 +80,7 @@ qvoStatement& Indexed(const ServerColumn& col, std::vector<char>& block) {
   r->qvoTypeLen = col.width;
   r->precision = col.qvoType == _DECIMAL ? (col.width == 4 ? 9 : 18) : 20;
   r->charAttr = col.charAttr;
+  r->scale = col.scale;
   s->resultRowCount = kRows;
   s->CreatePointerArray(block.data(), static_cast<qvo_int64>(block.size()));
   return *s;
@@ -120,6 +122,7 @@ void RunCell(benchmark::State& state, SQLSMALLINT cType, ServerColumn col, size_
 
 const ServerColumn kDecimal18{_DECIMAL, 8, 0};
 const ServerColumn kDecimal9{_DECIMAL, 4, 0};
+const ServerColumn kDecimal18Scale2{_DECIMAL, 8, 0, 2};
 const ServerColumn kDouble{_DOUBLE, 8, 0};
 const ServerColumn kTimestamp{_TIMESTAMP, 11, 0};
 const ServerColumn kVarchar{_VARCHAR, 24, 0x11};
@@ -130,7 +133,12 @@ BENCHMARK_CAPTURE(RunCell, int32_from_decimal18, QVO_INT32, kDecimal18, 4);
 BENCHMARK_CAPTURE(RunCell, varchar_by_reference, QVO_VARCHAR_PTR, kVarchar, sizeof(char*));
 BENCHMARK_CAPTURE(RunCell, sbigint_from_decimal18, SQL_C_SBIGINT, kDecimal18, 8);
 BENCHMARK_CAPTURE(RunCell, slong_from_decimal18, SQL_C_SLONG, kDecimal18, 4);
+BENCHMARK_CAPTURE(RunCell, sbigint_from_decimal18_scale2, SQL_C_SBIGINT, kDecimal18Scale2, 8);
 BENCHMARK_CAPTURE(RunCell, double_from_double, SQL_C_DOUBLE, kDouble, 8);
+BENCHMARK_CAPTURE(RunCell, double_from_decimal18_scale2, SQL_C_DOUBLE, kDecimal18Scale2, 8);
+BENCHMARK_CAPTURE(RunCell, float_from_double, SQL_C_FLOAT, kDouble, 4);
+BENCHMARK_CAPTURE(RunCell, numeric_from_decimal18_scale2, SQL_C_NUMERIC, kDecimal18Scale2,
+                  sizeof(SQL_NUMERIC_STRUCT));
 BENCHMARK_CAPTURE(RunCell, char_from_varchar, SQL_C_CHAR, kVarchar, 24);
 BENCHMARK_CAPTURE(RunCell, char_from_decimal18, SQL_C_CHAR, kDecimal18, 24);
 BENCHMARK_CAPTURE(RunCell, timestamp_from_timestamp, SQL_C_TYPE_TIMESTAMP, kTimestamp,

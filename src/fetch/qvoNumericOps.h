@@ -19,6 +19,7 @@
 // - A row bound without a data buffer gets its length and nothing else.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -413,8 +414,12 @@ inline void qvoStoreNumeric(int precision, int scale, bool negative, qvoUInt128 
   n.precision = static_cast<SQLCHAR>(precision);
   n.scale = static_cast<SQLSCHAR>(scale);
   n.sign = negative ? 0 : 1;
-  for (std::size_t i = 0; i < sizeof n.val; ++i)
-    n.val[i] = static_cast<SQLCHAR>(magnitude >> (8 * i));
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(n.val, &magnitude, sizeof n.val);
+  } else {
+    for (std::size_t i = 0; i < sizeof n.val; ++i)
+      n.val[i] = static_cast<SQLCHAR>(magnitude >> (8 * i));
+  }
   std::memcpy(target, &n, sizeof n);
   *length = sizeof n;
 }
