@@ -38,6 +38,9 @@
 #include "connection/qvoDiag.h"
 #include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
+#include "protocol/qvoAnswers.h"
+#include "protocol/qvoProtocolVersion.h"
+#include "protocol/qvoRequestPayloads.h"
 
 namespace {
 
@@ -202,7 +205,7 @@ SQLRETURN SetQueryTimeout(qvoConnection& c, const SetArgs& a) {
   const SQLUINTEGER value = IntValue(a);
   const SQLUINTEGER old = c.connAttr.queryTimeout;
   c.connAttr.queryTimeout = value;
-  if (value == old || c.GetProtocolVersion() < 8) return SQL_SUCCESS;
+  if (value == old || c.GetProtocolVersion() < kQueryTimeoutProtocol) return SQL_SUCCESS;
   return ChangeOrRestore(c, &c.connAttr.queryTimeout, old, ATTR_QUERY_TIMEOUT, 4, value, true);
 }
 
@@ -313,20 +316,24 @@ SQLRETURN SessionKill(qvoConnection& c, const SetArgs& a) {
   if (!a.value) return QVO_DIAG(&c, _Invalid_use_of_null_pointer_, -1);
   qvo_uint64 session;
   std::memcpy(&session, a.value, sizeof session);
-  char data[8];
-  qvoPutLE64(data, static_cast<qvo_int64>(session));
+  char data[kSessionKillBytes];
+  EncodeSessionKill(data, session);
   const SQLRETURN rc = c.ExecuteSQL(nullptr, data, sizeof data, session_kill);
   if (rc < 0 || !c.Socket) return rc;
-  // An answer that carries an exception: kind -1, the text's length, the text
-  // and the 5-character SQLSTATE, all inside the answer.
+  // The node refuses with an exception.
   const char* answer = c.Socket->GetQvoAnswer(nullptr);
-  const qvo_int64 answerLen = answer ? c.Socket->GetQvoAnswerLen() : 0;
-  if (answerLen < 14 || static_cast<signed char>(answer[4]) != -1) return rc;
-  const qvo_int32 textLen = qvoGetLE32(answer + 5);
-  if (textLen < 0 || textLen > answerLen - 14)
-    return QVO_DIAG(&c, _Incorrect_data_array_received_from_server_, -1);
-  const std::string text(answer + 9, static_cast<size_t>(textLen));
-  const std::string state(answer + 9 + textLen, 5);
+  const size_t answerLen = answer ? static_cast<size_t>(c.Socket->GetQvoAnswerLen()) : 0;
+  qvoServerException e;
+  switch (DecodeExceptionAnswer(answer, answerLen, &e)) {
+    case qvoExceptionAnswer::None:
+      return rc;
+    case qvoExceptionAnswer::Malformed:
+      return QVO_DIAG(&c, _Incorrect_data_array_received_from_server_, -1);
+    case qvoExceptionAnswer::Exception:
+      break;
+  }
+  const std::string text(e.text);
+  const std::string state(e.state);
   Translator* t = c.GetTranslatorPtr();
   return c.SetDiagRec(t->_Read_error_from_server_CODE(state.c_str()), -1,
                       t->_Read_error_from_server_MESSAGE(text.c_str()));
@@ -402,7 +409,7 @@ SQLRETURN SetLogLock(qvoConnection& c, const SetArgs& a) {
 SQLRETURN SetFeedbackInterval(qvoConnection& c, const SetArgs& a) {
   const qvo_int32 value = static_cast<qvo_int32>(IntValue(a));
   const bool testSetting = value == -1701;
-  if ((value < 0 && !testSetting) || c.GetProtocolVersion() < 9) {
+  if ((value < 0 && !testSetting) || c.GetProtocolVersion() < kFeedbackProtocol) {
     QVO_DIAG(&c, _Option_value_changed_, 1);
     return SQL_ERROR;
   }
@@ -416,7 +423,7 @@ SQLRETURN SetFeedbackInterval(qvoConnection& c, const SetArgs& a) {
 SQLRETURN SetDefaultParamSize(qvoConnection& c, const SetArgs& a) {
   const SQLUINTEGER old = c.connAttr.defaultParamSize;
   c.connAttr.defaultParamSize = IntValue(a);
-  if (c.GetProtocolVersion() < 9) return SQL_SUCCESS;
+  if (c.GetProtocolVersion() < kDefaultParamSizeProtocol) return SQL_SUCCESS;
   return ChangeOrRestore(c, &c.connAttr.defaultParamSize, old, ATTR_UNKNOWN_TYPE_MAX_LEN, 8,
                          static_cast<qvo_int64>(c.connAttr.defaultParamSize), true);
 }
@@ -428,7 +435,7 @@ SQLRETURN SetErrorReset(qvoConnection& c, const SetArgs& a) {
 SQLRETURN SetTimestampUtc(qvoConnection& c, const SetArgs& a) {
   const unsigned char old = c.connAttr.timestampUTC;
   c.connAttr.timestampUTC = IntValue(a) != 0 ? 1 : 0;
-  if (c.GetProtocolVersion() < 10) return SQL_SUCCESS;
+  if (c.GetProtocolVersion() < kTimestampUtcProtocol) return SQL_SUCCESS;
   return ChangeOrRestore(c, &c.connAttr.timestampUTC, old, ATTR_TSUTC_ENABLED, 1,
                          c.connAttr.timestampUTC, false);
 }

@@ -10,6 +10,7 @@
 #include "handles/qvoEnvironment.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
+#include "protocol/qvoProtocolVersion.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ void CopyCut(char* field, size_t maxChars, const char* text, int length) {
 qvoConnection::qvoConnection(qvoEnvironment* env) {
   handleType = SQL_HANDLE_DBC;
   if (env) connAttr.attrOutputNTS = env->GetAttrOutputNts();
-  protocolVersion = 13;
+  protocolVersion = kCurrentProtocol;
   SetMaxIdentifierLength(128);
   allocatingError = CreateConverters();
   if (env && allocatingError == SQL_SUCCESS)

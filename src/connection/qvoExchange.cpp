@@ -17,6 +17,8 @@
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
 #include "connection/qvoSocket.h"
+#include "protocol/qvoAnswers.h"
+#include "protocol/qvoProtocolVersion.h"
 
 namespace {
 
@@ -29,10 +31,6 @@ constexpr size_t answerChunk = size_t{1} << 20;
 constexpr char invalidAttributesSize[] =
     "Invalid attributes size received in client server protocoll. This most likely indicates "
     "that the connection was not made to an Vandrel. ";
-
-// The fixed answer of abort_query, which the server does not answer: one
-// result, of kind -2 (empty).
-constexpr char abortAnswer[5] = {0x00, 0x00, 0x00, 0x01, static_cast<char>(0xFE)};
 
 struct CommandName {
   int command;
@@ -387,6 +385,8 @@ qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttribu
     if (command == abort_query) {
       // The server does not answer an abort; the statement gets one empty
       // result instead.
+      char abortAnswer[kAbortAnswerBytes];
+      EncodeAbortAnswer(abortAnswer);
       ResetAnswerBuffer(sizeof abortAnswer);
       std::memcpy(qvoAnswerBuffer.get(), abortAnswer, sizeof abortAnswer);
       return SQL_SUCCESS;
@@ -517,7 +517,9 @@ qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
   }
 
   if (dataLength == 0) {
-    if (connection->protocolVersion >= 7 && connection->protocolVersion <= 13) return 0;
+    if (connection->protocolVersion >= kOldestProtocol &&
+        connection->protocolVersion <= kCurrentProtocol)
+      return 0;
     return QVO_DIAG(connection, _The_driver_does_not_support_this_protocol_version_, -1);
   }
   return ReadAnswerData(dataLength, results, command);

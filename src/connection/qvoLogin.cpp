@@ -35,6 +35,9 @@
 #include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
 #include "platform/qvoConverter.h"
+#include "protocol/qvoAnswers.h"
+#include "protocol/qvoProtocolVersion.h"
+#include "protocol/qvoRequestPayloads.h"
 
 namespace {
 
@@ -340,10 +343,8 @@ SQLRETURN qvoSocket::Login() {
   // The login message: its own preamble, then the block in wire order.
   const int blockLength = list->GetAttrDataLen();
   std::vector<char> message(static_cast<size_t>(loginPreambleSize + blockLength));
-  qvoPutLE32(message.data(), static_cast<qvo_int32>(loginMagic));
-  qvoPutLE32(message.data() + 4, blockLength + 8);
-  qvoPutLE32(message.data() + 8, connection->GetProtocolVersion());
-  qvoPutLE32(message.data() + 12, static_cast<qvo_int32>(loginMagicEnd));
+  EncodeLoginPreamble(message.data(), static_cast<qvo_int32>(loginMagic), blockLength,
+                      connection->GetProtocolVersion(), static_cast<qvo_int32>(loginMagicEnd));
   if (blockLength > 0)
     std::memcpy(message.data() + loginPreambleSize, list->GetAttrDataPtr(),
                 static_cast<size_t>(blockLength));
@@ -379,7 +380,7 @@ SQLRETURN qvoSocket::Login() {
 // to be enciphered, the cipher keys, each encoded under the node's public key.
 SQLRETURN qvoSocket::LoginKeyExchange() {
   connectionAttr& attr = connection->connAttr;
-  if (attr.socketEncryption && connection->GetProtocolVersion() < 12) {
+  if (attr.socketEncryption && connection->GetProtocolVersion() < kCipherProtocol) {
     socketError = QVO_SOCKET_ENCRYPTION_FAILED;
     QVO_DIAG(connection,
              _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
@@ -388,7 +389,7 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   }
   if (!connection->ImMainNode) {
     if (connection->logFull) connection->Log("SlaveNode login.\n");
-    if (connection->GetProtocolVersion() < 12) return SQL_SUCCESS;
+    if (connection->GetProtocolVersion() < kCipherProtocol) return SQL_SUCCESS;
   }
   if (attr.encryptionRequired) attr.socketEncryption = true;
 
@@ -437,7 +438,7 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   auto list = std::make_unique<qvoAttributes>(connection);
   attr.checkConnectionIsEncrypted = false;
   bool keysFailed = false;
-  if (encoded && connection->GetProtocolVersion() >= 12 && attr.socketEncryption) {
+  if (encoded && connection->GetProtocolVersion() >= kCipherProtocol && attr.socketEncryption) {
     if (!attr.randomSeed) {
       attr.randomSeed = std::make_unique<char[]>(randomSeedBufferSize);
       std::memcpy(attr.randomSeed.get(), defaultRandomSeed, sizeof defaultRandomSeed);
@@ -509,7 +510,7 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   qvo_int64 answer = qvoExecSQL(nullptr, &list, nullptr, 0, set_attributes);
   list.reset();
   if (answer < 0) return attributeExchangeFailed();
-  if (keysSent && connection->GetProtocolVersion() < 12) {
+  if (keysSent && connection->GetProtocolVersion() < kCipherProtocol) {
     // The node has the keys and enciphers from here on; an answer that names
     // a version without the cipher must not turn the session into a clear one
     // that still reports itself enciphered.
@@ -522,8 +523,8 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   if (answer > 0) {
     attr.checkConnectionIsEncrypted = false;
     result = LoginError();
-    if (connection->GetProtocolVersion() < 12 || qvoConnected == 0) return result;
-  } else if (connection->GetProtocolVersion() < 12) {
+    if (connection->GetProtocolVersion() < kCipherProtocol || qvoConnected == 0) return result;
+  } else if (connection->GetProtocolVersion() < kCipherProtocol) {
     qvoConnected = 1;
     return result;
   }
@@ -561,22 +562,23 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
 SQLRETURN qvoSocket::LoginError() {
   if (connection->logFull) connection->Log("qvoSocket::LoginError()\n");
   const char* answer = qvoAnswerBuffer.get();
-  const qvo_int64 length = qvoAnswerBufferLen;
-  if (!answer || length < 5 || static_cast<signed char>(answer[4]) != -1) return SQL_SUCCESS;
-
-  // Kind byte -1, then the text's length, the text and the 5-character
-  // SQLSTATE; all of it must lie inside the answer.
-  qvo_uint32 textLength = 0;
-  if (length >= 9) textLength = static_cast<qvo_uint32>(qvoGetLE32(answer + 5));
-  if (length < 9 || static_cast<qvo_int64>(textLength) > length - 9 - 5) {
-    QVO_DIAG(connection, _Incorrect_data_array_received_from_server_, -1);
-    qvoConnected = 0;
-    socketError = QVO_SOCKET_LOGIN_REFUSED;
-    return SQL_ERROR;
+  const size_t length =
+      answer && qvoAnswerBufferLen > 0 ? static_cast<size_t>(qvoAnswerBufferLen) : 0;
+  qvoServerException e;
+  switch (DecodeExceptionAnswer(answer, length, &e)) {
+    case qvoExceptionAnswer::None:
+      return SQL_SUCCESS;
+    case qvoExceptionAnswer::Malformed:
+      QVO_DIAG(connection, _Incorrect_data_array_received_from_server_, -1);
+      qvoConnected = 0;
+      socketError = QVO_SOCKET_LOGIN_REFUSED;
+      return SQL_ERROR;
+    case qvoExceptionAnswer::Exception:
+      break;
   }
-  const std::string text(answer + 9, textLength);
+  const std::string text(e.text);
   char state[6] = {};
-  std::memcpy(state, answer + 9 + textLength, 5);
+  std::memcpy(state, e.state.data(), 5);
   if (connection->logFull)
     connection->Log("Server SQL_STATE: %s, MESSAGE: %s\n", state, text.c_str());
   Translator* t = connection->GetTranslatorPtr();

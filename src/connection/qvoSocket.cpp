@@ -18,6 +18,8 @@
 #include "common/qvoByteOrder.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
+#include "protocol/qvoProtocolVersion.h"
+#include "protocol/qvoRequestPayloads.h"
 
 namespace {
 
@@ -48,25 +50,28 @@ qvo_uint32 qvoSocket::SerialCounter() { return nPackageSerial++; }
 
 char* qvoSocket::qvoCreateHeader(const qvoAttributes* attributes, qvo_int64 dataLength,
                                  __qvoMessageMode command, char*) {
-  qvo_int64 attrBytes = attributes ? attributes->GetAttrDataLen() : 0;
-  qvo_int32 count = attributes ? attributes->GetNumAttributes() : 0;
-  qvoPutLE32(headerV2, static_cast<qvo_int32>(attrBytes + dataLength));
-  headerV2[4] = static_cast<char>(command);
-  qvoPutLE32(headerV2 + 5, static_cast<qvo_int32>(SerialCounter()));
-  qvoPutLE32(headerV2 + 9, count);
-  qvoPutLE32(headerV2 + 13, static_cast<qvo_int32>(attrBytes));
-  qvoPutLE32(headerV2 + 17, dataLength != 0 ? 1 : 0);
+  const qvo_int64 attrBytes = attributes ? attributes->GetAttrDataLen() : 0;
+  qvoMessageHeader h;
+  h.length = static_cast<qvo_uint32>(attrBytes + dataLength);
+  h.command = static_cast<qvo_int8>(command);
+  h.serial = SerialCounter();
+  h.attributeCount = attributes ? attributes->GetNumAttributes() : 0;
+  h.attributeBytes = static_cast<qvo_uint32>(attrBytes);
+  h.lastField = dataLength != 0 ? 1 : 0;
+  EncodeMessageHeader(headerV2, h);
   return headerV2;
 }
 
 qvo_int64 qvoSocket::qvoParseHeader(const char* header, int* numAttributes, int* attributeBytes,
                                     int* results) const {
-  *numAttributes = qvoGetLE32(header + 9);
-  *attributeBytes = qvoGetLE32(header + 13);
-  *results = qvoGetLE32(header + 17);
+  char bytes[kMessageHeaderBytes];
+  std::memcpy(bytes, header, sizeof bytes);
+  const qvoMessageHeader h = DecodeMessageHeader(bytes);
+  *numAttributes = h.attributeCount;
+  *attributeBytes = static_cast<int>(h.attributeBytes);
+  *results = h.lastField;
   // Both lengths are unsigned on the wire.
-  return static_cast<qvo_int64>(static_cast<qvo_uint32>(qvoGetLE32(header))) -
-         static_cast<qvo_int64>(static_cast<qvo_uint32>(*attributeBytes));
+  return static_cast<qvo_int64>(h.length) - static_cast<qvo_int64>(h.attributeBytes);
 }
 
 // ---- sending -------------------------------------------------------------------
@@ -182,7 +187,7 @@ int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
       command == continue_execution)
     t = feedback * 10 + 300;
   if (feedback == -1701) t = 5;
-  if (connection->protocolVersion < 9) t = INT_MAX;
+  if (connection->protocolVersion < kFeedbackProtocol) t = INT_MAX;
   if (!connection->ImMainNode || t < 1) t = 0;
   // While a login runs, a node that stays silent must not hold the caller
   // longer than the login time-out.

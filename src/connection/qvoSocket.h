@@ -23,6 +23,7 @@
 #include "connection/qvoCipher.h"
 #include "connection/qvoMessageMode.h"
 #include "platform/qvoCriticalSection.h"
+#include "protocol/qvoRequestPayloads.h"
 #include "qvo/qvoDefs.h"
 
 class qvoConnection;
@@ -46,7 +47,7 @@ enum qvoSocketErrorCode {
 
 class qvoSocket {
  public:
-  static constexpr int headerSize = 21;
+  static constexpr int headerSize = static_cast<int>(kMessageHeaderBytes);
   // Sends below this size hint are buffered; from it on they go out directly.
   static constexpr int sendBufferThreshold = 50000;
   // Largest attribute block an answer may announce.
@@ -162,7 +163,7 @@ class qvoSocket {
   SQLRETURN qvoConnected = 0;
   std::unique_ptr<char[]> qvoAnswerBuffer;
   SQLINTEGER qvoAnswerBufferLen = 0;
-  char headerV2[32] = {};
+  char headerV2[kMessageHeaderBytes] = {};
   std::unique_ptr<char[]> sendBuffer;
   int sendBufferSize = 0;
   int sendBufferPos = 0;

@@ -16,6 +16,8 @@
 #include "connection/qvoHandleServices.h"
 #include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
+#include "protocol/qvoAnswers.h"
+#include "protocol/qvoRequestPayloads.h"
 #include "qvo/qvoCInterface.h"
 
 namespace {
@@ -161,35 +163,29 @@ SQLRETURN qvoConnection::GetHostnames(char* buffer, int bufferSize) {
   if (!buffer || bufferSize <= 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
 
   const int addressLen = static_cast<int>(::strnlen(server.qvoServer, sizeof server.qvoServer));
-  std::vector<char> request(4 + static_cast<size_t>(addressLen));
-  qvoPutLE32(request.data(), addressLen);
-  std::memcpy(request.data() + 4, server.qvoServer, static_cast<size_t>(addressLen));
+  const std::vector<char> request =
+      EncodeHostNamesRequest(std::string_view(server.qvoServer, static_cast<size_t>(addressLen)));
   if (ExecuteSQL(nullptr, request.data(), static_cast<qvo_int64>(request.size()), get_hostnames) !=
           SQL_SUCCESS ||
       !Socket)
     return QVO_DIAG(this, _Error_getting_host_names_, -1);
 
-  // The answer: 4-byte result count, then the host count and the hosts, each
-  // a 4-byte length and its text. Nothing is read past its end.
   const char* answer = Socket->GetQvoAnswer(nullptr);
-  const qvo_int64 answerLen = answer ? Socket->GetQvoAnswerLen() : 0;
-  if (answerLen < 8 || static_cast<unsigned char>(answer[4]) == 0xFF)
-    return QVO_DIAG(this, _Error_getting_host_names_, -1);
-  const qvo_int32 hostCount = qvoGetLE32(answer + 4);
-  if (hostCount < 1)
-    return QVO_DIAG(this, _Numeric_value_out_of_range_Hosts_number_is_invalid_, -1);
-
-  std::string hosts;
-  qvo_int64 pos = 8;
-  for (qvo_int32 i = 0; i < hostCount; ++i) {
-    if (pos + 4 > answerLen) return QVO_DIAG(this, _Error_getting_host_names_, -1);
-    const qvo_int32 hostLen = qvoGetLE32(answer + pos);
-    pos += 4;
-    if (hostLen < 0 || hostLen > answerLen - pos)
+  const size_t answerLen = answer ? static_cast<size_t>(Socket->GetQvoAnswerLen()) : 0;
+  std::vector<std::string_view> names;
+  switch (DecodeHostList(answer, answerLen, &names)) {
+    case qvoHostListStatus::Ok:
+      break;
+    case qvoHostListStatus::BadCount:
+      return QVO_DIAG(this, _Numeric_value_out_of_range_Hosts_number_is_invalid_, -1);
+    default:
       return QVO_DIAG(this, _Error_getting_host_names_, -1);
-    hosts.append(answer + pos, static_cast<size_t>(hostLen));
-    pos += hostLen;
-    if (i + 1 == hostCount || static_cast<qvo_int64>(hosts.size()) >= bufferSize - hostListReserve)
+  }
+  std::string hosts;
+  for (size_t i = 0; i < names.size(); ++i) {
+    hosts.append(names[i]);
+    if (i + 1 == names.size() ||
+        static_cast<qvo_int64>(hosts.size()) >= bufferSize - hostListReserve)
       break;
     hosts.push_back(',');
   }

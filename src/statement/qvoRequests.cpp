@@ -10,6 +10,9 @@
 #include "connection/qvoSocket.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoAnswerReader.h"
+#include "protocol/qvoAnswers.h"
+#include "protocol/qvoProtocolVersion.h"
+#include "protocol/qvoRequestPayloads.h"
 #include "statement/qvoStatement.h"
 
 // --- the exchange ------------------------------------------------------------------------
@@ -33,7 +36,7 @@ SQLRETURN qvoStatement::CheckAuxiliaryAnswer() {
   qvo_int8 kind = 0;
   std::string_view text, state;
   SQLRETURN result = SQL_SUCCESS;
-  if (in.data && in.Skip(4) && in.Int8(&kind) && kind == QVO_KIND_EXCEPTION &&
+  if (in.data && in.Skip(kResultCountBytes) && in.Int8(&kind) && kind == QVO_KIND_EXCEPTION &&
       ReadException(in, &text, &state) == qvoReadStatus::Ok)
     result = RecordServerException(text.data(), text.size(), state.data());
   auxAnswer.reset();
@@ -47,8 +50,8 @@ SQLRETURN qvoStatement::ExecuteCloseRes() {
   if (ClearDiagRecords() != SQL_SUCCESS)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
   if (resultHandle < 0) return SQL_SUCCESS;
-  char request[4];
-  qvoPutLE32(request, resultHandle);
+  char request[kHandleRequestBytes];
+  EncodeHandleRequest(request, resultHandle);
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
@@ -66,8 +69,8 @@ SQLRETURN qvoStatement::ExecuteClosePrepared() {
   if (ClearDiagRecords() != SQL_SUCCESS)
     return QVO_DIAG(this, _Error_initialising_prepared_handle_, -1);
   if (preparedHandle < 0) return SQL_SUCCESS;
-  char request[4];
-  qvoPutLE32(request, preparedHandle);
+  char request[kHandleRequestBytes];
+  EncodeHandleRequest(request, preparedHandle);
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
@@ -83,8 +86,8 @@ SQLRETURN qvoStatement::ExecuteClosePrepared() {
 SQLRETURN qvoStatement::ExecuteDescRes(SQLINTEGER handle) {
   if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
-  char request[4];
-  qvoPutLE32(request, handle);
+  char request[kHandleRequestBytes];
+  EncodeHandleRequest(request, handle);
   qvoMutex lock(connection->executionMutex);
   SQLRETURN rc = Exchange(request, sizeof request, describe_resultset);
   if (rc != SQL_ERROR) rc = SyncMoreResults(0);
@@ -117,7 +120,7 @@ SQLRETURN qvoStatement::ContinueExecuting() {
 }
 
 SQLRETURN qvoStatement::AbortExecution() {
-  if (protocolVersion < 9) return SQL_SUCCESS;
+  if (protocolVersion < kAsyncProtocol) return SQL_SUCCESS;
   if (logFull) Log("qvoStatement::AbortExecution()\n");
   qvoMutex lock(continueExecMutex);
   // Only a running execution is aborted: an abort sent at any other time
@@ -155,7 +158,7 @@ SQLRETURN qvoStatement::ExecDirect(const char* text, SQLINTEGER len) {
 
 SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   const int n = qvoSqlStrLen(text, len);
-  if (protocolVersion >= 9 && stmtAttr.asyncEnable == 1 &&
+  if (protocolVersion >= kAsyncProtocol && stmtAttr.asyncEnable == 1 &&
       resultHandle == QVO_RESULT_STILL_EXECUTING) {
     // Asking again with the same text polls the running execution.
     if (n == sqlStmt.GetStatementLen() &&

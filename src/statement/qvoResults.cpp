@@ -14,6 +14,7 @@
 #include "connection/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoAnswerReader.h"
+#include "protocol/qvoAnswers.h"
 #include "statement/qvoStatement.h"
 
 namespace {
@@ -192,8 +193,8 @@ SQLRETURN qvoStatement::MoreResults() {
   const size_t length = qvoSocketAnswerBuffer ? static_cast<size_t>(qvoSocketAnswerLen) : 0;
   if (length >= 4) {
     if (answerPos == 0) {
-      std::memcpy(&numResultSets, qvoSocketAnswerBuffer.get(), 4);
-      answerPos = 4;
+      DecodeResultCount(qvoSocketAnswerBuffer.get(), length, &numResultSets);
+      answerPos = kResultCountBytes;
     }
     cursor = 0;
     nLines = 0;

@@ -8,15 +8,10 @@
 #include "connection/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoAnswerReader.h"
+#include "protocol/qvoAnswers.h"
+#include "protocol/qvoProtocolVersion.h"
+#include "protocol/qvoRequestPayloads.h"
 #include "statement/qvoStatement.h"
-
-namespace {
-
-// Header of a fetch answer: the result count, then (protocol 9 and later)
-// the kind byte, then the int64 row count of the block.
-constexpr size_t kCountBytes = 4;
-
-}  // namespace
 
 SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
   const SQLSMALLINT columns = IRD ? IRD->header.count : 0;
@@ -78,22 +73,22 @@ SQLRETURN qvoStatement::TakeRows(char* answer, qvo_int64 length) {
 }
 
 SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
-  char request[20];
-  qvoPutLE32(request, resultHandle);
-  qvoPutLE64(request + 4, start);
-  qvoPutLE64(request + 12, count);
+  char request[kRowsRequestBytes];
+  EncodeRowsRequest(request, resultHandle, start, count);
   resultRowCount = count;
   resultRowCountStart = start;
   {
     qvoMutex lock(connection->executionMutex);
     if (Exchange(request, sizeof request, send_rows) == SQL_ERROR) return FetchFailed();
   }
-  const qvo_int64 length = qvoAnswerNewLinesLen;
-  if (!qvoAnswerNewLines || length < static_cast<qvo_int64>(kCountBytes)) {
+  char* block = nullptr;
+  size_t blockLength = 0;
+  if (!DecodeRowsAnswer(qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen), &block,
+                        &blockLength)) {
     resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
-  return IndexFetchedRows(qvoAnswerNewLines.get() + kCountBytes, length - kCountBytes);
+  return IndexFetchedRows(block, static_cast<qvo_int64>(blockLength));
 }
 
 SQLRETURN qvoStatement::FetchFailed() {
@@ -122,10 +117,8 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
   if (logFull)
     Log("Requesting rows from server: resultHandle=%i, startPos=%lli, nBytes=%lli\n", resultHandle,
         static_cast<long long>(start), static_cast<long long>(byteBudget));
-  char request[20];
-  qvoPutLE32(request, resultHandle);
-  qvoPutLE64(request + 4, start);
-  qvoPutLE64(request + 12, byteBudget);
+  char request[kRowsRequestBytes];
+  EncodeRowsRequest(request, resultHandle, start, byteBudget);
   // Until a block is indexed the statement holds no rows: a failed request
   // leaves nothing behind that a later fetch could take for received rows.
   resultRowCount = 0;
@@ -134,45 +127,30 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
     qvoMutex lock(connection->executionMutex);
     if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) return FetchFailed();
   }
-  qvoAnswerCursor in{qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen), 0};
-  if (!in.data || !in.Skip(kCountBytes))
-    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
-  if (protocolVersion >= 9) {
-    qvo_int8 kind = 0;
-    if (!in.Int8(&kind)) return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
-    if (kind == QVO_KIND_EXCEPTION) {
+  qvoFetchAnswer answer;
+  switch (DecodeFetch2Answer(qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen),
+                             protocolVersion >= kFetchKindProtocol, &answer)) {
+    case qvoFetchAnswerStatus::Rows:
+      break;
+    case qvoFetchAnswerStatus::Exception:
       // The server's own error, read from the block itself: the answer
       // buffer still holds the results of the execution.
-      std::string_view text, state;
-      if (ReadException(in, &text, &state) != qvoReadStatus::Ok)
-        return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
-      RecordServerException(text.data(), text.size(), state.data());
+      RecordServerException(answer.exception.text.data(), answer.exception.text.size(),
+                            answer.exception.state.data());
       AppendConnectionDiagnostics();
       return SQL_ERROR;
-    }
-    if (kind != QVO_KIND_MORE_ROWS)
-      return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
-  } else {
-    // Before protocol 9 a server error comes as a short block: result count
-    // 1, kind -1, int32 text length below 180, text.
-    qvoAnswerCursor probe = in;
-    qvo_int8 kind = 0;
-    qvo_int32 n = 0;
-    const char* p = nullptr;
-    if (qvoAnswerNewLinesLen < 200 && qvoGetLE32(qvoAnswerNewLines.get()) == 1 &&
-        probe.Int8(&kind) && kind == QVO_KIND_EXCEPTION && probe.Int32(&n) && n >= 0 && n < 180 &&
-        probe.Bytes(static_cast<size_t>(n), &p)) {
-      const std::string text(p, static_cast<size_t>(n));
+    case qvoFetchAnswerStatus::ShortError: {
+      const std::string text(answer.exception.text);
       SetDiagRec("HY000", -1, text.c_str());
       LastDiagWasFromServer();
       return SQL_ERROR;
     }
+    case qvoFetchAnswerStatus::Malformed:
+      return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
-  qvo_int64 rows = 0;
-  if (!in.Int64(&rows) || rows < 0)
-    return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
+  const qvo_int64 rows = answer.rows;
   resultRowCount = rows;
-  const SQLRETURN rc = IndexFetchedRows(in.Here(), static_cast<qvo_int64>(in.Remaining()));
+  const SQLRETURN rc = IndexFetchedRows(answer.block, static_cast<qvo_int64>(answer.blockLength));
   if (rc != SQL_SUCCESS) return rc;
   // A block without rows while rows remain would let a fetch ask for ever.
   if (rows == 0 && static_cast<SQLUBIGINT>(start) < nLines) {

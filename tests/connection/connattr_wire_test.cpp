@@ -47,14 +47,24 @@ TEST(HostNames, TheClusterAsOneText) {
   Reply withLongHost = Hosts(2, {"10.0.0.5"});
   fake::PutLE(withLongHost.data, 500, 4);  // a host longer than the answer
   withLongHost.data.push_back('x');
+  // A cluster of 255 hosts: its count starts with the byte of the exception
+  // kind, yet it is a host list.
+  std::vector<std::string> many;
+  std::string manyText;
+  for (int i = 0; i < 255; ++i) {
+    many.push_back("node" + std::to_string(i));
+    manyText += (i ? "," : "") + many.back();
+  }
+  manyText += ":8563";
   const std::vector<Case> cases = {
+      {"255 hosts", Hosts(255, many), 4096, 0, manyText},
       {"three hosts", Hosts(3, {"10.0.0.5", "10.0.0.6", "10.0.0.7"}), 256, 0,
        "10.0.0.5,10.0.0.6,10.0.0.7:8563"},
       {"one host", Hosts(1, {"10.0.0.5"}), 256, 0, "10.0.0.5:8563"},
       {"hosts stop before the reserve", Hosts(3, {"aaaaaaaaaa", "bbbbbbbbbb", "cccccccccc"}), 45, 0,
        "aaaaaaaaaa,bbbbbbbbbb:8563"},
       {"cut to a small buffer", Hosts(2, {"aaaaaaaaaaaaaaaaaaaa", "b"}), 12, 0, "aaaaaaaaaaa"},
-      {"255 hosts read as an exception", Hosts(255, {}), 256, -1, "Error getting host names."},
+      {"255 hosts counted, none sent", Hosts(255, {}), 256, -1, "Error getting host names."},
       {"an exception", fake::ExceptionReply("42000", "no"), 256, -1, "Error getting host names."},
       {"no hosts", Hosts(0, {}), 256, -1, "Numeric value out of range. Host number is invalid."},
       {"negative count", Hosts(-3, {}), 256, -1,

@@ -1,0 +1,59 @@
+#include "protocol/qvoRequestPayloads.h"
+
+#include <cstring>
+#include <limits>
+
+#include "common/qvoByteOrder.h"
+
+void EncodeHandleRequest(char (&out)[kHandleRequestBytes], qvo_int32 handle) {
+  qvoPutLE32(out, handle);
+}
+
+void EncodeRowsRequest(char (&out)[kRowsRequestBytes], qvo_int32 resultHandle, qvo_int64 start,
+                       qvo_int64 limit) {
+  qvoPutLE32(out, resultHandle);
+  qvoPutLE64(out + 4, start);
+  qvoPutLE64(out + 12, limit);
+}
+
+void EncodeSessionKill(char (&out)[kSessionKillBytes], qvo_uint64 session) {
+  qvoPutLE64(out, static_cast<qvo_int64>(session));
+}
+
+std::vector<char> EncodeHostNamesRequest(std::string_view address) {
+  // An address is a host name: far below the int32 limit, cut there anyway.
+  if (address.size() > static_cast<size_t>(std::numeric_limits<qvo_int32>::max()) - 4)
+    address = address.substr(0, static_cast<size_t>(std::numeric_limits<qvo_int32>::max()) - 4);
+  std::vector<char> request(4 + address.size());
+  qvoPutLE32(request.data(), static_cast<qvo_int32>(address.size()));
+  if (!address.empty()) std::memcpy(request.data() + 4, address.data(), address.size());
+  return request;
+}
+
+void EncodeLoginPreamble(char* out, qvo_int32 magic, qvo_int32 blockLength, qvo_int32 version,
+                         qvo_int32 magicEnd) {
+  qvoPutLE32(out, magic);
+  qvoPutLE32(out + 4, blockLength + 8);
+  qvoPutLE32(out + 8, version);
+  qvoPutLE32(out + 12, magicEnd);
+}
+
+void EncodeMessageHeader(char (&out)[kMessageHeaderBytes], const qvoMessageHeader& h) {
+  qvoPutLE32(out, static_cast<qvo_int32>(h.length));
+  out[4] = static_cast<char>(h.command);
+  qvoPutLE32(out + 5, static_cast<qvo_int32>(h.serial));
+  qvoPutLE32(out + 9, h.attributeCount);
+  qvoPutLE32(out + 13, static_cast<qvo_int32>(h.attributeBytes));
+  qvoPutLE32(out + 17, h.lastField);
+}
+
+qvoMessageHeader DecodeMessageHeader(const char (&in)[kMessageHeaderBytes]) {
+  qvoMessageHeader h;
+  h.length = static_cast<qvo_uint32>(qvoGetLE32(in));
+  h.command = static_cast<qvo_int8>(in[4]);
+  h.serial = static_cast<qvo_uint32>(qvoGetLE32(in + 5));
+  h.attributeCount = qvoGetLE32(in + 9);
+  h.attributeBytes = static_cast<qvo_uint32>(qvoGetLE32(in + 13));
+  h.lastField = qvoGetLE32(in + 17);
+  return h;
+}
