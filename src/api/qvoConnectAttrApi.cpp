@@ -19,19 +19,6 @@
 
 namespace {
 
-// Attributes whose value is a text. Beyond the general list, the texts the
-// connection keeps: the words for true and false, the session time zone
-// settings, the Y/N switches 21099 and 21106 and the random seed; and, when
-// read, the empty text of 1041. They too pass the converters, or the W forms
-// would store UTF-16 bytes as text and hand out UTF-8 as SQLWCHAR. 1041 is
-// accepted and ignored when set, so its value is never looked at.
-bool IsTextAttribute(SQLINTEGER attribute, bool reading) {
-  static constexpr SQLINTEGER keptTexts[] = {-9922, -9921, 21088, 21089, 21096,
-                                             21097, 21099, 21101, 21106};
-  return IsConnectAttrChar(attribute) || (reading && attribute == 1041) ||
-         std::find(std::begin(keptTexts), std::end(keptTexts), attribute) != std::end(keptTexts);
-}
-
 // Bytes of the work text that receives a text attribute in UTF-8 for a
 // caller's buffer of bufferLength bytes: four bytes per character, and enough
 // for the length of a text of up to 1024 bytes when the caller only asks for
@@ -87,7 +74,7 @@ SQLRETURN SetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
   return qvoCallWith<qvoConnection>(
       ConnectionHandle, SQL_HANDLE_DBC,
       [&](qvoConnection& c) -> SQLRETURN {
-        if (!IsTextAttribute(Attribute, false) || !ValuePtr) return SQL_SUCCESS;
+        if (!IsConnectAttrText(Attribute, false) || !ValuePtr) return SQL_SUCCESS;
         text.emplace(static_cast<const Char*>(ValuePtr), WrapperLength<Char>(StringLength));
         utf8 = text->GetUTF8(isWide<Char> ? c.GetWcharSqlConverter() : c.GetSqlConverter());
         if (!utf8) return QVO_DIAG(&c, _Error_converting_connection_attribute_string_to_UTF_8_, -1);
@@ -110,7 +97,7 @@ SQLRETURN GetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
   return qvoCallWith<qvoConnection>(
       ConnectionHandle, SQL_HANDLE_DBC, qvo_frame::NoConversion{},
       [&](qvoConnection& c) -> SQLRETURN {
-        if (!IsTextAttribute(Attribute, true))
+        if (!IsConnectAttrText(Attribute, true))
           return c.GetConnectAttr(Attribute, Value, BufferLength, StringLength);
         if (BufferLength < 0) return QVO_DIAG(&c, _Invalid_string_or_buffer_length_, -1);
         std::vector<char> scratch(ScratchSize(BufferLength));

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "api/qvoHandleBranches.h"
+#include "common/qvoVersion.h"
 #include "handles/qvoCallFrame.h"
 #include "handles/qvoDiagnostics.h"
 #include "handles/qvoEnvironment.h"
@@ -131,8 +132,7 @@ SQLRETURN QVOEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT Compl
 
 int CLIDllVersion(char* buffer) {
   if (buffer == nullptr) return -1;
-  snprintf(buffer, kVersionBufferSize, "VERSION=%s.%s.%s REVISION=%s", "5", "0", "17",
-           QVO_REVISION);
+  snprintf(buffer, kVersionBufferSize, "VERSION=%s REVISION=%s", kQvoVersion, QVO_REVISION);
   return 0;
 }
 

@@ -150,7 +150,7 @@ SQLRETURN _FreeStmt(SQLHANDLE statementHandle) {
   if (statementHandle == SQL_NULL_HANDLE) return SQL_SUCCESS;
   auto* statement = static_cast<qvoStatement*>(GetHandlePtr(statementHandle));
   if (statement == nullptr) return SQL_ERROR;
-  const SQLRETURN rc = statement->InitStatement(4);
+  const SQLRETURN rc = statement->InitStatement(QVO_INIT_RESET);
   if (rc == SQL_ERROR) return SQL_ERROR;
   // Only the statement's own descriptors go with it; one the application
   // allocated and set on it stays allocated.

@@ -28,7 +28,7 @@ QVO_INTERNAL SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle);
 // handle." on the descriptor, -1); a descriptor of the application is freed
 // after every statement that uses it has gone back to its own.
 QVO_INTERNAL SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle);
-// QVOFreeHandle of a live statement: InitStatement(4), then the statement,
+// QVOFreeHandle of a live statement: InitStatement(QVO_INIT_RESET), then the statement,
 // then its four automatic descriptors. 0 does nothing and gives 0.
 QVO_INTERNAL SQLRETURN _FreeStmt(SQLHANDLE statementHandle);
 

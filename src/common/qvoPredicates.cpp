@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "common/qvoAttributeIds.h"
+
 namespace {
 
 template <typename T, size_t N>
@@ -16,15 +18,66 @@ constexpr SQLSMALLINT kCharDescFields[] = {14, 15, 16, 17, 18, 22, 23, 27, 28, 2
 
 constexpr SQLSMALLINT kCharDiagFields[] = {4, 6, 7, 8, 9, 10, 11};
 
-constexpr SQLINTEGER kCharConnectAttrs[] = {
-    105,   106,   109,   21006, 21007, 21010, 21016, 21017, 21019, 21028, 21029,
-    21030, 21031, 21033, 21037, 21038, 21046, 21047, 21048, 21049, 21051, 21056,
-    21057, 21059, 21060, 21066, 21067, 21068, 21069, 21071, 21072, 21075, 21105};
+// Connection attributes whose value is a text. The general ones are texts
+// everywhere; the kept ones are texts the connection keeps (the words for
+// true and false, the session time zone settings, the Y/N switches and the
+// random seed), which the exported functions convert like any text; 1041 is
+// a text only when read (it is ignored when set).
+enum class TextUse { General, Kept, WhenRead };
+struct TextAttribute {
+  SQLINTEGER id;
+  TextUse use;
+};
+constexpr TextAttribute kKeptTextAttrs[] = {{-9922, TextUse::Kept},
+                                            {-9921, TextUse::Kept},
+                                            {QVO_ATTR_WORD_FOR_TRUE, TextUse::Kept},
+                                            {QVO_ATTR_WORD_FOR_FALSE, TextUse::Kept},
+                                            {QVO_ATTR_SESSION_TIMEZONE, TextUse::Kept},
+                                            {QVO_ATTR_SESSION_TIMEZONE_BEHAVIOUR, TextUse::Kept},
+                                            {QVO_ATTR_SOCKET_ENCRYPTION, TextUse::Kept},
+                                            {QVO_ATTR_RANDOM_SEED, TextUse::Kept},
+                                            {QVO_ATTR_FAST_METADATA, TextUse::Kept},
+                                            {1041, TextUse::WhenRead}};
+
+constexpr SQLINTEGER kCharConnectAttrs[] = {105,
+                                            106,
+                                            109,
+                                            QVO_ATTR_USER_NAME,
+                                            QVO_ATTR_DSN_NAME,
+                                            QVO_ATTR_CLIENT_NAME,
+                                            QVO_ATTR_CURRENT_SCHEMA,
+                                            QVO_ATTR_NUMERIC_CHARACTERS,
+                                            QVO_ATTR_CLIENT_VERSION,
+                                            QVO_ATTR_QUEUE_NUMERIC_CHARACTERS,
+                                            QVO_ATTR_LOCALE_ALL,
+                                            QVO_ATTR_LOCALE_NUMERIC,
+                                            QVO_ATTR_FIX_UP_LOCALES,
+                                            QVO_ATTR_SUPPORTED_ENCODINGS,
+                                            QVO_ATTR_SERVER_VERSION,
+                                            QVO_ATTR_SERVER_REVISION,
+                                            QVO_ATTR_COGNOS,
+                                            QVO_ATTR_MICRO_CACHE,
+                                            QVO_ATTR_DATA_ENCODING,
+                                            QVO_ATTR_SQL_ENCODING,
+                                            QVO_ATTR_CONNECTION_STRING,
+                                            QVO_ATTR_SHOW_ONLY_CURRENT_SCHEMA,
+                                            QVO_ATTR_STRINGS_NOT_NULL,
+                                            QVO_ATTR_HOST_LIST,
+                                            QVO_ATTR_WCHAR_SQL_ENCODING,
+                                            QVO_ATTR_WCHAR_DATA_ENCODING,
+                                            QVO_ATTR_LOCALE_CTYPE,
+                                            QVO_ATTR_ALWAYS_SEARCH_PATTERNS_IN_CAT,
+                                            QVO_ATTR_ERROR_RESET,
+                                            QVO_ATTR_SESSION_SCHEMA,
+                                            QVO_ATTR_SESSION_CATALOG,
+                                            QVO_ATTR_INT_TYPES_IN_RESULTS,
+                                            QVO_ATTR_MICRO_CACHE_TEXT};
 
 constexpr SQLINTEGER kIntConnectAttrs[] = {4,   101, 102,  103,  104,  107,   110,
                                            112, 113, 1061, 1209, 1224, 10001, 10014};
 
-constexpr SQLINTEGER kCharStmtAttrs[] = {21048, 21049, 21060, 21066};
+constexpr SQLINTEGER kCharStmtAttrs[] = {QVO_ATTR_DATA_ENCODING, QVO_ATTR_SQL_ENCODING,
+                                         QVO_ATTR_WCHAR_SQL_ENCODING, QVO_ATTR_WCHAR_DATA_ENCODING};
 
 constexpr SQLSMALLINT kCharInfoTypes[] = {
     2,  6,  7,  10, 11, 13, 14, 16, 17, 18, 19, 20,  21,  25,  27,  29,    36,    37,    38,   39,
@@ -119,6 +172,13 @@ int IsDiagIdentifierChar(SQLSMALLINT DiagIdentifier) {
 }
 
 int IsConnectAttrChar(SQLINTEGER Attribute) { return In(kCharConnectAttrs, Attribute) ? 1 : 0; }
+
+bool IsConnectAttrText(SQLINTEGER Attribute, bool reading) {
+  if (In(kCharConnectAttrs, Attribute)) return true;
+  for (const TextAttribute& t : kKeptTextAttrs)
+    if (t.id == Attribute) return t.use != TextUse::WhenRead || reading;
+  return false;
+}
 
 int IsConnectAttrInt(SQLINTEGER Attribute) { return In(kIntConnectAttrs, Attribute) ? 1 : 0; }
 

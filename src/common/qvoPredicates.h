@@ -16,6 +16,10 @@ int IsColAttrChar(SQLSMALLINT FieldIdentifier);
 int IsDiagIdentifierChar(SQLSMALLINT DiagIdentifier);
 // String-valued connection attributes, ODBC and private.
 int IsConnectAttrChar(SQLINTEGER Attribute);
+// Whether the exported functions pass a connection attribute's value through
+// the character converters: the texts above and the texts the connection
+// keeps; `reading` adds those that are texts only when read.
+bool IsConnectAttrText(SQLINTEGER Attribute, bool reading);
 // Integer-valued ODBC connection attributes.
 int IsConnectAttrInt(SQLINTEGER Attribute);
 // String-valued private statement attributes.

@@ -11,6 +11,10 @@
 
 #include "qvo/qvoDefs.h"
 
+// A feedback interval that only the client knows: receives wait 5 seconds,
+// the node hears the default, and the node's own value does not replace it.
+inline constexpr qvo_int32 kFeedbackIntervalTestSetting = -1701;
+
 using qvoOwnedText = std::unique_ptr<char[]>;
 
 // The DB_METADATA view, one row per member, in the order the reader looks
@@ -204,7 +208,7 @@ class connectionAttr {
   bool showOnlyCurrentSchema = false;
   bool stringsNotNull = false;
   bool intTypesInResultsIfPossible = false;
-  qvo_int32 feedbackInterval = 30;  // -1701: test setting (5-second receive limit)
+  qvo_int32 feedbackInterval = 30;  // kFeedbackIntervalTestSetting: 5-second receive limit
   qvoOwnedText connectionString;
   unsigned char timestampUTC = 0;
   int attrDriverUnicodeType = 1;

@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "common/qvoAttributeIds.h"
 #include "common/qvoByteOrder.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
@@ -155,7 +156,7 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_TRANSACTION_STATE,
      [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetConnectAttr(21043,
+       s.conn->SetConnectAttr(QVO_ATTR_TRANSACTION_STATE,
                               reinterpret_cast<SQLPOINTER>(
                                   static_cast<uintptr_t>(static_cast<unsigned char>(v.bytes[0]))),
                               1);
@@ -182,12 +183,12 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_CURRENT_SCHEMA,
      [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, 21071, v.Text());
+       SetTextAttribute(s, QVO_ATTR_SESSION_SCHEMA, v.Text());
        LogText(s, v);
      }},
     {ATTR_NUMERIC_CHARACTERS,
      [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, 21017, v.Text());
+       SetTextAttribute(s, QVO_ATTR_NUMERIC_CHARACTERS, v.Text());
        LogText(s, v);
      }},
     {ATTR_MAX_STATEMENT_LENGTH,
@@ -230,7 +231,7 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_CURRENT_CATALOG,
      [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, 21072, v.Text());
+       SetTextAttribute(s, QVO_ATTR_SESSION_CATALOG, v.Text());
        LogText(s, v);
      }},
     {ATTR_MAX_IDENTIFIER_LENGTH,
@@ -247,9 +248,10 @@ const AnswerRule answerRules[] = {
      [](AnswerState& s, const AnswerValue& v) {
        qvo_int32& current = s.conn->connAttr.feedbackInterval;
        const qvo_int32 received = static_cast<qvo_int32>(v.Int());
-       const bool testSetting = current == -1701 || received == -1701;
-       // The test setting -1701 stays whatever the server says.
-       if (current != -1701) current = received;
+       const bool testSetting =
+           current == kFeedbackIntervalTestSetting || received == kFeedbackIntervalTestSetting;
+       // The test setting stays whatever the server says.
+       if (current != kFeedbackIntervalTestSetting) current = received;
        if (s.conn->logFull)
          s.conn->Log(testSetting ? "WARNING TEST ACTIVATED: -1701 !!!! attr will not be changed "
                                    "afer read !!!! qvoGetAnswer::ATTR_FEEDBACK_INTERVAL: %i\n"
@@ -258,12 +260,12 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_TIMEZONE,
      [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, 21096, v.Text());
+       SetTextAttribute(s, QVO_ATTR_SESSION_TIMEZONE, v.Text());
        LogText(s, v);
      }},
     {ATTR_TIMEZONE_BEHAVIOR,
      [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, 21097, v.Text());
+       SetTextAttribute(s, QVO_ATTR_SESSION_TIMEZONE_BEHAVIOUR, v.Text());
        LogText(s, v);
      }},
     {ATTR_TSUTC_ENABLED,

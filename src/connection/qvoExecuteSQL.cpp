@@ -10,6 +10,7 @@
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
+#include "connection/qvoLoginRefusal.h"
 #include "connection/qvoSocket.h"
 
 namespace {
@@ -21,11 +22,6 @@ bool RunsOnArrival(__qvoMessageMode mode) {
 }
 
 // Login refusals that leave an answer worth handing to the statement.
-bool IsLoginRefusal(const char* state) {
-  if (std::strncmp(state, "400", 3) != 0 || !state[3] || !state[4] || state[5]) return false;
-  const int n = (state[3] - '0') * 10 + (state[4] - '0');
-  return (n >= 1 && n <= 11) || (n >= 17 && n <= 22);
-}
 
 }  // namespace
 
@@ -109,7 +105,7 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
           // A login refusal: the statement reads the server's own answer.
           for (SQLSMALLINT n = 1; n <= GetNumRecords(); ++n) {
             const __diagRecords* record = GetDiagRecPtr(n);
-            if (record && IsLoginRefusal(record->diagSQLState))
+            if (record && LoginRefusalOf(record->diagSQLState) != qvoLoginRefusal::None)
               return Socket->GiveResultsTo(sourceStmt);
           }
           GiveErrorMessagesToStatement(stmt);

@@ -29,8 +29,10 @@
 #include "common/qvoArgStrings.h"
 #include "common/qvoByteOrder.h"
 #include "common/qvoServices.h"
+#include "common/qvoVersion.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
+#include "connection/qvoLoginRefusal.h"
 #include "connection/qvoRSA.h"
 #include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
@@ -51,7 +53,6 @@ constexpr int cipherKeyLength = 256;
 // time-out bounds it: a node sending a phrase of a megabyte would hold the
 // caller for minutes.
 constexpr int maxSecretPhraseLength = 4096;
-constexpr char releaseVersion[] = "5.0.17";
 constexpr char driverName[] = "Vandrel_CLI";
 
 // Key material for the stream cipher starts from this text when no seed was
@@ -59,19 +60,6 @@ constexpr char driverName[] = "Vandrel_CLI";
 constexpr char defaultRandomSeed[] = "Vandrel-Schlüssel: Grüße aus Köln, Zürich & Malmö!";
 constexpr size_t randomSeedBufferSize = 100;
 static_assert(sizeof defaultRandomSeed - 1 == 56);
-
-// Login refusals by SQLSTATE: the first group ends the session, the second
-// leaves the socket connected.
-constexpr const char* refusalGroup1[] = {"40004", "40009", "40018", "40020", "40021", "40022"};
-constexpr const char* refusalGroup2[] = {"40001", "40002", "40003", "40005", "40007",
-                                         "40008", "40010", "40011", "40017", "40019"};
-
-template <size_t N>
-bool InGroup(const char* state, const char* const (&group)[N]) {
-  for (const char* s : group)
-    if (std::strcmp(s, state) == 0) return true;
-  return false;
-}
 
 // A heap buffer that is wiped before it is freed.
 class SecretBuffer {
@@ -298,7 +286,7 @@ SQLRETURN qvoSocket::Login() {
 
   if (connection->ImMainNode && attr.userName)
     list->AddAttribute(ATTR_USERNAME, attr.userName.get(), attr.userNameLen);
-  addText(ATTR_RELEASE_VERSION, releaseVersion);
+  addText(ATTR_RELEASE_VERSION, kQvoVersion);
   if (const std::string user = ClientOsUserName(); !user.empty())
     addText(ATTR_CLIENTOS_USERNAME, ToUtf8(user.c_str()));
   if (utsname names{}; uname(&names) == 0) {
@@ -309,8 +297,9 @@ SQLRETURN qvoSocket::Login() {
   }
   addAutocommit();
   if (attr.feedbackInterval != 30) {
-    // -1701 is a client-side test setting; the server hears the default.
-    const qvo_int32 interval = attr.feedbackInterval == -1701 ? 30 : attr.feedbackInterval;
+    // The test setting stays on the client; the server hears the default.
+    const qvo_int32 interval =
+        attr.feedbackInterval == kFeedbackIntervalTestSetting ? 30 : attr.feedbackInterval;
     list->AddAttribute(ATTR_FEEDBACK_INTERVAL, &interval, 4);
   }
   const qvo_int32 queryTimeout = static_cast<qvo_int32>(attr.queryTimeout);
@@ -586,15 +575,19 @@ SQLRETURN qvoSocket::LoginError() {
                          t->_Read_error_from_server_MESSAGE(text.c_str()));
   connection->LastDiagWasFromServer();
 
-  if (InGroup(state, refusalGroup1)) {
-    qvoConnected = 0;
-    socketError = QVO_SOCKET_LOGIN_GROUP1;
-  } else if (InGroup(state, refusalGroup2)) {
-    qvoConnected = 1;
-    socketError = QVO_SOCKET_LOGIN_GROUP2;
-  } else {
-    qvoConnected = 0;
-    socketError = QVO_SOCKET_LOGIN_REFUSED;
+  switch (LoginRefusalOf(state)) {
+    case qvoLoginRefusal::EndsSession:
+      qvoConnected = 0;
+      socketError = QVO_SOCKET_LOGIN_GROUP1;
+      break;
+    case qvoLoginRefusal::KeepsSocket:
+      qvoConnected = 1;
+      socketError = QVO_SOCKET_LOGIN_GROUP2;
+      break;
+    case qvoLoginRefusal::None:
+      qvoConnected = 0;
+      socketError = QVO_SOCKET_LOGIN_REFUSED;
+      break;
   }
   return SQL_ERROR;
 }

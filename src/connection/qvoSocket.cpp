@@ -186,7 +186,7 @@ int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
   if (command == execute_prepared_statement || command == execute || command == execute_batch ||
       command == continue_execution)
     t = feedback * 10 + 300;
-  if (feedback == -1701) t = 5;
+  if (feedback == kFeedbackIntervalTestSetting) t = 5;
   if (connection->protocolVersion < kFeedbackProtocol) t = INT_MAX;
   if (!connection->ImMainNode || t < 1) t = 0;
   // While a login runs, a node that stays silent must not hold the caller

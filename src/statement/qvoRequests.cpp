@@ -84,7 +84,7 @@ SQLRETURN qvoStatement::ExecuteClosePrepared() {
 }
 
 SQLRETURN qvoStatement::ExecuteDescRes(SQLINTEGER handle) {
-  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR)
+  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(QVO_INIT_RESET) == SQL_ERROR)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
   char request[kHandleRequestBytes];
   EncodeHandleRequest(request, handle);
@@ -178,7 +178,7 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   }
   preparedMessageLen = 0;
   sqlCallType = 0;
-  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR) {
+  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(QVO_INIT_RESET) == SQL_ERROR) {
     if (GetNumRecords() > 0) return SQL_ERROR;
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
   }

@@ -48,7 +48,7 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   CreateConverters();
   allocatingError = SetDriverUnicodeType(conn->GetDriverUnicodeType(), conn);
   decSeparator = LocaleDecimalSeparator();
-  InitStatement(4);
+  InitStatement(QVO_INIT_RESET);
 
   // Settings of the connection.
   const connectionAttr& ca = conn->connAttr;
@@ -243,7 +243,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   sqlRowCount = 0;
 
   SQLRETURN rc = SQL_SUCCESS;
-  if (level >= 3) {
+  if (level >= QVO_INIT_CLOSE_PREPARED) {
     if (preparedHandle >= 0) {
       rc = ExecuteClosePrepared();
       __diagRecords* first = GetDiagRecPtr(1);
@@ -289,7 +289,7 @@ SQLRETURN qvoStatement::CloseCursor() {
                          APD->header.count == 0 && ARD->header.count == 0;
   if (resultHandle < 0 && resultHandle != QVO_RESULT_SMALL && noRecords)
     return QVO_DIAG(this, _Invalid_cursor_state_, -1);
-  InitStatement(1);
+  InitStatement(QVO_INIT_CLOSE_CURSOR);
   return SQL_SUCCESS;
 }
 
@@ -298,7 +298,7 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
   switch (option) {
     case SQL_CLOSE:
       sqlCallType = 0;
-      return InitStatement(1);
+      return InitStatement(QVO_INIT_CLOSE_CURSOR);
     case SQL_DROP:
       return SQL_SUCCESS;
     case SQL_UNBIND:

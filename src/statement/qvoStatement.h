@@ -94,6 +94,13 @@ struct __statementAttributes {
   int characterDisplaySize = 1;
 };
 
+// Levels of qvoStatement::InitStatement.
+enum qvoInitLevel : SQLUSMALLINT {
+  QVO_INIT_CLOSE_CURSOR = 1,    // the result goes, the prepared handle stays
+  QVO_INIT_CLOSE_PREPARED = 3,  // the prepared handle goes too
+  QVO_INIT_RESET = 4,           // everything, before a new execution and when freed
+};
+
 class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnswerTaker {
  public:
   // Registers the statement and its four automatic descriptors in the handle
@@ -104,8 +111,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   ~qvoStatement() override;
 
   // --- lifecycle ------------------------------------------------------------
-  // Reset before a new execution: level 1 (close cursor) keeps the prepared
-  // handle, level 3 and above also closes it. Drains the current answer (an
+  // Reset before a new execution: QVO_INIT_CLOSE_CURSOR keeps the prepared
+  // handle, QVO_INIT_CLOSE_PREPARED and above also close it. Drains the current answer (an
   // asynchronous execution still running is aborted and drained first).
   SQLRETURN InitStatement(SQLUSMALLINT level);
   SQLRETURN CloseCursor();

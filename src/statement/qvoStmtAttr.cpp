@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "common/qvoAttributeIds.h"
 #include "common/qvoPredicates.h"
 #include "common/qvoStrings.h"
 #include "connection/qvoConnection.h"
@@ -260,13 +261,13 @@ struct EncodingAttr {
   const char* logLine;
 };
 constexpr EncodingAttr kEncodings[] = {
-    {21048, &qvoHandle::dataConverter,
+    {QVO_ATTR_DATA_ENCODING, &qvoHandle::dataConverter,
      "QVO_ANSI_DATA_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
-    {21049, &qvoHandle::sqlConverter,
+    {QVO_ATTR_SQL_ENCODING, &qvoHandle::sqlConverter,
      "QVO_ANSI_ARG_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
-    {21060, &qvoHandle::wcharSqlConverter,
+    {QVO_ATTR_WCHAR_SQL_ENCODING, &qvoHandle::wcharSqlConverter,
      "QVO_UNICODE_ARG_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
-    {21066, &qvoHandle::wcharDataConverter,
+    {QVO_ATTR_WCHAR_DATA_ENCODING, &qvoHandle::wcharDataConverter,
      "QVO_UNICODE_DATA_ENCODING (CLI) Encoding requested: %s, return code: %i\n"},
 };
 template <int index>
@@ -452,47 +453,47 @@ constexpr AttrRow kAttributes[] = {
     {1231, SpecialOption, GetSpecialOption},
     {1232, SpecialOption, GetSpecialOption},
     // Private identifiers.
-    {21009, SetPrepareSuccess, nullptr},
-    {21048, SetEncoding<0>, GetEncoding<0>},
-    {21049, SetEncoding<1>, GetEncoding<1>},
-    {21060, SetEncoding<2>, GetEncoding<2>},
-    {21066, SetEncoding<3>, GetEncoding<3>},
-    {21050, SetExtendedFetchMapping, nullptr},
-    {21061, SetFeedbackInterval, nullptr},
-    {21063, SetRowsFetchedPtr, nullptr},
-    {21064, SetArrayStatusPtr<&Stmt::IRD>, nullptr},
-    {21080, SetTruncateDecimals, nullptr},
+    {QVO_ATTR_PREPARE_SUCCESS, SetPrepareSuccess, nullptr},
+    {QVO_ATTR_DATA_ENCODING, SetEncoding<0>, GetEncoding<0>},
+    {QVO_ATTR_SQL_ENCODING, SetEncoding<1>, GetEncoding<1>},
+    {QVO_ATTR_WCHAR_SQL_ENCODING, SetEncoding<2>, GetEncoding<2>},
+    {QVO_ATTR_WCHAR_DATA_ENCODING, SetEncoding<3>, GetEncoding<3>},
+    {QVO_ATTR_EXTENDED_FETCH_MAPPING, SetExtendedFetchMapping, nullptr},
+    {QVO_ATTR_FEEDBACK_INTERVAL, SetFeedbackInterval, nullptr},
+    {QVO_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, nullptr},
+    {QVO_ATTR_ARRAY_STATUS_PTR, SetArrayStatusPtr<&Stmt::IRD>, nullptr},
+    {QVO_ATTR_TRUNCATE_DECIMALS, SetTruncateDecimals, nullptr},
     {-9913, SetTruncateDecimals, nullptr},
-    {21082, SetTimestampPrecision, nullptr},
+    {QVO_ATTR_TIMESTAMP_PRECISION, SetTimestampPrecision, nullptr},
     {-9915, SetTimestampPrecision, nullptr},
-    {21085, SetCursorRow, nullptr},
+    {QVO_ATTR_CURSOR_ROW, SetCursorRow, nullptr},
     {-9918, SetCursorRow, nullptr},
-    {21086, SetPointerBind<1>, nullptr},
+    {QVO_ATTR_POINTER_BIND_ON, SetPointerBind<1>, nullptr},
     {-9919, SetPointerBind<1>, nullptr},
-    {21087, SetPointerBind<0>, nullptr},
+    {QVO_ATTR_POINTER_BIND_OFF, SetPointerBind<0>, nullptr},
     {-9920, SetPointerBind<0>, nullptr},
-    {21091, SetFloatPrecision, nullptr},
+    {QVO_ATTR_FLOAT_PRECISION, SetFloatPrecision, nullptr},
     {-9904, SetFloatPrecision, nullptr},
-    {21093, SetExternalConversion, nullptr},
+    {QVO_ATTR_EXTERNAL_CONVERSION, SetExternalConversion, nullptr},
     {-9906, SetExternalConversion, nullptr},
-    {21001, nullptr, GetPtrArray},
-    {21002, nullptr, GetOldResultRowCount},
-    {21003, nullptr, GetLines},
-    {21092, nullptr, GetLines},
+    {QVO_ATTR_PTR_ARRAY, nullptr, GetPtrArray},
+    {QVO_ATTR_OLD_RESULT_ROW_COUNT, nullptr, GetOldResultRowCount},
+    {QVO_ATTR_LINES, nullptr, GetLines},
+    {QVO_ATTR_RESULT_LINES, nullptr, GetLines},
     {-9905, nullptr, GetLines},
-    {21022, nullptr, GetPreparedMessageLen},
-    {21026, nullptr, GetProtocolVersion},
-    {21076, nullptr, GetHandleValue<&Stmt::idIRD>},
-    {21081, nullptr, GetStatementText},
+    {QVO_ATTR_PREPARED_MESSAGE_LEN, nullptr, GetPreparedMessageLen},
+    {QVO_ATTR_STMT_PROTOCOL_VERSION, nullptr, GetProtocolVersion},
+    {QVO_ATTR_IRD_HANDLE, nullptr, GetHandleValue<&Stmt::idIRD>},
+    {QVO_ATTR_STATEMENT_TEXT, nullptr, GetStatementText},
     {-9914, nullptr, GetStatementText},
-    {21083, nullptr, GetCursor},
+    {QVO_ATTR_CURSOR, nullptr, GetCursor},
     {-9916, nullptr, GetCursor},
-    {21090, nullptr, GetResultHandle},
+    {QVO_ATTR_RESULT_HANDLE, nullptr, GetResultHandle},
     {-9903, nullptr, GetResultHandle},
-    {21094, nullptr, GetPreparedHandle},
+    {QVO_ATTR_PREPARED_HANDLE, nullptr, GetPreparedHandle},
     {-9907, nullptr, GetPreparedHandle},
-    {21098, nullptr, GetSessionID},
-    {21107, nullptr, GetStatusText},
+    {QVO_ATTR_STMT_SESSION_ID, nullptr, GetSessionID},
+    {QVO_ATTR_STATUS_TEXT, nullptr, GetStatusText},
 };
 
 const AttrRow* FindAttribute(SQLINTEGER id) {
@@ -502,14 +503,28 @@ const AttrRow* FindAttribute(SQLINTEGER id) {
 }
 
 // Identifiers read while a statement runs: reading them keeps the records.
-constexpr SQLINTEGER kPolledAttributes[] = {-9916, -9914, -9907, -9905, -9903, 21063, 21064,
-                                            21076, 21081, 21083, 21090, 21092, 21094, 21098};
+constexpr SQLINTEGER kPolledAttributes[] = {-9916,
+                                            -9914,
+                                            -9907,
+                                            -9905,
+                                            -9903,
+                                            QVO_ATTR_ROWS_FETCHED_PTR,
+                                            QVO_ATTR_ARRAY_STATUS_PTR,
+                                            QVO_ATTR_IRD_HANDLE,
+                                            QVO_ATTR_STATEMENT_TEXT,
+                                            QVO_ATTR_CURSOR,
+                                            QVO_ATTR_RESULT_HANDLE,
+                                            QVO_ATTR_RESULT_LINES,
+                                            QVO_ATTR_PREPARED_HANDLE,
+                                            QVO_ATTR_STMT_SESSION_ID};
 
 }  // namespace
 
 SQLRETURN qvoStatement::SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
                                     SQLINTEGER stringLength) {
-  if (attribute != 21063 && attribute != 21064 && GetNumRecords() > 0) ClearDiagRecords();
+  if (attribute != QVO_ATTR_ROWS_FETCHED_PTR && attribute != QVO_ATTR_ARRAY_STATUS_PTR &&
+      GetNumRecords() > 0)
+    ClearDiagRecords();
   // A code-set name given with its length need not be terminated: read no
   // more of it than the application gave.
   std::string name;

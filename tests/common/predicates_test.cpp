@@ -72,4 +72,19 @@ TEST(Predicates, InfoWidthsAgreeWithCharacterTypes) {
   EXPECT_EQ(longs, 111);
 }
 
+TEST(Predicates, ConnectionTextAttributesForTheConverters) {
+  struct Case {
+    SQLINTEGER attribute;
+    bool reading;
+    bool text;
+  };
+  const Case cases[] = {
+      {21006, false, true}, {21088, false, true}, {21088, true, true}, {-9921, false, true},
+      {21101, false, true}, {1041, false, false}, {1041, true, true},  {21004, false, false},
+      {21061, true, false}, {110, true, false},
+  };
+  for (const Case& k : cases)
+    EXPECT_EQ(IsConnectAttrText(k.attribute, k.reading), k.text) << k.attribute << " " << k.reading;
+}
+
 }  // namespace
