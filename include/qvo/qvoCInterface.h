@@ -193,6 +193,18 @@ QVO_EXPORT SQLRETURN QVOFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchO
 /* Single-value retrieval. */
 
 /* Parameters, prepare and execute, data at execution, batches. */
+/* Parameters are numbered from 1. BindParameter keeps the pointers until the
+ * parameter is bound again or the statement is reset; indicator and length
+ * cells are SQLLEN (8 bytes apart in column-wise arrays). */
+QVO_EXPORT SQLRETURN QVOBindParameter(SQLHSTMT StatementHandle, SQLSMALLINT ParameterNumber,
+                                      SQLSMALLINT InputOutputType, SQLSMALLINT ValueType,
+                                      SQLSMALLINT ParameterType, SQLULEN ColumnSize,
+                                      SQLSMALLINT DecimalDigits, SQLPOINTER ParameterValuePtr,
+                                      SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr);
+QVO_EXPORT SQLRETURN QVONumParams(SQLHSTMT StatementHandle, SQLSMALLINT* ParameterCountPtr);
+QVO_EXPORT SQLRETURN QVODescribeParam(SQLHSTMT StatementHandle, SQLSMALLINT ParameterNumber,
+                                      SQLSMALLINT* DataTypePtr, SQLULEN* ParameterSizePtr,
+                                      SQLSMALLINT* DecimalDigitsPtr, SQLSMALLINT* NullablePtr);
 
 /* Parallel mode and cluster hosts. */
 

@@ -185,12 +185,22 @@ int OutputStr(const char* myStr, void* destBuffer, qvo_int16 bufferLen, qvo_int1
 int GetNumParams(const char* sqlStr) {
   if (sqlStr == nullptr) return 0;
   int count = 0;
-  bool inLiteral = false;
   for (const char* p = sqlStr; *p != 0; ++p) {
-    if (*p == '\'')
-      inLiteral = !inLiteral;
-    else if (*p == '?' && !inLiteral)
+    if (*p == '\'' || *p == '"') {
+      // A literal or a quoted identifier; a doubled quote inside leaves and
+      // re-enters it, which counts the same.
+      const char* end = std::strchr(p + 1, *p);
+      if (end == nullptr) break;
+      p = end;
+    } else if (p[0] == '-' && p[1] == '-') {
+      while (p[1] != 0 && p[1] != '\n') ++p;
+    } else if (p[0] == '/' && p[1] == '*') {
+      const char* end = std::strstr(p + 2, "*/");
+      if (end == nullptr) break;
+      p = end + 1;
+    } else if (*p == '?') {
       ++count;
+    }
   }
   return count;
 }

@@ -59,7 +59,8 @@ int qvoWideToChar(const SQLWCHAR* sourceStr, SQLINTEGER sourceStrLen, char* dest
 // 1 when the text was cut, else 0; -1 for a negative bufferLen.
 int OutputStr(const char* myStr, void* destBuffer, qvo_int16 bufferLen, qvo_int16* outStrLen);
 
-// Number of '?' outside single-quoted literals.
+// Number of parameter markers: each "?" outside literals, quoted identifiers
+// and comments ("--" to the end of the line, "/* ... */").
 int GetNumParams(const char* sqlStr);
 // True when the text holds a '_' or '%' not escaped by an odd run of
 // backslashes.

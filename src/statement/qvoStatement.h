@@ -155,6 +155,22 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // 9 and later); the statement stays in state -7 until a poll gets a result.
   SQLRETURN AbortExecution();
 
+  // --- parameters -------------------------------------------------------------
+  // Records parameter ParameterNumber (1..) in the APD and the IPD; the
+  // effective buffer length and column size follow the C type and, for
+  // character C types without a buffer length, the SQL type.
+  SQLRETURN BindParameter(SQLSMALLINT ParameterNumber, SQLSMALLINT InputOutputType,
+                          SQLSMALLINT ValueType, SQLSMALLINT ParameterType, SQLULEN ColumnSize,
+                          SQLSMALLINT DecimalDigits, SQLPOINTER ParameterValuePtr,
+                          SQLLEN BufferLength, SQLLEN* StrLen_or_IndPtr);
+  // The IPD's record count: the markers of the prepared text, or the highest
+  // bound parameter.
+  SQLRETURN NumParams(SQLSMALLINT* ParameterCountPtr);
+  // The IPD record of a parameter 1..count; null outputs are skipped.
+  SQLRETURN DescribeParam(SQLSMALLINT ParameterNumber, SQLSMALLINT* DataTypePtr,
+                          SQLULEN* ParameterSizePtr, SQLSMALLINT* DecimalDigitsPtr,
+                          SQLSMALLINT* NullablePtr);
+
   // --- answers ------------------------------------------------------------------
   qvoHandle* RequesterHandle() override { return this; }
   SQLRETURN TakeResults(char* answer, qvo_int64 length) override;

@@ -226,8 +226,13 @@ TEST(Scanners, ParameterMarkers) {
   } cases[] = {
       {"select * from t where a = ? and b = ?", 2},
       {"insert into t values ('?', ?)", 1},
-      {"select 'it''s ?' from t where x = ?", 1},  // doubled quote leaves and re-enters
-      {"select \"?\" from t", 1},                  // double quotes are not recognised
+      {"select 'it''s ?' from t where x = ?", 1},    // doubled quote leaves and re-enters
+      {"select \"?\" from t where a = ?", 1},        // quoted identifier
+      {"select \"a\"\"?\" from t", 0},               // doubled quote inside an identifier
+      {"select 1 -- why?\n from t where a = ?", 1},  // line comment ends at the newline
+      {"select /* ? */ ? from t", 1},
+      {"select /* open ? ", 0},
+      {"select a-? from t", 1},  // a single dash is an operator
       {"select 'open ? ", 0},
       {"", 0},
       {nullptr, 0},
