@@ -35,6 +35,7 @@
 // resultRowCountStart + r - 1 (0-based). See RowValue / RowIsNull.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +100,16 @@ enum qvoInitLevel : SQLUSMALLINT {
   QVO_INIT_CLOSE_CURSOR = 1,    // the result goes, the prepared handle stays
   QVO_INIT_CLOSE_PREPARED = 3,  // the prepared handle goes too
   QVO_INIT_RESET = 4,           // everything, before a new execution and when freed
+};
+
+// One block of parameter rows of the execute-prepared message.
+struct qvoParamBlock {
+  SQLULEN first = 0;         // index of the first row to send
+  SQLULEN count = 0;         // rows to send from there
+  size_t nextLongValue = 0;  // next entry of the data-at-execution list; advanced as taken
+  SQLULEN rows = 0;          // rows that went into the message
+  int errorParam = 0;        // the value that failed: its parameter number
+  SQLULEN errorRow = 0;      // and row index
 };
 
 class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnswerTaker {
@@ -170,6 +181,30 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN DescribeParam(SQLSMALLINT ParameterNumber, SQLSMALLINT* DataTypePtr,
                           SQLULEN* ParameterSizePtr, SQLSMALLINT* DecimalDigitsPtr,
                           SQLSMALLINT* NullablePtr);
+
+  // The execute-prepared message into preparedBuffer: header, one
+  // description per bound parameter, then rows [first, first + count) as far
+  // as they go: a block closes after the first row that reaches
+  // maxPreparedMessageSize (a row the largest message cannot take as well
+  // starts the next block). preparedHeaderLen and preparedMessageLen give the
+  // lengths, block.rows the rows written (also stamped in the header). 0; 1
+  // when a value longer than its buffer was cut to it (01004); -1 with a
+  // diagnostic, block.errorParam and errorRow naming the value, and an empty
+  // message.
+  SQLRETURN BuildPreparedMessage(qvoParamBlock& block);
+  // The message of a statement without parameters: the header alone.
+  SQLRETURN CreateEmptyHeader();
+  // Whether an indicator asks for the value at execution: SQL_DATA_AT_EXEC,
+  // SQL_LEN_DATA_AT_EXEC(n), or a length beyond the largest VARCHAR.
+  bool IsDataAtExec(SQLLEN indicator) const;
+  // Where row `row` (0-based) of parameter `param` lies, bind offset and
+  // binding kind applied: the value's address (null when none is bound) and
+  // its indicator (SQL_NTS when no indicator is bound).
+  void LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value,
+                        SQLLEN* indicator) const;
+  // Column-wise step between a parameter's values: the buffer length, or a
+  // fixed-size C type's own size when none is set.
+  size_t ParamColumnStride(SQLSMALLINT param) const;
 
   // --- answers ------------------------------------------------------------------
   qvoHandle* RequesterHandle() override { return this; }

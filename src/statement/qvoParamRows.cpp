@@ -1,0 +1,317 @@
+// The statement's side of the execute-prepared message: it settles each
+// bound parameter's wire form once per block from its C type and SQL type,
+// describes it in the IPD's terms and walks the application's buffers row
+// by row. The bytes themselves are written by protocol/qvoPreparedMessage.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "common/qvoTypeCodes.h"
+#include "connection/qvoDiag.h"
+#include "messages/qvoTranslator.h"
+#include "platform/qvoConverter.h"
+#include "protocol/qvoPreparedMessage.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+constexpr SQLUINTEGER kDefaultMessageSize = 67108864;
+
+// SQL types whose column size in the description is the IPD length.
+bool SizedByLength(SQLSMALLINT sqlType) {
+  switch (sqlType) {
+    case SQL_GUID:
+    case SQL_LONGVARBINARY:
+    case SQL_VARBINARY:
+    case SQL_BINARY:
+    case SQL_LONGVARCHAR:
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsDateTimeSqlType(SQLSMALLINT sqlType) {
+  switch (sqlType) {
+    case SQL_DATE:
+    case SQL_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TYPE_TIMESTAMP:
+    case QVO_TYPE_TIMESTAMP_UTC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsCharacterServerType(qvo_int16 t) { return t == _VARCHAR || t == _CHAR; }
+
+qvo_int32 Clamp32(SQLLEN v, SQLLEN high) {
+  return static_cast<qvo_int32>(std::clamp<SQLLEN>(v, 0, std::min<SQLLEN>(high, INT32_MAX)));
+}
+
+// One bound parameter as the rows need it, settled once per block.
+struct BoundParam {
+  SQLSMALLINT number = 0;
+  const __cliDescriptorRecords* apd = nullptr;
+  const qvoParamEncoding* encoding = nullptr;
+  size_t bound = 0;  // size of the bound buffer; 0 when unknown
+  iconverter* converter = nullptr;
+  bool utf8 = true;  // text taken as it is
+  bool dateTimeText = false;
+};
+
+}  // namespace
+
+// --- locating values -----------------------------------------------------------------
+
+bool qvoStatement::IsDataAtExec(SQLLEN indicator) const {
+  return indicator == SQL_DATA_AT_EXEC || indicator < SQL_LEN_DATA_AT_EXEC_OFFSET ||
+         indicator > static_cast<SQLLEN>(maxVarcharOctetLength);
+}
+
+size_t qvoStatement::ParamColumnStride(SQLSMALLINT param) const {
+  const __cliDescriptorRecords* a = APD->GetRecord(param);
+  if (a == nullptr) return 0;
+  if (a->octetLength > 0) return static_cast<size_t>(a->octetLength);
+  // A fixed-size C type steps by its own size when no length was set.
+  const __cliDescriptorRecords* i = IPD->GetRecord(param);
+  const qvoParamEncoding* e = FindParamEncoding(a->conciseType, i ? i->conciseType : 0, nullptr);
+  return e && e->kind == qvoParamKind::Fixed ? static_cast<size_t>(e->valueBytes) : 0;
+}
+
+void qvoStatement::LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value,
+                                    SQLLEN* indicator) const {
+  *value = nullptr;
+  *indicator = SQL_NTS;
+  const __cliDescriptorRecords* a = APD->GetRecord(param);
+  if (a == nullptr) return;
+  const SQLLEN offset = *APD->header.bindOffsetPtr;
+  const SQLUINTEGER rowSize = APD->header.bindType;
+  // The bind offset moves only pointers that are set; addresses are
+  // computed as integers so that no pointer is formed outside a buffer.
+  const auto at = [&](const void* base, uintptr_t step) -> const char* {
+    if (base == nullptr) return nullptr;
+    return reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(base) +
+                                         static_cast<uintptr_t>(offset) + step * row);
+  };
+  const bool byColumn = rowSize == SQL_BIND_BY_COLUMN;
+  const char* place = at(a->dataPtr, byColumn ? ParamColumnStride(param) : rowSize);
+  if (place && a->pointerBind) std::memcpy(&place, place, sizeof place);
+  *value = place;
+  if (const char* cell = at(a->octetLengthPtr, byColumn ? sizeof(SQLLEN) : rowSize))
+    std::memcpy(indicator, cell, sizeof *indicator);
+}
+
+// --- the message -----------------------------------------------------------------------
+
+SQLRETURN qvoStatement::CreateEmptyHeader() {
+  qvoMessageBuffer out;
+  out.Adopt(std::move(preparedBuffer), preparedBufferSize);
+  EncodePreparedHeader(out, preparedHandle, 0, 0);
+  if (out.Failed()) return QVO_DIAG(this, _Memory_allocation_error_, -1);
+  preparedHeaderLen = preparedMessageLen = static_cast<int>(out.Size());
+  preparedBufferSize = preparedBufferLen = static_cast<SQLUINTEGER>(out.Capacity());
+  preparedBuffer = out.Release();
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
+  block.rows = 0;
+  preparedMessageLen = 0;
+  if (IPD == nullptr)
+    return QVO_DIAG(this, _Implementation_parameter_descriptor_not_initialized_, -1);
+  if (IPD->header.count == 0) return QVO_DIAG(this, _Zero_parameters_bound_, -1);
+  const SQLSMALLINT n = GetNumBoundParams();
+  if (n != APD->header.count) return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
+
+  const bool byColumn = APD->header.bindType == SQL_BIND_BY_COLUMN;
+  const bool beyondFirstRow = block.first + block.count > 1;
+  std::vector<BoundParam> params(static_cast<size_t>(n));
+  std::vector<qvoParamDescription> descriptions(static_cast<size_t>(n));
+  for (SQLSMALLINT p = 1; p <= n; ++p) {
+    BoundParam& bp = params[static_cast<size_t>(p - 1)];
+    __cliDescriptorRecords* i = IPD->GetRecord(p);
+    bp.number = p;
+    bp.apd = APD->GetRecord(p);
+    if (i == nullptr) return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
+    qvoParamLookup why;
+    bp.encoding = FindParamEncoding(bp.apd->conciseType, i->conciseType, &why);
+    if (bp.encoding == nullptr) {
+      return why == qvoParamLookup::ConversionNotSupported
+                 ? QVO_DIAG(this, _Conversion_not_supported_, -1)
+                 : QVO_DIAG(this, _C_Type_not_supported_, -1);
+    }
+    const qvoParamEncoding& e = *bp.encoding;
+    const SQLLEN octetLength = bp.apd->octetLength;
+    // Values are read only within what the application bound.
+    if (byColumn && !bp.apd->pointerBind) {
+      if (e.kind == qvoParamKind::Fixed && octetLength > 0 && octetLength < e.valueBytes)
+        return QVO_DIAG(this, _Invalid_buffer_length_, -1);
+      if (e.kind != qvoParamKind::Fixed && octetLength <= 0 && beyondFirstRow)
+        return QVO_DIAG(this, _Invalid_buffer_length_, -1);
+    }
+    bp.bound = octetLength > 0 ? static_cast<size_t>(octetLength) : 0;
+    if (e.kind == qvoParamKind::Narrow) bp.converter = GetDataConverter();
+    if (e.kind == qvoParamKind::Wide) bp.converter = GetWcharDataConverter();
+    bp.utf8 = e.kind == qvoParamKind::Narrow &&
+              (bp.converter == nullptr || bp.converter->ConversionDeactivated());
+    if (e.kind == qvoParamKind::Wide && bp.converter == nullptr)
+      return QVO_DIAG(this, _Error_converting_string_value_, -1);
+    bp.dateTimeText = IsDateTimeSqlType(i->conciseType);
+
+    i->qvoType = e.serverType;
+    if (e.precisionRule != qvoPrecisionRule::Keep) i->precision = e.precision;
+    if (e.precisionRule == qvoPrecisionRule::SetScaleZero) i->scale = 0;
+    qvoParamDescription& d = descriptions[static_cast<size_t>(p - 1)];
+    d.serverType = e.serverType;
+    d.precision = i->precision;
+    d.scale = i->scale;
+    if (IsCharacterServerType(e.serverType)) {
+      d.octetLength = Clamp32(octetLength, maxVarcharOctetLength);
+      const SQLLEN size = SizedByLength(i->conciseType)
+                              ? static_cast<SQLLEN>(std::min<SQLULEN>(i->length, INT32_MAX))
+                              : d.octetLength;
+      d.columnSize = Clamp32(size, maxVarcharLength);
+      // Values of a fixed text length (GUID) never exceed their description.
+      d.octetLength = std::max(d.octetLength, e.textBytes);
+      d.columnSize = std::max(d.columnSize, e.textBytes);
+    }
+  }
+
+  qvoMessageBuffer out;
+  out.Adopt(std::move(preparedBuffer), preparedBufferSize);
+  const auto finish = [&](SQLRETURN rc) {
+    if (rc == SQL_ERROR) out.Truncate(0);
+    preparedMessageLen = static_cast<int>(out.Size());
+    preparedBufferSize = preparedBufferLen = static_cast<SQLUINTEGER>(out.Capacity());
+    preparedBuffer = out.Release();
+    return rc;
+  };
+
+  EncodePreparedHeader(out, preparedHandle, n, static_cast<qvo_int64>(block.count));
+  for (size_t p = 0; p < params.size(); ++p) params[p].encoding->describe(out, descriptions[p]);
+  if (out.Failed()) return finish(QVO_DIAG(this, _Memory_allocation_error_, -1));
+  preparedHeaderLen = static_cast<SQLINTEGER>(out.Size());
+
+  const size_t limit =
+      std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
+                       qvoMessageBuffer::kMaxMessageBytes);
+  bool cut = false;
+  SQLULEN row = block.first;
+  const SQLULEN end = block.first + block.count;
+  const auto fail = [&](const BoundParam& bp, SQLULEN r, SQLRETURN rc) {
+    block.errorParam = bp.number;
+    block.errorRow = r;
+    return finish(rc);
+  };
+  while (row < end) {
+    const size_t rowStart = out.Size();
+    for (const BoundParam& bp : params) {
+      const qvoParamEncoding& e = *bp.encoding;
+      const char* data = nullptr;
+      SQLLEN indicator = SQL_NTS;
+      LocateParamValue(bp.number, row, &data, &indicator);
+      if (indicator == SQL_NULL_DATA) {
+        out.Int8(0);
+        continue;
+      }
+      qvoParamValue v;
+      v.converter = bp.utf8 ? nullptr : bp.converter;
+      v.dateTimeText = bp.dateTimeText;
+      if (IsDataAtExec(indicator)) {
+        // The value collected by PutData, in the order the rows are sent.
+        if (block.nextLongValue >= dataAtExecValues.size() ||
+            block.nextLongValue >= dataAtExecStrLengths.size())
+          return fail(bp, row, QVO_DIAG(this, _Function_sequence_error_, -1));
+        const size_t k = block.nextLongValue++;
+        if (dataAtExecStrLengths[k] == SQL_NULL_DATA) {
+          out.Int8(0);
+          continue;
+        }
+        v.data = dataAtExecValues[k].data();
+        v.length = dataAtExecValues[k].size();
+      } else if (e.kind == qvoParamKind::Fixed) {
+        v.data = data;
+        v.length = static_cast<size_t>(e.valueBytes);
+      } else {
+        // Character and binary values: the indicator gives the length,
+        // SQL_NTS asks to measure text within the bound buffer; a length
+        // beyond the buffer is cut to it.
+        size_t length = 0;
+        if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Narrow) {
+          length = bp.bound ? strnlen(data, bp.bound) : std::strlen(data);
+        } else if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Wide) {
+          const size_t maxUnits = bp.bound ? bp.bound / 2 : SIZE_MAX / 2;
+          size_t units = 0;
+          for (qvo_uint16 u = 1; units < maxUnits; ++units) {
+            std::memcpy(&u, data + 2 * units, 2);
+            if (u == 0) break;
+          }
+          length = 2 * units;
+        } else if (indicator == SQL_NTS && bp.apd->octetLengthPtr == nullptr &&
+                   e.kind == qvoParamKind::Binary && bp.bound) {
+          length = bp.bound;  // binary without an indicator: the whole buffer
+        } else if (indicator >= 0) {
+          length = static_cast<size_t>(indicator);
+        } else {
+          return fail(bp, row, QVO_DIAG(this, _Error_converting_string_value_, -1));
+        }
+        if (bp.bound && length > bp.bound) {
+          length = ParamCutLength(e.kind, data, length, bp.bound, bp.utf8);
+          v.cut = cut = true;
+        }
+        v.data = data;
+        v.length = length;
+      }
+      if (v.data == nullptr && (v.length > 0 || e.kind == qvoParamKind::Fixed))
+        return fail(bp, row, QVO_DIAG(this, _Invalid_use_of_null_pointer_, -1));
+      if (e.kind == qvoParamKind::Fixed && v.length < static_cast<size_t>(e.valueBytes))
+        return fail(bp, row, QVO_DIAG(this, _Invalid_buffer_length_, -1));
+      if (v.data == nullptr) v.data = "";
+
+      const size_t flagAt = out.Size();
+      out.Int8(1);
+      const qvoValueStatus status = e.encode(out, v);
+      if (status == qvoValueStatus::Ok && !out.Failed()) continue;
+      out.Truncate(flagAt);
+      if (status == qvoValueStatus::TooLarge && row > block.first && !out.OutOfMemory()) {
+        // The row goes into the next block, which it starts.
+        out.Truncate(rowStart);
+        out.ClearFailure();
+        block.rows = row - block.first;
+        PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
+        return finish(
+            cut ? (QVO_DIAG(this, _String_data_right_truncated_, 1), SQL_SUCCESS_WITH_INFO)
+                : SQL_SUCCESS);
+      }
+      switch (status) {
+        case qvoValueStatus::OutOfRange:
+          return fail(bp, row, QVO_DIAG(this, _Numeric_value_out_of_range_, -1));
+        case qvoValueStatus::ConversionFailed:
+          return fail(bp, row, QVO_DIAG(this, _Error_converting_string_value_, -1));
+        case qvoValueStatus::InvalidUtf8:
+          return fail(
+              bp, row,
+              QVO_DIAG(this, _Invalid_UTF_8_character_found_in_string_parameter_value_, -1));
+        default:
+          return fail(bp, row,
+                      out.OutOfMemory() ? QVO_DIAG(this, _Memory_allocation_error_, -1)
+                                        : QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1));
+      }
+    }
+    ++row;
+    // A block closes after the first row that reaches the message size.
+    if (out.Size() >= limit) break;
+  }
+  block.rows = row - block.first;
+  PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
+  if (!cut) return finish(SQL_SUCCESS);
+  QVO_DIAG(this, _String_data_right_truncated_, 1);
+  return finish(SQL_SUCCESS_WITH_INFO);
+}
