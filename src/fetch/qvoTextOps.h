@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <type_traits>
 
 #include "fetch/qvoConversionCell.h"
@@ -30,7 +31,7 @@ inline qvoCellOutcome qvoPlaceWideConverted(iconverter& conv, const char* text, 
   if (target != nullptr && bufferLength < 0) return qvoCellOutcome::InvalidBufferLength;
   if (target == nullptr || bufferLength < 2) {
     if (target != nullptr && bufferLength == 1 && whole > 0) return qvoCellOutcome::OutOfRange;
-    const int total = conv.FromCodesetLen(text, len);
+    const int total = conv.FromCodesetLenHeld(text, len);
     if (total < 0) return failed();
     *length = limited(total);
     return target != nullptr && total > 0 ? qvoCellOutcome::Truncated : qvoCellOutcome::Ok;
@@ -41,8 +42,8 @@ inline qvoCellOutcome qvoPlaceWideConverted(iconverter& conv, const char* text, 
   if (whole > 0 && 2 * static_cast<std::size_t>(len) > most &&
       most < 2 * static_cast<std::size_t>(whole))
     return qvoCellOutcome::OutOfRange;
-  int n =
-      conv.FromCodeset(text, len, target, most < INT32_MAX ? static_cast<int>(most) : INT32_MAX);
+  int n = conv.FromCodesetHeld(text, len, target,
+                               most < INT32_MAX ? static_cast<int>(most) : INT32_MAX);
   if (n < 0) return failed();
   n &= ~1;
   const bool cut = conv.bufferFull;
@@ -55,11 +56,17 @@ inline qvoCellOutcome qvoPlaceWideConverted(iconverter& conv, const char* text, 
   }
   SQLLEN reported = n;
   if (room < limitBytes) {
-    const int total = conv.FromCodesetLen(text, len);
+    const int total = conv.FromCodesetLenHeld(text, len);
     if (total >= 0) reported = limited(total);
   }
   *length = reported;
   return qvoCellOutcome::Truncated;
+}
+
+// The converter's lock for the whole column (none without a converter), so
+// that no value takes it on its own.
+inline std::unique_lock<std::mutex> qvoHoldConverter(iconverter* conv) {
+  return conv ? conv->Hold() : std::unique_lock<std::mutex>();
 }
 
 // A non-character value as narrow text (SQL_C_CHAR, SQL_C_BINARY, 429).
@@ -80,7 +87,10 @@ struct qvoNarrowTextOp {
 template <class Text>
 struct qvoWideTextOp {
   explicit qvoWideTextOp(qvoColumnJob& job)
-      : settings(qvoTextSettingsOf(job)), bufferLength(job.bufferLength), detail(job.detail) {
+      : settings(qvoTextSettingsOf(job)),
+        bufferLength(job.bufferLength),
+        detail(job.detail),
+        hold(qvoHoldConverter(settings.wideConverter)) {
     if constexpr (std::is_same_v<Text, qvoDoubleText>) settings.externalConversion = false;
   }
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
@@ -95,6 +105,7 @@ struct qvoWideTextOp {
   qvoTextSettings settings;
   SQLLEN bufferLength;
   char* detail;
+  std::unique_lock<std::mutex> hold;
   char scratch[kQvoTextScratch];
 };
 
@@ -114,7 +125,8 @@ struct qvoNarrowCharacterOp {
       : settings(qvoTextSettingsOf(job)),
         bufferLength(job.bufferLength),
         limit(settings.maxLength ? settings.maxLength : SIZE_MAX),
-        detail(job.detail) {}
+        detail(job.detail),
+        hold(qvoHoldConverter(settings.converter)) {}
 
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
     const std::size_t n = qvoCharacterLength(value);
@@ -126,7 +138,7 @@ struct qvoNarrowCharacterOp {
   qvoCellOutcome Convert(const char* text, int n, char* target, SQLLEN* length) {
     iconverter& conv = *settings.converter;
     if (target == nullptr || bufferLength == 0) {
-      const int total = conv.FromCodesetLen(text, n);
+      const int total = conv.FromCodesetLenHeld(text, n);
       if (total < 0) return Failed(conv);
       *length = static_cast<SQLLEN>(Limited(static_cast<std::size_t>(total)));
       return target != nullptr && total > 0 ? qvoCellOutcome::Truncated : qvoCellOutcome::Ok;
@@ -134,8 +146,8 @@ struct qvoNarrowCharacterOp {
     if (bufferLength < 0) return qvoCellOutcome::InvalidBufferLength;
     const auto room = static_cast<std::size_t>(bufferLength - 1);
     const std::size_t most = room < limit ? room : limit;
-    const int written =
-        conv.FromCodeset(text, n, target, most < INT32_MAX ? static_cast<int>(most) : INT32_MAX);
+    const int written = conv.FromCodesetHeld(text, n, target,
+                                             most < INT32_MAX ? static_cast<int>(most) : INT32_MAX);
     if (written < 0) return Failed(conv);
     target[written] = 0;
     if (!conv.bufferFull) {
@@ -146,7 +158,7 @@ struct qvoNarrowCharacterOp {
     // maxLength, was the limit, so that the caller can size its next buffer.
     SQLLEN reported = written;
     if (room < limit) {
-      const int total = conv.FromCodesetLen(text, n);
+      const int total = conv.FromCodesetLenHeld(text, n);
       if (total >= 0) reported = static_cast<SQLLEN>(Limited(static_cast<std::size_t>(total)));
     }
     *length = reported;
@@ -163,6 +175,7 @@ struct qvoNarrowCharacterOp {
   SQLLEN bufferLength;
   std::size_t limit;
   char* detail;
+  std::unique_lock<std::mutex> hold;
 };
 
 // _CHAR and _VARCHAR into a UTF-16 target: the text is taken as UTF-8 and
@@ -174,6 +187,7 @@ struct qvoWideCharacterOp {
     const qvoTextSettings s = qvoTextSettingsOf(job);
     limitUnits = s.maxLength ? s.maxLength / 2 : SIZE_MAX;
     converter = s.wideConverter;
+    hold = qvoHoldConverter(converter);
   }
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
     const std::size_t n = qvoCharacterLength(value);
@@ -187,4 +201,5 @@ struct qvoWideCharacterOp {
   char* detail;
   std::size_t limitUnits;
   iconverter* converter;
+  std::unique_lock<std::mutex> hold;
 };

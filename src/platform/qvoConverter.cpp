@@ -147,6 +147,10 @@ int iconverter::ToCodeset(const char* input, int inputLen, char* output, int out
 
 int iconverter::FromCodeset(const char* input, int inputLen, char* output, int outputSize) {
   std::lock_guard<std::mutex> guard(lock_);
+  return FromCodesetHeld(input, inputLen, output, outputSize);
+}
+
+int iconverter::FromCodesetHeld(const char* input, int inputLen, char* output, int outputSize) {
   bufferFull = false;
   if (input == nullptr || outputSize < 0 || (output == nullptr && outputSize > 0)) return -1;
   if (inputLen < 0 && inputLen != kNts) return -1;
@@ -161,6 +165,10 @@ int iconverter::FromCodeset(const char* input, int inputLen, char* output, int o
 
 int iconverter::FromCodesetLen(const char* input, int inputLen) {
   std::lock_guard<std::mutex> guard(lock_);
+  return FromCodesetLenHeld(input, inputLen);
+}
+
+int iconverter::FromCodesetLenHeld(const char* input, int inputLen) {
   bufferFull = false;
   if (input == nullptr || (inputLen < 0 && inputLen != kNts)) return -1;
   const size_t n = inputLen == kNts ? strlen(input) : static_cast<size_t>(inputLen);

@@ -53,6 +53,13 @@ class iconverter {
   // Bytes the whole UTF-8 text takes in the code page (no terminator), or -1.
   int FromCodesetLen(const char* input, int inputLen);
 
+  // A run of conversions by one caller (a fetched column) takes the lock
+  // once: Hold() returns it held, and the Held forms, which take no lock,
+  // may only be called while it is. Other threads wait for the run to end.
+  std::unique_lock<std::mutex> Hold() { return std::unique_lock<std::mutex>(lock_); }
+  int FromCodesetHeld(const char* input, int inputLen, char* output, int outputSize);
+  int FromCodesetLenHeld(const char* input, int inputLen);
+
   // Set by the last conversion when the output could not take the whole text.
   bool bufferFull = false;
 
