@@ -190,7 +190,12 @@ QVO_EXPORT SQLRETURN QVOFetch(SQLHSTMT StatementHandle);
 QVO_EXPORT SQLRETURN QVOFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchOrientation,
                                     SQLLEN FetchOffset);
 
-/* Single-value retrieval. */
+/* Single-value retrieval. The value of one column of the current row (the
+ * last row of the rowset, or the row QVOSetPos chose); character, binary and
+ * wide values come in pieces over repeated calls, then SQL_NO_DATA. */
+QVO_EXPORT SQLRETURN QVOGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
+                                SQLSMALLINT TargetType, SQLPOINTER TargetValue,
+                                SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
 
 /* Parameters, prepare and execute, data at execution, batches. */
 /* Parameters are numbered from 1. BindParameter keeps the pointers until the

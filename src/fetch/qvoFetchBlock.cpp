@@ -53,6 +53,40 @@ const OutcomeDiag kOutcomeDiags[kOutcomes] = {
 
 }  // namespace
 
+bool qvoRecordRefusal(qvoStatement& s, qvoRefusal refusal, SQLSMALLINT cType, SQLSMALLINT qvoType) {
+  switch (refusal) {
+    case qvoRefusal::None:
+      return false;
+    case qvoRefusal::UnknownCType:
+      QVO_DIAG(&s, _Invalid_C_data_type_requested_by_user_, cType);
+      break;
+    case qvoRefusal::PairRefused:
+      QVO_DIAG_FMT(&s, _Conversion_from_type_QVO_to_type_C_not_supported_, -1,
+                   GetQVOTypeName(qvoType), GetCTypeName(cType));
+      break;
+    case qvoRefusal::TypeRefused:
+      QVO_DIAG(&s, _Server_returns_a_datatype_that_is_not_supported_by_CLI_driver_, qvoType);
+      break;
+  }
+  return true;
+}
+
+void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob& job,
+                          SQLBIGINT row) {
+  if (o == Outcome::ConversionError) {
+    // The code page the text was going into: the wide data converter's for
+    // the UTF-16 target, the application's narrow one otherwise.
+    const qvoConverterPtr& conv =
+        job.cType == QVO_WCHAR_UTF16 ? s.wcharDataConverter : s.dataConverter;
+    const char* codepage = conv ? conv->GetCurrentCodepage() : "";
+    QVO_DIAG_FMT(&s, _Characterset_conversion_error_, 1, job.detail, static_cast<int>(job.column),
+                 static_cast<int>(row), codepage);
+    return;
+  }
+  const OutcomeDiag& d = kOutcomeDiags[static_cast<int>(o)];
+  if (d.code) s.SetDiagRec((s.translate->*d.code)(), d.native, (s.translate->*d.message)());
+}
+
 SQLBIGINT qvoFetchMaxLines(const qvoStatement& s) {
   const SQLUBIGINT all = std::min<SQLUBIGINT>(s.nLines, std::numeric_limits<SQLBIGINT>::max());
   const SQLUBIGINT limit = s.stmtAttr.maxRows;
@@ -177,27 +211,25 @@ SQLRETURN qvoFetchFrame::ConvertColumns() {
   return warned_ || rowFailed_ ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }
 
-SQLSMALLINT qvoFetchFrame::ResolveCType(SQLSMALLINT col, const __cliDescriptorRecords& a,
-                                        const __cliDescriptorRecords& ird, bool* ok) {
-  SQLSMALLINT cType = a.conciseType;
+SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
+                            const __cliDescriptorRecords& ird, bool* ok) {
   *ok = true;
   if (cType == SQL_C_DEFAULT) {
-    if (s_.sqlCallType != 0) {
+    if (s.sqlCallType != 0) {
       SQLSMALLINT sqlType = 0, nullable = 0;
-      if (s_.GetDefaultCatalogColumnType(col, ird.conciseType, &cType, &sqlType, &nullable) ==
+      if (s.GetDefaultCatalogColumnType(col, ird.conciseType, &cType, &sqlType, &nullable) ==
           SQL_ERROR) {
-        QVO_DIAG(&s_, _Cannot_convert_catalog_SQLType_into_default_CType_, ird.conciseType);
+        QVO_DIAG(&s, _Cannot_convert_catalog_SQLType_into_default_CType_, ird.conciseType);
         *ok = false;
       }
-    } else if (qvoConvertTypeSQL_C_default(ird.conciseType, &cType, s_.dateTypeCode,
-                                           s_.timeTypeCode, s_.timestampTypeCode) == -1) {
-      QVO_DIAG(&s_, _Cannot_convert_SQLType_into_default_CType_, ird.conciseType);
+    } else if (qvoConvertTypeSQL_C_default(ird.conciseType, &cType, s.dateTypeCode, s.timeTypeCode,
+                                           s.timestampTypeCode) == -1) {
+      QVO_DIAG(&s, _Cannot_convert_SQLType_into_default_CType_, ird.conciseType);
       *ok = false;
     }
   }
   if (cType == SQL_C_WCHAR)
-    cType =
-        s_.connection && s_.connection->GetAppWcharType() == 2 ? QVO_WCHAR_UTF8 : QVO_WCHAR_UTF16;
+    cType = s.connection && s.connection->GetAppWcharType() == 2 ? QVO_WCHAR_UTF8 : QVO_WCHAR_UTF16;
   return cType;
 }
 
@@ -211,28 +243,15 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     return;
   }
   bool ok = true;
-  const SQLSMALLINT cType = ResolveCType(col, a, *ird, &ok);
+  const SQLSMALLINT cType = qvoResolveCType(s_, col, a.conciseType, *ird, &ok);
   if (!ok) {
     columnRefused_ = true;
     return;
   }
   const qvoConversion conv = qvoLookupConversion(cType, ird->qvoType, s_.stmtAttr.stringsNotNull);
-  switch (conv.refusal) {
-    case qvoRefusal::None:
-      break;
-    case qvoRefusal::UnknownCType:
-      QVO_DIAG(&s_, _Invalid_C_data_type_requested_by_user_, cType);
-      columnRefused_ = true;
-      return;
-    case qvoRefusal::PairRefused:
-      QVO_DIAG_FMT(&s_, _Conversion_from_type_QVO_to_type_C_not_supported_, -1,
-                   GetQVOTypeName(ird->qvoType), GetCTypeName(cType));
-      columnRefused_ = true;
-      return;
-    case qvoRefusal::TypeRefused:
-      QVO_DIAG(&s_, _Server_returns_a_datatype_that_is_not_supported_by_CLI_driver_, ird->qvoType);
-      columnRefused_ = true;
-      return;
+  if (qvoRecordRefusal(s_, conv.refusal, cType, ird->qvoType)) {
+    columnRefused_ = true;
+    return;
   }
   const SQLLEN bufferLength = a.octetLength;
   if (conv.fixedSize == 0 && bufferLength < 0 && a.dataPtr) {
@@ -289,20 +308,9 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
       rowFailed_ = true;
     else
       warned_ = true;
-    if (o == Outcome::ConversionError) {
-      // The code page the text was going into: the wide data converter's
-      // for the UTF-16 target, the application's narrow one otherwise.
-      const qvoConverterPtr& conv =
-          job.cType == QVO_WCHAR_UTF16 ? s_.wcharDataConverter : s_.dataConverter;
-      const char* codepage = conv ? conv->GetCurrentCodepage() : "";
-      QVO_DIAG_FMT(&s_, _Characterset_conversion_error_, kOutcomeDiags[k].native, job.detail,
-                   static_cast<int>(col),
-                   static_cast<int>(s_.cursor + static_cast<SQLBIGINT>(firstConversionError)),
-                   codepage);
-    } else {
-      const OutcomeDiag& d = kOutcomeDiags[k];
-      s_.SetDiagRec((s_.translate->*d.code)(), d.native, (s_.translate->*d.message)());
-    }
+    qvoRecordCellOutcome(s_, o, job,
+                         s_.cursor + static_cast<SQLBIGINT>(
+                                         o == Outcome::ConversionError ? firstConversionError : 0));
   }
   if (s_.logFull && !s_.logDebugComm) LogRows(job, conv);
 }

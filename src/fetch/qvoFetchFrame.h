@@ -13,6 +13,21 @@
 // smaller.
 SQLBIGINT qvoFetchMaxLines(const qvoStatement& s);
 
+// The C type a column is read as: SQL_C_DEFAULT becomes the column's default
+// (of its SQL type, or of the catalog result's column), SQL_C_WCHAR the
+// connection's wide form (429 or 430). On failure *ok is false and the
+// statement holds the diagnostic.
+SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
+                            const __cliDescriptorRecords& ird, bool* ok);
+
+// Records the diagnostic of a refused (C type, server type) pair; false when
+// the pair converts.
+bool qvoRecordRefusal(qvoStatement& s, qvoRefusal refusal, SQLSMALLINT cType, SQLSMALLINT qvoType);
+// Records the diagnostic of a row outcome of a column (nothing for Ok):
+// row is the 0-based result row named by a conversion error.
+void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob& job,
+                          SQLBIGINT row);
+
 class qvoFetchFrame {
  public:
   qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines);
@@ -27,8 +42,6 @@ class qvoFetchFrame {
 
  private:
   void ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords& a);
-  SQLSMALLINT ResolveCType(SQLSMALLINT col, const __cliDescriptorRecords& a,
-                           const __cliDescriptorRecords& ird, bool* ok);
   void LogRows(const qvoColumnJob& job, const qvoConversion& conv);
 
   qvoStatement& s_;

@@ -50,6 +50,8 @@
 #include "statement/qvoSqlStatement.h"
 
 class qvoConnection;
+struct qvoColumnJob;
+struct qvoConversion;
 class ColumnsCache;
 struct __ConnectionStru;
 
@@ -244,6 +246,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
                          SQLSMALLINT* StringLengthPtr, SQLLEN* NumericAttributePtr);
   // Whether ColAttribute gives the field as text.
   static bool ColAttributeIsText(SQLSMALLINT FieldIdentifier);
+  // Single-value retrieval from the current row (the rowset's last row, or
+  // the row SetPos chose); character values come in pieces over calls.
+  SQLRETURN GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType, SQLPOINTER TargetValue,
+                    SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
   SQLRETURN BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType, SQLPOINTER TargetValuePtr,
                     SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
   // The fixed C type, SQL type and nullability of a column of a catalog
@@ -350,8 +356,15 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   int nBatches = 0;
   std::vector<std::string> batchList;
   int bbLen = 0;
+  // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
+  // all), the column it belongs to, its length in units (bytes, or 2-byte
+  // units for UTF-16), whether it is UTF-8, and the length slot used when
+  // the caller gives none.
   SQLINTEGER gdCurs = 0;
   SQLSMALLINT gdLastCol = 0;
+  SQLLEN gdTextLength = 0;
+  bool gdTextIsUtf8 = false;
+  SQLLEN gdStrLen = 0;
   SQLINTEGER lineSize = 0;
   SQLUINTEGER maxPreparedMessageSize = 33554432;
   char numBuff[128] = {};
@@ -394,6 +407,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   bool ConnectionBusyWithOther() const override;
 
  private:
+  SQLRETURN GetDataPiece(qvoColumnJob& job, const qvoConversion& conv);
+  bool GetDataLogAdmits() const;
   // One request of this statement through the connection. Refused with
   // "Function sequence error." while another statement of the connection
   // executes asynchronously. An auxiliary request's answer is checked for a

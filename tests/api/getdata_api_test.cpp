@@ -1,0 +1,318 @@
+// QVOGetData through the exported functions against tables the fake node
+// serves: pieces of character, binary and wide values, length queries, the
+// argument checks, the current row after a rowset fetch and after SetPos,
+// and values decided as the bound fetch decides them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/api_session.h"
+#include "support/fake_results.h"
+#include "support/fake_table.h"
+
+namespace {
+
+namespace r = fake::results;
+using r::Value;
+
+constexpr char kSql[] = "SELECT * FROM T";
+
+SQLPOINTER IntArg(SQLLEN v) { return reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(v)); }
+
+// Serves one table whose column c holds rows[c] and executes it.
+void Serve(api::Session& s, std::vector<r::Column> columns, std::vector<std::vector<Value>> rows,
+           fake::Blocks blocks = {}) {
+  fake::Table t;
+  t.columns = std::move(columns);
+  t.rows = static_cast<int64_t>(rows[0].size());
+  t.value = [rows](int64_t row, size_t c) { return rows[c][static_cast<size_t>(row)]; };
+  s.node.ServeTable(kSql, t, blocks);
+  ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+}
+
+const r::Column kUtf8 = r::Column::Char("t", 40, 160, r::kVarying | r::kUtf8);
+
+struct Piece {
+  SQLRETURN rc;
+  SQLLEN indicator;
+  std::string bytes;  // what the buffer holds up to its terminator
+};
+
+// Reads column 1 in pieces of bufferLength bytes until 100 (and one more).
+std::vector<Piece> ReadPieces(api::Session& s, SQLSMALLINT cType, SQLLEN bufferLength) {
+  std::vector<Piece> out;
+  for (int guard = 0; guard < 40; ++guard) {
+    std::vector<char> buf(static_cast<size_t>(bufferLength) + 8, '#');
+    SQLLEN ind = -777;
+    const SQLRETURN rc = QVOGetData(s.stmt, 1, cType, buf.data(), bufferLength, &ind);
+    EXPECT_EQ(buf[static_cast<size_t>(bufferLength)], '#') << "written past BufferLength";
+    if (rc == SQL_NO_DATA) {
+      out.push_back({rc, ind, ""});
+      break;
+    }
+    std::string bytes;
+    if (cType == SQL_C_WCHAR) {
+      for (SQLLEN k = 0; k + 1 < bufferLength; k += 2) {
+        if (buf[k] == 0 && buf[k + 1] == 0) break;
+        bytes.push_back(buf[k]);  // the tests use ASCII in wide form
+      }
+    } else {
+      bytes = std::string(buf.data(), strnlen(buf.data(), buf.size()));
+    }
+    out.push_back({rc, ind, bytes});
+  }
+  return out;
+}
+
+TEST(GetDataApi, CharacterValuesComeInPieces) {
+  struct Case {
+    const char* name;
+    std::string value;
+    SQLSMALLINT cType;
+    SQLLEN bufferLength;
+    std::vector<Piece> expected;
+  };
+  const std::vector<Case> cases = {
+      {"narrow",
+       "0123456789",
+       SQL_C_CHAR,
+       4,
+       {{1, 10, "012"}, {1, 7, "345"}, {1, 4, "678"}, {0, 1, "9"}, {100, -777, ""}}},
+      {"binary",
+       "0123456789",
+       SQL_C_BINARY,
+       4,
+       {{1, 10, "012"}, {1, 7, "345"}, {1, 4, "678"}, {0, 1, "9"}, {100, -777, ""}}},
+      {"whole", "0123456789", SQL_C_CHAR, 11, {{0, 10, "0123456789"}, {100, -777, ""}}},
+      {"one short", "0123456789", SQL_C_CHAR, 10, {{1, 10, "012345678"}, {0, 1, "9"}}},
+      {"empty", "", SQL_C_CHAR, 1, {{0, 0, ""}, {100, -777, ""}}},
+      {"wide", "abcde", SQL_C_WCHAR, 8, {{1, 10, "abc"}, {0, 4, "de"}, {100, -777, ""}}},
+      {"wide whole", "abcde", SQL_C_WCHAR, 12, {{0, 10, "abcde"}, {100, -777, ""}}},
+      // A cut never splits a UTF-8 sequence: "é" is two bytes.
+      {"utf-8 boundary",
+       "ab\xC3\xA9"
+       "cd",
+       SQL_C_CHAR,
+       4,
+       {{1, 6, "ab"},
+        {1, 4,
+         "\xC3\xA9"
+         "c"},
+        {0, 1, "d"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    api::Session s;
+    // The application's data code set: UTF-8.
+    ASSERT_EQ(QVOSetStmtAttr(s.stmt, 21048, const_cast<char*>("UTF-8"), SQL_NTS), SQL_SUCCESS);
+    Serve(s, {kUtf8}, {{Value::Text(c.value)}});
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    const std::vector<Piece> got = ReadPieces(s, c.cType, c.bufferLength);
+    ASSERT_GE(got.size(), c.expected.size());
+    for (size_t i = 0; i < c.expected.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(got[i].rc, c.expected[i].rc);
+      if (c.expected[i].rc != SQL_NO_DATA) {
+        EXPECT_EQ(got[i].indicator, c.expected[i].indicator);
+        EXPECT_EQ(got[i].bytes, c.expected[i].bytes);
+      }
+    }
+  }
+}
+
+TEST(GetDataApi, LengthQueriesAndColumnSwitch) {
+  api::Session s;
+  Serve(s, {kUtf8, kUtf8}, {{Value::Text("0123456789")}, {Value::Text("xyz")}});
+  ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+  char buf[8];
+  SQLLEN ind = 0;
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, 4, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(ind, 10);
+  // A null target reports what is left; BufferLength 0 the whole value;
+  // neither moves the position.
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, nullptr, 4, &ind), SQL_SUCCESS);
+  EXPECT_EQ(ind, 7);
+  std::memset(buf, '#', sizeof buf);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, 0, &ind), SQL_SUCCESS);
+  EXPECT_EQ(ind, 10);
+  EXPECT_EQ(buf[0], '#');
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, 4, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::string(buf), "345");
+  // Another column in between: the first starts over.
+  ASSERT_EQ(QVOGetData(s.stmt, 2, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS);
+  EXPECT_EQ(std::string(buf), "xyz");
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, 4, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::string(buf), "012");
+  EXPECT_EQ(ind, 10);
+}
+
+TEST(GetDataApi, MaxLengthLimitsPieces) {
+  api::Session s;
+  ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_MAX_LENGTH, IntArg(5), 0), SQL_SUCCESS);
+  Serve(s, {kUtf8}, {{Value::Text("0123456789")}});
+  ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+  char buf[100];
+  SQLLEN ind = 0;
+  EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(std::string(buf), "0123");
+}
+
+// Values other than pieces are decided by the fetch's conversions.
+TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
+  struct Case {
+    const char* name;
+    r::Column column;
+    Value value;
+    SQLSMALLINT cType;
+    SQLLEN bufferLength;
+    bool withIndicator;
+    SQLRETURN rc;
+    std::string state;
+    std::string bytes;  // expected target bytes (rc 0 or 1)
+    SQLLEN indicator;
+  };
+  auto i32 = [](int32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  auto i64 = [](int64_t v) { return std::string(reinterpret_cast<const char*>(&v), 8); };
+  const std::vector<Case> cases = {
+      {"decimal to sbigint", r::Column::Decimal("d", 18, 0), Value::Int64(-42), SQL_C_SBIGINT, 0,
+       true, 0, "", i64(-42), 8},
+      {"decimal to slong", r::Column::Decimal("d", 18, 0), Value::Int64(70000), SQL_C_SLONG, 0,
+       true, 0, "", i32(70000), 4},
+      {"out of range", r::Column::Decimal("d", 18, 0), Value::Int64(70000), SQL_C_SSHORT, 0, true,
+       -1, "22003", "", 0},
+      {"negative into unsigned", r::Column::Decimal("d", 18, 0), Value::Int64(-1), SQL_C_ULONG, 0,
+       true, -1, "22003", "", 0},
+      {"text not a number", kUtf8, Value::Text("abc"), SQL_C_SLONG, 0, true, -1, "22018", "", 0},
+      {"text number", kUtf8, Value::Text(" +17 "), SQL_C_SLONG, 0, true, 0, "", i32(17), 4},
+      {"decimal as text", r::Column::Decimal("d", 18, 2), Value::Int64(-12345), SQL_C_CHAR, 20,
+       true, 0, "", std::string("-123.45\0", 8), 7},
+      {"decimal cut in its integer digits", r::Column::Decimal("d", 18, 2), Value::Int64(-12345),
+       SQL_C_CHAR, 3, true, -1, "22003", "", 0},
+      {"date as text", r::Column::Date("d"), Value::Date(7, 3, 2024), SQL_C_CHAR, 11, true, 0, "",
+       std::string("2024-03-07\0", 11), 10},
+      {"null without indicator", r::Column::Decimal("d", 18, 0), Value::Null(), SQL_C_SLONG, 0,
+       false, -1, "22002", "", 0},
+      {"null", r::Column::Decimal("d", 18, 0), Value::Null(), SQL_C_SLONG, 0, true, 0, "", "",
+       SQL_NULL_DATA},
+      {"by reference refused", kUtf8, Value::Text("x"), QVO_VARCHAR_PTR, 8, true, -1, "HY000", "",
+       0},
+      {"date into bit refused", r::Column::Date("d"), Value::Date(1, 1, 2000), SQL_C_BIT, 1, true,
+       -1, "HY000", "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    api::Session s;
+    Serve(s, {c.column}, {{c.value}});
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    std::vector<char> buf(32, '#');
+    SQLLEN ind = -777;
+    const SQLRETURN rc = QVOGetData(s.stmt, 1, c.cType, buf.data(), c.bufferLength,
+                                    c.withIndicator ? &ind : nullptr);
+    EXPECT_EQ(rc, c.rc);
+    EXPECT_EQ(s.State(), c.state);
+    if (rc != SQL_ERROR) {
+      EXPECT_EQ(std::string(buf.data(), c.bytes.size()), c.bytes);
+      EXPECT_EQ(buf[c.bytes.size()], '#') << "written past the value";
+      EXPECT_EQ(ind, c.indicator);
+    }
+  }
+}
+
+TEST(GetDataApi, ArgumentChecks) {
+  api::Session s;
+  Serve(s, {r::Column::Decimal("a", 18, 0), r::Column::Decimal("b", 18, 0)},
+        {{Value::Int64(1)}, {Value::Int64(2)}});
+  SQLBIGINT v = 0;
+  SQLLEN ind = 0;
+  // Before the first fetch there is no current row.
+  EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_ERROR);
+  EXPECT_EQ(s.State(), "24000");
+  ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+  struct Case {
+    SQLUSMALLINT column;
+    SQLSMALLINT cType;
+    SQLLEN bufferLength;
+    std::string state;
+    SQLINTEGER native;
+  };
+  const Case cases[] = {
+      {0, SQL_C_SBIGINT, 0, "HY000", -1},       {3, SQL_C_SBIGINT, 0, "HY000", -1},
+      {40000, SQL_C_SBIGINT, 0, "HY000", -1},   {1, SQL_C_SBIGINT, -1, "HY090", -1},
+      {1, SQL_C_GUID, 16, "HY000", SQL_C_GUID}, {1, 3, 16, "HY000", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.column);
+    EXPECT_EQ(QVOGetData(s.stmt, c.column, c.cType, &v, c.bufferLength, &ind), SQL_ERROR);
+    const std::vector<api::Record> rec = s.Records();
+    ASSERT_EQ(rec.size(), 1u);
+    EXPECT_EQ(rec[0].state, c.state);
+    EXPECT_EQ(rec[0].native, c.native);
+  }
+  // A DECIMAL column's default C type is text.
+  char text[8] = {};
+  EXPECT_EQ(QVOGetData(s.stmt, 2, SQL_C_DEFAULT, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_EQ(std::string(text), "2");
+}
+
+// The current row: the last row of the rowset, the row SetPos chose, and the
+// right row after later blocks arrived.
+TEST(GetDataApi, CurrentRow) {
+  {
+    api::Session s;
+    ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, IntArg(3), 0), SQL_SUCCESS);
+    fake::Table t = fake::Table::Sample({r::Column::Decimal("n", 18, 0)}, 6);
+    s.node.ServeTable(kSql, t);
+    ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    SQLBIGINT v = -1;
+    SQLLEN ind = 0;
+    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
+    EXPECT_EQ(v, 2);
+    ASSERT_EQ(QVOSetPos(s.stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
+    EXPECT_EQ(v, 0);
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
+    EXPECT_EQ(v, 5);
+  }
+  {
+    // Rows in several blocks, one row per fetch.
+    api::Session s;
+    fake::Table t = fake::Table::Sample({r::Column::Decimal("n", 18, 0)}, 25);
+    s.node.ServeTable(kSql, t, fake::Blocks::OfRows(4));
+    ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+    for (SQLBIGINT row = 0; row < 25; ++row) {
+      ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+      SQLBIGINT v = -1;
+      SQLLEN ind = 0;
+      ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
+      EXPECT_EQ(v, row);
+    }
+    EXPECT_EQ(QVOFetch(s.stmt), SQL_NO_DATA);
+  }
+}
+
+TEST(GetDataApi, NullCharacterValues) {
+  api::Session s;
+  ASSERT_EQ(QVOSetConnectAttr(s.dbc, 21057, const_cast<char*>("Y"), SQL_NTS),
+            SQL_SUCCESS);  // strings not NULL
+  SQLHANDLE stmt = SQL_NULL_HANDLE;
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, s.dbc, &stmt), SQL_SUCCESS);
+  std::swap(stmt, s.stmt);
+  Serve(s, {kUtf8}, {{Value::Null()}});
+  ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+  char buf[4] = {'#', '#', '#', '#'};
+  SQLLEN ind = 0;
+  EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS);
+  EXPECT_EQ(buf[0], 0);
+  EXPECT_EQ(ind, 0);
+  buf[0] = '#';
+  EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_BINARY, buf, sizeof buf, &ind), SQL_SUCCESS);
+  EXPECT_EQ(buf[0], '#');
+  EXPECT_EQ(ind, SQL_NULL_DATA);
+}
+
+}  // namespace
