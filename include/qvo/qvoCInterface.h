@@ -210,6 +210,16 @@ QVO_EXPORT SQLRETURN QVONumParams(SQLHSTMT StatementHandle, SQLSMALLINT* Paramet
 QVO_EXPORT SQLRETURN QVODescribeParam(SQLHSTMT StatementHandle, SQLSMALLINT ParameterNumber,
                                       SQLSMALLINT* DataTypePtr, SQLULEN* ParameterSizePtr,
                                       SQLSMALLINT* DecimalDigitsPtr, SQLSMALLINT* NullablePtr);
+/* Prepare keeps the server's handle, the parameter description (IPD) and the
+ * result description (IRD) until the next Prepare or ExecDirect. Execute sends
+ * the bound rows (APD array size) in blocks of at most the server's data
+ * message size; the row count is the sum over the blocks. ExecDirect with
+ * bound parameters prepares and executes the same way. */
+QVO_EXPORT SQLRETURN QVOPrepare(SQLHSTMT StatementHandle, SQLCHAR* StatementText,
+                                SQLINTEGER TextLength);
+QVO_EXPORT SQLRETURN QVOPrepareW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText,
+                                 SQLINTEGER TextLength);
+QVO_EXPORT SQLRETURN QVOExecute(SQLHSTMT StatementHandle);
 
 /* Parallel mode and cluster hosts. */
 

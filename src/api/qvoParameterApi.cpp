@@ -1,10 +1,52 @@
-// Exported parameter functions: binding and description. Each is the call
-// frame around one statement method.
+// Exported parameter functions: binding, description, prepare and execute.
+// Each is the call frame around one statement method; the text of Prepare is
+// converted to UTF-8 first, as that of ExecDirect.
+#include "common/qvoArgStrings.h"
 #include "handles/qvoCallFrame.h"
+#include "platform/qvoConverter.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
 
+namespace {
+
+template <class Text>
+SQLRETURN PrepareWith(SQLHSTMT handle, Text& text, iconverter* (qvoHandle::*converter)() const) {
+  const char* utf8 = nullptr;
+  int utf8Len = -1;
+  return qvoCallWith<qvoStatement>(
+      handle, SQL_HANDLE_STMT,
+      [&](qvoStatement& s) {
+        utf8 = text.GetUTF8((s.*converter)());
+        utf8Len = utf8 ? text.GetUTF8Len() : -1;
+        return SQL_SUCCESS;
+      },
+      [&](qvoStatement& s) {
+        s.ClearColumnCache();
+        return s.Prepare(utf8, utf8Len);
+      });
+}
+
+}  // namespace
+
 extern "C" {
+
+SQLRETURN QVOPrepare(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
+  aString text(reinterpret_cast<const char*>(StatementText), TextLength);
+  return PrepareWith(StatementHandle, text, &qvoHandle::GetSqlConverter);
+}
+
+SQLRETURN QVOPrepareW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
+  wString text(StatementText, TextLength);
+  return PrepareWith(StatementHandle, text, &qvoHandle::GetWcharSqlConverter);
+}
+
+SQLRETURN QVOExecute(SQLHSTMT StatementHandle) {
+  return qvoCallWith<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
+                                   [](qvoStatement& s) {
+                                     s.ClearColumnCache();
+                                     return s.Execute();
+                                   });
+}
 
 SQLRETURN QVOBindParameter(SQLHSTMT StatementHandle, SQLSMALLINT ParameterNumber,
                            SQLSMALLINT InputOutputType, SQLSMALLINT ValueType,

@@ -2,6 +2,7 @@
 // describing server handles, polling and cancelling a running execution, and
 // direct execution of SQL text.
 #include <cstring>
+#include <string>
 
 #include "common/qvoByteOrder.h"
 #include "common/qvoStrings.h"
@@ -192,6 +193,18 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
     if (stmtStringLength >= 1 && stmtStringLength <= 4095)
       Log(" Statement = %s\n", sqlStmt.GetStatement());
+  }
+
+  // With bound parameters the text takes the prepared road: the values
+  // travel as typed rows, never spliced into the text.
+  const SQLSMALLINT bound = GetNumBoundParams();
+  if (bound < 0) return SQL_ERROR;
+  if (bound > 0 && IPD != nullptr && IPD->header.count > 0) {
+    const std::string prepared(sqlStmt.GetStatement(),
+                               static_cast<size_t>(sqlStmt.GetStatementLen()));
+    const SQLRETURN prc = Prepare(prepared.c_str(), static_cast<SQLINTEGER>(prepared.size()));
+    if (prc < 0) return prc;
+    return Execute();
   }
 
   SQLRETURN rc;

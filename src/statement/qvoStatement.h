@@ -159,6 +159,14 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // asynchronously) or -1.
   SQLRETURN ExecDirect(const char* text, SQLINTEGER len);
   SQLRETURN ExecDirectBase(const char* text, SQLINTEGER len);
+  // Sends the text with the create-prepared-statement command and keeps the
+  // server's handle, parameter description (IPD) and result description (IRD).
+  SQLRETURN Prepare(const char* text, SQLINTEGER len);
+  SQLRETURN PrepareBase(const char* text, SQLINTEGER len);
+  // Runs the prepared statement with the bound parameter rows, in as many
+  // blocks as the data message size needs; the row counts are summed.
+  SQLRETURN Execute();
+  SQLRETURN ExecuteBase();
   // Reads the first result of a fresh answer. Mode 200: one parse when
   // asynchronous execution is on, else as 0; mode 0: parse, and poll while
   // the server still executes; other modes: one parse.
@@ -196,6 +204,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN BuildPreparedMessage(qvoParamBlock& block);
   // The message of a statement without parameters: the header alone.
   SQLRETURN CreateEmptyHeader();
+  // Sends the message in preparedBuffer and reads its first result.
+  SQLRETURN SendPreparedBlock();
   // Whether an indicator asks for the value at execution: SQL_DATA_AT_EXEC,
   // SQL_LEN_DATA_AT_EXEC(n), or a length beyond the largest VARCHAR.
   bool IsDataAtExec(SQLLEN indicator) const;

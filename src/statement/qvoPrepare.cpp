@@ -1,0 +1,177 @@
+// Prepare and execute: the text goes to the server once (create prepared
+// statement), which answers with a handle, the parameter description (into
+// the IPD) and the result description (into the IRD); each execution then
+// sends the bound parameter rows in blocks no larger than the server's data
+// message size, numbering the blocks when there is more than one.
+#include <algorithm>
+#include <cstdint>
+
+#include "common/qvoStrings.h"
+#include "connection/qvoAttributes.h"
+#include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
+#include "messages/qvoTranslator.h"
+#include "protocol/qvoProtocolVersion.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+constexpr qvo_int32 kPartNumberProtocol = 8;
+constexpr qvo_int64 kDefaultDataMessageSize = 67108864;
+
+SQLPOINTER CountPointer(SQLLEN n) { return reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(n)); }
+
+}  // namespace
+
+SQLRETURN qvoStatement::Prepare(const char* text, SQLINTEGER len) {
+  if (logFull) LogConvertors("qvoStatement::Prepare");
+  return PrepareBase(text, len);
+}
+
+SQLRETURN qvoStatement::Execute() {
+  if (logFull) LogConvertors("qvoStatement::Execute");
+  return ExecuteBase();
+}
+
+SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
+  sqlCallType = 0;
+  if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(QVO_INIT_RESET) == SQL_ERROR)
+    return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
+  qvoMutex lock(connection->executionMutex);
+  const int n = qvoSqlStrLen(text, len);
+  if (n <= 0)
+    return QVO_DIAG(this, _Statement_text_couldn_t_be_converted_from_current_codeset_to_UTF_8_, -1);
+  sqlStmt.SetStatement(text, n);
+  stmtStringLength = sqlStmt.GetStatementLen();
+  if (logFull) {
+    Log(" StringLength = %i\n", static_cast<int>(len));
+    Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
+    if (stmtStringLength >= 1 && stmtStringLength <= 4095)
+      Log(" Statement = %s\n", sqlStmt.GetStatement());
+  }
+  const int numParams = GetNumParams(sqlStmt.GetStatement());
+  if (logFull) Log("Parameter holders found in statement=%i\n", numParams);
+  if (IPD == nullptr || APD == nullptr)
+    return QVO_DIAG(this, _Error_resizing_implementation_parameter_descriptor_, -1);
+  if (numParams != IPD->header.count &&
+      (IPD->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR ||
+       APD->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR))
+    return QVO_DIAG(this, _Error_resizing_implementation_parameter_descriptor_, -1);
+
+  SQLRETURN rc =
+      Exchange(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), create_prepared_statement);
+  if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+  if (rc == SQL_ERROR) {
+    if (GetNumRecords() == 0) QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
+    if (stmtAttr.prepareSuccess == 0) return SQL_ERROR;
+  }
+  const auto readNext = [&]() {
+    SQLRETURN r = SyncMoreResults(200);
+    if (r == SQL_ERROR && GetNumRecords() == 0)
+      QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
+    return r;
+  };
+  if (protocolVersion >= kAsyncProtocol) {
+    rc = readNext();  // the parameter description, into the IPD
+    if (rc == SQL_ERROR) return rc;
+    rc = readNext();  // the result description, into the IRD
+    if (rc == SQL_ERROR) return rc;
+    if (numParams >= 1 && IPD->header.count == numParams && stmtAttr.maxParamSize != 0) {
+      for (SQLSMALLINT p = 1; p <= numParams; ++p) {
+        __cliDescriptorRecords* r = IPD->GetRecord(p);
+        if (r && r->qvoType == _VARCHAR && r->length > stmtAttr.maxParamSize)
+          r->length = std::min<SQLULEN>(maxVarcharLength, stmtAttr.maxParamSize);
+      }
+    }
+  } else {
+    // An older server describes no parameters: each is text of the largest size.
+    const SQLULEN length = stmtAttr.maxParamSize != 0
+                               ? std::min<SQLULEN>(maxVarcharLength, stmtAttr.maxParamSize)
+                               : maxVarcharLength;
+    for (SQLSMALLINT p = 1; p <= numParams; ++p) {
+      IPD->SetDescField(p, SQL_DESC_CONCISE_TYPE, CountPointer(SQL_VARCHAR), 0);
+      if (__cliDescriptorRecords* r = IPD->GetRecord(p)) r->length = length;
+    }
+    rc = readNext();
+    if (rc == SQL_ERROR) return rc;
+  }
+  return rc == SQL_NO_DATA ? SQL_SUCCESS : rc;
+}
+
+SQLRETURN qvoStatement::SendPreparedBlock() {
+  SQLRETURN rc = Exchange(preparedBuffer.get(), preparedMessageLen, execute_prepared_statement);
+  if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+  if (rc == SQL_ERROR) {
+    if (GetNumRecords() == 0) QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
+    return SQL_ERROR;
+  }
+  if (rc == SQL_NO_DATA)
+    return FailWith(&Translator::_Error_executing_statement_CODE,
+                    &Translator::_Error_executing_statement_MESSAGE, true);
+  return rc;
+}
+
+SQLRETURN qvoStatement::ExecuteBase() {
+  if (resultHandle == QVO_RESULT_STILL_EXECUTING) return ContinueExecuting();
+  qvoMutex lock(connection->executionMutex);
+  // The server's size is 64 bits wide: a value beyond 32 bits is the
+  // largest message, never its low bits; none at all is the default.
+  const qvo_int64 serverSize = connection->GetMaxDataMessageSize();
+  maxPreparedMessageSize = static_cast<SQLUINTEGER>(
+      serverSize <= 0 ? kDefaultDataMessageSize : std::min<qvo_int64>(serverSize, UINT32_MAX));
+  preparedMessageLen = 0;
+  sqlCallType = 0;
+  if (ClearDiagRecords() != SQL_SUCCESS)
+    return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
+  const SQLSMALLINT boundParams = GetNumBoundParams();
+  if (boundParams < 0) return SQL_ERROR;
+  if (logFull) Log("NumBoundParams=%i\n", static_cast<int>(boundParams));
+
+  SQLRETURN result = SQL_SUCCESS;
+  if (boundParams == 0) {
+    if (CreateEmptyHeader() == SQL_ERROR) return SQL_ERROR;
+    result = SendPreparedBlock();
+    if (result == SQL_ERROR) return result;
+  } else {
+    const SQLULEN arraySize = APD->header.arraySize;
+    paramNum = static_cast<SQLUINTEGER>(arraySize);
+    paramStart = 0;
+    if (logFull) Log("Total parameter rows to send: %i\n", static_cast<int>(arraySize));
+    const bool numbered = protocolVersion >= kPartNumberProtocol;
+    qvo_int64 total = 0;
+    qvo_int32 part = 0;
+    bool partSent = false;
+    while (paramStart < arraySize) {
+      qvoParamBlock block;
+      block.first = paramStart;
+      block.count = arraySize - paramStart;
+      const SQLRETURN built = BuildPreparedMessage(block);
+      if (built == SQL_ERROR || block.rows == 0) {
+        // The server waits for the rest of a numbered execution: tell it
+        // that none follows, so that the statement can be executed again.
+        if (partSent && !connection->Disconnected()) {
+          connection->SetIntAttribute(this, ATTR_PACKET_PART_NUMBER, 0);
+        }
+        return QVO_DIAG_FMT(this, _Error_filling_prepared_data_, -1, block.errorParam,
+                            static_cast<int>(block.errorRow));
+      }
+      if (logFull)
+        Log("Sending block containing %i parameter rows.\n", static_cast<int>(block.rows));
+      const bool last = paramStart + block.rows == arraySize;
+      if (numbered && !(paramStart == 0 && last)) {
+        connection->AddIntAttribute(ATTR_PACKET_PART_NUMBER, last ? -part : part);
+        partSent = true;
+      }
+      result = SendPreparedBlock();
+      if (result == SQL_ERROR) return result;
+      SQLLEN count = 0;
+      RowCount(&count);
+      total += count;
+      paramStart += static_cast<SQLUINTEGER>(block.rows);
+      ++part;
+    }
+    sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+  }
+  if (IPD && IPD->header.rowsProcessedPtr) *IPD->header.rowsProcessedPtr = APD->header.arraySize;
+  return result;
+}
