@@ -234,7 +234,114 @@ QVO_EXPORT SQLRETURN QVOGetInfoW(SQLHDBC ConnectionHandle, SQLSMALLINT InfoType,
                                  SQLPOINTER InfoValue, SQLSMALLINT BufferLength,
                                  SQLSMALLINT* StringLength);
 
-/* Catalog functions. */
+/* Catalog functions. Each leaves a result set on the statement, fetched like
+ * any other. Names are patterns or plain names as ODBC says (identifiers under
+ * SQL_ATTR_METADATA_ID); null for an absent name. Lengths are bytes (narrow) or
+ * SQLWCHAR units (wide), -3 for zero-terminated; a name longer than the
+ * server's identifier limit is refused with HY090 before anything is sent. */
+QVO_EXPORT SQLRETURN QVOTables(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                               SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                               SQLSMALLINT NameLength2, SQLCHAR* TableName, SQLSMALLINT NameLength3,
+                               SQLCHAR* TableType, SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOTablesW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                SQLSMALLINT NameLength2, SQLWCHAR* TableName,
+                                SQLSMALLINT NameLength3, SQLWCHAR* TableType,
+                                SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOColumns(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                                SQLSMALLINT NameLength3, SQLCHAR* ColumnName,
+                                SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOColumnsW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                 SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                 SQLSMALLINT NameLength2, SQLWCHAR* TableName,
+                                 SQLSMALLINT NameLength3, SQLWCHAR* ColumnName,
+                                 SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOPrimaryKeys(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                    SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                    SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                                    SQLSMALLINT NameLength3);
+QVO_EXPORT SQLRETURN QVOPrimaryKeysW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                     SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                     SQLSMALLINT NameLength2, SQLWCHAR* TableName,
+                                     SQLSMALLINT NameLength3);
+QVO_EXPORT SQLRETURN QVOForeignKeys(SQLHSTMT StatementHandle, SQLCHAR* PKCatalogName,
+                                    SQLSMALLINT NameLength1, SQLCHAR* PKSchemaName,
+                                    SQLSMALLINT NameLength2, SQLCHAR* PKTableName,
+                                    SQLSMALLINT NameLength3, SQLCHAR* FKCatalogName,
+                                    SQLSMALLINT NameLength4, SQLCHAR* FKSchemaName,
+                                    SQLSMALLINT NameLength5, SQLCHAR* FKTableName,
+                                    SQLSMALLINT NameLength6);
+QVO_EXPORT SQLRETURN QVOForeignKeysW(SQLHSTMT StatementHandle, SQLWCHAR* PKCatalogName,
+                                     SQLSMALLINT NameLength1, SQLWCHAR* PKSchemaName,
+                                     SQLSMALLINT NameLength2, SQLWCHAR* PKTableName,
+                                     SQLSMALLINT NameLength3, SQLWCHAR* FKCatalogName,
+                                     SQLSMALLINT NameLength4, SQLWCHAR* FKSchemaName,
+                                     SQLSMALLINT NameLength5, SQLWCHAR* FKTableName,
+                                     SQLSMALLINT NameLength6);
+QVO_EXPORT SQLRETURN QVOTablePrivileges(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                        SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                        SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                                        SQLSMALLINT NameLength3);
+QVO_EXPORT SQLRETURN QVOTablePrivilegesW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                         SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                         SQLSMALLINT NameLength2, SQLWCHAR* TableName,
+                                         SQLSMALLINT NameLength3);
+QVO_EXPORT SQLRETURN QVOColumnPrivileges(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                         SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                         SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                                         SQLSMALLINT NameLength3, SQLCHAR* ColumnName,
+                                         SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOColumnPrivilegesW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                          SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                          SQLSMALLINT NameLength2, SQLWCHAR* TableName,
+                                          SQLSMALLINT NameLength3, SQLWCHAR* ColumnName,
+                                          SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOProcedures(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                   SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                   SQLSMALLINT NameLength2, SQLCHAR* ProcName,
+                                   SQLSMALLINT NameLength3);
+QVO_EXPORT SQLRETURN QVOProceduresW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                    SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                    SQLSMALLINT NameLength2, SQLWCHAR* ProcName,
+                                    SQLSMALLINT NameLength3);
+QVO_EXPORT SQLRETURN QVOProcedureColumns(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                         SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                         SQLSMALLINT NameLength2, SQLCHAR* ProcName,
+                                         SQLSMALLINT NameLength3, SQLCHAR* ColumnName,
+                                         SQLSMALLINT NameLength4);
+QVO_EXPORT SQLRETURN QVOProcedureColumnsW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                          SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                          SQLSMALLINT NameLength2, SQLWCHAR* ProcName,
+                                          SQLSMALLINT NameLength3, SQLWCHAR* ColumnName,
+                                          SQLSMALLINT NameLength4);
+/* Always an empty result of the ODBC columns (the server keeps no index
+ * statistics and no row identifiers); the names are checked all the same in
+ * QVOStatistics. */
+QVO_EXPORT SQLRETURN QVOStatistics(SQLHSTMT StatementHandle, SQLCHAR* CatalogName,
+                                   SQLSMALLINT NameLength1, SQLCHAR* SchemaName,
+                                   SQLSMALLINT NameLength2, SQLCHAR* TableName,
+                                   SQLSMALLINT NameLength3, SQLUSMALLINT Unique,
+                                   SQLUSMALLINT Reserved);
+QVO_EXPORT SQLRETURN QVOStatisticsW(SQLHSTMT StatementHandle, SQLWCHAR* CatalogName,
+                                    SQLSMALLINT NameLength1, SQLWCHAR* SchemaName,
+                                    SQLSMALLINT NameLength2, SQLWCHAR* TableName,
+                                    SQLSMALLINT NameLength3, SQLUSMALLINT Unique,
+                                    SQLUSMALLINT Reserved);
+QVO_EXPORT SQLRETURN QVOSpecialColumns(SQLHSTMT StatementHandle, SQLUSMALLINT IdentifierType,
+                                       SQLCHAR* CatalogName, SQLSMALLINT NameLength1,
+                                       SQLCHAR* SchemaName, SQLSMALLINT NameLength2,
+                                       SQLCHAR* TableName, SQLSMALLINT NameLength3,
+                                       SQLUSMALLINT Scope, SQLUSMALLINT Nullable);
+QVO_EXPORT SQLRETURN QVOSpecialColumnsW(SQLHSTMT StatementHandle, SQLUSMALLINT IdentifierType,
+                                        SQLWCHAR* CatalogName, SQLSMALLINT NameLength1,
+                                        SQLWCHAR* SchemaName, SQLSMALLINT NameLength2,
+                                        SQLWCHAR* TableName, SQLSMALLINT NameLength3,
+                                        SQLUSMALLINT Scope, SQLUSMALLINT Nullable);
+/* The server's data types (SQL_ALL_TYPES: every one); ODBC 2 date and time
+ * codes are answered with the ODBC 2 numbers. */
+QVO_EXPORT SQLRETURN QVOGetTypeInfo(SQLHSTMT StatementHandle, SQLSMALLINT DataType);
 
 #ifdef __cplusplus
 }

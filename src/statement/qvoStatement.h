@@ -172,6 +172,18 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // the server still executes; other modes: one parse.
   SQLRETURN SyncMoreResults(SQLUINTEGER mode);
   SQLRETURN ContinueExecuting();
+  // The server's column lookup (get_columns): names UTF-8, null when absent,
+  // each flag saying that its name is a LIKE pattern; odbcVer the
+  // application's ODBC version; selBuff the text kept as the statement's SQL.
+  // The answer is the statement's result (sqlCallType 2). 0, or -1 with
+  // diagnostics; a name longer than the identifier limit is refused (HY090)
+  // before anything is sent.
+  SQLRETURN ExecGetColumns(const char* catalog, const char* schema, bool s_like, const char* table,
+                           bool t_like, const char* column, bool c_like, int odbcVer,
+                           const char* selBuff);
+  SQLRETURN ExecGetColumnsBase(const char* catalog, const char* schema, bool s_like,
+                               const char* table, bool t_like, const char* column, bool c_like,
+                               int odbcVer, const char* selBuff);
   // Cancel: sends abort while the statement executes on the server (protocol
   // 9 and later); the statement stays in state -7 until a poll gets a result.
   SQLRETURN AbortExecution();
@@ -301,6 +313,64 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER stringLength);
   SQLRETURN GetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER bufferLength,
                         SQLINTEGER* stringLengthPtr);
+
+  // --- catalog functions (src/catalog) ---------------------------------------------
+  // Each writes one query over the views of the system schema (sysSchemaName:
+  // the quoted schema and a dot) and runs it with ExecDirect, leaving its kind
+  // in sqlCallType; -1 with a diagnostic when an argument is refused, before
+  // anything is sent. Names are UTF-8, null when absent.
+  SQLRETURN Tables(const char* sysSchemaName, const char* CatalogName, const char* SchemaName,
+                   const char* TableName, const char* TableType);
+  SQLRETURN Columns(const char* sysSchemaName, const char* CatalogName, const char* SchemaName,
+                    const char* TableName, const char* ColumnName);
+  SQLRETURN ForeignKeys(const char* sysSchemaName, const char* PKCatalogName,
+                        const char* PKSchemaName, const char* PKTableName,
+                        const char* FKCatalogName, const char* FKSchemaName,
+                        const char* FKTableName);
+  SQLRETURN PrimaryKeys(const char* sysSchemaName, const char* CatalogName, const char* SchemaName,
+                        const char* TableName);
+  SQLRETURN TablePrivileges(const char* sysSchemaName, const char* CatalogName,
+                            const char* SchemaName, const char* TableName);
+  SQLRETURN ColumnPrivileges(const char* sysSchemaName, const char* CatalogName,
+                             const char* SchemaName, const char* TableName, const char* ColumnName);
+  SQLRETURN Procedures(const char* sysSchemaName, const char* CatalogName, const char* SchemaName,
+                       const char* ProcName);
+  SQLRETURN ProcedureColumns(const char* sysSchemaName, const char* CatalogName,
+                             const char* SchemaName, const char* ProcName, const char* ColumnName);
+  SQLRETURN Statistics(const char* sysSchemaName, const char* CatalogName, const char* SchemaName,
+                       const char* TableName);
+  SQLRETURN SpecialColumns(const char* sysSchemaName);
+  SQLRETURN myGetTypeInfo(const char* sysSchemaName, SQLSMALLINT DataType);
+
+  // Catalog arguments as SQL text (quoted with quoteChar, every quoteChar
+  // inside doubled; quoteChar 0: the bare name). 0 converted, 100 absent, -1
+  // refused with a diagnostic (a null name under identifier rules, a name
+  // longer than the identifier limit).
+  SQLRETURN GetIdentifierArgumentBase(const char* inputStr, std::string* output, char quoteChar);
+  SQLRETURN GetOrdinaryArgumentBase(const char* inputStr, std::string* output, char quoteChar);
+  SQLRETURN GetPatternValueArgumentBase(const char* inputStr, std::string* output, char quoteChar);
+  SQLRETURN GetIdentifierArgument(const char* in, std::string* out) {
+    return GetIdentifierArgumentBase(in, out, '\'');
+  }
+  SQLRETURN GetOrdinaryArgument(const char* in, std::string* out) {
+    return GetOrdinaryArgumentBase(in, out, '\'');
+  }
+  SQLRETURN GetPatternValueArgument(const char* in, std::string* out) {
+    return GetPatternValueArgumentBase(in, out, '\'');
+  }
+  SQLRETURN GetIdentifierArgumentFast(const char* in, std::string* out) {
+    return GetIdentifierArgumentBase(in, out, 0);
+  }
+  SQLRETURN GetOrdinaryArgumentFast(const char* in, std::string* out) {
+    return GetOrdinaryArgumentBase(in, out, 0);
+  }
+  SQLRETURN GetPatternValueArgumentFast(const char* in, std::string* out) {
+    return GetPatternValueArgumentBase(in, out, 0);
+  }
+  // A table-type list as 'A','B': 0, 100 (no name in it) or -1 (does not fit).
+  SQLRETURN GetValueListArgument(const char* inputStr, std::string* output);
+  // The longest name a catalog argument may hold, in bytes.
+  size_t MaxCatalogArgumentLength() const;
 
   // --- members --------------------------------------------------------------------
   qvoConnection* connection = nullptr;
