@@ -221,7 +221,29 @@ QVO_EXPORT SQLRETURN QVOPrepareW(SQLHSTMT StatementHandle, SQLWCHAR* StatementTe
                                  SQLINTEGER TextLength);
 QVO_EXPORT SQLRETURN QVOExecute(SQLHSTMT StatementHandle);
 
-/* Parallel mode and cluster hosts. */
+/* Parallel mode and cluster hosts. One node address as handed out: 84 bytes
+ * per element, arrays without gaps. The arrays belong to the statement and
+ * stay valid until its next execution, catalog or parallel call or release. */
+typedef struct __ConnectionStru {
+  char qvoPort[12];    /* port number as decimal text, zero-terminated */
+  SQLINTEGER qvoPortLen;
+  char qvoServer[64];  /* host name, zero-terminated (at most 63 bytes) */
+  SQLINTEGER qvoServerLen;
+} ConnectionStru;
+/* Enters parallel mode for nConnections slave connections: the nodes to
+ * connect to (QVOSlaveConnect) and the token they present. */
+QVO_EXPORT SQLRETURN QVOEnterParallel(SQLHSTMT StatementHandle, SQLINTEGER nConnections,
+                                      SQLINTEGER* nConnectionsPtr, ConnectionStru** ConnectionPtr,
+                                      SQLBIGINT* TokenPtr);
+/* The cluster's host names, each with the port of this connection. */
+QVO_EXPORT SQLRETURN QVOGetHostnames(SQLHSTMT StatementHandle, SQLINTEGER* nHostsPtr,
+                                     ConnectionStru** ConnectionPtr);
+/* The starting row of this connection's part of the open result set. */
+QVO_EXPORT SQLRETURN QVOGetSlaveOffset(SQLHSTMT StatementHandle, SQLBIGINT* slaveOffset);
+/* Describes the server result set `handle` as this statement's result;
+ * closes the statement's open server result set. */
+QVO_EXPORT SQLRETURN QVOExecuteDescRes(SQLHSTMT StatementHandle, SQLINTEGER handle);
+QVO_EXPORT SQLRETURN QVOExecuteCloseRes(SQLHSTMT StatementHandle);
 
 /* Driver and server information. Numeric answers are written at their own
  * width (SQLUSMALLINT or SQLUINTEGER); texts are cut to BufferLength bytes,

@@ -15,19 +15,15 @@
 #include "connection/qvoMessageMode.h"
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
+#include "qvo/qvoCInterface.h"
 
 class qvoAnswerTaker;
 class qvoEnvironment;
 class qvoSocket;
 
-// One node of a host list. The layout is fixed: arrays of these are handed to
-// applications by the parallel-access functions.
-struct __ConnectionStru {
-  char qvoPort[12];    // port text, zero-terminated, at most 11 characters
-  int qvoPortLen;      // 0: no port yet
-  char qvoServer[64];  // host name or address, zero-terminated, at most 63 characters
-  int qvoServerLen;    // 0: no host
-};
+// One node of a host list (__ConnectionStru, public: arrays of these are
+// handed to applications by the parallel-access functions). The layout is
+// fixed; qvoPortLen 0: no port yet, qvoServerLen 0: no host.
 static_assert(offsetof(__ConnectionStru, qvoPortLen) == 12);
 static_assert(offsetof(__ConnectionStru, qvoServer) == 16);
 static_assert(offsetof(__ConnectionStru, qvoServerLen) == 80);

@@ -20,15 +20,26 @@
 
 SQLRETURN qvoStatement::Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
                                  bool auxiliary) {
+  if (auxiliary) {
+    const SQLRETURN rc = ExchangeKeepingAnswer(data, length, command);
+    return rc == SQL_ERROR ? rc : CheckAuxiliaryAnswer();
+  }
   if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
-  auxiliaryExchange = auxiliary;
+  auxiliaryExchange = false;
+  auxAnswer.reset();
+  auxAnswerLen = 0;
+  return connection->ExecuteSQL(this, data, length, command);
+}
+
+SQLRETURN qvoStatement::ExchangeKeepingAnswer(const char* data, qvo_int64 length,
+                                              __qvoMessageMode command) {
+  if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  auxiliaryExchange = true;
   auxAnswer.reset();
   auxAnswerLen = 0;
   const SQLRETURN rc = connection->ExecuteSQL(this, data, length, command);
   auxiliaryExchange = false;
-  if (rc == SQL_ERROR || !auxiliary) return rc;
-
-  return CheckAuxiliaryAnswer();
+  return rc;
 }
 
 SQLRETURN qvoStatement::CheckAuxiliaryAnswer() {

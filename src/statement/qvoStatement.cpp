@@ -225,6 +225,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   stringBuffer.reset();
   stringBufferSize = 0;
   hostsString.reset();
+  // Node arrays handed out by the parallel calls end here.
+  slaveConnections = {};
 
   // Skip what is left of the answer: results and server errors alike. An
   // execution that still runs is aborted and read to its end first, so that

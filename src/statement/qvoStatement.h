@@ -309,6 +309,15 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN ExecuteClosePrepared();
   SQLRETURN ExecuteDescRes(SQLINTEGER handle);
 
+  // --- parallel mode (qvoParallel.cpp) ---------------------------------------------
+  // The arrays handed out are slaveConnections: they live until the next
+  // reset. EnterParallel and GetHostnames reset the statement first;
+  // GetSlaveOffset needs an open server result set and leaves it in place.
+  SQLRETURN EnterParallel(SQLINTEGER nConnections, SQLINTEGER* nConnectionsPtr,
+                          __ConnectionStru** ConnectionPtr, SQLBIGINT* TokenPtr);
+  SQLRETURN GetHostnames(SQLINTEGER* nHostsPtr, __ConnectionStru** ConnectionPtr);
+  SQLRETURN GetSlaveOffset(SQLBIGINT* slaveOffset);
+
   // --- attributes -----------------------------------------------------------------
   SQLRETURN SetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER stringLength);
   SQLRETURN GetStmtAttr(SQLINTEGER attribute, SQLPOINTER valuePtr, SQLINTEGER bufferLength,
@@ -495,6 +504,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // server error and dropped; it never replaces the current answer.
   SQLRETURN Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
                      bool auxiliary = false);
+  // An auxiliary request whose answer the caller reads: it is left in
+  // auxAnswer (the current answer stays untouched).
+  SQLRETURN ExchangeKeepingAnswer(const char* data, qvo_int64 length, __qvoMessageMode command);
   // Records the server error of the auxiliary answer, if it holds one, and
   // drops it: 0 or -1.
   SQLRETURN CheckAuxiliaryAnswer();

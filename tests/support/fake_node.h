@@ -273,6 +273,15 @@ class FakeNode {
   void OnSql(SqlMatch match, Table table, Blocks blocks = {});
   void ServeTable(SqlMatch match, Table table, Blocks blocks = {});
 
+  // Parallel mode on a slave node: the part of result set `handle` that this
+  // node holds. describe_resultset for the handle answers with its
+  // description and the first blocks.inlineRows rows; the fetch and close
+  // requests are then served as for a table rule; send_slave_offset for the
+  // handle answers with `offset`, the part's first row in the whole result.
+  // A describe or offset request for another handle is an Errors() entry and
+  // gets an exception.
+  void ServeResultPart(int32_t handle, Table table, int64_t offset, Blocks blocks = {});
+
   // The protocol version whose answer layouts the node uses (13 until set;
   // a login answered by fake::LoginPlayer sets its script's version).
   void SetProtocolVersion(int32_t version);
@@ -351,7 +360,14 @@ class FakeNode {
     Blocks blocks;
     bool open = true;
   };
+  struct ResultPart {
+    std::shared_ptr<const Table> table;
+    Blocks blocks;
+    int64_t offset = 0;
+  };
+  std::optional<Reply> AnswerParallel(const Request& request);
   std::vector<SqlRule> sqlRules_;
+  std::map<int32_t, ResultPart> parts_;
   std::map<int32_t, ServedResult> served_;
   int32_t nextHandle_ = 1;
   std::vector<ServedBlock> servedBlocks_;

@@ -207,4 +207,26 @@ Reply FetchAnswer(int64_t rows, const Bytes& rowBlock, bool withKind) {
   return reply;
 }
 
+Bytes EnterParallel(int32_t count, int64_t token, const std::vector<ParallelNode>& nodes) {
+  Bytes out;
+  PutLE(out, static_cast<uint32_t>(count), 4);
+  PutLE(out, static_cast<uint64_t>(token), 8);
+  for (const ParallelNode& node : nodes) {
+    PutLE(out, static_cast<uint32_t>(node.port), 4);
+    PutLE(out, node.host.size(), 4);
+    out.insert(out.end(), node.host.begin(), node.host.end());
+  }
+  return out;
+}
+
+Bytes Hostnames(int32_t count, const std::vector<std::string>& hosts) {
+  Bytes out;
+  PutLE(out, static_cast<uint32_t>(count), 4);
+  for (const std::string& host : hosts) {
+    PutLE(out, host.size(), 4);
+    out.insert(out.end(), host.begin(), host.end());
+  }
+  return out;
+}
+
 }  // namespace fake::results

@@ -99,6 +99,15 @@ Bytes Handle(int32_t preparedHandle);
 Bytes StillExecuting(std::string_view status);
 Bytes MoreRows();
 
+// Parallel mode answers (data after the result count). `count` is sent as
+// given, so a test can make it disagree with the entries.
+struct ParallelNode {
+  int32_t port = 0;
+  std::string host;
+};
+Bytes EnterParallel(int32_t count, int64_t token, const std::vector<ParallelNode>& nodes);
+Bytes Hostnames(int32_t count, const std::vector<std::string>& hosts);
+
 // An answer to a request: the results, counted.
 Reply Answer(const std::vector<Bytes>& results);
 // The answer to a send-rows request (command 14): the row block alone.

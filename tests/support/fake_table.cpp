@@ -111,6 +111,49 @@ void FakeNode::ServeTable(SqlMatch match, Table table, Blocks blocks) {
   sqlRules_.push_back({std::move(match), std::nullopt, std::move(shared), blocks});
 }
 
+void FakeNode::ServeResultPart(int32_t handle, Table table, int64_t offset, Blocks blocks) {
+  auto shared = std::make_shared<const Table>(std::move(table));
+  std::lock_guard<std::mutex> lock(mutex_);
+  parts_[handle] = ResultPart{std::move(shared), blocks, offset};
+}
+
+// describe_resultset and send_slave_offset of the result parts this node
+// holds; none when the node holds no part at all (left to the handlers).
+std::optional<Reply> FakeNode::AnswerParallel(const Request& request) {
+  std::shared_ptr<const Table> table;
+  Blocks blocks;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (parts_.empty()) return std::nullopt;
+    const int32_t handle =
+        request.data.size() == 4 ? static_cast<int32_t>(GetLE(request.data.data(), 4)) : -1;
+    auto it = parts_.find(handle);
+    if (it == parts_.end()) {
+      errors_.push_back("parallel request " + std::to_string(request.command) + " of " +
+                        std::to_string(request.data.size()) + " bytes for no part held");
+      changed_.notify_all();
+      return results::Answer({results::Exception("Result set not found.", "HY010")});
+    }
+    if (request.command == kSendSlaveOffset) {
+      Reply reply;
+      reply.results = 1;
+      PutLE(reply.data, static_cast<uint64_t>(it->second.offset), 8);
+      return reply;
+    }
+    table = it->second.table;
+    blocks = it->second.blocks;
+    served_[handle] = ServedResult{table, blocks, true};
+  }
+  const int32_t handle = static_cast<int32_t>(GetLE(request.data.data(), 4));
+  const int64_t here = std::clamp<int64_t>(blocks.inlineRows, 0, table->rows);
+  const Bytes block = table->Block(0, here);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    servedBlocks_.push_back({handle, request.command, 0, here, block.size()});
+  }
+  return results::Answer({results::ResultSet(handle, table->columns, table->rows, here, block)});
+}
+
 void FakeNode::SetProtocolVersion(int32_t version) {
   std::lock_guard<std::mutex> lock(mutex_);
   protocolVersion_ = version;
@@ -147,6 +190,7 @@ std::vector<int32_t> FakeNode::OpenResultSets() const {
 // when neither does.
 std::optional<Reply> FakeNode::AnswerFromTables(const Request& request) {
   const uint8_t command = request.command;
+  if (command == kDescribeResultSet || command == kSendSlaveOffset) return AnswerParallel(request);
   if (command == kExecute || command == kCreatePrepared) {
     const std::string sql(request.data.begin(), request.data.end());
     std::shared_ptr<const Table> table;
