@@ -37,7 +37,7 @@ enum class qvoCellOutcome : std::uint8_t {
   Truncated,             // 01004 "String data, right truncated."
   IndicatorRequired,     // 22002 "Indicator variable required but not supplied."
   OutOfRange,            // 22003 "Numeric value out of range."
-  InvalidCharacter,      // 22018 "Invalid character value for cast specification."
+  InvalidCharacter,      // 22018: text that is not a number of the target
   InvalidBufferLength,   // HY090 "Invalid buffer length."
   ConversionError,       // HY000 character-set conversion error (detail below)
 };
