@@ -6,6 +6,7 @@
 
 #include "api/qvoHandleBranches.h"
 #include "common/qvoVersion.h"
+#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
 #include "handles/qvoDiagnostics.h"
 #include "handles/qvoEnvironment.h"
@@ -118,13 +119,18 @@ SQLRETURN QVOEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT Compl
         if (HandleType == SQL_HANDLE_DBC)
           return h.RetCode(EndTranConnectionBranch(&h, CompletionType));
         if (HandleType != SQL_HANDLE_ENV) return SQL_INVALID_HANDLE;
+        h.ClearDiagRecords();
+        if (CompletionType != SQL_COMMIT && CompletionType != SQL_ROLLBACK)
+          return QVO_DIAG(&h, _Invalid_completition_type_constant_, -1);
         // Each connection of the environment in handle order; the first
-        // failure ends the walk.
+        // failure ends the walk, and the environment carries its records.
         for (SQLHANDLE c : HandlesOfMaster(Handle, SQL_HANDLE_DBC)) {
           qvoHandle* connection = GetHandlePtr(c);
           if (connection == nullptr) continue;
-          if (h.RetCode(EndTranConnectionBranch(connection, CompletionType)) == SQL_ERROR)
+          if (h.RetCode(EndTranConnectionBranch(connection, CompletionType)) == SQL_ERROR) {
+            h.AppendDiagRecordsFrom(connection);
             return SQL_ERROR;
+          }
         }
         return SQL_SUCCESS;
       });

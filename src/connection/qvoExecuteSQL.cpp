@@ -38,6 +38,9 @@ bool qvoConnection::CopyRequestData(const char* data, qvo_int64 len) {
 
 SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlStmtBuffer,
                                     qvo_int64 len, __qvoMessageMode mode) {
+  // executionMutex first, as every statement takes it before coming here: the
+  // pending list and the settings a request carries are written under it.
+  qvoMutex execution(executionMutex);
   qvoMutex lock(executeSqlMutex);
   qvoHandle* stmt = sourceStmt ? sourceStmt->RequesterHandle() : nullptr;
   ClearDiagRecords();
@@ -53,27 +56,25 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
   auto reconnectAllowed = [&]() -> bool {
     return Socket->ShouldIReconnect() && connAttr.connType == 1 && !disconnected;
   };
+  // Without a statement the connection itself carries the record: no
+  // failure goes out without one.
   auto interrupted = [&]() -> SQLRETURN {
-    if (stmt) QVO_DIAG(stmt, _Socket_error_Connection_interrupted_, -1);
-    return SQL_ERROR;
+    return QVO_DIAG(diagTarget, _Socket_error_Connection_interrupted_, -1);
   };
   // The connection's records go to the statement; without any, `fallback`.
   auto passFailure = [&](auto fallback) -> SQLRETURN {
-    if (!stmt) return SQL_ERROR;
     if (GetNumRecords() > 0) {
+      if (!stmt) return SQL_ERROR;
       GiveErrorMessagesToStatement(stmt);
       return SQL_ERROR;
     }
     return fallback();
   };
 
-  if (!Socket) {
-    if (stmt) QVO_DIAG(stmt, _Database_server_not_connected_, -1);
-    return SQL_ERROR;
-  }
+  if (!Socket) return QVO_DIAG(diagTarget, _Database_server_not_connected_, -1);
   if (!Socket->qvoIsConnected() && !(reconnectAllowed() && Socket->Reconnect() != SQL_ERROR))
     return passFailure(
-        [&]() -> SQLRETURN { return QVO_DIAG(stmt, _Database_server_not_connected_, -1); });
+        [&]() -> SQLRETURN { return QVO_DIAG(diagTarget, _Database_server_not_connected_, -1); });
 
   connAttr.bytesWritten += static_cast<SQLUBIGINT>(len);
   std::unique_ptr<qvoAttributes> backup = attributes ? attributes->Clone() : nullptr;
@@ -98,18 +99,16 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
     } else {
       if (logFull) Log("Reconnect returnd an error.\n");
       backup.reset();
-      if (stmt) {
-        if (GetNumRecords() == 0) {
-          interrupted();
-        } else {
-          // A login refusal: the statement reads the server's own answer.
-          for (SQLSMALLINT n = 1; n <= GetNumRecords(); ++n) {
-            const __diagRecords* record = GetDiagRecPtr(n);
-            if (record && LoginRefusalOf(record->diagSQLState) != qvoLoginRefusal::None)
-              return Socket->GiveResultsTo(sourceStmt);
-          }
-          GiveErrorMessagesToStatement(stmt);
+      if (GetNumRecords() == 0) {
+        interrupted();
+      } else if (stmt) {
+        // A login refusal: the statement reads the server's own answer.
+        for (SQLSMALLINT n = 1; n <= GetNumRecords(); ++n) {
+          const __diagRecords* record = GetDiagRecPtr(n);
+          if (record && LoginRefusalOf(record->diagSQLState) != qvoLoginRefusal::None)
+            return Socket->GiveResultsTo(sourceStmt);
         }
+        GiveErrorMessagesToStatement(stmt);
       }
       Socket.reset();
       return SQL_ERROR;

@@ -200,11 +200,17 @@ SQLRETURN SetImpRowDesc(Stmt& s, SQLPOINTER) {
 }
 
 // Connection-wide settings go to the connection.
+// The connection-wide settings record on the connection; the statement that
+// was called gets the same records, so that its own failure explains itself.
+SQLRETURN FromConnection(Stmt& s, SQLRETURN rc) {
+  if (rc != SQL_SUCCESS) s.AppendDiagRecordsFrom(s.connection);
+  return rc;
+}
 SQLRETURN SetQueryTimeout(Stmt& s, SQLPOINTER v) {
-  return s.connection->SetQueryTimeoutInQvo(Num32(v));
+  return FromConnection(s, s.connection->SetQueryTimeoutInQvo(Num32(v)));
 }
 SQLRETURN SetFeedbackInterval(Stmt& s, SQLPOINTER v) {
-  return s.connection->SetFeedbackIntervalInQvo(Num32(v));
+  return FromConnection(s, s.connection->SetFeedbackIntervalInQvo(Num32(v)));
 }
 SQLRETURN SpecialOption(Stmt& s, SQLPOINTER) {
   return DIAG(s, _Incorrect_use_of_special_option_identifier_, -1);
