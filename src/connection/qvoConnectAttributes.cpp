@@ -922,6 +922,10 @@ SQLRETURN qvoConnection::SetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePt
   if (!rule)
     return QVO_DIAG_FMT(this, _Trying_to_set_an_unknown_connection_attribute_Attribute_type_, -1,
                         static_cast<int>(attribute));
+  // What a setter writes (the pending list, the feedback interval, the
+  // settings that requests carry) is read by the requests of the
+  // connection's statements, which hold this lock for their exchange.
+  qvoMutex lock(executionMutex);
   return rule->set(*this, SetArgs{valuePtr, stringLength});
 }
 

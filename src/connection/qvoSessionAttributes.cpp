@@ -8,7 +8,10 @@
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
 
+// The pending list is read by every request, under executionMutex; it is
+// written under the same lock.
 SQLRETURN qvoConnection::AddPendingAttribute(qvo_int16 attrType, const void* value, int size) {
+  qvoMutex lock(executionMutex);
   if (!attributes) attributes = std::make_unique<qvoAttributes>(this);
   return attributes->AddAttribute(attrType, value, size);
 }
@@ -31,6 +34,7 @@ namespace {
 // drop the list, sent or not: without a socket the attribute is discarded.
 SQLRETURN SendWith(qvoConnection& c, qvoAnswerTaker* stmt, qvo_int16 attrType, const void* value,
                    int size) {
+  qvoMutex lock(c.executionMutex);
   c.AddPendingAttribute(attrType, value, size);
   const SQLRETURN rc = c.SetAttributesInQVO(stmt);
   c.ClearAttributes();
