@@ -452,8 +452,32 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
   return dataLength + 4;
 }
 
+namespace {
+
+// The time limit of one answer, from its first byte to its last: set while
+// the answer is read, for the command's receive limit (none: unbounded).
+class AnswerDeadline {
+ public:
+  AnswerDeadline(std::optional<std::chrono::steady_clock::time_point>* deadline, int seconds)
+      : deadline_(deadline) {
+    if (seconds > 0)
+      *deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    else
+      deadline_->reset();
+  }
+  ~AnswerDeadline() { deadline_->reset(); }
+  AnswerDeadline(const AnswerDeadline&) = delete;
+  AnswerDeadline& operator=(const AnswerDeadline&) = delete;
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point>* deadline_;
+};
+
+}  // namespace
+
 qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
   if (connection->logFull) connection->Log("qvoSocket::qvoGetAnswer()\n");
+  const AnswerDeadline limit(&answerDeadline, ReceiveTimeout(command));
   ResetAnswerBuffer(0);
   if (qvoSafeRecv(headerV2, headerSize, command) != SQL_SUCCESS) {
     ErrorRecv(-1);

@@ -147,4 +147,7 @@ SQLRETURN qvoConnection::AddAttribute(short attrCode, qvo_int32 int32val) {
   return attributes->AddAttribute(attrCode, &int32val, 4);
 }
 
-void qvoConnection::ClearAttributes() { attributes.reset(); }
+void qvoConnection::ClearAttributes() {
+  qvoMutex lock(executionMutex);
+  attributes.reset();
+}

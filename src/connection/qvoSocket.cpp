@@ -213,7 +213,16 @@ SQLRETURN qvoSocket::qvoSafeRecvBase(void* buffer, qvo_int64 len, __qvoMessageMo
   if (connection->logFull) connection->Log("qvoSocket::qvoSafeRecvBase(), timeout=%i\n", timeout);
   if (len < 1) return SQL_SUCCESS;
   // poll counts milliseconds in an int; longer limits wait without one.
-  const int waitMs = timeout < 1 || timeout > INT_MAX / 1000 ? -1 : timeout * 1000;
+  const int eachWaitMs = timeout < 1 || timeout > INT_MAX / 1000 ? -1 : timeout * 1000;
+  // Each wait ends no later than the limit of the whole answer.
+  auto waitFor = [&]() -> int {
+    if (!answerDeadline) return eachWaitMs;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        *answerDeadline - std::chrono::steady_clock::now());
+    const long long leftMs = std::max<long long>(left.count(), 0);
+    if (eachWaitMs >= 0 && eachWaitMs < leftMs) return eachWaitMs;
+    return static_cast<int>(std::min<long long>(leftMs, INT_MAX));
+  };
   char* out = static_cast<char*>(buffer);
   qvo_int64 total = 0;
   int emptyReads = 0;
@@ -227,7 +236,7 @@ SQLRETURN qvoSocket::qvoSafeRecvBase(void* buffer, qvo_int64 len, __qvoMessageMo
     if (!qvoConnected || sock < 0)
       return notSystem(QVO_DIAG(connection, _Server_not_connected_, -1));
     pollfd pfd{sock, POLLIN | POLLPRI, 0};
-    int ready = poll(&pfd, 1, waitMs);
+    int ready = poll(&pfd, 1, waitFor());
     if (ready == 0)
       return notSystem(
           QVO_DIAG_FMT(connection, _Socket_read_timeouted_after_seconds_, -1, timeout));

@@ -16,7 +16,9 @@
 // new char[] and its new owner releases it with delete[].
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoAttributes.h"
@@ -183,6 +185,9 @@ class qvoSocket {
   int loginWaitLimit = 0;
   // Answer bytes received since the current exchange began.
   qvo_int64 answerBytesReceived = 0;
+  // While an answer is read: the moment its time limit ends. The limit holds
+  // for the whole answer, so a server that trickles bytes cannot stretch it.
+  std::optional<std::chrono::steady_clock::time_point> answerDeadline;
 
  private:
   // The login's steps after a readable login answer.

@@ -405,7 +405,17 @@ bool FakeNode::SendReply(int fd, const Reply& reply) {
     if (cipherOn_ && toClient_) toClient_->Apply(bytes.data(), count);
   }
   bool ok;
-  if (transport_ == Transport::Pair && !reply.raw && !reply.closeAfter) {
+  if (reply.trickle) {
+    ok = true;
+    for (size_t i = 0; ok && i < count; ++i) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stop_) return false;
+      }
+      ok = SendBytes(fd, bytes.data() + i, 1);
+      if (ok && i + 1 < count) std::this_thread::sleep_for(*reply.trickle);
+    }
+  } else if (transport_ == Transport::Pair && !reply.raw && !reply.closeAfter) {
     // One record per piece the client reads: header, attribute block, data.
     size_t block = bytes.size() - kHeaderSize - reply.data.size();
     ok = SendBytes(fd, bytes.data(), kHeaderSize) &&

@@ -6,6 +6,7 @@
 // See README.md in this folder for how to use and grow it.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -173,6 +174,10 @@ struct Reply {
   std::optional<size_t> closeAfter;
   // Misbehaviour: send nothing and keep the connection open.
   bool silent = false;
+  // Misbehaviour: send the answer one byte per interval (a server that
+  // announces a long answer and trickles it); stops when the client closes
+  // or the node stops.
+  std::optional<std::chrono::milliseconds> trickle;
   // Switch the node's cipher on once this reply has gone out.
   bool cipherOnAfter = false;
   // Answers sent right after this one without waiting for a request (a

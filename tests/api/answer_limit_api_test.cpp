@@ -1,0 +1,66 @@
+// The time limit of an exchange holds for the whole answer, through the
+// exported functions of libqvocli.so: a fake node that announces an answer
+// and trickles its bytes cannot hold the call beyond it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "qvo/qvoCInterface.h"
+#include "support/fake_login.h"
+#include "support/fake_node.h"
+
+namespace {
+
+std::vector<std::string> States(SQLSMALLINT type, SQLHANDLE h) {
+  std::vector<std::string> out;
+  for (SQLSMALLINT n = 1;; ++n) {
+    SQLCHAR state[6] = {};
+    SQLCHAR text[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (QVOGetDiagRec(type, h, n, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
+    out.push_back(std::string(reinterpret_cast<char*>(state)) + " " +
+                  reinterpret_cast<char*>(text));
+  }
+  return out;
+}
+
+TEST(AnswerLimitApi, TrickledAnswerEndsAtTheExecuteLimit) {
+  fake::FakeNode node;
+  fake::LoginPlayer player(node);
+  SQLHANDLE env = SQL_NULL_HANDLE, dbc = SQL_NULL_HANDLE, stmt = SQL_NULL_HANDLE;
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+  const std::string port = std::to_string(node.Port());
+  ASSERT_EQ(QVOServerConnect(dbc, "127.0.0.1", SQL_NTS, port.c_str(), SQL_NTS, "user", SQL_NTS,
+                             "secret", SQL_NTS),
+            SQL_SUCCESS);
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+  // The feedback interval's test setting: a 5-second limit for an execute.
+  ASSERT_EQ(QVOSetConnectAttr(dbc, 21061, reinterpret_cast<SQLPOINTER>(intptr_t{-1701}), 0),
+            SQL_SUCCESS);
+
+  // 120 bytes of data, one every 150 ms: each wait is short, the whole
+  // answer would take 20 seconds.
+  fake::Reply trickled;
+  trickled.results = 1;
+  trickled.data = fake::Bytes(120, 0);
+  trickled.trickle = std::chrono::milliseconds(150);
+  node.Push(trickled);
+
+  char sql[] = "SELECT 1";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql), SQL_NTS), SQL_ERROR);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::seconds(15));
+  const std::vector<std::string> records = States(SQL_HANDLE_STMT, stmt);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.front(), "08S01 Socket error. Connection interrupted.");
+
+  QVOFreeHandle(SQL_HANDLE_ENV, env);
+}
+
+}  // namespace
