@@ -58,7 +58,8 @@ TEST(AnswerLimitApi, TrickledAnswerEndsAtTheExecuteLimit) {
   EXPECT_LT(took, std::chrono::seconds(15));
   const std::vector<std::string> records = States(SQL_HANDLE_STMT, stmt);
   ASSERT_FALSE(records.empty());
-  EXPECT_EQ(records.front(), "08S01 Socket error. Connection interrupted.");
+  EXPECT_EQ(records.front().substr(0, 6), "08S01 ");
+  EXPECT_NE(records.front().find("Socket error. Connection interrupted."), std::string::npos);
 
   QVOFreeHandle(SQL_HANDLE_ENV, env);
 }
