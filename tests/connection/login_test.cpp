@@ -63,6 +63,37 @@ TEST(Login, InClearWithTheSessionAttributes) {
   EXPECT_TRUE(f.node.Errors().empty());
 }
 
+// The node's trace of a login: what changes between hosts, locales, releases
+// and runs is masked, the rest is compared as sent.
+TEST(Login, TraceOfALoginInClear) {
+  LoginFixture f;
+  ASSERT_EQ(f.Login(), 0);
+  EXPECT_EQ(f.node.Trace(),
+            "-> login protocol=13 len=* attrs=10/* data=0\n"
+            "   ATTR_USERNAME=\"user\"\n"
+            "   ATTR_RELEASE_VERSION=*\n"
+            "   ATTR_CLIENTOS_USERNAME=*\n"
+            "   ATTR_CLIENTOS=*\n"
+            "   ATTR_AUTOCOMMIT=true\n"
+            "   ATTR_QUERY_TIMEOUT=0\n"
+            "   ATTR_DRIVERNAME=\"Vandrel_CLI\"\n"
+            "   ATTR_CLIENTNAME=*\n"
+            "   ATTR_LANGUAGE=*\n"
+            "   ATTR_NUMERIC_CHARACTERS=*\n"
+            "<- results=0 len=324 attrs=4/324 data=0\n"
+            "   ATTR_PUBLIC_KEY=<256 bytes>\n"
+            "   ATTR_RANDOM_PHRASE=<40 bytes>\n"
+            "   ATTR_SESSIONID=*\n"
+            "   ATTR_PROTOCOL_VERSION=13\n"
+            "-> set_attributes len=262 attrs=1/262 data=0\n"
+            "   ATTR_ENCODED_PASSWORD=<256 bytes>\n"
+            "<- results=0 len=0 attrs=0/0 data=0\n"
+            "-> get_attributes len=0 attrs=0/0 data=0\n"
+            "<- results=0 len=* attrs=2/* data=0\n"
+            "   ATTR_RELEASE_VERSION=*\n"
+            "   ATTR_DATE_FORMAT=\"YYYY-MM-DD\"\n");
+}
+
 TEST(Login, TheLogNeverShowsThePasswordOrTheKeys) {
   MemoryLog log;  // outlives the connection, which logs to the end
   LoginFixture f;

@@ -136,4 +136,86 @@ TEST_F(ServedTableTest, ResultSetsAreKeptApartByHandle) {
   EXPECT_EQ(node.Sql(), (std::vector<std::string>{"SELECT A", "SELECT B"}));
 }
 
+TEST_F(ServedTableTest, AnswersAreChosenBySqlText) {
+  node.OnSql(fake::SqlMatch::Any(), Answer({RowCount(1)}));
+  node.OnSql([](std::string_view sql) { return sql.starts_with("SELECT TABLE_NAME "); },
+             fake::Table::Sample({Column::Char("TABLE_NAME", 128, 128, kVarying)}, 3));
+  node.OnSql("DELETE FROM T", Answer({RowCount(7)}));
+  struct Case {
+    const char* sql;
+    SQLLEN rows;
+  };
+  const Case cases[] = {
+      {"UPDATE T SET A = 1", 1},
+      {"SELECT TABLE_NAME FROM SYS.EXA_ALL_TABLES", 3},
+      {"DELETE FROM T", 7},
+      {"DELETE FROM T ", 1},
+  };
+  std::vector<std::string> sent;
+  for (const Case& c : cases) {
+    ASSERT_EQ(Exec(c.sql), SQL_SUCCESS) << c.sql << ": " << LastDiag(*s);
+    SQLLEN rows = -1;
+    EXPECT_EQ(QVORowCount(stmt, &rows), SQL_SUCCESS);
+    EXPECT_EQ(rows, c.rows) << c.sql;
+    sent.push_back(c.sql);
+  }
+  EXPECT_EQ(node.Sql(), sent);
+  EXPECT_TRUE(node.OpenResultSets().empty());
+}
+
+// The node's trace of an execution and the fetches of its rows, in the
+// layout of each protocol's fetch request.
+TEST_F(ServedTableTest, TraceOfAServedTable) {
+  const std::string execute =
+      "-> execute len=15 attrs=0/0 data=15\n"
+      "   sql \"SELECT * FROM T\"\n"
+      "<- results=1 len=84 attrs=0/0 data=84\n"
+      "   result-set handle=* columns=2 rows=5 here=2 block=24\n"
+      "     N DECIMAL(9,0)\n"
+      "     V CHAR(8,24) varying\n";
+  const std::string close =
+      "-> close_result_set len=4 attrs=0/0 data=4\n"
+      "   handle=*\n"
+      "<- results=0 len=0 attrs=0/0 data=0\n";
+  struct Case {
+    int protocol;
+    std::string fetch;
+  };
+  const Case cases[] = {
+      {7,
+       "-> send_rows len=20 attrs=0/0 data=20\n"
+       "   handle=* start=2 rows=3\n"
+       "<- results=1 len=26 attrs=0/0 data=26\n"
+       "   block=26\n"},
+      {8,
+       "-> send_rows_fetch2 len=20 attrs=0/0 data=20\n"
+       "   handle=* start=2 budget=16777216\n"
+       "<- results=1 len=22 attrs=0/0 data=22\n"
+       "   rows=2 block=14\n"},
+      {9,
+       "-> send_rows_fetch2 len=20 attrs=0/0 data=20\n"
+       "   handle=* start=2 budget=16777216\n"
+       "<- results=1 len=23 attrs=0/0 data=23\n"
+       "   more-rows rows=2 block=14\n"},
+  };
+  node.ServeTable(
+      "SELECT * FROM T",
+      fake::Table::Sample({Column::Decimal("N", 9, 0), Column::Char("V", 8, 24, kVarying)}, 5, 3),
+      fake::Blocks::OfRows(2));
+  for (const Case& c : cases) {
+    SetProtocol(c.protocol);
+    node.ClearTrace();
+    ASSERT_EQ(Exec("SELECT * FROM T"), SQL_SUCCESS);
+    ASSERT_EQ(c.protocol < 8 ? s->MoreData(2, 3) : s->Fetch2(2, 16777216), SQL_SUCCESS);
+    const int32_t served = s->resultHandle;
+    ASSERT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
+    // Each execution gets a new handle.
+    std::string expected = execute + c.fetch + close;
+    const std::string handle = "handle=" + std::to_string(served);
+    for (size_t at = 0; (at = expected.find("handle=*", at)) != std::string::npos;)
+      expected.replace(at, 8, handle);
+    EXPECT_EQ(node.Trace(), expected) << c.protocol;
+  }
+}
+
 }  // namespace

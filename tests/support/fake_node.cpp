@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "support/fake_table.h"
+#include "support/fake_trace.h"
 
 namespace fake {
 
@@ -310,6 +311,16 @@ std::vector<std::string> FakeNode::Errors() const {
   return errors_;
 }
 
+std::string FakeNode::Trace() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return trace_;
+}
+
+void FakeNode::ClearTrace() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  trace_.clear();
+}
+
 void FakeNode::Fail(std::string what) {
   std::lock_guard<std::mutex> lock(mutex_);
   errors_.push_back(std::move(what));
@@ -500,8 +511,10 @@ void FakeNode::Serve(int fd) {
     // A record that also carried the start of the next request stays counted
     // with this one; the client never does that, as it flushes per request.
     Reply reply = ChooseReply(req);
+    std::string traced = TraceRequest(req) + TraceAnswer(reply, req.command, ProtocolVersion());
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      trace_ += traced;
       requests_.push_back(req);
       changed_.notify_all();
     }

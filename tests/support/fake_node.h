@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "support/fake_crypto.h"
@@ -200,7 +201,9 @@ class SqlMatch {
  public:
   SqlMatch(const char* exact) : SqlMatch(std::string(exact)) {}
   SqlMatch(std::string exact);
-  SqlMatch(std::function<bool(std::string_view)> predicate) : test_(std::move(predicate)) {}
+  template <typename Predicate>
+  requires std::is_invocable_r_v<bool, Predicate, std::string_view> SqlMatch(Predicate predicate)
+      : test_(std::move(predicate)) {}
   static SqlMatch Any();
   bool Matches(std::string_view sql) const { return test_(sql); }
 
@@ -324,6 +327,12 @@ class FakeNode {
   // served tables the client has not closed.
   std::vector<ServedBlock> ServedBlocks() const;
   std::vector<int32_t> OpenResultSets() const;
+  // Every message both ways, decoded: "->" a request, "<-" an answer, each
+  // followed by its decoded fields; values that change from run to run
+  // (serials, session ids, keys, host and user names) are masked, see
+  // README.md. ClearTrace() starts it afresh.
+  std::string Trace() const;
+  void ClearTrace();
 
  private:
   void Run();
@@ -377,6 +386,7 @@ class FakeNode {
   int32_t nextHandle_ = 1;
   std::vector<ServedBlock> servedBlocks_;
   int32_t protocolVersion_ = 13;
+  std::string trace_;
 
   // Cipher state; touched by the node's thread, and by SetCipherKeys under mutex_.
   bool cipherOn_ = false;

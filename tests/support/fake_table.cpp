@@ -93,7 +93,7 @@ SqlMatch::SqlMatch(std::string exact)
     : test_([text = std::move(exact)](std::string_view sql) { return sql == text; }) {}
 
 SqlMatch SqlMatch::Any() {
-  return SqlMatch(std::function<bool(std::string_view)>([](std::string_view) { return true; }));
+  return SqlMatch([](std::string_view) { return true; });
 }
 
 void FakeNode::OnSql(SqlMatch match, Reply reply) {
