@@ -1,12 +1,12 @@
 # The fuzz targets as CTest tests (label `fuzz`). They are built by a separate
-# clang build (libFuzzer), which scripts/test.sh makes in QVO_FUZZ_BINARY_DIR
-# before this build; each test then runs its target for about a minute. A
-# target that is not built is reported as skipped. `ctest -LE fuzz` leaves
-# them out.
+# clang build (libFuzzer); scripts/test.sh makes it and names its directory in
+# QVO_FUZZ_BINARY_DIR, and each test then runs its target for about a minute.
+# Without clang, or when QVO_FUZZ_BINARY_DIR is not given (an ordinary
+# developer build), they are not registered; a named target that is missing
+# is reported as skipped. `ctest -LE fuzz` leaves them out.
+set(QVO_FUZZ_BINARY_DIR "" CACHE PATH "Where the clang fuzz build put the fuzz targets")
 find_program(QVO_CLANGXX clang++)
-if(QVO_CLANGXX)
-  set(QVO_FUZZ_BINARY_DIR "${PROJECT_SOURCE_DIR}/build/fuzz/fuzz"
-      CACHE PATH "Where the clang fuzz build puts the fuzz targets")
+if(QVO_CLANGXX AND QVO_FUZZ_BINARY_DIR)
   foreach(target answer:seeds result:result_seeds login:login_seeds)
     string(REPLACE ":" ";" _parts ${target})
     list(GET _parts 0 _name)

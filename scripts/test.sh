@@ -18,8 +18,12 @@ if command -v clang++ >/dev/null 2>&1; then
   cmake --build build/fuzz --target answer_fuzz result_fuzz login_fuzz
 fi
 
+fuzz_dir=
+if command -v clang++ >/dev/null 2>&1; then
+  fuzz_dir="$PWD/build/fuzz/fuzz"
+fi
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVO_SANITIZE=ON -DQVO_TESTS=ON \
-  -DQVO_FUZZ_BINARY_DIR="$PWD/build/fuzz/fuzz"
+  -DQVO_FUZZ_BINARY_DIR="$fuzz_dir"
 cmake --build build/asan
 
 cd build/asan
