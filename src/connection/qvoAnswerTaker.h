@@ -5,6 +5,9 @@
 // in the layer above).
 #pragma once
 
+#include <cstddef>
+#include <memory>
+
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoDefs.h"
 
@@ -23,6 +26,15 @@ class qvoAnswerTaker {
   // the answer data) as the statement's results, or as its further rows.
   virtual SQLRETURN TakeResults(char* answer, qvo_int64 length) = 0;
   virtual SQLRETURN TakeRows(char* answer, qvo_int64 length) = 0;
+  // Takes `answer` (`capacity` bytes, the first `length` of them the answer)
+  // as the statement's further rows and leaves in its place the buffer of the
+  // rows it held before, with that buffer's capacity (null and 0 when none),
+  // for the next answer to be received into. A taker that keeps no buffer
+  // takes the rows as TakeRows does.
+  virtual SQLRETURN SwapRows(std::unique_ptr<char[]>& answer, size_t& capacity, qvo_int64 length) {
+    capacity = 0;
+    return TakeRows(answer.release(), length);
+  }
   // Parameter count the server reported for a prepare; -1 fails the request.
   virtual SQLRETURN SetPreparedParamcount(int count) = 0;
   // The next result of the statement's answer (the verdict of a settings

@@ -421,9 +421,16 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
   ResetAnswerBuffer(0);
   // The buffer grows with the bytes that actually arrive, so that a header
   // announcing far more data than follow costs no more than what was sent.
+  // A buffer kept from an earlier answer is used as far as it reaches.
   const size_t total = static_cast<size_t>(dataLength) + 4;
-  size_t capacity = std::min<size_t>(total, 4 + answerChunk);
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[capacity]);
+  const size_t first = std::min<size_t>(total, 4 + answerChunk);
+  std::unique_ptr<char[]> buffer = std::move(spareAnswerBuffer);
+  size_t capacity = spareAnswerCapacity;
+  spareAnswerCapacity = 0;
+  if (capacity < first) {
+    buffer.reset(new (std::nothrow) char[first]);
+    capacity = first;
+  }
   for (size_t have = 4; buffer && have < total;) {
     if (have == capacity) {
       size_t grown = std::min(total, capacity * 2);
@@ -433,13 +440,15 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
       capacity = grown;
       if (!buffer) break;
     }
-    if (qvoSafeRecv(buffer.get() + have, static_cast<qvo_int64>(capacity - have), command) !=
+    const size_t until = std::min(capacity, total);
+    if (qvoSafeRecv(buffer.get() + have, static_cast<qvo_int64>(until - have), command) !=
         SQL_SUCCESS) {
+      KeepSpareBuffer(std::move(buffer), capacity);
       ErrorRecv(-1);
       reconnect = true;
       return -1;
     }
-    have = capacity;
+    have = until;
   }
   if (!buffer) {
     // The rest of the data stays unread: the stream cannot be used any more.
@@ -448,6 +457,7 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
   }
   qvoPutLE32(buffer.get(), results);
   qvoAnswerBuffer = std::move(buffer);
+  qvoAnswerBufferCapacity = capacity;
   qvoAnswerBufferLen = static_cast<SQLINTEGER>(dataLength + 4);
   return dataLength + 4;
 }
@@ -560,13 +570,21 @@ char* qvoSocket::GetQvoAnswer(char* destination) const {
 }
 
 bool qvoSocket::ResetAnswerBuffer(qvo_int64 length) {
-  qvoAnswerBuffer.reset();
+  KeepSpareBuffer(std::move(qvoAnswerBuffer), qvoAnswerBufferCapacity);
+  qvoAnswerBufferCapacity = 0;
   qvoAnswerBufferLen = 0;
   if (length <= 0 || length > maxMessageData + 4) return length <= 0;
   qvoAnswerBuffer.reset(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
   if (!qvoAnswerBuffer) return false;
+  qvoAnswerBufferCapacity = static_cast<size_t>(length) + 1;
   qvoAnswerBufferLen = static_cast<SQLINTEGER>(length);
   return true;
+}
+
+void qvoSocket::KeepSpareBuffer(std::unique_ptr<char[]> buffer, size_t capacity) {
+  if (!buffer || capacity == 0 || capacity <= spareAnswerCapacity) return;
+  spareAnswerBuffer = std::move(buffer);
+  spareAnswerCapacity = capacity;
 }
 
 SQLRETURN qvoSocket::GiveResultsTo(qvoAnswerTaker* stmt) {
@@ -578,13 +596,18 @@ SQLRETURN qvoSocket::GiveResultsTo(qvoAnswerTaker* stmt) {
 
 SQLRETURN qvoSocket::GiveMoreRowsTo(qvoAnswerTaker* stmt) {
   qvo_int64 length = 0;
-  char* answer = ReleaseAnswerBuffer(&length);
-  stmt->TakeRows(answer, length);
+  size_t capacity = 0;
+  std::unique_ptr<char[]> answer(ReleaseAnswerBuffer(&length, &capacity));
+  stmt->SwapRows(answer, capacity, length);
+  // The statement's previous rows are gone: their buffer takes the next answer.
+  KeepSpareBuffer(std::move(answer), capacity);
   return SQL_SUCCESS;
 }
 
-char* qvoSocket::ReleaseAnswerBuffer(qvo_int64* length) {
+char* qvoSocket::ReleaseAnswerBuffer(qvo_int64* length, size_t* capacity) {
   if (length) *length = qvoAnswerBufferLen;
+  if (capacity) *capacity = qvoAnswerBufferCapacity;
   qvoAnswerBufferLen = 0;
+  qvoAnswerBufferCapacity = 0;
   return qvoAnswerBuffer.release();
 }

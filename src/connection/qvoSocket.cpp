@@ -330,6 +330,8 @@ void qvoSocket::closeSocket() {
   if (sock >= 0) ::close(sock);
   sock = -1;
   ResetAnswerBuffer(0);
+  spareAnswerBuffer.reset();
+  spareAnswerCapacity = 0;
   qvoConnected = 0;
 }
 

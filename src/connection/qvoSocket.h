@@ -13,7 +13,10 @@
 //
 // Answer buffer handed to statements: 4 bytes result count (little-endian),
 // then the answer data as received (deciphered). It is allocated with
-// new char[] and its new owner releases it with delete[].
+// new char[] and its new owner releases it with delete[]. A statement that
+// takes further rows hands back the buffer of its previous rows, which the
+// socket keeps for the next answer, so a stream of fetch answers is received
+// into the same two buffers instead of a new one each.
 #pragma once
 
 #include <chrono>
@@ -153,11 +156,13 @@ class qvoSocket {
   // buffer, which stays with the socket.
   char* GetQvoAnswer(char* destination) const;
   qvo_int64 GetQvoAnswerLen() const { return qvoAnswerBufferLen; }
-  // Frees the answer buffer; a length above 0 makes a new one of length + 1
-  // bytes (zeroed). False when that buffer cannot be had.
+  // Drops the answer (its storage may be kept for the next one); a length
+  // above 0 makes a new buffer of length + 1 bytes (zeroed). False when that
+  // buffer cannot be had.
   bool ResetAnswerBuffer(qvo_int64 length);
-  // Takes the answer buffer away from the socket (the caller owns it).
-  char* ReleaseAnswerBuffer(qvo_int64* length);
+  // Takes the answer buffer away from the socket (the caller owns it), with
+  // the bytes allocated behind it when asked.
+  char* ReleaseAnswerBuffer(qvo_int64* length, size_t* capacity = nullptr);
 
   // --- members ------------------------------------------------------------------------
   int sock = -1;
@@ -165,6 +170,7 @@ class qvoSocket {
   SQLRETURN qvoConnected = 0;
   std::unique_ptr<char[]> qvoAnswerBuffer;
   SQLINTEGER qvoAnswerBufferLen = 0;
+  size_t qvoAnswerBufferCapacity = 0;  // bytes allocated behind qvoAnswerBuffer
   char headerV2[kMessageHeaderBytes] = {};
   std::unique_ptr<char[]> sendBuffer;
   int sendBufferSize = 0;
@@ -198,7 +204,12 @@ class qvoSocket {
   // protocol version (0 when none).
   int ApplyAnswerAttributes(qvo_int32* serverVersion);
   SQLRETURN SendAll(const char* bytes, size_t len, int logCode);
-  // Receives the answer data into a new answer buffer behind the result count.
+  // Keeps a buffer for the next answer to be received into (the larger one
+  // when a buffer is kept already); a capacity of 0 means unknown: freed.
+  void KeepSpareBuffer(std::unique_ptr<char[]> buffer, size_t capacity);
+  std::unique_ptr<char[]> spareAnswerBuffer;
+  size_t spareAnswerCapacity = 0;
+  // Receives the answer data into the answer buffer behind the result count.
   qvo_int64 ReadAnswerData(qvo_int64 dataLength, int results, __qvoMessageMode command);
   void LogExchange(qvoHandle* requester, const qvoAttributes* attributes, qvo_int64 dataLength,
                    __qvoMessageMode command);

@@ -106,19 +106,6 @@ bool IsCharacterBlockType(SQLSMALLINT qvoType) { return qvoType == _CHAR || qvoT
 
 namespace {
 
-// The bytes one non-NULL value takes after its flag at p (length bytes
-// left), or 0 when it does not fit.
-size_t ValueWidth(const char* p, size_t left, const qvoBlockColumn& col) {
-  if (IsCharacterBlockType(col.qvoType)) {
-    if (left < 4) return 0;
-    const qvo_int32 n = qvoGetLE32(p);
-    if (n < 0 || static_cast<size_t>(n) > left - 4) return 0;
-    return 4 + static_cast<size_t>(n);
-  }
-  if (col.qvoTypeLen <= 0 || static_cast<size_t>(col.qvoTypeLen) > left) return 0;
-  return static_cast<size_t>(col.qvoTypeLen);
-}
-
 void ToHost16(char* p) {
   const qvo_int16 v = qvoGetLE16(p);
   std::memcpy(p, &v, sizeof v);
@@ -173,69 +160,102 @@ void ConvertValue(char* p, const qvoBlockColumn& col) {
   }
 }
 
-}  // namespace
+// The fewest bytes a value of each fixed-width type takes: what the
+// conversions read of it. Any other type takes at least one byte.
+struct MinimumWidth {
+  SQLSMALLINT qvoType;
+  SQLINTEGER width;
+};
+constexpr MinimumWidth kMinimumWidths[] = {
+    {_SMALLDECIMAL, 4}, {_DECIMAL, 4}, {_BIGDECIMAL, 16}, {_DOUBLE, 8},
+    {_DATE, 4},         {_BOOLEAN, 1}, {_TIMESTAMP, 11},  {_TIMESTAMP_UTC, 11},
+};
 
-qvo_int64 MeasureRowBlock(const char* block, size_t length, const std::vector<qvoBlockColumn>& cols,
-                          qvo_int64 rows) {
-  if (rows < 0) return -1;
-  if (cols.empty() || rows == 0) return 0;
-  if (block == nullptr) return -1;
-  size_t pos = 0;
-  // One loop per column kind: the kind is decided once per column, not per
-  // value. Every value takes at least its flag byte, so each loop ends
-  // within length.
-  for (const qvoBlockColumn& col : cols) {
-    if (IsCharacterBlockType(col.qvoType)) {
-      for (qvo_int64 r = 0; r < rows; ++r) {
-        if (pos >= length) return -1;
-        if (block[pos++] == 0) continue;
-        const size_t w = ValueWidth(block + pos, length - pos, col);
-        if (w == 0) return -1;
-        pos += w;
-      }
-      continue;
-    }
-    const size_t w = col.qvoTypeLen > 0 ? static_cast<size_t>(col.qvoTypeLen) : 0;
-    for (qvo_int64 r = 0; r < rows; ++r) {
-      if (pos >= length) return -1;
-      if (block[pos++] == 0) continue;
-      if (w == 0 || w > length - pos) return -1;
-      pos += w;
-    }
-  }
-  return static_cast<qvo_int64>(pos);
+bool WidthFitsType(const qvoBlockColumn& col) {
+  for (const MinimumWidth& m : kMinimumWidths)
+    if (m.qvoType == col.qvoType) return col.qvoTypeLen >= m.width;
+  return col.qvoTypeLen >= 1;
 }
 
-void IndexRowBlock(char* block, const std::vector<qvoBlockColumn>& cols, qvo_int64 rows,
-                   void*** table) {
-  // Values arrive little-endian: on a little-endian host they already are
-  // in host order and only their addresses are taken.
-  constexpr bool kConvert = std::endian::native != std::endian::little;
+// Values arrive little-endian: on a little-endian host they already are in
+// host order and only their addresses are taken.
+constexpr bool kConvert = std::endian::native != std::endian::little;
+
+// A text column: flag, then for a value a length word and that many bytes,
+// no more than the column's octet length. Returns the position after the
+// column, or 0 (never a valid end: every value takes its flag) when a value
+// does not fit.
+size_t IndexTextColumn(char* block, size_t length, size_t pos, const qvoBlockColumn& col,
+                       qvo_int64 rows, void** column) {
+  const size_t maxText = static_cast<size_t>(col.qvoTypeLen) - 4;
+  for (qvo_int64 r = 1; r <= rows; ++r) {
+    if (pos >= length) return 0;
+    const bool isValue = block[pos++] != 0;
+    char* value = block + pos;
+    column[r] = value;
+    if (!isValue) continue;
+    if (length - pos < 4) return 0;
+    const auto n = static_cast<qvo_uint32>(qvoGetLE32(value));
+    if (n > maxText || n > length - pos - 4) return 0;
+    if constexpr (kConvert) ConvertValue(value, col);
+    pos += 4 + n;
+  }
+  return pos;
+}
+
+// A fixed-width column: flag, then for a value `width` bytes. When the rest
+// of the block holds every row at full width no value can overrun it, and
+// the loop runs without a test per value.
+size_t IndexFixedColumn(char* block, size_t length, size_t pos, const qvoBlockColumn& col,
+                        qvo_int64 rows, void** column) {
+  const auto width = static_cast<size_t>(col.qvoTypeLen);
+  const auto count = static_cast<size_t>(rows);
+  if ((length - pos) / (width + 1) >= count) {
+    for (size_t r = 1; r <= count; ++r) {
+      const bool isValue = block[pos] != 0;
+      column[r] = block + pos + 1;
+      if constexpr (kConvert)
+        if (isValue) ConvertValue(block + pos + 1, col);
+      pos += 1 + (isValue ? width : 0);
+    }
+    return pos;
+  }
+  for (size_t r = 1; r <= count; ++r) {
+    if (pos >= length) return 0;
+    const bool isValue = block[pos++] != 0;
+    column[r] = block + pos;
+    if (!isValue) continue;
+    if (width > length - pos) return 0;
+    if constexpr (kConvert) ConvertValue(block + pos, col);
+    pos += width;
+  }
+  return pos;
+}
+
+}  // namespace
+
+bool RowBlockCanHold(size_t length, size_t columns, qvo_int64 rows) {
+  if (rows < 0) return false;
+  if (columns == 0 || rows == 0) return true;
+  return static_cast<qvo_uint64>(rows) <= length / columns;
+}
+
+qvo_int64 IndexRowBlock(char* block, size_t length, const std::vector<qvoBlockColumn>& cols,
+                        qvo_int64 rows, void*** table) {
+  if (!RowBlockCanHold(length, cols.size(), rows)) return -1;
+  if (cols.empty() || rows == 0) return 0;
+  if (block == nullptr || table == nullptr) return -1;
+  // Widths are tested once per column, before any value of it is read.
+  for (const qvoBlockColumn& col : cols) {
+    if (IsCharacterBlockType(col.qvoType) ? col.qvoTypeLen < 4 : !WidthFitsType(col)) return -1;
+  }
   size_t pos = 0;
   for (size_t c = 0; c < cols.size(); ++c) {
     const qvoBlockColumn& col = cols[c];
-    void** column = table[c + 1];
-    if (IsCharacterBlockType(col.qvoType)) {
-      for (qvo_int64 r = 1; r <= rows; ++r) {
-        const bool isNull = block[pos++] == 0;
-        char* value = block + pos;
-        column[r] = value;
-        if (isNull) continue;
-        if constexpr (kConvert) ConvertValue(value, col);
-        qvo_int32 n = 0;
-        std::memcpy(&n, value, sizeof n);
-        pos += 4 + static_cast<size_t>(n);
-      }
-      continue;
-    }
-    const auto w = static_cast<size_t>(col.qvoTypeLen);
-    for (qvo_int64 r = 1; r <= rows; ++r) {
-      const bool isNull = block[pos++] == 0;
-      char* value = block + pos;
-      column[r] = value;
-      if (isNull) continue;
-      if constexpr (kConvert) ConvertValue(value, col);
-      pos += w;
-    }
+    pos = IsCharacterBlockType(col.qvoType)
+              ? IndexTextColumn(block, length, pos, col, rows, table[c + 1])
+              : IndexFixedColumn(block, length, pos, col, rows, table[c + 1]);
+    if (pos == 0) return -1;
   }
+  return static_cast<qvo_int64>(pos);
 }

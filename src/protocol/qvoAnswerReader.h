@@ -83,16 +83,23 @@ qvoReadStatus ReadException(qvoAnswerCursor& in, std::string_view* text, std::st
 // How one column's values lie in a row block.
 struct qvoBlockColumn {
   SQLSMALLINT qvoType = 0;    // server type as described (_VARCHAR for varying text)
-  SQLINTEGER qvoTypeLen = 0;  // width of a non-character value
+  SQLINTEGER qvoTypeLen = 0;  // width of a value; for text its length word plus the octet length
 };
 bool IsCharacterBlockType(SQLSMALLINT qvoType);
 
-// Bytes that `rows` rows of every column take at the start of block[0..length),
-// or -1 when they do not fit (or a width or text length is impossible).
-qvo_int64 MeasureRowBlock(const char* block, size_t length, const std::vector<qvoBlockColumn>& cols,
-                          qvo_int64 rows);
-// Converts the values of a measured block in place to host order and fills
-// table[c][r] (c = 1..cols, r = 1..rows; each column array has rows + 1
-// entries).
-void IndexRowBlock(char* block, const std::vector<qvoBlockColumn>& cols, qvo_int64 rows,
-                   void*** table);
+// Whether `rows` rows of `columns` columns can lie in `length` bytes at all:
+// every value takes at least its null flag. Checked before a table for the
+// rows is sized, so that a row count from the wire never sizes memory the
+// bytes received do not justify.
+bool RowBlockCanHold(size_t length, size_t columns, qvo_int64 rows);
+
+// One pass over a row block of `rows` rows of every column in
+// block[0..length): each null flag, text length word and value is checked to
+// lie within the block (a text no longer than its column's octet length, a
+// fixed-width column with the width its type needs), converted in place to
+// host order and its address written to table[c][r] (c = 1..cols, r =
+// 1..rows; each column array has rows + 1 entries). Returns the bytes the
+// rows take, or -1 at the first value that does not fit; the table then
+// holds a partial index that must not be used.
+qvo_int64 IndexRowBlock(char* block, size_t length, const std::vector<qvoBlockColumn>& cols,
+                        qvo_int64 rows, void*** table);

@@ -16,39 +16,38 @@
 SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
   const SQLSMALLINT columns = IRD ? IRD->header.count : 0;
   const qvo_int64 rows = resultRowCount;
-  if (length < 0 || rows < 0) return -1;
+  // Any earlier table points into a block this one replaces.
+  FreePointerArray();
+  if (length < 0 ||
+      !RowBlockCanHold(static_cast<size_t>(length), static_cast<size_t>(columns), rows))
+    return -1;
 
-  std::vector<qvoBlockColumn> layout(static_cast<size_t>(columns));
+  blockLayout.resize(static_cast<size_t>(columns));
   for (SQLSMALLINT c = 1; c <= columns; ++c) {
     const __cliDescriptorRecords* r = IRD->GetRecord(c);
-    layout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
-  }
-  // Index nothing unless the block holds every value it announces.
-  const qvo_int64 used = MeasureRowBlock(block, static_cast<size_t>(length), layout, rows);
-  if (used < 0 || used > std::numeric_limits<SQLINTEGER>::max()) {
-    FreePointerArray();
-    return -1;
+    blockLayout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
   }
   if (columns == 0) {
-    FreePointerArray();
     oldResultRowCount = rows;
     return 0;
   }
-  if (rows != oldResultRowCount || ptrArrayCols != columns || ptrArray == nullptr) {
-    FreePointerArray();
-    ptrColumns.assign(static_cast<size_t>(columns) + 1, {});
-    ptrTable.assign(static_cast<size_t>(columns) + 1, nullptr);
-    // Every row takes at least one byte of the block, so rows is bounded by
-    // the bytes received.
-    for (SQLSMALLINT c = 1; c <= columns; ++c) {
-      ptrColumns[static_cast<size_t>(c)].assign(static_cast<size_t>(rows) + 1, nullptr);
-      ptrTable[static_cast<size_t>(c)] = ptrColumns[static_cast<size_t>(c)].data();
-    }
-    ptrArray = ptrTable.data();
-    ptrArrayCols = columns;
-    oldResultRowCount = rows;
-  }
-  if (rows > 0) IndexRowBlock(block, layout, rows, ptrArray);
+  // The table's storage stays from block to block and only grows; every
+  // entry the rows use is written by the indexing pass. rows is bounded by
+  // the bytes received, so the table is too.
+  const size_t perColumn = static_cast<size_t>(rows) + 1;
+  const size_t needed = static_cast<size_t>(columns) * perColumn;
+  if (ptrStorage.size() < needed) ptrStorage.resize(needed);
+  ptrTable.resize(static_cast<size_t>(columns) + 1);
+  ptrTable[0] = nullptr;
+  for (size_t c = 1; c <= static_cast<size_t>(columns); ++c)
+    ptrTable[c] = ptrStorage.data() + (c - 1) * perColumn;
+
+  const qvo_int64 used =
+      IndexRowBlock(block, static_cast<size_t>(length), blockLayout, rows, ptrTable.data());
+  if (used < 0 || used > std::numeric_limits<SQLINTEGER>::max()) return -1;
+  ptrArray = ptrTable.data();
+  ptrArrayCols = columns;
+  oldResultRowCount = rows;
   return static_cast<SQLINTEGER>(used);
 }
 
@@ -65,9 +64,16 @@ bool qvoStatement::RowIsNull(SQLINTEGER c, SQLBIGINT r) const {
 
 SQLRETURN qvoStatement::TakeRows(char* answer, qvo_int64 length) {
   std::unique_ptr<char[]> owned(answer);
-  // Any earlier table may point into the block being replaced.
+  size_t unknown = 0;
+  return SwapRows(owned, unknown, length);
+}
+
+SQLRETURN qvoStatement::SwapRows(std::unique_ptr<char[]>& answer, size_t& capacity,
+                                 qvo_int64 length) {
+  // Any earlier table points into the block being handed back.
   FreePointerArray();
-  qvoAnswerNewLines = std::move(owned);
+  std::swap(qvoAnswerNewLines, answer);
+  std::swap(qvoAnswerNewLinesCapacity, capacity);
   qvoAnswerNewLinesLen = qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
   return SQL_SUCCESS;
 }

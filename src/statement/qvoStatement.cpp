@@ -201,8 +201,6 @@ void qvoStatement::NoteExecutionState() {
 // --- reset ------------------------------------------------------------------------------
 
 void qvoStatement::FreePointerArray() {
-  ptrColumns.clear();
-  ptrTable.clear();
   ptrArray = nullptr;
   ptrArrayCols = 0;
   oldResultRowCount = 0;
@@ -268,6 +266,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   numResultSets = 0;
   qvoAnswerNewLines.reset();
   qvoAnswerNewLinesLen = 0;
+  qvoAnswerNewLinesCapacity = 0;
   stmtStringLength = 0;
   resultRowCount = 0;
   nLines = 0;
@@ -276,6 +275,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   nBatches = 0;
   bbLen = 0;
   FreePointerArray();
+  ptrStorage = {};
+  ptrTable = {};
   qvoSocketAnswerBuffer.reset();
   qvoSocketAnswerLen = 0;
   answerPos = 0;

@@ -234,6 +234,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   qvoHandle* RequesterHandle() override { return this; }
   SQLRETURN TakeResults(char* answer, qvo_int64 length) override;
   SQLRETURN TakeRows(char* answer, qvo_int64 length) override;
+  SQLRETURN SwapRows(std::unique_ptr<char[]>& answer, size_t& capacity, qvo_int64 length) override;
   // Consumes the next result of the answer: 0, 100 (nothing left), 2 (still
   // executing) or -1 with a diagnostic.
   SQLRETURN MoreResults() override;
@@ -407,7 +408,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // The last row block received by a fetch request, with its length.
   std::unique_ptr<char[]> qvoAnswerNewLines;
   qvo_int64 qvoAnswerNewLinesLen = 0;
-  std::string executionStatus;  // status text of the last still-executing answer
+  size_t qvoAnswerNewLinesCapacity = 0;  // bytes allocated behind it; 0: unknown
+  std::string executionStatus;           // status text of the last still-executing answer
   __statementAttributes stmtAttr;
   std::unique_ptr<char[]> hostsString;
   cliDescriptor* ARD = nullptr;
@@ -523,6 +525,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN RecordServerException(const char* text, size_t textLen, const char* state);
   // Ends a result that cannot be read: the rest of the answer is dropped.
   SQLRETURN MalformedAnswer();
+  // Drops the row pointer table (its storage stays for the next block).
   void FreePointerArray();
   // Indexes the rows of a fetch answer, which must hold exactly them; on
   // failure no rows remain. FetchFailed ends a fetch whose exchange failed.
@@ -533,9 +536,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // ODBC 2 autocommit option: sent to the session at once.
   SQLRETURN SetAutocommitOption(SQLPOINTER value);
 
-  // Row pointer storage behind ptrArray.
-  std::vector<std::vector<void*>> ptrColumns;
+  // Row pointer storage behind ptrArray, kept from block to block (the
+  // column arrays lie one after another in ptrStorage), and the columns'
+  // layout as the indexing pass reads it.
+  std::vector<void*> ptrStorage;
   std::vector<void**> ptrTable;
+  std::vector<qvoBlockColumn> blockLayout;
   // The answer of the last auxiliary request (close, abort, attributes).
   std::unique_ptr<char[]> auxAnswer;
   qvo_int64 auxAnswerLen = 0;

@@ -252,6 +252,56 @@ TEST(Exchange, AnswerDataBecomeTheAnswerBuffer) {
   EXPECT_EQ(w.socket().GetQvoAnswer(nullptr), nullptr);
 }
 
+// Further rows are received into the buffer a taker hands back for its
+// previous rows, grown when an answer needs more: every answer arrives whole
+// whatever the size of the one before.
+TEST(Exchange, FurtherRowsReuseTheBufferATakerHandsBack) {
+  struct SwappingTaker : qvoAnswerTaker {
+    qvoHandle* RequesterHandle() override { return nullptr; }
+    SQLRETURN TakeResults(char* answer, qvo_int64) override {
+      delete[] answer;
+      return 0;
+    }
+    SQLRETURN TakeRows(char* answer, qvo_int64) override {
+      delete[] answer;
+      return 0;
+    }
+    SQLRETURN SwapRows(std::unique_ptr<char[]>& answer, size_t& capacity,
+                       qvo_int64 length) override {
+      std::swap(rows, answer);
+      std::swap(rowsCapacity, capacity);
+      rowsLen = length;
+      return 0;
+    }
+    SQLRETURN SetPreparedParamcount(int) override { return 0; }
+    std::unique_ptr<char[]> rows;
+    size_t rowsCapacity = 0;
+    qvo_int64 rowsLen = 0;
+  } taker;
+  WireFixture w;
+  const size_t sizes[] = {3 << 20, 10, 5 << 20, (2 << 20) + 3, 1, 4 << 20, 6, 100};
+  std::vector<const char*> receivedAt;
+  for (size_t n = 0; n < std::size(sizes); ++n) {
+    SCOPED_TRACE(n);
+    Reply reply;
+    reply.results = 1;
+    reply.data.resize(sizes[n]);
+    for (size_t i = 0; i < sizes[n]; ++i) reply.data[i] = static_cast<uint8_t>(i * 7 + n);
+    w.node.Push(reply);
+    ASSERT_EQ(w.Exchange(send_rows_fetch2, "x"), static_cast<qvo_int64>(sizes[n] + 4));
+    const char* received = w.socket().GetQvoAnswer(nullptr);
+    receivedAt.push_back(received);
+    // The taker handed back the buffer of the rows two answers back: it takes
+    // this answer when it is large enough.
+    if (n >= 2 && sizes[n - 2] >= sizes[n]) EXPECT_EQ(received, receivedAt[n - 2]);
+    EXPECT_EQ(w.socket().GiveMoreRowsTo(&taker), 0);
+    ASSERT_EQ(taker.rowsLen, static_cast<qvo_int64>(sizes[n] + 4));
+    EXPECT_GE(taker.rowsCapacity, sizes[n] + 4);
+    EXPECT_EQ(std::memcmp(taker.rows.get() + 4, reply.data.data(), sizes[n]), 0);
+    EXPECT_EQ(w.socket().GetQvoAnswer(nullptr), nullptr);
+  }
+}
+
 TEST(Exchange, ProtocolVersionIsLoweredNeverRaised) {
   struct Case {
     qvo_int32 current, announced;

@@ -291,6 +291,11 @@ TEST_F(StatementTest, MalformedAnswersGiveADiagnostic) {
       {"rows beyond block", Header(1, 1LL << 40, 1LL << 40, Join({varchar, {1}, Le32(0)})), bad},
       {"negative text length", Header(1, 1, 1, Join({varchar, {1}, Le32(-2)})), bad},
       {"text beyond block", Header(1, 1, 1, Join({varchar, {1}, Le32(6), {'a', 'b'}})), bad},
+      {"text longer than its column", Header(1, 1, 1, Join({varchar, {1}, Le32(6), Bytes(6, 'a')})),
+       bad},
+      {"second column beyond block",
+       Header(2, 1, 1, Join({varchar, Describe(Column::Double("f")), {1}, Le32(1), {'a'}, {1}})),
+       bad},
       {"value beyond block",
        Header(1, 2, 2, Join({Describe(Column::Double("f")), {1}, Bytes(8, 0), {1}, {0, 0}})), bad},
   };
