@@ -193,7 +193,7 @@ size_t IndexTextColumn(char* block, size_t length, size_t pos, const qvoBlockCol
     const bool isValue = block[pos++] != 0;
     char* value = block + pos;
     column[r] = value;
-    if (!isValue) continue;
+    if (__builtin_expect(!isValue, 0)) continue;
     if (length - pos < 4) return 0;
     const auto n = static_cast<qvo_uint32>(qvoGetLE32(value));
     if (n > maxText || n > length - pos - 4) return 0;
@@ -212,11 +212,13 @@ size_t IndexFixedColumn(char* block, size_t length, size_t pos, const qvoBlockCo
   const auto count = static_cast<size_t>(rows);
   if ((length - pos) / (width + 1) >= count) {
     for (size_t r = 1; r <= count; ++r) {
-      const bool isValue = block[pos] != 0;
       column[r] = block + pos + 1;
-      if constexpr (kConvert)
-        if (isValue) ConvertValue(block + pos + 1, col);
-      pos += 1 + (isValue ? width : 0);
+      if (__builtin_expect(block[pos] != 0, 1)) {
+        if constexpr (kConvert) ConvertValue(block + pos + 1, col);
+        pos += 1 + width;
+      } else {
+        pos += 1;
+      }
     }
     return pos;
   }
