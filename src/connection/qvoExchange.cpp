@@ -26,8 +26,13 @@ namespace {
 // Bytes of a received text the answer handling looks at (the rest is cut).
 constexpr size_t answerTextLimit = 1023;
 
-// First size of an answer buffer; it doubles as the data arrive.
-constexpr size_t answerChunk = size_t{1} << 20;
+// First size of an answer buffer: enough for a fetch answer within its byte
+// budget (16 MB), so that such an answer is received without growing (each
+// growth copies what arrived and touches fresh pages). A buffer's pages are
+// only touched as data arrive, so a header announcing more than follows
+// costs address space, not memory; beyond this size the buffer doubles as
+// the data arrive.
+constexpr size_t answerChunk = size_t{1} << 24;
 
 constexpr char invalidAttributesSize[] =
     "Invalid attributes size received in client server protocoll. This most likely indicates "

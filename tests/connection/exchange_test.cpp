@@ -279,7 +279,7 @@ TEST(Exchange, FurtherRowsReuseTheBufferATakerHandsBack) {
     qvo_int64 rowsLen = 0;
   } taker;
   WireFixture w;
-  const size_t sizes[] = {3 << 20, 10, 5 << 20, (2 << 20) + 3, 1, 4 << 20, 6, 100};
+  const size_t sizes[] = {3 << 20, 10, (17 << 20) + 5, (2 << 20) + 3, 1, 4 << 20, 6, 100};
   std::vector<const char*> receivedAt;
   for (size_t n = 0; n < std::size(sizes); ++n) {
     SCOPED_TRACE(n);
