@@ -432,7 +432,10 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
   std::unique_ptr<char[]> buffer = std::move(spareAnswerBuffer);
   size_t capacity = spareAnswerCapacity;
   spareAnswerCapacity = 0;
-  if (capacity < first) {
+  // A kept buffer far larger than answers have become is not held on to.
+  const bool oversized = capacity > 4 + answerChunk && capacity / 4 > total;
+  if (capacity < first || oversized) {
+    buffer.reset();
     buffer.reset(new (std::nothrow) char[first]);
     capacity = first;
   }

@@ -253,8 +253,8 @@ TEST(Exchange, AnswerDataBecomeTheAnswerBuffer) {
 }
 
 // Further rows are received into the buffer a taker hands back for its
-// previous rows, grown when an answer needs more: every answer arrives whole
-// whatever the size of the one before.
+// previous rows when it is large enough, and not into one far larger than the
+// answer; every answer arrives whole whatever the size of the one before.
 TEST(Exchange, FurtherRowsReuseTheBufferATakerHandsBack) {
   struct SwappingTaker : qvoAnswerTaker {
     qvoHandle* RequesterHandle() override { return nullptr; }
@@ -278,26 +278,38 @@ TEST(Exchange, FurtherRowsReuseTheBufferATakerHandsBack) {
     size_t rowsCapacity = 0;
     qvo_int64 rowsLen = 0;
   } taker;
+  struct Step {
+    size_t size;
+    int receivedInto;  // the step whose buffer takes this answer; -1: not asserted
+  };
+  // Each answer can only go into the buffer of the answer two steps back: the
+  // taker holds the one before.
+  const Step steps[] = {
+      {3 << 20, -1},
+      {2 << 20, -1},
+      {1 << 20, 0},
+      {(17 << 20) + 5, -1},  // the 2 MB buffer is too small: grown past the first size
+      {3 << 20, 0},
+      {10, -1},  // the 17 MB buffer is far too large
+      {100, 0},
+  };
   WireFixture w;
-  const size_t sizes[] = {3 << 20, 10, (17 << 20) + 5, (2 << 20) + 3, 1, 4 << 20, 6, 100};
   std::vector<const char*> receivedAt;
-  for (size_t n = 0; n < std::size(sizes); ++n) {
+  for (size_t n = 0; n < std::size(steps); ++n) {
     SCOPED_TRACE(n);
+    const size_t size = steps[n].size;
     Reply reply;
     reply.results = 1;
-    reply.data.resize(sizes[n]);
-    for (size_t i = 0; i < sizes[n]; ++i) reply.data[i] = static_cast<uint8_t>(i * 7 + n);
+    reply.data.resize(size);
+    for (size_t i = 0; i < size; ++i) reply.data[i] = static_cast<uint8_t>(i * 7 + n);
     w.node.Push(reply);
-    ASSERT_EQ(w.Exchange(send_rows_fetch2, "x"), static_cast<qvo_int64>(sizes[n] + 4));
-    const char* received = w.socket().GetQvoAnswer(nullptr);
-    receivedAt.push_back(received);
-    // The taker handed back the buffer of the rows two answers back: it takes
-    // this answer when it is large enough.
-    if (n >= 2 && sizes[n - 2] >= sizes[n]) EXPECT_EQ(received, receivedAt[n - 2]);
+    ASSERT_EQ(w.Exchange(send_rows_fetch2, "x"), static_cast<qvo_int64>(size + 4));
+    receivedAt.push_back(w.socket().GetQvoAnswer(nullptr));
+    if (steps[n].receivedInto >= 0) EXPECT_EQ(receivedAt[n], receivedAt[steps[n].receivedInto]);
     EXPECT_EQ(w.socket().GiveMoreRowsTo(&taker), 0);
-    ASSERT_EQ(taker.rowsLen, static_cast<qvo_int64>(sizes[n] + 4));
-    EXPECT_GE(taker.rowsCapacity, sizes[n] + 4);
-    EXPECT_EQ(std::memcmp(taker.rows.get() + 4, reply.data.data(), sizes[n]), 0);
+    ASSERT_EQ(taker.rowsLen, static_cast<qvo_int64>(size + 4));
+    EXPECT_GE(taker.rowsCapacity, size + 4);
+    EXPECT_EQ(std::memcmp(taker.rows.get() + 4, reply.data.data(), size), 0);
     EXPECT_EQ(w.socket().GetQvoAnswer(nullptr), nullptr);
   }
 }
