@@ -26,13 +26,14 @@ namespace {
 // Bytes of a received text the answer handling looks at (the rest is cut).
 constexpr size_t answerTextLimit = 1023;
 
-// First size of an answer buffer: enough for a fetch answer within its byte
-// budget (16 MB), so that such an answer is received without growing (each
-// growth copies what arrived and touches fresh pages). A buffer's pages are
-// only touched as data arrive, so a header announcing more than follows
-// costs address space, not memory; beyond this size the buffer doubles as
-// the data arrive.
-constexpr size_t answerChunk = size_t{1} << 24;
+// First size of an answer buffer; it doubles as the data arrive, so that a
+// header announcing far more data than follow costs no more than what was
+// sent. A fetch answer gets room for its byte budget (16 MB) at once, so that
+// it is received without growing (each growth copies what arrived and
+// touches fresh pages); the pages of that room are only touched as data
+// arrive.
+constexpr size_t answerChunk = size_t{1} << 20;
+constexpr size_t fetchAnswerChunk = size_t{1} << 24;
 
 constexpr char invalidAttributesSize[] =
     "Invalid attributes size received in client server protocoll. This most likely indicates "
@@ -424,16 +425,16 @@ int qvoSocket::ApplyAnswerAttributes(qvo_int32* serverVersion) {
 
 qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMessageMode command) {
   ResetAnswerBuffer(0);
-  // The buffer grows with the bytes that actually arrive, so that a header
-  // announcing far more data than follow costs no more than what was sent.
-  // A buffer kept from an earlier answer is used as far as it reaches.
+  // The buffer grows with the bytes that actually arrive; a buffer kept from
+  // an earlier answer is used as far as it reaches.
   const size_t total = static_cast<size_t>(dataLength) + 4;
-  const size_t first = std::min<size_t>(total, 4 + answerChunk);
+  const bool fetch = command == send_rows || command == send_rows_fetch2;
+  const size_t first = std::min<size_t>(total, 4 + (fetch ? fetchAnswerChunk : answerChunk));
   std::unique_ptr<char[]> buffer = std::move(spareAnswerBuffer);
   size_t capacity = spareAnswerCapacity;
   spareAnswerCapacity = 0;
   // A kept buffer far larger than answers have become is not held on to.
-  const bool oversized = capacity > 4 + answerChunk && capacity / 4 > total;
+  const bool oversized = capacity > 4 + fetchAnswerChunk && capacity / 4 > total;
   if (capacity < first || oversized) {
     buffer.reset();
     buffer.reset(new (std::nothrow) char[first]);
