@@ -374,6 +374,10 @@ QVO_EXPORT SQLRETURN QVOGetTypeInfo(SQLHSTMT StatementHandle, SQLSMALLINT DataTy
 /* Adds a diagnostic record (message in the application's code set); -1. */
 QVO_EXPORT SQLRETURN QVOSetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, const char* SQLState,
                                    SQLINTEGER NativeError, const char* MessageText);
+/* Catalog: the client's current time (UTC) as a result of one row and one
+ * column SQL_TIMESTAMP, built without the server; the statement text
+ * "ExecGetTimestamp" gives the same. */
+QVO_EXPORT SQLRETURN QVOExecGetTimestamp(SQLHSTMT StatementHandle);
 #endif
 
 #endif

@@ -172,3 +172,9 @@ SQLRETURN QVOGetTypeInfo(SQLHSTMT StatementHandle, SQLSMALLINT DataType) {
 }
 
 }  // extern "C"
+
+// The client's current time as a one-row result, answered without the
+// server (exported under its C++ name).
+SQLRETURN QVOExecGetTimestamp(SQLHSTMT StatementHandle) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::ExecGetTimestamp);
+}

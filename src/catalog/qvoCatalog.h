@@ -3,6 +3,7 @@
 // in (settings log, current-schema filter, where clause, execution).
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "qvo/qvoDefs.h"
 
 class qvoStatement;
+class qvoLocalResultWriter;
 
 // Info types the catalog functions ask for.
 constexpr SQLUSMALLINT QVO_INFO_IDENTIFIER_QUOTE_CHAR = 29;
@@ -76,6 +78,17 @@ class Conditions {
  private:
   std::vector<std::string> list_;
 };
+
+// A column of a result the catalog builds itself.
+struct LocalColumn {
+  const char* name;
+  qvo_int32 type;  // _VARCHAR, _SMALLDECIMAL, _DECIMAL
+  qvo_int32 size;  // VARCHAR size or precision; kIdentifierSize: the identifier length
+  qvo_int32 scale;
+};
+inline constexpr qvo_int32 kIdentifierSize = -1;
+QVO_INTERNAL void DescribeColumns(qvoStatement& s, qvoLocalResultWriter& writer,
+                                  std::span<const LocalColumn> columns);
 
 // Logs the query, runs it with ExecDirect and leaves callType in sqlCallType
 // whatever the result.

@@ -3,6 +3,7 @@
 // direct execution of SQL text.
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "common/qvoByteOrder.h"
 #include "common/qvoStrings.h"
@@ -205,6 +206,11 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     if (stmtStringLength >= 1 && stmtStringLength <= 4095)
       Log(" Statement = %s\n", sqlStmt.GetStatement());
   }
+  // Answered here, never sent.
+  static constexpr std::string_view kTimestampText = "ExecGetTimestamp";
+  if (std::string_view(sqlStmt.GetStatement(), static_cast<size_t>(sqlStmt.GetStatementLen())) ==
+      kTimestampText)
+    return ExecGetTimestamp();
 
   // With bound parameters the text takes the prepared road: the values
   // travel as typed rows, never spliced into the text.

@@ -36,6 +36,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,7 @@
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
 #include "protocol/qvoAnswerReader.h"
+#include "protocol/qvoLocalResults.h"
 #include "qvo/qvoDefs.h"
 #include "statement/qvoSqlStatement.h"
 
@@ -63,7 +65,15 @@ enum : SQLINTEGER {
   QVO_RESULT_INVALID = -4,
   QVO_RESULT_PARAMETERS = -5,
   QVO_RESULT_STILL_EXECUTING = -7,
+  // Results the library builds itself (all rows inline).
+  QVO_RESULT_TIMESTAMP = -2,
+  QVO_RESULT_TYPE_TABLE = -6,
+  QVO_RESULT_COLUMNS_CACHE = -10,
 };
+
+// The calendar fields of a time in UTC, as the time-stamp answer carries
+// them (month 1..12, fraction 0).
+QVO_INTERNAL qvoTimestampValue UtcCalendarTime(std::time_t seconds);
 
 // The statement's attribute block.
 struct __statementAttributes {
@@ -184,6 +194,13 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN ExecGetColumnsBase(const char* catalog, const char* schema, bool s_like,
                                const char* table, bool t_like, const char* column, bool c_like,
                                int odbcVer, const char* selBuff);
+  // Answers the statement text "ExecGetTimestamp": one row, one column
+  // SQL_TIMESTAMP, the client's current time in UTC. 0 or -1.
+  SQLRETURN ExecGetTimestamp();
+  // Makes a result the library wrote itself the statement's result (the
+  // caller has reset the statement): the parse's result, or -1 with a
+  // diagnostic when the message could not be built.
+  SQLRETURN TakeLocalResult(qvoLocalResultWriter& writer, qvo_int64 rows);
   // Cancel: sends abort while the statement executes on the server (protocol
   // 9 and later); the statement stays in state -7 until a poll gets a result.
   SQLRETURN AbortExecution();
@@ -351,6 +368,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
                        const char* TableName);
   SQLRETURN SpecialColumns(const char* sysSchemaName);
   SQLRETURN myGetTypeInfo(const char* sysSchemaName, SQLSMALLINT DataType);
+  // The type table built without the server (one row, BIT, for SQL_ALL_TYPES
+  // and SQL_BIT; empty otherwise); sqlCallType 4. schemaName is not used.
+  SQLRETURN GetTypeInfo(const char* schemaName, SQLSMALLINT DataType);
 
   // Catalog arguments as SQL text (quoted with quoteChar, every quoteChar
   // inside doubled; quoteChar 0: the bare name). 0 converted, 100 absent, -1
