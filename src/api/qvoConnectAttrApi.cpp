@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "api/qvoHandleBranches.h"
 #include "common/qvoArgStrings.h"
 #include "common/qvoPredicates.h"
 #include "connection/qvoConnection.h"
@@ -134,8 +135,14 @@ SQLRETURN QVOSlaveConnect(SQLHDBC ConnectionHandle, char* ServerHost, SQLINTEGER
 }
 
 SQLRETURN QVODisconnect(SQLHDBC ConnectionHandle) {
-  return qvoCall<qvoConnection>(ConnectionHandle, SQL_HANDLE_DBC, &qvoConnection::qvoDisconnect,
-                                false);
+  return qvoCallWith<qvoConnection>(ConnectionHandle, SQL_HANDLE_DBC, qvo_frame::NoConversion{},
+                                    [](qvoConnection& c) {
+                                      // Nothing the disconnect frees may be in use by another
+                                      // thread's call.
+                                      qvoHandleClose close;
+                                      if (!close.Begin(c.GetHandleID())) return HandleInUse(c);
+                                      return c.qvoDisconnect(false);
+                                    });
 }
 
 SQLRETURN QVOSetConnectAttr(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,

@@ -118,17 +118,14 @@ SQLRETURN GetDescRecAny(SQLHDESC handle, SQLSMALLINT rec, char* name, SQLSMALLIN
 extern "C" {
 
 SQLRETURN QVOCopyDesc(SQLHDESC SourceDescHandle, SQLHDESC TargetDescHandle) {
-  cliDescriptor* source;
-  cliDescriptor* target;
-  {
-    // Both handles are checked under one hold of the lock.
-    qvoMutex lock(functionMutex);
-    qvoHandle* s = qvo_frame::CheckedObject(SourceDescHandle, SQL_HANDLE_DESC);
-    qvoHandle* t = qvo_frame::CheckedObject(TargetDescHandle, SQL_HANDLE_DESC);
-    if (s == nullptr || t == nullptr) return SQL_INVALID_HANDLE;
-    source = static_cast<cliDescriptor*>(s);
-    target = static_cast<cliDescriptor*>(t);
-  }
+  // Both descriptors stay alive until the copy is done.
+  qvoHandlePin sourcePin, targetPin;
+  qvoHandle* s = qvo_frame::PinnedObject(sourcePin, SourceDescHandle, SQL_HANDLE_DESC);
+  if (s == nullptr) return SQL_INVALID_HANDLE;
+  qvoHandle* t = qvo_frame::PinnedObject(targetPin, TargetDescHandle, SQL_HANDLE_DESC);
+  if (t == nullptr) return SQL_INVALID_HANDLE;
+  auto* source = static_cast<cliDescriptor*>(s);
+  auto* target = static_cast<cliDescriptor*>(t);
   try {
     return target->CopyDescriptorFrom(source);
   } catch (const std::bad_alloc&) {

@@ -74,8 +74,10 @@ SQLRETURN QVOAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDL
         InputHandle == SQL_NULL_HANDLE ? 0 : static_cast<SQLSMALLINT>(IsQVOHandle(InputHandle));
     if (parentType != 0) {
       // An entry whose object is not (or no longer) stored is being created
-      // or freed: no parent to allocate under.
-      qvoHandle* parent = GetHandlePtr(InputHandle);
+      // or freed: no parent to allocate under. The parent stays alive until
+      // the child is made.
+      qvoHandlePin pin;
+      qvoHandle* parent = pin.TakeWaiting(InputHandle, parentType);
       if (parent == nullptr)
         return HandleType >= SQL_HANDLE_DBC && HandleType <= SQL_HANDLE_DESC ? SQL_INVALID_HANDLE
                                                                              : SQL_ERROR;
@@ -98,6 +100,10 @@ SQLRETURN QVOFreeHandle(SQLSMALLINT HandleType, SQLHANDLE Handle) {
   }
   return qvoCallWith<qvoHandle, qvoReturnVia::Direct>(
       Handle, HandleType, qvo_frame::NoConversion{}, [&](qvoHandle& h) -> SQLRETURN {
+        // Nothing is freed while another thread's call is inside the handle
+        // or one of its underlings: the free waits for those calls.
+        qvoHandleClose close;
+        if (!close.Begin(Handle)) return HandleInUse(h);
         switch (HandleType) {
           case SQL_HANDLE_ENV:
             static_cast<qvoEnvironment&>(h).LooseSlaves();
@@ -125,7 +131,9 @@ SQLRETURN QVOEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT Compl
         // Each connection of the environment in handle order; the first
         // failure ends the walk, and the environment carries its records.
         for (SQLHANDLE c : HandlesOfMaster(Handle, SQL_HANDLE_DBC)) {
-          qvoHandle* connection = GetHandlePtr(c);
+          // A connection freed meanwhile has nothing left to end.
+          qvoHandlePin pin;
+          qvoHandle* connection = pin.TakeWaiting(c, SQL_HANDLE_DBC);
           if (connection == nullptr) continue;
           if (h.RetCode(EndTranConnectionBranch(connection, CompletionType)) == SQL_ERROR) {
             h.AppendDiagRecordsFrom(connection);

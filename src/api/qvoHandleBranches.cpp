@@ -6,6 +6,7 @@
 #include <new>
 
 #include "connection/qvoConnection.h"
+#include "connection/qvoDiag.h"
 #include "connection/qvoHandleServices.h"
 #include "descriptors/qvoDescriptors.h"
 #include "handles/qvoEnvironment.h"
@@ -69,7 +70,8 @@ SQLRETURN AllocStatementBranch(qvoHandle* connection, SQLHANDLE, SQLHANDLE* outp
   }
   statement->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
   statement->SetMaxIdentifierLengthInDescriptors();
-  statement.release();
+  // Calls find the statement only now that it is built.
+  SetHandlePtr(*outputHandle, statement.release());
   return SQL_SUCCESS;
 }
 
@@ -100,41 +102,45 @@ SQLRETURN AllocDescriptorBranch(qvoHandle* connection, SQLHANDLE connectionHandl
   return SQL_SUCCESS;
 }
 
+SQLRETURN HandleInUse(qvoHandle& handle) {
+  handle.ClearDiagRecords();
+  return QVO_DIAG(&handle, _Function_sequence_error_, -1);
+}
+
 SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle) {
-  if (auto* conn = static_cast<qvoConnection*>(GetHandlePtr(connectionHandle))) conn->LooseSlaves();
+  qvoHandleClose close;
+  auto* conn = static_cast<qvoConnection*>(GetHandlePtr(connectionHandle));
+  if (conn == nullptr) return SQL_INVALID_HANDLE;
+  if (!close.Begin(connectionHandle)) return HandleInUse(*conn);
+  conn->LooseSlaves();
   _FreeDbc(connectionHandle);
   return SQL_SUCCESS;
 }
 
-SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle) {
-  auto* descriptor = static_cast<cliDescriptor*>(GetHandlePtr(descriptorHandle));
-  if (descriptor == nullptr) return SQL_INVALID_HANDLE;
-  // Freeing a statement's own descriptor would leave the statement with a
-  // dangling descriptor and a handle value that a new handle may take.
-  if (descriptor->header.allocType != SQL_DESC_ALLOC_USER &&
-      IsQVOHandle(GetMasterOfCliHandle(descriptorHandle)) == SQL_HANDLE_STMT) {
-    Translator* t = descriptor->GetTranslatorPtr();
-    return descriptor->SetDiagRec(
-        t->_Invalid_use_of_an_automatically_allocated_descriptor_handle_CODE(), -1,
-        t->_Invalid_use_of_an_automatically_allocated_descriptor_handle_MESSAGE());
-  }
-  for (SQLHANDLE h : HandlesOfType(SQL_HANDLE_STMT)) {
-    auto* statement = static_cast<qvoStatement*>(GetHandlePtr(h));
+namespace {
+
+// Puts every statement of the set that uses the descriptor back on its own.
+void ReleaseDescriptorFrom(const std::vector<SQLHANDLE>& statements,
+                           const cliDescriptor* descriptor) {
+  struct Slot {
+    cliDescriptor* qvoStatement::*descriptor;
+    SQLPOINTER qvoStatement::*id;
+    cliDescriptor* qvoStatement::*ownDescriptor;
+    SQLPOINTER qvoStatement::*ownId;
+  };
+  static constexpr Slot kSlots[] = {
+      {&qvoStatement::ARD, &qvoStatement::idARD, &qvoStatement::auto_ARD,
+       &qvoStatement::auto_idARD},
+      {&qvoStatement::APD, &qvoStatement::idAPD, &qvoStatement::auto_APD,
+       &qvoStatement::auto_idAPD},
+      {&qvoStatement::IPD, &qvoStatement::idIPD, &qvoStatement::auto_IPD,
+       &qvoStatement::auto_idIPD},
+  };
+  for (SQLHANDLE h : statements) {
+    // The value names a statement still: the walk holds every statement of
+    // the connection, so none is freed and no value is handed out again.
+    auto* statement = static_cast<qvoStatement*>(GetLiveObject(h, SQL_HANDLE_STMT));
     if (statement == nullptr) continue;
-    struct Slot {
-      cliDescriptor* qvoStatement::*descriptor;
-      SQLPOINTER qvoStatement::*id;
-      cliDescriptor* qvoStatement::*ownDescriptor;
-      SQLPOINTER qvoStatement::*ownId;
-    };
-    static constexpr Slot kSlots[] = {
-        {&qvoStatement::ARD, &qvoStatement::idARD, &qvoStatement::auto_ARD,
-         &qvoStatement::auto_idARD},
-        {&qvoStatement::APD, &qvoStatement::idAPD, &qvoStatement::auto_APD,
-         &qvoStatement::auto_idAPD},
-        {&qvoStatement::IPD, &qvoStatement::idIPD, &qvoStatement::auto_IPD,
-         &qvoStatement::auto_idIPD},
-    };
     for (const Slot& slot : kSlots) {
       if (statement->*slot.descriptor != descriptor) continue;
       statement->*slot.descriptor = statement->*slot.ownDescriptor;
@@ -142,14 +148,48 @@ SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle) {
       statement->BindingWasChanged();
     }
   }
+}
+
+}  // namespace
+
+SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle) {
+  qvoHandleClose close;
+  auto* descriptor = static_cast<cliDescriptor*>(GetHandlePtr(descriptorHandle));
+  if (descriptor == nullptr) return SQL_INVALID_HANDLE;
+  // Freeing a statement's own descriptor would leave the statement with a
+  // dangling descriptor and a handle value that a new handle may take.
+  const SQLHANDLE master = GetMasterOfCliHandle(descriptorHandle);
+  if (descriptor->header.allocType != SQL_DESC_ALLOC_USER &&
+      IsQVOHandle(master) == SQL_HANDLE_STMT) {
+    Translator* t = descriptor->GetTranslatorPtr();
+    return descriptor->SetDiagRec(
+        t->_Invalid_use_of_an_automatically_allocated_descriptor_handle_CODE(), -1,
+        t->_Invalid_use_of_an_automatically_allocated_descriptor_handle_MESSAGE());
+  }
+  if (!close.Begin(descriptorHandle)) return HandleInUse(*descriptor);
+  // Only statements of the same connection take the descriptor. They are
+  // held for the walk (after the calls inside them), so that none reads the
+  // descriptor while it goes; a statement made after the list cannot take it
+  // any more. Ascending order, as every free takes them.
+  std::vector<SQLHANDLE> statements;
+  if (IsQVOHandle(master) == SQL_HANDLE_DBC) statements = HandlesOfMaster(master, SQL_HANDLE_STMT);
+  std::vector<qvoHandleClose> held;
+  held.reserve(statements.size());
+  for (SQLHANDLE h : statements) {
+    held.emplace_back();
+    if (!held.back().Begin(h)) return HandleInUse(*descriptor);
+  }
+  ReleaseDescriptorFrom(statements, descriptor);
   _FreeDesc(descriptorHandle);
   return SQL_SUCCESS;
 }
 
 SQLRETURN _FreeStmt(SQLHANDLE statementHandle) {
   if (statementHandle == SQL_NULL_HANDLE) return SQL_SUCCESS;
-  auto* statement = static_cast<qvoStatement*>(GetHandlePtr(statementHandle));
+  qvoHandleClose close;
+  auto* statement = static_cast<qvoStatement*>(GetLiveObject(statementHandle, SQL_HANDLE_STMT));
   if (statement == nullptr) return SQL_ERROR;
+  if (!close.Begin(statementHandle)) return HandleInUse(*statement);
   const SQLRETURN rc = statement->InitStatement(QVO_INIT_RESET);
   if (rc == SQL_ERROR) return SQL_ERROR;
   // Only the statement's own descriptors go with it; one the application

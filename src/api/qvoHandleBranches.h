@@ -26,11 +26,19 @@ QVO_INTERNAL SQLRETURN FreeConnectionBranch(SQLHANDLE connectionHandle);
 // QVOFreeHandle of a live descriptor. A statement's own descriptor goes only
 // with its statement ("Invalid use of an automatically allocated descriptor
 // handle." on the descriptor, -1); a descriptor of the application is freed
-// after every statement that uses it has gone back to its own.
+// after every statement that uses it has gone back to its own. Only the
+// statements of the descriptor's connection can use it; they are held for the
+// walk (the free waits for calls inside them to end).
 QVO_INTERNAL SQLRETURN FreeDescriptorBranch(SQLHANDLE descriptorHandle);
 // QVOFreeHandle of a live statement: InitStatement(QVO_INIT_RESET), then the statement,
-// then its four automatic descriptors. 0 does nothing and gives 0.
+// then its four automatic descriptors. 0 does nothing and gives 0. Calls of
+// other threads inside the statement are waited for.
 QVO_INTERNAL SQLRETURN _FreeStmt(SQLHANDLE statementHandle);
+
+// The answer to a free or a disconnect of a handle that another thread frees
+// or disconnects already while this call is inside it: "Function sequence
+// error." (HY010) on the handle, -1.
+QVO_INTERNAL SQLRETURN HandleInUse(qvoHandle& handle);
 
 // qvoConnection::EndTran on a live connection (QVOEndTran).
 QVO_INTERNAL SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionType);

@@ -4,12 +4,11 @@
 
 namespace qvo_frame {
 
-qvoHandle* CheckedObject(SQLHANDLE handle, SQLSMALLINT requiredType) {
+qvoHandle* PinnedObject(qvoHandlePin& pin, SQLHANDLE handle, SQLSMALLINT requiredType) {
   if (requiredType < SQL_HANDLE_ENV || requiredType > SQL_HANDLE_DESC) return nullptr;
-  if (IsQVOHandle(handle) != requiredType) return nullptr;
   // An entry whose object is not (or no longer) stored is being created or
   // freed: not a live handle.
-  return GetHandlePtr(handle);
+  return pin.TakeWaiting(handle, requiredType);
 }
 
 SQLRETURN FailedByException(qvoHandle* handle, bool outOfMemory) noexcept {

@@ -1,11 +1,13 @@
 // The frame around every exported function that works on a handle:
 //
-//   1. lock functionMutex;
-//   2. the value must name a live handle of the required type, else -2 with
-//      nothing recorded on any handle;
-//   3. convert the text arguments while the lock is held (optional step);
-//   4. unlock, call the method of the handle's object;
-//   5. return through qvoHandle::RetCode, or directly.
+//   1. the value must name a live handle of the required type, else -2 with
+//      nothing recorded on any handle; the handle and its masters are pinned
+//      until the call returns, so no other thread frees or disconnects them
+//      meanwhile (while another thread frees or disconnects one of them, the
+//      call waits for that to end, then looks again);
+//   2. lock functionMutex, convert the text arguments (optional step);
+//   3. unlock, call the method of the handle's object;
+//   4. return through qvoHandle::RetCode, or directly; release the pins.
 //
 // No exception leaves the frame: one thrown by a conversion or a method
 // becomes -1 (with "Memory allocation error." when memory ran out).
@@ -36,9 +38,10 @@ namespace qvo_frame {
 // Records what an escaping exception means and gives -1.
 QVO_INTERNAL SQLRETURN FailedByException(qvoHandle* handle, bool outOfMemory) noexcept;
 
-// The object of a live handle of the required type, null otherwise. Called
-// with functionMutex held.
-QVO_INTERNAL qvoHandle* CheckedObject(SQLHANDLE handle, SQLSMALLINT requiredType);
+// The object of a live handle of the required type, pinned by `pin`; null
+// otherwise. Waits while another thread frees or disconnects the handle or a
+// master. Called without functionMutex.
+QVO_INTERNAL qvoHandle* PinnedObject(qvoHandlePin& pin, SQLHANDLE handle, SQLSMALLINT requiredType);
 
 struct NoConversion {
   SQLRETURN operator()(qvoHandle&) const { return SQL_SUCCESS; }
@@ -52,12 +55,12 @@ template <class H, qvoReturnVia via = qvoReturnVia::RetCode, class Convert, clas
 SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& convert,
                       Method&& method) {
   static_assert(std::is_base_of_v<qvoHandle, H>);
-  H* object = nullptr;
+  qvoHandlePin pin;
+  qvoHandle* base = qvo_frame::PinnedObject(pin, handle, requiredType);
+  if (!base) return SQL_INVALID_HANDLE;
+  H* object = static_cast<H*>(base);
   {
     qvoMutex lock(functionMutex);
-    qvoHandle* base = qvo_frame::CheckedObject(handle, requiredType);
-    if (!base) return SQL_INVALID_HANDLE;
-    object = static_cast<H*>(base);
     SQLRETURN rc = SQL_SUCCESS;
     try {
       rc = convert(*object);

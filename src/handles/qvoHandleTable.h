@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "platform/qvoCriticalSection.h"
@@ -27,6 +28,13 @@ struct __cliHandle {
   qvoHandle* handlePtr;      // the object behind the handle
   SQLHANDLE masterHandleId;  // the parent's handle value, 0 for an environment
   size_t handleId;           // the entry's own index
+  // Calls inside the handle: its own and those of its underlings.
+  unsigned pins = 0;
+  // The thread that frees or disconnects the handle; default when none does.
+  std::thread::id closer{};
+  // Counts the handles the entry has held, so that a call that ends after
+  // its handle was freed never touches the entry's next handle.
+  uint64_t generation = 0;
 };
 
 inline constexpr size_t QVO_HANDLE_CAPACITY = 2048;
@@ -68,6 +76,73 @@ QVO_INTERNAL std::vector<SQLHANDLE> HandlesOfMaster(SQLHANDLE master, SQLSMALLIN
 // All handles of the type, in ascending order, as they are at the time of
 // the call.
 QVO_INTERNAL std::vector<SQLHANDLE> HandlesOfType(SQLSMALLINT type);
+
+// The object of a handle of the type (under `master` when that is given)
+// whose object is stored and that no other thread frees; null otherwise.
+// Only safe to use while something keeps the handle alive (a pin, or a close
+// of the handle or a master).
+QVO_INTERNAL qvoHandle* GetLiveObject(SQLHANDLE h, SQLSMALLINT type,
+                                      SQLHANDLE master = SQL_NULL_HANDLE);
+
+// --- calls inside handles -----------------------------------------------------
+// A call pins the handle it works on and every master above it, so that no
+// other thread frees or disconnects them while it runs. An object becomes
+// visible to calls only once it is stored (after its constructor finished).
+enum class qvoPinOutcome { Pinned, NotLive, Wait };
+
+class QVO_INTERNAL qvoHandlePin {
+ public:
+  qvoHandlePin() = default;
+  ~qvoHandlePin() { Release(); }
+  qvoHandlePin(const qvoHandlePin&) = delete;
+  qvoHandlePin& operator=(const qvoHandlePin&) = delete;
+
+  // NotLive: not a handle of the type (0: any), or its object or one of its
+  // masters' is not stored. Wait: another thread frees or disconnects the
+  // handle or a master; *epoch is what WaitForCloseAfter needs.
+  qvoPinOutcome Take(SQLHANDLE h, SQLSMALLINT type, qvoHandle** object, uint64_t* epoch);
+  // Take, waiting while another thread frees or disconnects: null when the
+  // handle is not (or no longer) live.
+  qvoHandle* TakeWaiting(SQLHANDLE h, SQLSMALLINT type);
+  void Release();
+
+  struct Link {
+    size_t index;
+    uint64_t generation;
+  };
+
+ private:
+  Link chain_[4] = {};
+  int length_ = 0;
+};
+
+// Returns once a free or disconnect has ended after `epoch` was read.
+QVO_INTERNAL void WaitForCloseAfter(uint64_t epoch);
+
+// A free or a disconnect has the handle to itself: it waits until no call of
+// another thread is inside the handle or an underling, and calls that start
+// meanwhile wait until the close ends (the object gone, or the connection
+// disconnected). Calls are never refused and their diagnostics never touched.
+class QVO_INTERNAL qvoHandleClose {
+ public:
+  qvoHandleClose() = default;
+  ~qvoHandleClose() { End(); }
+  qvoHandleClose(const qvoHandleClose&) = delete;
+  qvoHandleClose& operator=(const qvoHandleClose&) = delete;
+  qvoHandleClose(qvoHandleClose&& other) noexcept : link_(other.link_), owns_(other.owns_) {
+    other.owns_ = false;
+  }
+
+  // Waits for the calls of other threads inside the handle to end. False
+  // when another thread closes the handle already. A handle this thread
+  // closes already, or a free entry, gives true.
+  bool Begin(SQLHANDLE h);
+  void End();
+
+ private:
+  qvoHandlePin::Link link_{};
+  bool owns_ = false;
+};
 
 // Entry-pointer forms.
 QVO_INTERNAL __cliHandle* GetHandleAddress(SQLHANDLE h);

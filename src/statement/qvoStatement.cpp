@@ -71,7 +71,8 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
     QVO_DIAG(conn, _Limit_on_the_number_of_handles_exceeded_, -1);
     return;
   }
-  SetHandlePtr(self, this);
+  // The object is stored by the allocation once it is built: until then no
+  // call finds it.
   SetMasterAndMyID(conn, self);
   SetLogFile(conn->logFull, conn->logDebugComm, conn->logFile, conn->GetLogFileName(),
              conn->logFileMutex, conn->logFileLines);

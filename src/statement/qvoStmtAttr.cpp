@@ -182,9 +182,11 @@ SQLRETURN SetDescriptorSlot(Stmt& s, SQLPOINTER v) {
     return SQL_SUCCESS;
   }
   if (v != s.*autoId) {
-    if (IsQVOHandle(v) != SQL_HANDLE_DESC)
-      return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
-    auto* desc = static_cast<cliDescriptor*>(GetHandlePtr(v));
+    // Only a descriptor of the statement's own connection: freeing it puts
+    // back the statements of that connection alone. One that another thread
+    // is freeing is not found.
+    auto* desc =
+        static_cast<cliDescriptor*>(GetLiveObject(v, SQL_HANDLE_DESC, s.connection->GetHandleID()));
     if (desc == nullptr || desc->header.allocType != SQL_DESC_ALLOC_USER)
       return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
     s.*slot = desc;

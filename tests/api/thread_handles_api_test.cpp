@@ -1,0 +1,214 @@
+// Handles shared between threads, through the exported functions of
+// libqvocli.so against fake nodes: a handle that another thread's call is
+// inside is freed or disconnected only after that call, and descriptors come
+// and go while other connections work.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "qvo/qvoCInterface.h"
+#include "support/fake_login.h"
+#include "support/fake_node.h"
+#include "support/fake_table.h"
+
+namespace {
+
+using namespace fake::results;
+
+std::vector<std::string> States(SQLSMALLINT type, SQLHANDLE h) {
+  std::vector<std::string> out;
+  for (SQLSMALLINT n = 1;; ++n) {
+    SQLCHAR state[6] = {};
+    SQLCHAR text[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (QVOGetDiagRec(type, h, n, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
+    out.push_back(std::string(reinterpret_cast<char*>(state)) + " " +
+                  reinterpret_cast<char*>(text));
+  }
+  return out;
+}
+
+// Holds the node's answer until the test opens it. Every wait is bounded, so
+// a test that fails still ends.
+class Gate {
+ public:
+  void Arrive() {
+    std::unique_lock lock(m_);
+    arrived_ = true;
+    cv_.notify_all();
+    cv_.wait_for(lock, std::chrono::seconds(30), [&] { return open_; });
+  }
+  bool WaitArrived() {
+    std::unique_lock lock(m_);
+    return cv_.wait_for(lock, std::chrono::seconds(30), [&] { return arrived_; });
+  }
+  void Open() {
+    std::lock_guard lock(m_);
+    open_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool arrived_ = false;
+  bool open_ = false;
+};
+
+struct Connected {
+  explicit Connected(fake::FakeNode& node) {
+    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
+    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+    const std::string port = std::to_string(node.Port());
+    EXPECT_EQ(QVOServerConnect(dbc, "127.0.0.1", SQL_NTS, port.c_str(), SQL_NTS, "user", SQL_NTS,
+                               "secret", SQL_NTS),
+              SQL_SUCCESS);
+    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+  }
+  ~Connected() { QVOFreeHandle(SQL_HANDLE_ENV, env); }
+  SQLHANDLE env = SQL_NULL_HANDLE, dbc = SQL_NULL_HANDLE, stmt = SQL_NULL_HANDLE;
+};
+
+SQLRETURN Exec(SQLHANDLE stmt, const char* sql) {
+  return QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+}
+
+// While one thread's execute waits for its answer, another thread frees or
+// disconnects what the execute uses: that call waits for the execute, which
+// ends with the server's answer; then it does its work.
+TEST(ThreadHandlesApi, FreeAndDisconnectWaitForAnExecuteInside) {
+  struct Case {
+    const char* what;
+    SQLRETURN (*call)(const SQLHANDLE (&)[3]);  // env, dbc, stmt
+    SQLSMALLINT goneType;                       // the handle gone afterwards, 0 for none
+    int goneIndex;
+  };
+  const Case cases[] = {
+      {"free the statement",
+       [](const SQLHANDLE(&h)[3]) { return QVOFreeHandle(SQL_HANDLE_STMT, h[2]); }, SQL_HANDLE_STMT,
+       2},
+      {"disconnect", [](const SQLHANDLE(&h)[3]) { return QVODisconnect(h[1]); }, SQL_HANDLE_STMT,
+       2},
+      {"free the connection",
+       [](const SQLHANDLE(&h)[3]) { return QVOFreeHandle(SQL_HANDLE_DBC, h[1]); }, SQL_HANDLE_DBC,
+       1},
+      {"free the environment",
+       [](const SQLHANDLE(&h)[3]) { return QVOFreeHandle(SQL_HANDLE_ENV, h[0]); }, SQL_HANDLE_ENV,
+       0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    fake::FakeNode node;
+    fake::LoginPlayer player(node);
+    Connected c(node);
+    Gate gate;
+    node.On(fake::kExecute, [&](const fake::Request&, fake::FakeNode&) {
+      gate.Arrive();
+      return Answer({RowCount(4)});
+    });
+
+    SQLRETURN executed = SQL_ERROR;
+    std::thread executing([&] { executed = Exec(c.stmt, "DELETE FROM T"); });
+    ASSERT_TRUE(gate.WaitArrived());
+    const SQLHANDLE handles[3] = {c.env, c.dbc, c.stmt};
+    std::atomic<bool> done{false};
+    SQLRETURN closed = SQL_ERROR;
+    std::thread closing([&] {
+      closed = k.call(handles);
+      done = true;
+    });
+    // However long the answer takes, the other call does not end before it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(done.load());
+    gate.Open();
+    executing.join();
+    closing.join();
+    EXPECT_EQ(executed, SQL_SUCCESS);
+    EXPECT_EQ(closed, SQL_SUCCESS);
+    EXPECT_EQ(QVOFreeHandle(k.goneType, handles[k.goneIndex]), SQL_INVALID_HANDLE);
+    EXPECT_TRUE(node.Errors().empty());
+  }
+}
+
+// Sixteen threads, each with its own connection, allocate descriptors, make
+// them their statement's row descriptor, fetch through them and free them:
+// every statement is back on its own descriptor each time, and every row
+// arrives.
+TEST(ThreadHandlesApi, SixteenConnectionsAllocateAndFreeTheirDescriptors) {
+  constexpr int kThreads = 16;
+  constexpr int kRounds = 12;
+  constexpr int64_t kRows = 9;
+  std::vector<std::unique_ptr<fake::FakeNode>> nodes;
+  std::vector<std::unique_ptr<fake::LoginPlayer>> players;
+  for (int t = 0; t < kThreads; ++t) {
+    nodes.push_back(std::make_unique<fake::FakeNode>());
+    players.push_back(std::make_unique<fake::LoginPlayer>(*nodes.back()));
+    nodes.back()->ServeTable(fake::SqlMatch::Any(),
+                             fake::Table::Sample({Column::Decimal("N", 18, 0)}, kRows));
+  }
+  SQLHANDLE env = SQL_NULL_HANDLE;
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
+
+  std::vector<int> failures(kThreads, 0);
+  std::vector<int64_t> sums(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      int& failed = failures[static_cast<size_t>(t)];
+      SQLHANDLE dbc = SQL_NULL_HANDLE, stmt = SQL_NULL_HANDLE;
+      const std::string port = std::to_string(nodes[static_cast<size_t>(t)]->Port());
+      if (QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc) != SQL_SUCCESS ||
+          QVOServerConnect(dbc, "127.0.0.1", SQL_NTS, port.c_str(), SQL_NTS, "user", SQL_NTS,
+                           "secret", SQL_NTS) != SQL_SUCCESS ||
+          QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt) != SQL_SUCCESS) {
+        ++failed;
+        return;
+      }
+      SQLPOINTER ownArd = nullptr;
+      if (QVOGetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, &ownArd, 0, nullptr) != SQL_SUCCESS) ++failed;
+      for (int round = 0; round < kRounds; ++round) {
+        SQLHANDLE desc = SQL_NULL_HANDLE;
+        if (QVOAllocHandle(SQL_HANDLE_DESC, dbc, &desc) != SQL_SUCCESS ||
+            QVOSetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, desc, 0) != SQL_SUCCESS) {
+          ++failed;
+          continue;
+        }
+        SQLBIGINT value = 0;
+        SQLLEN indicator = 0;
+        if (QVOBindCol(stmt, 1, SQL_C_SBIGINT, &value, sizeof value, &indicator) != SQL_SUCCESS ||
+            Exec(stmt, "SELECT N FROM T") != SQL_SUCCESS)
+          ++failed;
+        SQLRETURN rc;
+        while ((rc = QVOFetch(stmt)) == SQL_SUCCESS) sums[static_cast<size_t>(t)] += value;
+        if (rc != SQL_NO_DATA || QVOCloseCursor(stmt) != SQL_SUCCESS) ++failed;
+        if (QVOFreeHandle(SQL_HANDLE_DESC, desc) != SQL_SUCCESS) ++failed;
+        SQLPOINTER ard = nullptr;
+        if (QVOGetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, &ard, 0, nullptr) != SQL_SUCCESS ||
+            ard != ownArd)
+          ++failed;
+      }
+      if (QVODisconnect(dbc) != SQL_SUCCESS || QVOFreeHandle(SQL_HANDLE_DBC, dbc) != SQL_SUCCESS)
+        ++failed;
+    });
+  for (std::thread& th : threads) th.join();
+
+  // The sample table's DECIMAL column holds the row number.
+  const int64_t expected = kRounds * (kRows * (kRows - 1) / 2);
+  for (int t = 0; t < kThreads; ++t) {
+    SCOPED_TRACE(t);
+    EXPECT_EQ(failures[static_cast<size_t>(t)], 0);
+    EXPECT_EQ(sums[static_cast<size_t>(t)], expected);
+  }
+  EXPECT_EQ(QVOFreeHandle(SQL_HANDLE_ENV, env), SQL_SUCCESS);
+}
+
+}  // namespace
