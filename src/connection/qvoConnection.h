@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "connection/qvoAttributes.h"
@@ -66,6 +67,12 @@ class qvoConnection : public qvoHandle {
   // the failure's diagnostics on the statement.
   SQLRETURN ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlStmtBuffer, qvo_int64 len,
                        __qvoMessageMode mode);
+  // QVOCancel of a statement whose execution another thread waits for (an
+  // execute, execute-prepared, batch or continue exchange in flight): sends
+  // the abort request beside it, once; true then. That exchange then ends
+  // with the server's answer, or with "Operation canceled." when the server
+  // confirms the abort or no answer comes, and is never sent again.
+  bool AbortExchangeOf(const qvoHandle* requester);
   // Moves the connection's records to the statement (the connection's are
   // then cleared), or copies the statement's to the connection. 0.
   SQLRETURN GiveErrorMessagesToStatement(qvoHandle* statement);
@@ -248,6 +255,12 @@ class qvoConnection : public qvoHandle {
   SQLUINTEGER appWcharType = 1;
   qvoCriticalSection executionMutex;
   qvoCriticalSection executeSqlMutex;
+  // The statement whose exchange is in flight and may be cancelled from
+  // another thread, and whether it was (under inFlightMutex, never held
+  // while waiting for an answer).
+  std::mutex inFlightMutex;
+  const qvoHandle* inFlightRequester = nullptr;
+  bool inFlightCanceled = false;
   bool columnsMicroCache = true;
   bool forceColumnsMicroCache = false;
   bool fastMetadata = true;

@@ -352,6 +352,7 @@ qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttribu
   if (connection->logFull) LogExchange(requester, list, dataLength, command);
 
   if (command != continue_execution) {
+    qvoMutex sending(sendMutex);
     // The message length field holds attribute bytes plus data bytes.
     const qvo_int64 attrBytes = list ? list->GetAttrDataLen() : 0;
     if (dataLength < 0 || (dataLength > 0 && !data) || dataLength > maxMessageData - attrBytes)
@@ -407,6 +408,17 @@ qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttribu
   if (connection->logFull) connection->Log("ExecSQL: qvoGetAnswer returned an error.\n");
   QVO_DIAG(connection, _Server_communication_error_, -1);
   return -1;
+}
+
+SQLRETURN qvoSocket::SendAbortRequest() {
+  qvoMutex sending(sendMutex);
+  if (connection->logFull) connection->Log("qvoSocket::SendAbortRequest()\n");
+  char* header = qvoCreateHeader(nullptr, 0, abort_query);
+  if (qvoSend(header, headerSize, 0) != SQL_SUCCESS || qvoFlush() != SQL_SUCCESS) {
+    sendBufferPos = 0;
+    return SQL_ERROR;
+  }
+  return SQL_SUCCESS;
 }
 
 int qvoSocket::ApplyAnswerAttributes(qvo_int32* serverVersion) {

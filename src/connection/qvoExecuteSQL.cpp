@@ -12,6 +12,7 @@
 #include "connection/qvoDiag.h"
 #include "connection/qvoLoginRefusal.h"
 #include "connection/qvoSocket.h"
+#include "protocol/qvoAnswers.h"
 
 namespace {
 
@@ -23,7 +24,46 @@ bool RunsOnArrival(__qvoMessageMode mode) {
 
 // Login refusals that leave an answer worth handing to the statement.
 
+// Requests whose answer can take long: a cancel from another thread aborts
+// them on the server.
+bool Cancelable(__qvoMessageMode mode) { return RunsOnArrival(mode) || mode == continue_execution; }
+
+// Marks an exchange as in flight for AbortExchangeOf while it lasts.
+class InFlight {
+ public:
+  InFlight(qvoConnection& c, const qvoHandle* requester) : c_(c) {
+    std::lock_guard lock(c_.inFlightMutex);
+    c_.inFlightRequester = requester;
+    c_.inFlightCanceled = false;
+  }
+  ~InFlight() { End(); }
+  InFlight(const InFlight&) = delete;
+  InFlight& operator=(const InFlight&) = delete;
+  // Ends it; true when a cancel sent the abort meanwhile.
+  bool End() {
+    std::lock_guard lock(c_.inFlightMutex);
+    const bool canceled = c_.inFlightCanceled;
+    c_.inFlightRequester = nullptr;
+    c_.inFlightCanceled = false;
+    return canceled;
+  }
+
+ private:
+  qvoConnection& c_;
+};
+
 }  // namespace
+
+bool qvoConnection::AbortExchangeOf(const qvoHandle* requester) {
+  std::lock_guard lock(inFlightMutex);
+  if (requester == nullptr || inFlightRequester != requester || !Socket) return false;
+  if (!inFlightCanceled) {
+    if (logFull) Log("qvoConnection::AbortExchangeOf: abort_query beside the running request\n");
+    // A failed send leaves the exchange to its own end.
+    inFlightCanceled = Socket->SendAbortRequest() == SQL_SUCCESS;
+  }
+  return true;
+}
 
 bool qvoConnection::CopyRequestData(const char* data, qvo_int64 len) {
   if (len > execBufferLen || !execBuffer) {
@@ -78,7 +118,20 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
 
   connAttr.bytesWritten += static_cast<SQLUBIGINT>(len);
   std::unique_ptr<qvoAttributes> backup = attributes ? attributes->Clone() : nullptr;
-  qvo_int64 rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+  qvo_int64 rc;
+  {
+    InFlight inFlight(*this, stmt && Cancelable(mode) ? stmt : nullptr);
+    rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+    // Cancelled from another thread: a confirmed abort, or no answer at all,
+    // ends the request here; it is never sent again.
+    if (inFlight.End() &&
+        (rc == -1 || IsAbortAnswer(Socket->GetQvoAnswer(nullptr), Socket->GetQvoAnswerLen()))) {
+      attributes.reset();
+      Socket->ResetAnswerBuffer(0);
+      ClearDiagRecords();
+      return QVO_DIAG(diagTarget, _Operation_canceled_, -1);
+    }
+  }
   if (rc == -1) {
     attributes.reset();
     if (!reconnectAllowed()) return interrupted();

@@ -266,14 +266,17 @@ SQLRETURN qvoSocket::Login() {
   KeyMaterialScope keyMaterial(*this);
   if (connection->logFull) connection->Log("qvoSocket::Login()\n");
 
-  // The pending session attributes travel with the login.
+  // The pending session attributes travel with the login. Taken under the
+  // lock that writers of the list hold (a reconnect holds it already).
   std::unique_ptr<qvoAttributes> list;
-  if (connection->attributes) {
-    list = connection->attributes->Clone();
-    connection->ClearAttributes();
-  } else {
-    list = std::make_unique<qvoAttributes>(connection);
+  {
+    qvoMutex pending(connection->executionMutex);
+    if (connection->attributes) {
+      list = connection->attributes->Clone();
+      connection->ClearAttributes();
+    }
   }
+  if (!list) list = std::make_unique<qvoAttributes>(connection);
   auto addText = [&](SQLSMALLINT id, const std::string& text) {
     list->AddAttribute(id, text.data(), static_cast<SQLINTEGER>(text.size()));
   };

@@ -19,6 +19,7 @@
 // into the same two buffers instead of a new one each.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -146,6 +147,10 @@ class qvoSocket {
   // Returns the answer buffer length (0 without answer data) or -1.
   qvo_int64 qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
                        const char* data, qvo_int64 dataLength, __qvoMessageMode command);
+  // Sends an abort request (no answer is read), beside an exchange whose
+  // answer another thread waits for: serialised with the sends of requests,
+  // not with the wait for an answer.
+  SQLRETURN SendAbortRequest();
   // Reads one answer and applies its attributes to the connection.
   qvo_int64 qvoGetAnswer(__qvoMessageMode command);
   // Hand the answer buffer to a statement (as its results, or as its further
@@ -181,7 +186,10 @@ class qvoSocket {
   std::unique_ptr<char[]> secretPhrase;
   int secretPhraseLen = 0;
   qvoCriticalSection socketMutex;
-  bool reconnect = false;
+  // Held while a request is written (header, attributes, data), so that an
+  // abort sent from another thread never falls inside one.
+  qvoCriticalSection sendMutex;
+  std::atomic<bool> reconnect{false};
   const char* testing_zel_8157 = nullptr;
   std::unique_ptr<qvoAttributes> answerAttributes;
   qvoProtocolEncryption encryptor;

@@ -162,6 +162,8 @@ SQLRETURN qvoHandle::SortRecords() {
 }
 
 SQLRETURN qvoHandle::RetCode(SQLRETURN rc) {
+  // A cancel from another thread ends its call here too.
+  qvoMutex lock(setDiagMutex);
   diagHeader.diagReturncode = rc;
   return rc;
 }

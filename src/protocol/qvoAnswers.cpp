@@ -1,5 +1,7 @@
 #include "protocol/qvoAnswers.h"
 
+#include <cstring>
+
 #include "common/qvoByteOrder.h"
 #include "protocol/qvoAnswerReader.h"
 
@@ -51,6 +53,13 @@ qvoHostListStatus DecodeHostList(const char* answer, size_t length,
 void EncodeAbortAnswer(char (&answer)[kAbortAnswerBytes]) {
   qvoPutLE32(answer, 1);
   answer[4] = static_cast<char>(QVO_KIND_EMPTY);
+}
+
+bool IsAbortAnswer(const char* answer, long long length) {
+  if (answer == nullptr || length != static_cast<long long>(kAbortAnswerBytes)) return false;
+  char expected[kAbortAnswerBytes];
+  EncodeAbortAnswer(expected);
+  return std::memcmp(answer, expected, kAbortAnswerBytes) == 0;
 }
 
 bool DecodeRowsAnswer(char* answer, size_t length, char** block, size_t* blockLength) {

@@ -41,6 +41,9 @@ qvoHostListStatus DecodeHostList(const char* answer, size_t length,
 // node does not answer: one result, empty.
 inline constexpr size_t kAbortAnswerBytes = 5;
 void EncodeAbortAnswer(char (&answer)[kAbortAnswerBytes]);
+// True when an answer (result count and data) is exactly that one empty
+// result: how the server confirms an abort of the request it was running.
+bool IsAbortAnswer(const char* answer, long long length);
 
 // The answer of send_rows: result count, then the row block.
 bool DecodeRowsAnswer(char* answer, size_t length, char** block, size_t* blockLength);

@@ -135,6 +135,9 @@ SQLRETURN qvoStatement::ContinueExecuting() {
 SQLRETURN qvoStatement::AbortExecution() {
   if (protocolVersion < kAsyncProtocol) return SQL_SUCCESS;
   if (logFull) Log("qvoStatement::AbortExecution()\n");
+  // An execution of this statement that another thread's call waits for:
+  // the abort goes out beside it, and that call reports how it ended.
+  if (connection->AbortExchangeOf(this)) return SQL_SUCCESS;
   qvoMutex lock(continueExecMutex);
   // Only a running execution is aborted: an abort sent at any other time
   // could hit the next statement the server runs for this session.

@@ -121,8 +121,8 @@ SQLRETURN qvoStatement::IndexFetchedRows(char* rows, qvo_int64 length) {
 SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
   if (resultHandle < 0) return QVO_DIAG(this, _Function_sequence_error_, -1);
   if (logFull)
-    Log("Requesting rows from server: resultHandle=%i, startPos=%lli, nBytes=%lli\n", resultHandle,
-        static_cast<long long>(start), static_cast<long long>(byteBudget));
+    Log("Requesting rows from server: resultHandle=%i, startPos=%lli, nBytes=%lli\n",
+        resultHandle.load(), static_cast<long long>(start), static_cast<long long>(byteBudget));
   char request[kRowsRequestBytes];
   EncodeRowsRequest(request, resultHandle, start, byteBudget);
   // Until a block is indexed the statement holds no rows: a failed request

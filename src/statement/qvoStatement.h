@@ -35,9 +35,11 @@
 // resultRowCountStart + r - 1 (0-based). See RowValue / RowIsNull.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -155,7 +157,11 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   int GetMaxIdentifierOctetLength() const { return maxIdentifierOctetLength; }
   int GetStmtCreateStatus() const { return stmtWasErrorCreating; }
   int GetTranslatorLangCode() const { return qvoHandle::GetTranslatorLangCode(); }
-  void ClearColumnCache() override { columnCache.reset(); }
+  // Also called from other threads (QVOCancel, a connection's commit).
+  void ClearColumnCache() override {
+    std::lock_guard lock(columnCacheMutex);
+    columnCache.reset();
+  }
   void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
   void BindingWasChanged() override { bindingChanged = true; }
   SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
@@ -406,6 +412,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   qvoConnection* connection = nullptr;
   bool quotesWereRemoved = true;
   std::shared_ptr<ColumnsCache> columnCache;  // made by the catalog functions
+  std::mutex columnCacheMutex;
   SQLUINTEGER extendedFetchMapping = 0;
   char sqlCallType = 0;
   sqlStatement sqlStmt;
@@ -458,7 +465,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLBIGINT cursor = 0;
   SQLUBIGINT nLines = 0;
   SQLBIGINT token = 0;
-  SQLINTEGER resultHandle = -2;
+  // Read by QVOCancel from another thread while an execution writes it.
+  std::atomic<SQLINTEGER> resultHandle{-2};
   std::vector<__ConnectionStru> slaveConnections;
   // ptrArray[c][r]: see the top of this file. Null while there is no table.
   void*** ptrArray = nullptr;

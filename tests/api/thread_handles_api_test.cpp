@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -136,6 +137,67 @@ TEST(ThreadHandlesApi, FreeAndDisconnectWaitForAnExecuteInside) {
     EXPECT_EQ(closed, SQL_SUCCESS);
     EXPECT_EQ(QVOFreeHandle(k.goneType, handles[k.goneIndex]), SQL_INVALID_HANDLE);
     EXPECT_TRUE(node.Errors().empty());
+  }
+}
+
+// QVOCancel from another thread while a synchronous execute waits for a
+// silent server: the abort request goes out at once, beside the execute; the
+// execute ends with whatever the server then answers, and is never sent again.
+TEST(ThreadHandlesApi, CancelFromAnotherThreadAbortsAWaitingExecute) {
+  struct Case {
+    const char* what;
+    std::optional<fake::Reply> abortAnswer;  // none: the server says nothing
+    SQLRETURN executed;
+    std::vector<std::string> records;
+    SQLLEN rows;
+  };
+  const Case cases[] = {
+      {"the server confirms the abort",
+       Answer({Empty()}),
+       SQL_ERROR,
+       {"HY008 [OSTRANA][Vandrel driver]Operation canceled."},
+       0},
+      {"the result arrives first", Answer({RowCount(3)}), SQL_SUCCESS, {}, 3},
+      // Ends at the execute's time limit (5 seconds with the test setting).
+      {"the server never answers",
+       std::nullopt,
+       SQL_ERROR,
+       {"HY008 [OSTRANA][Vandrel driver]Operation canceled."},
+       0},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    fake::FakeNode node;
+    fake::LoginPlayer player(node);
+    Connected c(node);
+    // A limit that ends the execute even when the cancel did nothing.
+    ASSERT_EQ(QVOSetConnectAttr(c.dbc, 21061, reinterpret_cast<SQLPOINTER>(intptr_t{-1701}), 0),
+              SQL_SUCCESS);
+    node.OnSql("SELECT SLOW", fake::Reply::Silent());
+    if (k.abortAnswer) {
+      const fake::Reply answer = *k.abortAnswer;
+      node.On(fake::kAbortQuery,
+              [answer](const fake::Request&, fake::FakeNode&) { return answer; });
+    }
+    const size_t before = node.Requests().size();
+
+    SQLRETURN executed = SQL_SUCCESS;
+    std::thread executing([&] { executed = Exec(c.stmt, "SELECT SLOW"); });
+    EXPECT_TRUE(node.WaitForRequests(before + 1));
+    EXPECT_EQ(QVOCancel(c.stmt), SQL_SUCCESS);
+    executing.join();
+
+    EXPECT_EQ(executed, k.executed);
+    EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt), k.records);
+    SQLLEN rows = 0;
+    EXPECT_EQ(QVORowCount(c.stmt, &rows), SQL_SUCCESS);
+    EXPECT_EQ(rows, k.rows);
+    const std::vector<fake::Request> requests = node.Requests();
+    ASSERT_GE(requests.size(), before + 2);
+    EXPECT_EQ(requests[before].command, fake::kExecute);
+    EXPECT_EQ(requests[before + 1].command, fake::kAbortQuery);
+    EXPECT_EQ(node.Sql(), std::vector<std::string>{"SELECT SLOW"});
+    EXPECT_EQ(node.Connections(), 1);
   }
 }
 
