@@ -3,75 +3,18 @@
 //
 // A list holds its block in host byte order; FromBigEndianToLittleEndian and
 // FromLittleEndianToBigEndian turn a block into wire order (little-endian) and
-// back. Every read of a record stays inside the block: a record that would
-// reach past the block's length makes the walk fail with -1.
+// back. The record layout is read and written by protocol/qvoAttributeBlock:
+// a record that would reach past the block's length makes the walk fail
+// with -1.
 #pragma once
 
 #include <memory>
 
 #include "common/qvoTypeCodes.h"
+#include "protocol/qvoAttributeBlock.h"
 #include "qvo/qvoDefs.h"
 
 class qvoConnection;
-
-// Attribute ids, shared with the server. 14 and 27 to 30 are not assigned.
-enum __qvoAttribute : SQLSMALLINT {
-  ATTR_USERNAME = 1,
-  ATTR_CLIENTNAME = 2,
-  ATTR_CLIENTOS = 3,
-  ATTR_DRIVERNAME = 4,
-  ATTR_LANGUAGE = 5,
-  ATTR_SESSIONID = 6,
-  ATTR_AUTOCOMMIT = 7,
-  ATTR_RELEASE_VERSION = 8,
-  ATTR_RELEASE_REVISION = 9,
-  ATTR_CLIENTVERSION = 10,
-  ATTR_CLIENTRUNTIME = 11,
-  ATTR_PASSWORD = 12,
-  ATTR_CLIENTOS_USERNAME = 13,
-  ATTR_COMMIT_ON_EXIT = 15,
-  ATTR_PREPARED_PARAMCOUNT = 16,
-  ATTR_TRANSACTION_STATE = 17,
-  ATTR_PARALLEL_TOKEN = 18,
-  ATTR_PROTOCOL_VERSION = 19,
-  ATTR_DATETIME_FORMAT = 20,
-  ATTR_DATE_FORMAT = 21,
-  ATTR_CURRENT_SCHEMA = 22,
-  ATTR_NUMERIC_CHARACTERS = 23,
-  ATTR_MAX_STATEMENT_LENGTH = 24,
-  ATTR_GENERIC_MESSAGE_SIZE = 25,
-  ATTR_DATA_MESSAGE_SIZE = 26,
-  ATTR_DATE_LANGUAGE = 31,
-  ATTR_PUBLIC_KEY = 32,
-  ATTR_RANDOM_PHRASE = 33,
-  ATTR_ENCODED_PASSWORD = 34,
-  ATTR_QUERY_TIMEOUT = 35,
-  ATTR_PACKET_PART_NUMBER = 36,
-  ATTR_DB_NAME = 37,
-  ATTR_PRODUCT_NAME = 38,
-  ATTR_CURRENT_CATALOG = 39,
-  ATTR_MAX_IDENTIFIER_LENGTH = 40,
-  ATTR_CONSTRAINT_ENABLED = 41,
-  ATTR_MAX_VARCHAR_LENGTH = 42,
-  ATTR_UNKNOWN_TYPE_MAX_LEN = 43,
-  ATTR_FEEDBACK_INTERVAL = 44,
-  ATTR_PROFILING_ENABLED = 45,
-  ATTR_FIRST_DAY_OF_WEEK = 46,
-  ATTR_TIMEZONE = 47,
-  ATTR_TIMEZONE_BEHAVIOR = 48,
-  ATTR_SQL_PREPROCESSOR_SCRIPT = 49,
-  ATTR_NICE_VALUE = 50,
-  ATTR_TSUTC_ENABLED = 51,
-  ATTR_QUERY_CACHE_ACCESS = 52,
-  ATTR_CLIENT_RECEIVE_KEY = 53,
-  ATTR_CLIENT_SEND_KEY = 54,
-  ATTR_SNAPSHOT_TRANSACTIONS_ENABLED = 55,
-  ATTR_CLIENT_KEYS_LEN = 56,
-  ATTR_ENCRYPTION_REQUIRED = 57,
-  ATTR_DEFAULT_LIKE_ESCAPE_CHARACTER = 58,
-  ATTR_IDENTIFIER_QUOTE_STRING = 59,
-  ATTR_LAST = 59,
-};
 
 class qvoAttributes {
  public:

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "common/qvoAttributeIds.h"
-#include "common/qvoByteOrder.h"
 #include "connection/qvoConnection.h"
 #include "connection/qvoDiag.h"
 #include "connection/qvoSocket.h"
 #include "protocol/qvoAnswers.h"
+#include "protocol/qvoAttributeBlock.h"
 #include "protocol/qvoProtocolVersion.h"
 
 namespace {
@@ -75,24 +75,7 @@ struct AnswerValue {
   std::string Text() const {
     return std::string(bytes, std::min<size_t>(static_cast<size_t>(length), answerTextLimit));
   }
-  qvo_int64 Int() const {
-    switch (length) {
-      case 1:
-        return static_cast<signed char>(bytes[0]);
-      case 4: {
-        qvo_int32 v;
-        std::memcpy(&v, bytes, sizeof v);
-        return v;
-      }
-      case 8: {
-        qvo_int64 v;
-        std::memcpy(&v, bytes, sizeof v);
-        return v;
-      }
-      default:
-        return 0;
-    }
-  }
+  qvo_int64 Int() const { return AttributeIntValue(bytes, static_cast<size_t>(length)); }
 };
 
 // State of one answer's walk.
@@ -476,7 +459,7 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
     qvoConnected = 0;
     return QVO_DIAG(connection, _Memory_allocation_error_, -1);
   }
-  qvoPutLE32(buffer.get(), results);
+  EncodeResultCount(buffer.get(), results);
   qvoAnswerBuffer = std::move(buffer);
   qvoAnswerBufferCapacity = capacity;
   qvoAnswerBufferLen = static_cast<SQLINTEGER>(dataLength + 4);

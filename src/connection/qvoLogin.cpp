@@ -27,7 +27,6 @@
 #include <vector>
 
 #include "common/qvoArgStrings.h"
-#include "common/qvoByteOrder.h"
 #include "common/qvoServices.h"
 #include "common/qvoVersion.h"
 #include "connection/qvoConnection.h"
@@ -45,7 +44,6 @@ namespace {
 
 constexpr qvo_uint32 loginMagic = 0x01121201;
 constexpr qvo_uint32 loginMagicEnd = 0x0BEDC228;
-constexpr int loginPreambleSize = 16;
 constexpr int connectTimeoutSeconds = 30;
 constexpr int cipherKeyLength = 256;
 // Longest random phrase a node may send. The RSA work of the login grows with
@@ -333,15 +331,10 @@ SQLRETURN qvoSocket::Login() {
   }
 
   // The login message: its own preamble, then the block in wire order.
-  const int blockLength = list->GetAttrDataLen();
-  std::vector<char> message(static_cast<size_t>(loginPreambleSize + blockLength));
-  EncodeLoginPreamble(message.data(), static_cast<qvo_int32>(loginMagic), blockLength,
-                      connection->GetProtocolVersion(), static_cast<qvo_int32>(loginMagicEnd));
-  if (blockLength > 0)
-    std::memcpy(message.data() + loginPreambleSize, list->GetAttrDataPtr(),
-                static_cast<size_t>(blockLength));
-  if (qvoAttributes::FromBigEndianToLittleEndian(message.data() + loginPreambleSize, blockLength) !=
-      blockLength)
+  std::vector<char> message;
+  if (!EncodeLoginMessage(&message, static_cast<qvo_int32>(loginMagic),
+                          connection->GetProtocolVersion(), static_cast<qvo_int32>(loginMagicEnd),
+                          list->GetAttrDataPtr(), list->GetAttrDataLen()))
     return QVO_DIAG(connection, _Error_converting_attr_to_little_endian_, -1);
   list.reset();
   const qvo_int64 messageLength = static_cast<qvo_int64>(message.size());

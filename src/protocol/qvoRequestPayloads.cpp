@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/qvoByteOrder.h"
+#include "protocol/qvoAttributeBlock.h"
 
 void EncodeHandleRequest(char (&out)[kHandleRequestBytes], qvo_int32 handle) {
   qvoPutLE32(out, handle);
@@ -37,6 +38,21 @@ void EncodeLoginPreamble(char* out, qvo_int32 magic, qvo_int32 blockLength, qvo_
   qvoPutLE32(out + 8, version);
   qvoPutLE32(out + 12, magicEnd);
 }
+
+bool EncodeLoginMessage(std::vector<char>* message, qvo_int32 magic, qvo_int32 version,
+                        qvo_int32 magicEnd, const char* block, qvo_int32 blockLength) {
+  if (blockLength < 0 || (blockLength > 0 && !block)) return false;
+  message->assign(kLoginPreambleBytes + static_cast<size_t>(blockLength), 0);
+  char* out = message->data();
+  EncodeLoginPreamble(out, magic, blockLength, version, magicEnd);
+  char* wire = out + kLoginPreambleBytes;
+  if (blockLength > 0) std::memcpy(wire, block, static_cast<size_t>(blockLength));
+  return ConvertAttributeBlock(wire, blockLength, qvoAttrOrder::HostToWire, nullptr) == blockLength;
+}
+
+void EncodeInt32Field(char (&out)[kInt32FieldBytes], qvo_int32 value) { qvoPutLE32(out, value); }
+
+void EncodeResultCount(char* answer, qvo_int32 count) { qvoPutLE32(answer, count); }
 
 void EncodeMessageHeader(char (&out)[kMessageHeaderBytes], const qvoMessageHeader& h) {
   qvoPutLE32(out, static_cast<qvo_int32>(h.length));

@@ -31,6 +31,18 @@ std::vector<char> EncodeHostNamesRequest(std::string_view address);
 inline constexpr size_t kLoginPreambleBytes = 16;
 void EncodeLoginPreamble(char* out, qvo_int32 magic, qvo_int32 blockLength, qvo_int32 version,
                          qvo_int32 magicEnd);
+// The whole login message: the preamble, then the attribute block (given in
+// host order) in wire order. False when the block's records cannot be walked.
+bool EncodeLoginMessage(std::vector<char>* message, qvo_int32 magic, qvo_int32 version,
+                        qvo_int32 magicEnd, const char* block, qvo_int32 blockLength);
+
+// A 4-byte integer field of a request payload (lengths, flags, versions).
+inline constexpr size_t kInt32FieldBytes = 4;
+void EncodeInt32Field(char (&out)[kInt32FieldBytes], qvo_int32 value);
+
+// The result count at the head of an answer, written over the place where the
+// answer's data are received.
+void EncodeResultCount(char* answer, qvo_int32 count);
 
 // The header of every message: int32 length of attributes and data, command
 // byte, int32 serial number, int32 attribute count, int32 attribute bytes,

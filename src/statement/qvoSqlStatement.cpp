@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/qvoByteOrder.h"
 #include "common/qvoStrings.h"
+#include "protocol/qvoRequestPayloads.h"
 
 void sqlStatement::SetStatement(const char* text, int len) {
   const int n = qvoSqlStrLen(text, len);
@@ -37,9 +37,11 @@ void sqlStatement::Reserve(int n) {
 }
 
 int sqlStatement::AddInt32(int value) {
-  Reserve(4);
-  qvoPutLE32(statement.get() + statementLen, value);
-  statementLen += 4;
+  char field[kInt32FieldBytes];
+  EncodeInt32Field(field, value);
+  Reserve(sizeof field);
+  std::memcpy(statement.get() + statementLen, field, sizeof field);
+  statementLen += sizeof field;
   statement[statementLen] = '\0';
   return statementLen;
 }
