@@ -8,6 +8,7 @@
 
 #include "common/qvoTypeCodes.h"
 #include "fetch/qvoConversionCell.h"
+#include "protocol/qvoValueLayout.h"
 
 namespace {
 
@@ -60,9 +61,9 @@ struct Narrow64To32 {
 struct Narrow128To64 {
   explicit Narrow128To64(const qvoColumnJob&) {}
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
-    const qvo_int64 low = Load<qvo_int64>(value);
-    const qvo_int64 high = Load<qvo_int64>(value + 8);
-    if (high != (low < 0 ? -1 : 0)) return qvoCellOutcome::OutOfRange;
+    const qvoBigDecimalValue v = DecodeBigDecimalValue(value);
+    const qvo_int64 low = static_cast<qvo_int64>(v.low);
+    if (v.high != (low < 0 ? -1 : 0)) return qvoCellOutcome::OutOfRange;
     return Store<qvo_int64>(target, length, low);
   }
 };
@@ -71,10 +72,9 @@ struct Narrow128To64 {
 struct DateAsNumber {
   explicit DateAsNumber(const qvoColumnJob&) {}
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
-    const qvo_int32 day = static_cast<signed char>(value[0]);
-    const qvo_int32 month = static_cast<signed char>(value[1]);
-    const qvo_int32 year = Load<qvo_int16>(value + 2);
-    return Store<qvo_int32>(target, length, year * 10000 + month * 100 + day);
+    const qvoDateFields d = DecodeDateFields(value);
+    return Store<qvo_int32>(target, length,
+                            qvo_int32{d.year} * 10000 + qvo_int32{d.month} * 100 + d.day);
   }
 };
 
@@ -82,9 +82,9 @@ struct DateAsNumber {
 struct TextByReference {
   explicit TextByReference(const qvoColumnJob&) {}
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
-    const char* bytes = value + 4;
-    if (target) std::memcpy(target, &bytes, sizeof bytes);
-    *length = Load<qvo_int32>(value);
+    const qvoTextBytes text = DecodeTextValue(value);
+    if (target) std::memcpy(target, &text.bytes, sizeof text.bytes);
+    *length = text.length;
     return qvoCellOutcome::Ok;
   }
 };

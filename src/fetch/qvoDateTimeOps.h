@@ -9,19 +9,20 @@
 #include <cstring>
 
 #include "fetch/qvoConversionCell.h"
+#include "protocol/qvoValueLayout.h"
 
 namespace qvoDateTimeDetail {
 
-// _DATE: day, month, 16-bit year.
-inline void ReadDate(const char* v, SQLSMALLINT* year, SQLUSMALLINT* month, SQLUSMALLINT* day) {
-  std::memcpy(year, v + 2, sizeof *year);
-  *month = static_cast<SQLUSMALLINT>(static_cast<SQLSMALLINT>(static_cast<signed char>(v[1])));
-  *day = static_cast<SQLUSMALLINT>(static_cast<SQLSMALLINT>(static_cast<signed char>(v[0])));
+// A byte field of a date or timestamp as the structures hold it.
+inline SQLUSMALLINT Field(signed char f) {
+  return static_cast<SQLUSMALLINT>(static_cast<SQLSMALLINT>(f));
 }
 
-// Byte k of a timestamp (month 2 ... second 6) as the structures hold it.
-inline SQLUSMALLINT Field(const char* v, int k) {
-  return static_cast<SQLUSMALLINT>(static_cast<SQLSMALLINT>(static_cast<signed char>(v[k])));
+inline void ReadDate(const char* v, SQLSMALLINT* year, SQLUSMALLINT* month, SQLUSMALLINT* day) {
+  const qvoDateFields d = DecodeDateFields(v);
+  *year = d.year;
+  *month = Field(d.month);
+  *day = Field(d.day);
 }
 
 template <class Struct>
@@ -45,10 +46,11 @@ struct qvoDateFromDateOp {
 struct qvoDateFromTimestampOp {
   explicit qvoDateFromTimestampOp(qvoColumnJob&) {}
   qvoCellOutcome operator()(const char* v, char* target, SQLLEN* length) const {
+    const qvoTimestampFields s = DecodeTimestampFields(v);
     DATE_STRUCT d;
-    std::memcpy(&d.year, v, sizeof d.year);
-    d.month = qvoDateTimeDetail::Field(v, 2);
-    d.day = qvoDateTimeDetail::Field(v, 3);
+    d.year = s.year;
+    d.month = qvoDateTimeDetail::Field(s.month);
+    d.day = qvoDateTimeDetail::Field(s.day);
     return qvoDateTimeDetail::Deliver(d, target, length);
   }
 };
@@ -65,14 +67,15 @@ struct qvoTimestampFromDateOp {
 struct qvoTimestampFromTimestampOp {
   explicit qvoTimestampFromTimestampOp(qvoColumnJob&) {}
   qvoCellOutcome operator()(const char* v, char* target, SQLLEN* length) const {
+    const qvoTimestampFields s = DecodeTimestampFields(v);
     TIMESTAMP_STRUCT t;
-    std::memcpy(&t.year, v, sizeof t.year);
-    t.month = qvoDateTimeDetail::Field(v, 2);
-    t.day = qvoDateTimeDetail::Field(v, 3);
-    t.hour = qvoDateTimeDetail::Field(v, 4);
-    t.minute = qvoDateTimeDetail::Field(v, 5);
-    t.second = qvoDateTimeDetail::Field(v, 6);
-    std::memcpy(&t.fraction, v + 7, sizeof t.fraction);
+    t.year = s.year;
+    t.month = qvoDateTimeDetail::Field(s.month);
+    t.day = qvoDateTimeDetail::Field(s.day);
+    t.hour = qvoDateTimeDetail::Field(s.hour);
+    t.minute = qvoDateTimeDetail::Field(s.minute);
+    t.second = qvoDateTimeDetail::Field(s.second);
+    t.fraction = static_cast<SQLUINTEGER>(s.fraction);
     return qvoDateTimeDetail::Deliver(t, target, length);
   }
 };
@@ -80,10 +83,11 @@ struct qvoTimestampFromTimestampOp {
 struct qvoTimeFromTimestampOp {
   explicit qvoTimeFromTimestampOp(qvoColumnJob&) {}
   qvoCellOutcome operator()(const char* v, char* target, SQLLEN* length) const {
+    const qvoTimestampFields s = DecodeTimestampFields(v);
     TIME_STRUCT t;
-    t.hour = qvoDateTimeDetail::Field(v, 4);
-    t.minute = qvoDateTimeDetail::Field(v, 5);
-    t.second = qvoDateTimeDetail::Field(v, 6);
+    t.hour = qvoDateTimeDetail::Field(s.hour);
+    t.minute = qvoDateTimeDetail::Field(s.minute);
+    t.second = qvoDateTimeDetail::Field(s.second);
     return qvoDateTimeDetail::Deliver(t, target, length);
   }
 };

@@ -30,6 +30,7 @@
 #include "common/qvoTypeCodes.h"
 #include "fetch/qvoConversionCell.h"
 #include "fetch/qvoNumberText.h"
+#include "protocol/qvoValueLayout.h"
 
 using qvoInt128 = __int128;
 using qvoUInt128 = unsigned __int128;
@@ -56,12 +57,9 @@ inline S qvoLoadValue(const char* p) {
 // _BIGDECIMAL: the low 64-bit half, then the high half.
 template <>
 inline qvoInt128 qvoLoadValue<qvoInt128>(const char* p) {
-  std::uint64_t low;
-  std::int64_t high;
-  std::memcpy(&low, p, sizeof low);
-  std::memcpy(&high, p + 8, sizeof high);
-  return static_cast<qvoInt128>((static_cast<qvoUInt128>(static_cast<std::uint64_t>(high)) << 64) |
-                                low);
+  const qvoBigDecimalValue v = DecodeBigDecimalValue(p);
+  return static_cast<qvoInt128>(
+      (static_cast<qvoUInt128>(static_cast<std::uint64_t>(v.high)) << 64) | v.low);
 }
 
 // _CHAR, _VARCHAR: a 32-bit byte length, then the bytes.
@@ -70,8 +68,8 @@ struct qvoTextValue {
   std::size_t length;
 };
 inline qvoTextValue qvoLoadText(const char* p) {
-  const std::int32_t n = qvoLoadValue<std::int32_t>(p);
-  return {p + 4, n > 0 ? static_cast<std::size_t>(n) : 0};
+  const qvoTextBytes t = DecodeTextValue(p);
+  return {t.bytes, t.length > 0 ? static_cast<std::size_t>(t.length) : 0};
 }
 
 // _DATE: day, month, 16-bit year. _TIMESTAMP(_UTC): 16-bit year, month, day,
@@ -81,19 +79,19 @@ struct qvoCalendarValue {
   std::int32_t fraction;
 };
 inline qvoCalendarValue qvoLoadDate(const char* p) {
-  return {qvoLoadValue<std::int16_t>(p + 2),
-          static_cast<unsigned char>(p[1]),
-          static_cast<unsigned char>(p[0]),
-          0,
-          0,
-          0,
+  const qvoDateFields d = DecodeDateFields(p);
+  return {d.year, static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day), 0, 0, 0,
           0};
 }
 inline qvoCalendarValue qvoLoadTimestamp(const char* p) {
-  return {qvoLoadValue<std::int16_t>(p),    static_cast<unsigned char>(p[2]),
-          static_cast<unsigned char>(p[3]), static_cast<unsigned char>(p[4]),
-          static_cast<unsigned char>(p[5]), static_cast<unsigned char>(p[6]),
-          qvoLoadValue<std::int32_t>(p + 7)};
+  const qvoTimestampFields t = DecodeTimestampFields(p);
+  return {t.year,
+          static_cast<unsigned char>(t.month),
+          static_cast<unsigned char>(t.day),
+          static_cast<unsigned char>(t.hour),
+          static_cast<unsigned char>(t.minute),
+          static_cast<unsigned char>(t.second),
+          t.fraction};
 }
 
 // --- integer targets ----------------------------------------------------------------------

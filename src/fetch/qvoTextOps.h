@@ -13,6 +13,7 @@
 #include "fetch/qvoConversionCell.h"
 #include "fetch/qvoValueText.h"
 #include "platform/qvoConverter.h"
+#include "protocol/qvoValueLayout.h"
 
 // UTF-16 target through a wide data converter of 2-byte units: as
 // qvoPlaceWide, with the converter's cuts (whole characters) and lengths;
@@ -111,8 +112,7 @@ struct qvoWideTextOp {
 
 // The bytes of a _CHAR or _VARCHAR value: a 32-bit length, then the text.
 inline std::size_t qvoCharacterLength(const char* value) {
-  qvo_int32 n;
-  std::memcpy(&n, value, sizeof n);
+  const qvo_int32 n = DecodeTextValue(value).length;
   return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
@@ -129,10 +129,11 @@ struct qvoNarrowCharacterOp {
         hold(qvoHoldConverter(settings.converter)) {}
 
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
+    const char* text = DecodeTextValue(value).bytes;
     const std::size_t n = qvoCharacterLength(value);
     if (settings.converter == nullptr)
-      return qvoPlaceBytes(value + 4, n, settings.utf8Column, limit, target, bufferLength, length);
-    return Convert(value + 4, static_cast<int>(n), target, length);
+      return qvoPlaceBytes(text, n, settings.utf8Column, limit, target, bufferLength, length);
+    return Convert(text, static_cast<int>(n), target, length);
   }
 
   qvoCellOutcome Convert(const char* text, int n, char* target, SQLLEN* length) {
@@ -190,12 +191,13 @@ struct qvoWideCharacterOp {
     hold = qvoHoldConverter(converter);
   }
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) {
+    const char* text = DecodeTextValue(value).bytes;
     const std::size_t n = qvoCharacterLength(value);
     if (converter)
-      return qvoPlaceWideConverted(*converter, value + 4, static_cast<int>(n), 0, target,
-                                   bufferLength, length, detail,
+      return qvoPlaceWideConverted(*converter, text, static_cast<int>(n), 0, target, bufferLength,
+                                   length, detail,
                                    limitUnits == SIZE_MAX ? SIZE_MAX : 2 * limitUnits);
-    return qvoPlaceWide(value + 4, n, 0, target, bufferLength, length, detail, limitUnits);
+    return qvoPlaceWide(text, n, 0, target, bufferLength, length, detail, limitUnits);
   }
   SQLLEN bufferLength;
   char* detail;

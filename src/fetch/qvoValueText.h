@@ -25,6 +25,7 @@
 #include "common/qvoTypeCodes.h"
 #include "fetch/qvoConversionCell.h"
 #include "platform/qvoUnicode.h"
+#include "protocol/qvoValueLayout.h"
 
 class iconverter;
 
@@ -216,13 +217,12 @@ struct qvoDoubleText {
 // "%04d-%02d-%02d" of day (byte 0), month (byte 1), year (bytes 2-3).
 struct qvoDateText {
   static qvoText Render(const qvoTextSettings&, const char* v, char* scratch) {
-    qvo_int16 year;
-    std::memcpy(&year, v + 2, sizeof year);
-    char* p = qvoTextDetail::PutPadded(scratch, year, 4);
+    const qvoDateFields d = DecodeDateFields(v);
+    char* p = qvoTextDetail::PutPadded(scratch, d.year, 4);
     *p++ = '-';
-    p = qvoTextDetail::PutPadded(p, static_cast<signed char>(v[1]), 2);
+    p = qvoTextDetail::PutPadded(p, d.month, 2);
     *p++ = '-';
-    p = qvoTextDetail::PutPadded(p, static_cast<signed char>(v[0]), 2);
+    p = qvoTextDetail::PutPadded(p, d.day, 2);
     return {scratch, static_cast<int>(p - scratch), 0};
   }
 };
@@ -231,19 +231,17 @@ struct qvoDateText {
 // the nine-digit fraction (cut, not rounded) for a precision p above 0.
 struct qvoTimestampText {
   static qvoText Render(const qvoTextSettings& s, const char* v, char* scratch) {
-    qvo_int16 year;
-    std::memcpy(&year, v, sizeof year);
-    char* p = qvoTextDetail::PutPadded(scratch, year, 4);
+    const qvoTimestampFields t = DecodeTimestampFields(v);
+    char* p = qvoTextDetail::PutPadded(scratch, t.year, 4);
     static constexpr char kSeparators[] = "-- ::";
+    const signed char fields[5] = {t.month, t.day, t.hour, t.minute, t.second};
     for (int f = 0; f < 5; ++f) {
       *p++ = kSeparators[f];
-      p = qvoTextDetail::PutPadded(p, static_cast<signed char>(v[2 + f]), 2);
+      p = qvoTextDetail::PutPadded(p, fields[f], 2);
     }
     if (s.timestampPrecision > 0) {
-      qvo_int32 fraction;
-      std::memcpy(&fraction, v + 7, sizeof fraction);
       char digits[16];
-      char* end = qvoTextDetail::PutPadded(digits, fraction, 9);
+      char* end = qvoTextDetail::PutPadded(digits, t.fraction, 9);
       const int n = static_cast<int>(end - digits);
       *p++ = '.';
       const int take = s.timestampPrecision < n ? s.timestampPrecision : n;

@@ -5,27 +5,24 @@
 #include <cstring>
 
 #include "platform/qvoConverter.h"
+#include "protocol/qvoValueLayout.h"
 #include "statement/qvoStatement.h"
 
 namespace {
 
-// A time stamp value in the block: int16 year, month, day, hour, minute,
-// second, int32 fraction in nanoseconds (host order, unaligned).
+// A time stamp value of the block, its byte fields read unsigned.
 struct Timestamp {
   int year, month, day, hour, minute, second, fraction;
 };
 Timestamp ReadTimestamp(const char* v) {
-  qvo_int16 year;
-  qvo_int32 fraction;
-  std::memcpy(&year, v, 2);
-  std::memcpy(&fraction, v + 7, 4);
-  return {year,
-          static_cast<unsigned char>(v[2]),
-          static_cast<unsigned char>(v[3]),
-          static_cast<unsigned char>(v[4]),
-          static_cast<unsigned char>(v[5]),
-          static_cast<unsigned char>(v[6]),
-          fraction};
+  const qvoTimestampFields t = DecodeTimestampFields(v);
+  return {t.year,
+          static_cast<unsigned char>(t.month),
+          static_cast<unsigned char>(t.day),
+          static_cast<unsigned char>(t.hour),
+          static_cast<unsigned char>(t.minute),
+          static_cast<unsigned char>(t.second),
+          t.fraction};
 }
 
 // Bytes a fixed-size C type shows per dump line; 0: forty a line.
@@ -107,12 +104,11 @@ SQLRETURN qvoStatement::TimestampToChar(char* buffer, SQLLEN bufferLen, const ch
 
 SQLRETURN qvoStatement::DateToChar(char* buffer, SQLLEN bufferLen, const char* valuePtr,
                                    SQLLEN* strLenPtr) {
-  qvo_int16 year;
-  std::memcpy(&year, valuePtr + 2, 2);
+  const qvoDateFields d = DecodeDateFields(valuePtr);
   char text[32];
-  const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d", year,
-                              static_cast<unsigned char>(valuePtr[1]),
-                              static_cast<unsigned char>(valuePtr[0]));
+  const int n =
+      std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year,
+                    static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day));
   if (n < 0) return SQL_ERROR;
   *strLenPtr = n;
   if (bufferLen < 1 || !buffer) return SQL_SUCCESS;
