@@ -200,9 +200,9 @@ const AnswerRule answerRules[] = {
        // Only a key of two 128-byte blocks is a key; anything else leaves the
        // socket without one, which the login reports as a missing key.
        s.socket->publicKey.reset();
-       if (v.length == 256) {
-         s.socket->publicKey = std::make_unique<char[]>(256);
-         std::memcpy(s.socket->publicKey.get(), v.bytes, 256);
+       if (v.length == static_cast<SQLINTEGER>(kPublicKeyBytes)) {
+         s.socket->publicKey = std::make_unique<char[]>(kPublicKeyBytes);
+         std::memcpy(s.socket->publicKey.get(), v.bytes, kPublicKeyBytes);
        }
        if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_PUBLIC_KEY received.\n");
      }},

@@ -69,13 +69,15 @@ RSA_encoder::~RSA_encoder() {
 }
 
 void RSA_encoder::SetPublicKey(const char* key) {
-  importBlock(e, key, keyBlockSize);
-  importBlock(N, key + keyBlockSize, keyBlockSize);
+  const auto numbers = PublicKeyNumbers(key);
+  importBlock(e, numbers.exponent, keyBlockSize);
+  importBlock(N, numbers.modulus, keyBlockSize);
 }
 
 void RSA_encoder::GetPublicKey(char* out) const {
-  exportBlock(e, out, keyBlockSize);
-  exportBlock(N, out + keyBlockSize, keyBlockSize);
+  const auto numbers = PublicKeyNumbers(out);
+  exportBlock(e, numbers.exponent, keyBlockSize);
+  exportBlock(N, numbers.modulus, keyBlockSize);
 }
 
 void RSA_encoder::SetKeys(const char* keys) {

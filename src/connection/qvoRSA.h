@@ -5,12 +5,14 @@
 
 #include <gmp.h>
 
+#include "protocol/qvoAttributeBlock.h"
+
 class RSA_encoder {
  public:
   // Every key number travels as one unsigned big-endian block of this size.
-  static constexpr int keyBlockSize = 128;
-  // e then N.
-  static constexpr int publicKeySize = 2 * keyBlockSize;
+  static constexpr int keyBlockSize = static_cast<int>(kKeyNumberBytes);
+  // e then N, laid out as the protocol's public key.
+  static constexpr int publicKeySize = static_cast<int>(kPublicKeyBytes);
   // d, e, N.
   static constexpr int keySetSize = 3 * keyBlockSize;
   // Plain text is enciphered in blocks of this size into key-sized blocks.

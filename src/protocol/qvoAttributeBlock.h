@@ -105,6 +105,22 @@ enum class qvoAttrRead { Ok, End, Malformed };
 qvoAttrRead ReadAttributeRecord(const char* block, size_t length, size_t* pos,
                                 qvoAttributeRecord* record);
 
+// The server's public key (the value of ATTR_PUBLIC_KEY): the exponent, then
+// the modulus, each an unsigned big-endian number of kKeyNumberBytes. Only a
+// value of exactly kPublicKeyBytes is a key.
+inline constexpr size_t kKeyNumberBytes = 128;
+inline constexpr size_t kPublicKeyBytes = 2 * kKeyNumberBytes;
+template <class Byte>
+struct qvoPublicKeyNumbers {
+  Byte* exponent;
+  Byte* modulus;
+};
+// Where the two numbers lie in a key of kPublicKeyBytes.
+template <class Byte>
+qvoPublicKeyNumbers<Byte> PublicKeyNumbers(Byte* key) {
+  return {key, key + kKeyNumberBytes};
+}
+
 // A fixed-type value in host order as a number (1, 4 or 8 bytes, signed);
 // 0 for any other length.
 qvo_int64 AttributeIntValue(const char* value, size_t length);
