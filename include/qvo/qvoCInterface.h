@@ -378,6 +378,9 @@ QVO_EXPORT SQLRETURN QVOSetDiagRec(SQLSMALLINT HandleType, SQLHANDLE Handle, con
  * column SQL_TIMESTAMP, built without the server; the statement text
  * "ExecGetTimestamp" gives the same. */
 QVO_EXPORT SQLRETURN QVOExecGetTimestamp(SQLHSTMT StatementHandle);
+/* True for the characters that end an identifier in SQL text: the zero
+ * character, space, "(", ")", ".", ";" and "=". */
+QVO_EXPORT bool IsIdSeparator(char c);
 #endif
 
 #endif

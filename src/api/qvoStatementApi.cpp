@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "api/qvoHandleBranches.h"
 #include "common/qvoArgStrings.h"
@@ -179,3 +180,7 @@ SQLRETURN QVONativeSqlW(SQLHDBC, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn, SQ
 }
 
 }  // extern "C"
+
+bool IsIdSeparator(char c) {
+  return c == '\0' || std::string_view(" ().;=").find(c) != std::string_view::npos;
+}
