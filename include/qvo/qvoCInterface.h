@@ -194,8 +194,8 @@ QVO_EXPORT SQLRETURN QVOFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchO
  * last row of the rowset, or the row QVOSetPos chose); character, binary and
  * wide values come in pieces over repeated calls, then SQL_NO_DATA. */
 QVO_EXPORT SQLRETURN QVOGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber,
-                                SQLSMALLINT TargetType, SQLPOINTER TargetValue,
-                                SQLLEN BufferLength, SQLLEN* StrLen_or_Ind);
+                                SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength,
+                                SQLLEN* StrLen_or_Ind);
 
 /* Parameters, prepare and execute, data at execution, batches. */
 /* Parameters are numbered from 1. BindParameter keeps the pointers until the
@@ -220,14 +220,24 @@ QVO_EXPORT SQLRETURN QVOPrepare(SQLHSTMT StatementHandle, SQLCHAR* StatementText
 QVO_EXPORT SQLRETURN QVOPrepareW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText,
                                  SQLINTEGER TextLength);
 QVO_EXPORT SQLRETURN QVOExecute(SQLHSTMT StatementHandle);
+/* Data at execution: a bound value whose indicator is SQL_DATA_AT_EXEC or
+ * SQL_LEN_DATA_AT_EXEC(n) makes Execute or ExecDirect return SQL_NEED_DATA.
+ * Each QVOParamData then returns SQL_NEED_DATA with the value's data pointer
+ * as bound (rows in order, parameters in order within a row), QVOPutData
+ * supplies it (character and binary values in several pieces, others in one;
+ * SQL_NULL_DATA for NULL), and the QVOParamData after the last value runs
+ * the execution and returns its result. The values serve that execution
+ * only: executing again asks for them again. */
+QVO_EXPORT SQLRETURN QVOParamData(SQLHSTMT StatementHandle, SQLPOINTER* Value);
+QVO_EXPORT SQLRETURN QVOPutData(SQLHSTMT StatementHandle, SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind);
 
 /* Parallel mode and cluster hosts. One node address as handed out: 84 bytes
  * per element, arrays without gaps. The arrays belong to the statement and
  * stay valid until its next execution, catalog or parallel call or release. */
 typedef struct __ConnectionStru {
-  char qvoPort[12];    /* port number as decimal text, zero-terminated */
+  char qvoPort[12]; /* port number as decimal text, zero-terminated */
   SQLINTEGER qvoPortLen;
-  char qvoServer[64];  /* host name, zero-terminated (at most 63 bytes) */
+  char qvoServer[64]; /* host name, zero-terminated (at most 63 bytes) */
   SQLINTEGER qvoServerLen;
 } ConnectionStru;
 /* Enters parallel mode for nConnections slave connections: the nodes to

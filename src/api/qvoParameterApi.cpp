@@ -1,4 +1,5 @@
-// Exported parameter functions: binding, description, prepare and execute.
+// Exported parameter functions: binding, description, prepare and execute,
+// data at execution.
 // Each is the call frame around one statement method; the text of Prepare is
 // converted to UTF-8 first, as that of ExecDirect.
 #include "common/qvoArgStrings.h"
@@ -46,6 +47,15 @@ SQLRETURN QVOExecute(SQLHSTMT StatementHandle) {
                                      s.ClearColumnCache();
                                      return s.Execute();
                                    });
+}
+
+SQLRETURN QVOParamData(SQLHSTMT StatementHandle, SQLPOINTER* Value) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::ParamData, Value);
+}
+
+SQLRETURN QVOPutData(SQLHSTMT StatementHandle, SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind) {
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::PutData, DataPtr,
+                               StrLen_or_Ind);
 }
 
 SQLRETURN QVOBindParameter(SQLHSTMT StatementHandle, SQLSMALLINT ParameterNumber,

@@ -212,6 +212,7 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   };
   while (row < end) {
     const size_t rowStart = out.Size();
+    const size_t longValueAtRowStart = block.nextLongValue;
     for (const BoundParam& bp : params) {
       const qvoParamEncoding& e = *bp.encoding;
       const char* data = nullptr;
@@ -284,6 +285,7 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
         // The row goes into the next block, which it starts.
         out.Truncate(rowStart);
         out.ClearFailure();
+        block.nextLongValue = longValueAtRowStart;
         block.rows = row - block.first;
         PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
         return finish(

@@ -114,64 +114,102 @@ SQLRETURN qvoStatement::SendPreparedBlock() {
 SQLRETURN qvoStatement::ExecuteBase() {
   if (resultHandle == QVO_RESULT_STILL_EXECUTING) return ContinueExecuting();
   qvoMutex lock(connection->executionMutex);
-  // The server's size is 64 bits wide: a value beyond 32 bits is the
-  // largest message, never its low bits; none at all is the default.
+  // The server's size is 64 bits wide: a value beyond what a message can
+  // hold is the largest message, never its low bits; none at all is the
+  // default.
   const qvo_int64 serverSize = connection->GetMaxDataMessageSize();
   maxPreparedMessageSize = static_cast<SQLUINTEGER>(
-      serverSize <= 0 ? kDefaultDataMessageSize : std::min<qvo_int64>(serverSize, UINT32_MAX));
+      serverSize <= 0 ? kDefaultDataMessageSize : std::min<qvo_int64>(serverSize, INT32_MAX));
   preparedMessageLen = 0;
   sqlCallType = 0;
   if (ClearDiagRecords() != SQL_SUCCESS)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
+  // While values are being supplied at execution only ParamData goes on.
+  if (DataAtExecPending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
   const SQLSMALLINT boundParams = GetNumBoundParams();
   if (boundParams < 0) return SQL_ERROR;
   if (logFull) Log("NumBoundParams=%i\n", static_cast<int>(boundParams));
 
-  SQLRETURN result = SQL_SUCCESS;
   if (boundParams == 0) {
     if (CreateEmptyHeader() == SQL_ERROR) return SQL_ERROR;
-    result = SendPreparedBlock();
-    if (result == SQL_ERROR) return result;
-  } else {
-    const SQLULEN arraySize = APD->header.arraySize;
-    paramNum = static_cast<SQLUINTEGER>(arraySize);
-    paramStart = 0;
-    if (logFull) Log("Total parameter rows to send: %i\n", static_cast<int>(arraySize));
-    const bool numbered = protocolVersion >= kPartNumberProtocol;
-    qvo_int64 total = 0;
-    qvo_int32 part = 0;
-    bool partSent = false;
-    while (paramStart < arraySize) {
-      qvoParamBlock block;
-      block.first = paramStart;
-      block.count = arraySize - paramStart;
-      const SQLRETURN built = BuildPreparedMessage(block);
-      if (built == SQL_ERROR || block.rows == 0) {
-        // The server waits for the rest of a numbered execution: tell it
-        // that none follows, so that the statement can be executed again.
-        if (partSent && !connection->Disconnected()) {
-          connection->SetIntAttribute(this, ATTR_PACKET_PART_NUMBER, 0);
-        }
-        return QVO_DIAG_FMT(this, _Error_filling_prepared_data_, -1, block.errorParam,
-                            static_cast<int>(block.errorRow));
-      }
-      if (logFull)
-        Log("Sending block containing %i parameter rows.\n", static_cast<int>(block.rows));
-      const bool last = paramStart + block.rows == arraySize;
-      if (numbered && !(paramStart == 0 && last)) {
-        connection->AddIntAttribute(ATTR_PACKET_PART_NUMBER, last ? -part : part);
-        partSent = true;
-      }
-      result = SendPreparedBlock();
-      if (result == SQL_ERROR) return result;
-      SQLLEN count = 0;
-      RowCount(&count);
-      total += count;
-      paramStart += static_cast<SQLUINTEGER>(block.rows);
-      ++part;
-    }
-    sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+    const SQLRETURN result = SendPreparedBlock();
+    if (result != SQL_ERROR) *IPD->header.rowsProcessedPtr = APD->header.arraySize;
+    return result;
   }
-  if (IPD && IPD->header.rowsProcessedPtr) *IPD->header.rowsProcessedPtr = APD->header.arraySize;
+  const SQLULEN arraySize = APD->header.arraySize;
+  paramNum = static_cast<SQLUINTEGER>(arraySize);
+  paramStart = 0;
+  if (logFull) Log("Total parameter rows to send: %i\n", static_cast<int>(arraySize));
+  // The first pass finds the values to be supplied at execution and asks for
+  // them; the pass that ParamData starts sends them.
+  if (!dataAtExecAllreadyParsed && CreateDataAtExecList() > 0) {
+    dataAtExecAllreadyParsed = true;
+    return SQL_NEED_DATA;
+  }
+  const SQLRETURN result = SendParameterBlocks(arraySize);
+  // Values supplied at execution serve this execution only.
+  DropDataAtExec();
+  return result;
+}
+
+SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
+  // The application's view of the rows: processed up to the end of the
+  // block that ended the execution, with a status per row when it asked.
+  const auto note = [&](SQLULEN from, SQLULEN to, SQLUSMALLINT status) {
+    if (SQLUSMALLINT* statuses = IPD->header.arrayStatusPtr)
+      for (SQLULEN r = from; r < to; ++r) statuses[r] = status;
+  };
+  const auto fail = [&](SQLULEN failedFrom, SQLULEN failedTo, qvo_int64 total) {
+    note(failedFrom, failedTo, SQL_PARAM_ERROR);
+    note(failedTo, arraySize, SQL_PARAM_UNUSED);
+    *IPD->header.rowsProcessedPtr = failedTo;
+    sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+    return SQL_ERROR;
+  };
+  const bool numbered = protocolVersion >= kPartNumberProtocol;
+  SQLRETURN result = SQL_SUCCESS;
+  qvo_int64 total = 0;
+  qvo_int32 part = 0;
+  bool partSent = false;
+  size_t longValuesTaken = 0;
+  while (paramStart < arraySize) {
+    qvoParamBlock block;
+    block.first = paramStart;
+    block.count = arraySize - paramStart;
+    block.nextLongValue = longValuesTaken;
+    const SQLRETURN built = BuildPreparedMessage(block);
+    if (built == SQL_ERROR || block.rows == 0) {
+      // The server waits for the rest of a numbered execution: tell it
+      // that none follows, so that the statement can be executed again.
+      if (partSent && !connection->Disconnected()) {
+        connection->SetIntAttribute(this, ATTR_PACKET_PART_NUMBER, 0);
+      }
+      QVO_DIAG_FMT(this, _Error_filling_prepared_data_, -1, block.errorParam,
+                   static_cast<int>(block.errorRow));
+      // A failure before any value names no row: the block's first.
+      const SQLULEN bad = std::clamp<SQLULEN>(block.errorRow, paramStart, arraySize - 1);
+      note(paramStart, bad, SQL_PARAM_UNUSED);
+      return fail(bad, bad + 1, total);
+    }
+    longValuesTaken = block.nextLongValue;
+    if (logFull) Log("Sending block containing %i parameter rows.\n", static_cast<int>(block.rows));
+    const bool last = paramStart + block.rows == arraySize;
+    if (numbered && !(paramStart == 0 && last)) {
+      connection->AddIntAttribute(ATTR_PACKET_PART_NUMBER, last ? -part : part);
+      partSent = true;
+    }
+    result = SendPreparedBlock();
+    if (result == SQL_ERROR) return fail(paramStart, paramStart + block.rows, total);
+    SQLLEN count = 0;
+    RowCount(&count);
+    total += count;
+    note(paramStart, paramStart + block.rows,
+         built == SQL_SUCCESS_WITH_INFO ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
+    if (built == SQL_SUCCESS_WITH_INFO && result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+    paramStart += static_cast<SQLUINTEGER>(block.rows);
+    ++part;
+  }
+  sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+  *IPD->header.rowsProcessedPtr = arraySize;
   return result;
 }

@@ -133,6 +133,12 @@ SQLRETURN qvoStatement::ContinueExecuting() {
 }
 
 SQLRETURN qvoStatement::AbortExecution() {
+  // Cancelling while values are supplied at execution ends that sequence:
+  // nothing has been sent for it.
+  if (DataAtExecPending()) {
+    DropDataAtExec();
+    return SQL_SUCCESS;
+  }
   if (protocolVersion < kAsyncProtocol) return SQL_SUCCESS;
   if (logFull) Log("qvoStatement::AbortExecution()\n");
   // An execution of this statement that another thread's call waits for:

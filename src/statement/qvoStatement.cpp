@@ -210,14 +210,7 @@ void qvoStatement::FreePointerArray() {
 SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
 
-  dataAtExecAllreadyParsed = false;
-  dataAtExecHandles.clear();
-  dataAtExecIndicators.clear();
-  dataAtExecValues.clear();
-  dataAtExecDataTypes.clear();
-  dataAtExecStrLengths.clear();
-  numberOfDataAtExec = 0;
-  positionOfDataAtExec = lastPositionOfDataAtExec = -1;
+  DropDataAtExec();
 
   executionStatus.clear();
   extendedFetchMapping = 0;

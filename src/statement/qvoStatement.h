@@ -50,6 +50,7 @@
 #include "platform/qvoCriticalSection.h"
 #include "protocol/qvoAnswerReader.h"
 #include "protocol/qvoLocalResults.h"
+#include "protocol/qvoPreparedMessage.h"
 #include "qvo/qvoDefs.h"
 #include "statement/qvoSqlStatement.h"
 
@@ -241,6 +242,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN CreateEmptyHeader();
   // Sends the message in preparedBuffer and reads its first result.
   SQLRETURN SendPreparedBlock();
+  // Sends bound rows [paramStart, arraySize) in blocks and sums their row
+  // counts. A failing block ends the execution: the server is told that no
+  // part follows, the row count is that of the blocks before it, and the
+  // parameter status array (when set) marks the rows sent, the failed ones
+  // and those never used.
+  SQLRETURN SendParameterBlocks(SQLULEN arraySize);
   // Whether an indicator asks for the value at execution: SQL_DATA_AT_EXEC,
   // SQL_LEN_DATA_AT_EXEC(n), or a length beyond the largest VARCHAR.
   bool IsDataAtExec(SQLLEN indicator) const;
@@ -252,6 +259,33 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // Column-wise step between a parameter's values: the buffer length, or a
   // fixed-size C type's own size when none is set.
   size_t ParamColumnStride(SQLSMALLINT param) const;
+
+  // --- data at execution (qvoDataAtExec.cpp) -----------------------------------
+  // Execution stops with SQL_NEED_DATA when bound values ask to be supplied
+  // at execution; ParamData hands out the application's token of each in
+  // turn (by row, then parameter), PutData collects its bytes, and the
+  // ParamData after the last runs the execution with them. The collected
+  // values belong to that one execution.
+  // The values of rows [paramStart, paramStart + paramNum) that are data at
+  // execution; CreateDataAtExecList lists them (token, C type, indicator,
+  // empty value) and returns their number.
+  SQLINTEGER CountDataAtExec();
+  SQLINTEGER CreateDataAtExecList();
+  // Whether values are being supplied: the list is built and ParamData has
+  // not yet passed its last entry.
+  bool DataAtExecPending() const;
+  // Forgets the list and the collected values.
+  void DropDataAtExec();
+  SQLRETURN ParamData(SQLPOINTER* Value);
+  SQLRETURN PutData(SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind);
+
+  // --- batches (qvoBatches.cpp) ---------------------------------------------------
+  // Appends one UTF-8 text (SQL_NTS: terminated) to the batch; the first
+  // text of a batch resets the statement.
+  SQLRETURN PrepareBatch(const char* sqlString, SQLINTEGER sqlStrLen);
+  // Sends the collected texts in one request and reads the first result; the
+  // others follow with MoreResults. A failed batch stays collected.
+  SQLRETURN ExecuteBatch();
 
   // --- answers ------------------------------------------------------------------
   qvoHandle* RequesterHandle() override { return this; }
@@ -520,6 +554,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   std::vector<SQLLEN> dataAtExecIndicators;
   std::vector<std::string> dataAtExecValues;
   std::vector<SQLLEN> dataAtExecStrLengths;
+  // Per value how its pieces are taken: the kind of its C type, and for a
+  // fixed-size one the bytes of one value.
+  std::vector<qvoParamKind> dataAtExecKinds;
+  std::vector<qvo_int32> dataAtExecFixedBytes;
 
   // Another statement of the connection still has a query running on the
   // server: its answer is the next one on the socket.

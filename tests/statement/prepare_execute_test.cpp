@@ -7,97 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "statement_fixture.h"
-#include "support/fake_prepared.h"
+#include "prepared_fixture.h"
 
 namespace {
 
-constexpr const char* kInsert = "INSERT INTO t VALUES (?, ?)";
-constexpr int16_t kPartNumber = 36;
-constexpr SQLULEN kRows = 10;
-
-SQLPOINTER V(SQLLEN v) { return reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(v)); }
-
-class PrepareExecuteTest : public StatementTest {
- protected:
-  void SetUp() override {
-    StatementTest::SetUp();
-    SetProtocol(9);
-    fake::ServePrepared(
-        node, kInsert, 7,
-        {fake::results::Column::Decimal("P1", 18, 0), fake::results::Column::Char("P2", 20, 20, 1)},
-        &seen);
-  }
-  // Ten rows, column-wise: an integer and a text of 10 characters each.
-  void Fill(int base) {
-    for (SQLULEN r = 0; r < kRows; ++r) {
-      ids[r] = base + static_cast<SQLINTEGER>(r);
-      std::snprintf(names[r], sizeof names[r], "name-%05d", base + static_cast<int>(r));
-      idInd[r] = 0;
-      nameInd[r] = SQL_NTS;
-    }
-  }
-  void Bind(SQLHSTMT h) {
-    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, V(kRows), 0), SQL_SUCCESS);
-    ASSERT_EQ(
-        QVOBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_DECIMAL, 18, 0, ids, 0, idInd),
-        SQL_SUCCESS);
-    ASSERT_EQ(QVOBindParameter(h, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, names,
-                               sizeof names[0], nameInd),
-              SQL_SUCCESS);
-  }
-  SQLRETURN Prepare(SQLHSTMT h) {
-    return QVOPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(kInsert)), SQL_NTS);
-  }
-  SQLLEN RowCountOf(SQLHSTMT h) {
-    SQLLEN n = -1;
-    EXPECT_EQ(QVORowCount(h, &n), SQL_SUCCESS);
-    return n;
-  }
-  // Part numbers of the execute-prepared requests, "-" for none.
-  std::vector<std::string> PartNumbers() const {
-    std::vector<std::string> out;
-    for (const fake::Request& r : Of(fake::kExecutePrepared)) {
-      const fake::Attr* a = r.Find(kPartNumber);
-      out.push_back(a ? std::to_string(a->AsInt()) : "-");
-    }
-    return out;
-  }
-  // The ids and texts the node received, in order.
-  std::vector<std::string> Received() const {
-    std::vector<std::string> out;
-    for (const fake::PreparedMessage& m : seen)
-      for (const auto& row : m.values)
-        out.push_back(std::to_string(fake::ValueInt(*row.at(0))) + "/" +
-                      std::string(row.at(1)->begin(), row.at(1)->end()));
-    return out;
-  }
-  static std::vector<std::string> Expected(int base) {
-    std::vector<std::string> out;
-    char name[16];
-    for (SQLULEN r = 0; r < kRows; ++r) {
-      std::snprintf(name, sizeof name, "name-%05d", base + static_cast<int>(r));
-      out.push_back(std::to_string(base + static_cast<int>(r)) + "/" + name);
-    }
-    return out;
-  }
-
-  // Requests of one command since `from`.
-  std::vector<fake::Request> Of(uint8_t command) const {
-    std::vector<fake::Request> out;
-    const auto all = node.Requests();
-    for (size_t i = from; i < all.size(); ++i)
-      if (all[i].command == command) out.push_back(all[i]);
-    return out;
-  }
-
-  size_t from = 0;
-  std::vector<fake::PreparedMessage> seen;
-  SQLINTEGER ids[kRows] = {};
-  SQLLEN idInd[kRows] = {};
-  char names[kRows][16] = {};
-  SQLLEN nameInd[kRows] = {};
-};
+using namespace prepared_test;
 
 TEST_F(PrepareExecuteTest, PrepareKeepsHandleAndDescribesParameters) {
   ASSERT_EQ(Prepare(stmt), SQL_SUCCESS) << LastDiag(*s);
@@ -190,32 +104,78 @@ TEST_F(PrepareExecuteTest, ExecDirectWithParametersSendsWhatPrepareAndExecuteSen
   }
 }
 
-// A value that cannot be sent stops the execution at its block; the server
-// is told that no part follows, and the statement executes again.
+// A failing block ends the execution there: the server is told that no part
+// follows, the row count and rows processed are those of the blocks before
+// it, the status array tells sent, failed and unused rows apart, and the
+// statement executes again. The value of row 5 cannot be encoded; the server
+// refuses the second block.
 TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
-  conn->connAttr.maxDataMessageSize = 150;
+  constexpr SQLUSMALLINT kOk = SQL_PARAM_SUCCESS, kErr = SQL_PARAM_ERROR,
+                         kUnused = SQL_PARAM_UNUSED;
+  struct Case {
+    const char* what;
+    bool serverRefuses;
+    const char* diag;
+    SQLULEN processed;
+    std::vector<SQLUSMALLINT> status;
+  };
+  const Case cases[] = {
+      {"value cannot be encoded",
+       false,
+       "HY010 Error filling prepared parameter data table at column 2, offset 5.",
+       6,
+       {kOk, kOk, kOk, kOk, kUnused, kErr, kUnused, kUnused, kUnused, kUnused}},
+      {"server refuses the second block",
+       true,
+       "42000 block refused",
+       8,
+       {kOk, kOk, kOk, kOk, kErr, kErr, kErr, kErr, kUnused, kUnused}},
+  };
+  conn->connAttr.maxDataMessageSize = 150;  // blocks of 4, 4 and 2 rows
   ASSERT_EQ(Prepare(stmt), SQL_SUCCESS) << LastDiag(*s);
-  Fill(100);
-  Bind(stmt);
-  nameInd[5] = -77;  // no length the driver knows: row 5, in the second block
-  ASSERT_EQ(QVOExecute(stmt), SQL_ERROR);
-  EXPECT_NE(LastDiag(*s).find("HY010 Error filling prepared parameter data table at column 2, "
-                              "offset 5."),
-            std::string::npos)
-      << LastDiag(*s);
-  EXPECT_EQ(seen.size(), 1u);
-  bool reset = false;
-  for (const fake::Request& r : Of(fake::kSetAttributes)) {
-    const fake::Attr* a = r.Find(kPartNumber);
-    reset = reset || (a && a->AsInt() == 0);
-  }
-  EXPECT_TRUE(reset);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    seen.clear();
+    from = node.Requests().size();
+    int blocks = 0;
+    node.On(fake::kExecutePrepared, [&](const fake::Request& request, fake::FakeNode&) {
+      auto m = fake::DecodePrepared(request.data);
+      if (!m || (c.serverRefuses && ++blocks == 2))
+        return fake::results::Answer({fake::results::Exception("block refused", "42000")});
+      seen.push_back(*m);
+      return fake::results::Answer({fake::results::RowCount(m->rows)});
+    });
+    std::vector<SQLUSMALLINT> status(kRows, 99);
+    SQLULEN processed = 0;
+    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+    Fill(100);
+    Bind(stmt);
+    if (!c.serverRefuses) nameInd[5] = -77;  // no length the driver knows
+    ASSERT_EQ(QVOExecute(stmt), SQL_ERROR);
+    EXPECT_NE(LastDiag(*s).find(c.diag), std::string::npos) << LastDiag(*s);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(RowCountOf(stmt), 4);
+    EXPECT_EQ(processed, c.processed);
+    EXPECT_EQ(status, c.status);
+    bool reset = false;
+    for (const fake::Request& r : Of(fake::kSetAttributes)) {
+      const fake::Attr* a = r.Find(kPartNumber);
+      reset = reset || (a && a->AsInt() == 0);
+    }
+    EXPECT_EQ(reset, !c.serverRefuses);  // a refusing server ended the execution itself
 
-  seen.clear();
-  nameInd[5] = SQL_NTS;
-  ASSERT_EQ(QVOExecute(stmt), SQL_SUCCESS) << LastDiag(*s);
-  EXPECT_EQ(Received(), Expected(100));
-  EXPECT_EQ(RowCountOf(stmt), 10);
+    seen.clear();
+    blocks = 10;
+    nameInd[5] = SQL_NTS;
+    ASSERT_EQ(QVOExecute(stmt), SQL_SUCCESS) << LastDiag(*s);
+    EXPECT_EQ(Received(), Expected(100));
+    EXPECT_EQ(RowCountOf(stmt), 10);
+    EXPECT_EQ(processed, kRows);
+    EXPECT_EQ(status, std::vector<SQLUSMALLINT>(kRows, kOk));
+    QVOSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+    QVOSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+  }
 }
 
 }  // namespace
