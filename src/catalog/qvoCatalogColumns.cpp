@@ -5,6 +5,7 @@
 #include <string>
 
 #include "catalog/qvoCatalog.h"
+#include "catalog/qvoColumnsCache.h"
 #include "connection/qvoConnection.h"
 #include "statement/qvoStatement.h"
 
@@ -139,6 +140,42 @@ SQLRETURN ColumnsDirect(qvoStatement& s, const LookupNames& n) {
   return rc;
 }
 
+// All columns of the table through one column lookup, kept in the
+// statement's micro-cache; the call is answered from the cache as a local
+// result. A failed lookup or fill leaves the previous cache.
+SQLRETURN ColumnsFromCache(qvoStatement& s, const LookupNames& n, const char* SchemaName,
+                           const char* TableName) {
+  qvoConnection* c = s.GetConnection();
+  const bool like = s.stmtAttr.metadataID != 1;
+  const char* catalog = GetArgument(n.catalog, n.successCatalog);
+  unsigned generation = 0;
+  std::shared_ptr<ColumnsCache> cache = s.LoadColumnCache(&generation);
+  if (!cache || !cache->Matches(catalog, SchemaName, TableName)) {
+    const std::string description = Description(n, like, s.GetOdbcVersion(), false);
+    if (s.logFull)
+      s.Log(
+          "Fill columnsMicroCache with data from fastMetadata\nsuccessCatalog=%i\n"
+          "successSchema=%i\nsuccessTable=%i\nsuccessColumn=%i\n",
+          n.successCatalog, n.successSchema, n.successTable, n.successColumn);
+    const SQLRETURN rc = s.ExecGetColumns(catalog, GetArgument(n.schema, n.successSchema), like,
+                                          GetArgument(n.table, n.successTable), like, nullptr, true,
+                                          s.GetOdbcVersion(), description.c_str());
+    SetStatus(s, "Executed ExecGetColumns for microCache");
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return SQL_ERROR;
+    auto filled = std::make_shared<ColumnsCache>(catalog, SchemaName, TableName);
+    if (FillColumnsCache(s, *filled) != SQL_SUCCESS) return SQL_ERROR;
+    s.StoreColumnCache(filled, generation);
+    cache = std::move(filled);
+  }
+  const std::vector<const CachedColumn*> rows =
+      SelectCachedColumns(*cache, GetArgument(n.column, n.successColumn), !like,
+                          n.columnQuotesWereRemoved, c->connAttr.searchStringEscape);
+  const SQLRETURN rc = AnswerFromColumnsCache(s, rows);
+  s.sqlCallType = 2;
+  SetStatus(s, "Executed read from microCache");
+  return rc;
+}
+
 }  // namespace
 
 SQLRETURN qvoStatement::Columns(const char* sysSchemaName, const char* CatalogName,
@@ -191,5 +228,11 @@ SQLRETURN qvoStatement::Columns(const char* sysSchemaName, const char* CatalogNa
     SetStatus(*this, "Exit qvoStatement::Columns with error 2");
     return SQL_ERROR;
   }
+  const bool good = GoodForColumnsMicroCache(
+      GetArgument(n.schema, n.successSchema), GetArgument(n.table, n.successTable),
+      GetArgument(n.column, n.successColumn), c->connAttr.searchStringEscape);
+  if (logFull) Log("ColumnsMicoCache can be used: %s\n", TrueFalse(good));
+  if (c->columnsMicroCache && (good || c->forceColumnsMicroCache))
+    return ColumnsFromCache(*this, n, SchemaName, TableName);
   return ColumnsDirect(*this, n);
 }

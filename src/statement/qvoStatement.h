@@ -158,10 +158,25 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   int GetMaxIdentifierOctetLength() const { return maxIdentifierOctetLength; }
   int GetStmtCreateStatus() const { return stmtWasErrorCreating; }
   int GetTranslatorLangCode() const { return qvoHandle::GetTranslatorLangCode(); }
-  // Also called from other threads (QVOCancel, a connection's commit).
+  // The columns micro-cache. Dropped from any thread (a commit drops the
+  // caches of all statements of its connection); a reader keeps its own
+  // reference, so a drop never frees a cache in use.
   void ClearColumnCache() override {
     std::lock_guard lock(columnCacheMutex);
     columnCache.reset();
+    ++columnCacheGeneration;
+  }
+  // The cache (or null) and the count of drops so far.
+  std::shared_ptr<ColumnsCache> LoadColumnCache(unsigned* generation) {
+    std::lock_guard lock(columnCacheMutex);
+    *generation = columnCacheGeneration;
+    return columnCache;
+  }
+  // Keeps a cache filled since LoadColumnCache, unless it was dropped
+  // meanwhile (what it holds may then be out of date).
+  void StoreColumnCache(std::shared_ptr<ColumnsCache> cache, unsigned generation) {
+    std::lock_guard lock(columnCacheMutex);
+    if (generation == columnCacheGeneration) columnCache = std::move(cache);
   }
   void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
   void BindingWasChanged() override { bindingChanged = true; }
@@ -445,8 +460,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // --- members --------------------------------------------------------------------
   qvoConnection* connection = nullptr;
   bool quotesWereRemoved = true;
-  std::shared_ptr<ColumnsCache> columnCache;  // made by the catalog functions
+  std::shared_ptr<ColumnsCache> columnCache;  // under columnCacheMutex
   std::mutex columnCacheMutex;
+  unsigned columnCacheGeneration = 0;
   SQLUINTEGER extendedFetchMapping = 0;
   char sqlCallType = 0;
   sqlStatement sqlStmt;

@@ -1,0 +1,287 @@
+// The columns micro-cache: filling it from a column lookup's answer,
+// choosing the rows a call asks for, and answering them as a local result
+// set in the columns of the catalog columns result.
+#include "catalog/qvoColumnsCache.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "catalog/qvoCatalog.h"
+#include "common/qvoTypeCodes.h"
+#include "descriptors/qvoDescriptors.h"
+#include "protocol/qvoLocalResults.h"
+#include "statement/qvoStatement.h"
+
+namespace {
+
+enum class Kind { Text, Int, BigInt };
+struct ResultColumn {
+  const char* name;
+  qvo_int32 type;
+  qvo_int32 size;  // VARCHAR size or precision; kIdentifierSize: the identifier length
+  Kind kind;
+};
+using qvo_catalog::kIdentifierSize;
+constexpr ResultColumn kColumnsResult[kColumnsResultColumns] = {
+    {"TABLE_CAT", _VARCHAR, kIdentifierSize, Kind::Text},
+    {"TABLE_SCHEM", _VARCHAR, kIdentifierSize, Kind::Text},
+    {"TABLE_NAME", _VARCHAR, kIdentifierSize, Kind::Text},
+    {"COLUMN_NAME", _VARCHAR, kIdentifierSize, Kind::Text},
+    {"DATA_TYPE", _SMALLDECIMAL, 9, Kind::Int},
+    {"TYPE_NAME", _VARCHAR, 40, Kind::Text},
+    {"COLUMN_SIZE", _DECIMAL, 18, Kind::BigInt},
+    {"BUFFER_LENGTH", _DECIMAL, 18, Kind::BigInt},
+    {"DECIMAL_DIGITS", _SMALLDECIMAL, 9, Kind::Int},
+    {"NUM_PREC_RADIX", _SMALLDECIMAL, 9, Kind::Int},
+    {"NULLABLE", _SMALLDECIMAL, 9, Kind::Int},
+    {"REMARKS", _VARCHAR, 254, Kind::Text},
+    {"COLUMN_DEF", _VARCHAR, 2000, Kind::Text},
+    {"SQL_DATA_TYPE", _SMALLDECIMAL, 9, Kind::Int},
+    {"SQL_DATETIME_SUB", _SMALLDECIMAL, 9, Kind::Int},
+    {"CHAR_OCTET_LENGTH", _DECIMAL, 18, Kind::BigInt},
+    {"ORDINAL_POSITION", _DECIMAL, 18, Kind::BigInt},
+    {"IS_NULLABLE", _VARCHAR, 3, Kind::Text},
+};
+
+// The fill's own fetch settings for as long as it reads: a private row
+// descriptor (nothing bound, one row per fetch), its own row count, no status
+// array, no row limit, whole texts. Everything is put back on leaving.
+class FillSettings {
+ public:
+  explicit FillSettings(qvoStatement& s)
+      : s_(s),
+        ard_(SQL_DESC_ALLOC_AUTO, QVO_DESC_ARD, s.translate),
+        ard0_(s.ARD),
+        rowsPtr_(s.IRD->header.rowsProcessedPtr),
+        status_(s.IRD->header.arrayStatusPtr),
+        maxRows_(s.stmtAttr.maxRows),
+        maxLength_(s.stmtAttr.maxLength),
+        stringsNotNull_(s.stmtAttr.stringsNotNull),
+        byReference_(s.using_QVO_VARCHAR_PTR) {
+    s.ARD = &ard_;
+    s.IRD->header.rowsProcessedPtr = &rows_;
+    s.IRD->header.arrayStatusPtr = nullptr;
+    s.stmtAttr.maxRows = 0;
+    s.stmtAttr.maxLength = 0;
+    s.stmtAttr.stringsNotNull = false;
+    s.using_QVO_VARCHAR_PTR = false;
+  }
+  ~FillSettings() {
+    s_.ARD = ard0_;
+    s_.IRD->header.rowsProcessedPtr = rowsPtr_;
+    s_.IRD->header.arrayStatusPtr = status_;
+    s_.stmtAttr.maxRows = maxRows_;
+    s_.stmtAttr.maxLength = maxLength_;
+    s_.stmtAttr.stringsNotNull = stringsNotNull_;
+    s_.using_QVO_VARCHAR_PTR = byReference_;
+  }
+  FillSettings(const FillSettings&) = delete;
+  FillSettings& operator=(const FillSettings&) = delete;
+
+ private:
+  qvoStatement& s_;
+  cliDescriptor ard_;
+  cliDescriptor* ard0_;
+  SQLULEN* rowsPtr_;
+  SQLUSMALLINT* status_;
+  SQLUBIGINT maxRows_;
+  SQLUINTEGER maxLength_;
+  bool stringsNotNull_;
+  bool byReference_;
+  SQLULEN rows_ = 0;
+};
+
+bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// A text value whole, whatever its length: its bytes as the server sent
+// them (UTF-8), piece by piece. Each call reports what was left before it,
+// so a cut piece held the difference of two reports (terminated or not),
+// the last piece what its own report says.
+SQLRETURN ReadText(qvoStatement& s, SQLUSMALLINT col, CachedValue* v) {
+  v->text.clear();
+  constexpr SQLLEN kPiece = 1024;
+  char piece[kPiece];
+  char cut[kPiece];
+  SQLLEN cutLeft = -1;  // what was left before the cut piece, -1: none yet
+  for (;;) {
+    SQLLEN ind = 0;
+    const SQLRETURN rc = s.GetData(col, SQL_C_BINARY, piece, kPiece, &ind);
+    if (!Succeeded(rc)) return SQL_ERROR;
+    if (ind == SQL_NULL_DATA && cutLeft < 0) {
+      v->ind = SQL_NULL_DATA;
+      return SQL_SUCCESS;
+    }
+    if (ind < 0) return SQL_ERROR;
+    if (cutLeft >= 0) {
+      if (ind >= cutLeft || cutLeft - ind > kPiece) return SQL_ERROR;
+      v->text.append(cut, static_cast<size_t>(cutLeft - ind));
+    }
+    if (rc == SQL_SUCCESS) {
+      if (ind > kPiece) return SQL_ERROR;
+      v->text.append(piece, static_cast<size_t>(ind));
+      break;
+    }
+    std::memcpy(cut, piece, kPiece);
+    cutLeft = ind;
+  }
+  v->ind = static_cast<SQLLEN>(v->text.size());
+  return SQL_SUCCESS;
+}
+
+template <class T>
+SQLRETURN ReadNumber(qvoStatement& s, SQLUSMALLINT col, SQLSMALLINT cType, CachedValue* v) {
+  T value = 0;
+  SQLLEN ind = 0;
+  if (!Succeeded(s.GetData(col, cType, &value, sizeof value, &ind))) return SQL_ERROR;
+  v->number = value;
+  v->ind = ind == SQL_NULL_DATA ? SQL_NULL_DATA : 0;
+  return SQL_SUCCESS;
+}
+
+SQLRETURN ReadRow(qvoStatement& s, CachedColumn* row) {
+  for (int i = 0; i < kColumnsResultColumns; ++i) {
+    const auto col = static_cast<SQLUSMALLINT>(i + 1);
+    CachedValue* v = &row->values[i];
+    SQLRETURN rc = SQL_ERROR;
+    switch (kColumnsResult[i].kind) {
+      case Kind::Text:
+        rc = ReadText(s, col, v);
+        break;
+      case Kind::Int:
+        rc = ReadNumber<SQLINTEGER>(s, col, SQL_C_SLONG, v);
+        break;
+      case Kind::BigInt:
+        rc = ReadNumber<SQLBIGINT>(s, col, SQL_C_SBIGINT, v);
+        break;
+    }
+    if (rc != SQL_SUCCESS) return SQL_ERROR;
+  }
+  return SQL_SUCCESS;
+}
+
+// Length in bytes of the UTF-8 sequence at p (1 for a stray byte).
+size_t SequenceLength(const char* p) {
+  const auto c = static_cast<unsigned char>(*p);
+  size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  for (size_t i = 1; i < n; ++i)
+    if (p[i] == '\0') return i;
+  return n;
+}
+
+bool LikeAt(const char* p, const char* n, std::string_view escape) {
+  while (*p) {
+    if (!escape.empty() && std::strncmp(p, escape.data(), escape.size()) == 0 &&
+        p[escape.size()] != '\0') {
+      p += escape.size();
+      const size_t len = SequenceLength(p);
+      if (std::strncmp(p, n, len) != 0) return false;
+      p += len;
+      n += len;
+      continue;
+    }
+    if (*p == '%') {
+      while (*p == '%') ++p;
+      if (!*p) return true;
+      for (const char* t = n;; t += SequenceLength(t)) {
+        if (LikeAt(p, t, escape)) return true;
+        if (!*t) return false;
+      }
+    }
+    if (*p == '_') {
+      if (!*n) return false;
+      n += SequenceLength(n);
+      ++p;
+      continue;
+    }
+    const size_t len = SequenceLength(p);
+    if (std::strncmp(p, n, len) != 0) return false;
+    p += len;
+    n += len;
+  }
+  return *n == '\0';
+}
+
+}  // namespace
+
+ColumnsCache::ColumnsCache(const char* cn, const char* sn, const char* tn)
+    : CatalogName(cn ? cn : ""), SchemaName(sn ? sn : ""), TableName(tn ? tn : "") {}
+
+bool ColumnsCache::Matches(const char* catalog, const char* schema, const char* table) const {
+  return (!catalog || CatalogName == catalog) && (!schema || SchemaName == schema) &&
+         (!table || TableName == table);
+}
+
+bool LikeMatch(const char* pattern, const std::string& name, const char* escape) {
+  return LikeAt(pattern, name.c_str(), escape ? escape : "");
+}
+
+SQLRETURN FillColumnsCache(qvoStatement& s, ColumnsCache& cache) {
+  FillSettings settings(s);
+  for (;;) {
+    const SQLRETURN rc = s.Fetch();
+    if (rc == SQL_NO_DATA) return SQL_SUCCESS;
+    if (!Succeeded(rc)) return SQL_ERROR;
+    CachedColumn row;
+    if (ReadRow(s, &row) != SQL_SUCCESS) return SQL_ERROR;
+    cache.columns.push_back(std::move(row));
+  }
+}
+
+std::vector<const CachedColumn*> SelectCachedColumns(const ColumnsCache& cache, const char* column,
+                                                     bool metadataId, bool columnQuotesWereRemoved,
+                                                     const char* escape) {
+  std::vector<const CachedColumn*> rows;
+  for (const CachedColumn& row : cache.columns) {
+    bool selected = true;
+    if (column && *column) {
+      if (metadataId) {
+        std::string name = row.columnName();
+        if (!columnQuotesWereRemoved) AsciiUpper(name);
+        selected = name == column;
+      } else {
+        selected = LikeMatch(column, row.columnName(), escape);
+      }
+    }
+    if (selected) rows.push_back(&row);
+  }
+  return rows;
+}
+
+SQLRETURN AnswerFromColumnsCache(qvoStatement& s, const std::vector<const CachedColumn*>& rows) {
+  s.ClearDiagRecords();
+  s.InitStatement(QVO_INIT_RESET);
+  qvoLocalResultWriter writer(QVO_RESULT_COLUMNS_CACHE, kColumnsResultColumns);
+  for (int i = 0; i < kColumnsResultColumns; ++i) {
+    const ResultColumn& c = kColumnsResult[i];
+    qvo_int64 size = c.size == kIdentifierSize ? s.GetMaxIdentifierLength() : c.size;
+    // A text column is described wide enough for its longest value: the
+    // reader checks every value against the described length.
+    if (c.kind == Kind::Text)
+      for (const CachedColumn* row : rows)
+        size = std::max<qvo_int64>(size, static_cast<qvo_int64>(row->values[i].text.size()));
+    writer.AddColumn(c.name, c.type,
+                     static_cast<qvo_int32>(
+                         std::min<qvo_int64>(size, std::numeric_limits<qvo_int32>::max() / 4)),
+                     0);
+  }
+  for (int i = 0; i < kColumnsResultColumns; ++i) {
+    for (const CachedColumn* row : rows) {
+      const CachedValue& v = row->values[i];
+      const SQLINTEGER ind = v.ind == SQL_NULL_DATA ? SQL_NULL_DATA : 0;
+      switch (kColumnsResult[i].kind) {
+        case Kind::Text:
+          writer.Add_SQLVARCHAR(v.text, ind);
+          break;
+        case Kind::Int:
+          writer.Add_SQLINTEGER(static_cast<SQLINTEGER>(v.number), ind);
+          break;
+        case Kind::BigInt:
+          writer.Add_SQLBIGINT(v.number, ind);
+          break;
+      }
+    }
+  }
+  return s.TakeLocalResult(writer, static_cast<qvo_int64>(rows.size()));
+}
