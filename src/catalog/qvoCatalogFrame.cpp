@@ -1,6 +1,7 @@
 // The frame of every catalog query: the driver information it asks for, the
 // settings log, the current-schema filter, the where clause and the run.
 #include <atomic>
+#include <cstring>
 
 #include "catalog/qvoCatalog.h"
 #include "connection/qvoConnection.h"
@@ -9,23 +10,33 @@
 
 namespace {
 
-// Until the information request answers them, the two types the catalog
-// needs come straight from the connection's settings.
-SQLRETURN ConnectionInfoText(qvoStatement& stmt, SQLUSMALLINT infoType, std::string* text) {
-  const connectionAttr& ca = stmt.GetConnection()->connAttr;
-  switch (infoType) {
-    case QVO_INFO_IDENTIFIER_QUOTE_CHAR:
-      *text = ca.identifierQuoteString;
-      return SQL_SUCCESS;
-    case QVO_INFO_CATALOG_NAME:
-      *text = ca.supportsCatalogsInDataManipulation ? "Y" : "N";
-      return SQL_SUCCESS;
-    default:
-      return QVO_DIAG(&stmt, _Invalid_attribute_type_, -1);
+// The driver information request of the statement's connection, into a
+// zeroed buffer (only the first characters count: a cut answer is fine). A
+// failed request fails the catalog call with the request's records.
+SQLRETURN DriverInfoText(qvoStatement& stmt, SQLUSMALLINT infoType, std::string* text) {
+  qvoConnection* c = stmt.GetConnection();
+  char buffer[16] = {};
+  const SQLINTEGER before = c->GetNumRecords();
+  const SQLRETURN rc = c->GetInfo(infoType, buffer, sizeof buffer, nullptr);
+  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+    text->assign(buffer, strnlen(buffer, sizeof buffer));
+    return SQL_SUCCESS;
   }
+  const SQLINTEGER after = c->GetNumRecords();
+  for (SQLINTEGER n = before + 1; n <= after; ++n) {
+    char state[6] = {};
+    char message[1024] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (c->GetDiagRec(static_cast<SQLSMALLINT>(n), state, &native, message, sizeof message,
+                      &length) >= 0)
+      stmt.SetDiagRec(state, native, message);
+  }
+  if (stmt.GetNumRecords() == 0) QVO_DIAG(&stmt, _error_reading_db_metadata_form_QVO_, -1);
+  return SQL_ERROR;
 }
 
-std::atomic<qvoCatalogInfoSource> infoSource{&ConnectionInfoText};
+std::atomic<qvoCatalogInfoSource> infoSource{&DriverInfoText};
 
 }  // namespace
 
@@ -35,7 +46,7 @@ SQLRETURN CatalogInfoText(qvoStatement& stmt, SQLUSMALLINT infoType, std::string
 }
 
 qvoCatalogInfoSource SetCatalogInfoSource(qvoCatalogInfoSource source) {
-  return infoSource.exchange(source ? source : &ConnectionInfoText);
+  return infoSource.exchange(source ? source : &DriverInfoText);
 }
 
 namespace qvo_catalog {
