@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs the whole test suite under them.
+# runs the whole test suite under them (the thread tests also under
+# ThreadSanitizer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -22,8 +23,14 @@ fuzz_dir=
 if command -v clang++ >/dev/null 2>&1; then
   fuzz_dir="$PWD/build/fuzz/fuzz"
 fi
+# The thread tests also run under ThreadSanitizer: a separate build of the
+# library and those tests only, run by CTest as the test `tsan.threads`.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVO_TSAN=ON -DQVO_TESTS=ON \
+  -DQVO_EXAMPLES=OFF
+cmake --build build/tsan --target test_threads
+
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVO_SANITIZE=ON -DQVO_TESTS=ON \
-  -DQVO_FUZZ_BINARY_DIR="$fuzz_dir"
+  -DQVO_FUZZ_BINARY_DIR="$fuzz_dir" -DQVO_TSAN_BINARY_DIR="$PWD/build/tsan"
 cmake --build build/asan
 
 cd build/asan

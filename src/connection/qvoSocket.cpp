@@ -58,8 +58,8 @@ char* qvoSocket::qvoCreateHeader(const qvoAttributes* attributes, qvo_int64 data
   h.attributeCount = attributes ? attributes->GetNumAttributes() : 0;
   h.attributeBytes = static_cast<qvo_uint32>(attrBytes);
   h.lastField = dataLength != 0 ? 1 : 0;
-  EncodeMessageHeader(headerV2, h);
-  return headerV2;
+  EncodeMessageHeader(requestHeader, h);
+  return requestHeader;
 }
 
 qvo_int64 qvoSocket::qvoParseHeader(const char* header, int* numAttributes, int* attributeBytes,

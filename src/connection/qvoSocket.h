@@ -94,7 +94,7 @@ class qvoSocket {
   // --- header -------------------------------------------------------------------
   // The current serial, then advanced (4294967295 is followed by 0).
   qvo_uint32 SerialCounter();
-  // Fills headerV2 for a request and returns it. Without attributes the
+  // Fills requestHeader for a request and returns it. Without attributes the
   // length is dataLength and count and block length are 0.
   char* qvoCreateHeader(const qvoAttributes* attributes, qvo_int64 dataLength,
                         __qvoMessageMode command, char* unused = nullptr);
@@ -176,7 +176,10 @@ class qvoSocket {
   std::unique_ptr<char[]> qvoAnswerBuffer;
   SQLINTEGER qvoAnswerBufferLen = 0;
   size_t qvoAnswerBufferCapacity = 0;  // bytes allocated behind qvoAnswerBuffer
-  char headerV2[kMessageHeaderBytes] = {};
+  char headerV2[kMessageHeaderBytes] = {};  // the header of the answer being read
+  // The header of the request being written (under sendMutex): an abort sent
+  // while an answer is read must not write into that answer's header.
+  char requestHeader[kMessageHeaderBytes] = {};
   std::unique_ptr<char[]> sendBuffer;
   int sendBufferSize = 0;
   int sendBufferPos = 0;
