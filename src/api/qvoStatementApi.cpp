@@ -41,6 +41,49 @@ SQLRETURN ExecDirectWith(SQLHSTMT handle, Text& text, iconverter* (qvoHandle::*c
       });
 }
 
+// NativeSql needs no handle: the text is copied whatever the handle. A live
+// connection or statement handle also gets the call's diagnostics, so that a
+// cut or refused copy can be told apart from a whole one.
+SQLRETURN NativeSqlOutcome(SQLHANDLE handle, SQLRETURN rc) {
+  SQLRETURN type = 0;
+  {
+    qvoMutex lock(functionMutex);
+    type = IsQVOHandle(handle);
+  }
+  if (type != SQL_HANDLE_DBC && type != SQL_HANDLE_STMT) return rc;
+  const SQLRETURN recorded = qvoCallWith<qvoHandle>(
+      handle, static_cast<SQLSMALLINT>(type), qvo_frame::NoConversion{}, [rc](qvoHandle& h) {
+        h.ClearDiagRecords();
+        if (rc == SQL_ERROR) QVO_DIAG(&h, _Invalid_string_or_buffer_length_, -1);
+        if (rc == SQL_SUCCESS_WITH_INFO) QVO_DIAG(&h, _String_data_right_truncated_, 1);
+        return rc;
+      });
+  return recorded == SQL_INVALID_HANDLE ? rc : recorded;
+}
+
+int TextLength(const char* text, SQLINTEGER length) { return qvoSqlStrLen(text, length); }
+int TextLength(const SQLWCHAR* text, SQLINTEGER length) { return qvoSqlWStrLen(text, length); }
+int CopyText(char* out, const char* in, int inLen, int outMax) {
+  return qvoCopyStr(out, in, inLen, outMax, SQL_NTS);
+}
+int CopyText(SQLWCHAR* out, const SQLWCHAR* in, int inLen, int outMax) {
+  return qvoCopyStrW(out, in, inLen, outMax, SQL_NTS);
+}
+
+// Lengths in characters of the form (bytes narrow, SQLWCHAR units wide). The
+// output is cut to outMax - 1 characters and terminated; *outLen receives the
+// whole text's length, and a cut gives 01004 with 1.
+template <class Char>
+SQLRETURN NativeSqlCopy(SQLHANDLE handle, const Char* in, SQLINTEGER inLen, Char* out,
+                        SQLINTEGER outMax, SQLINTEGER* outLen) {
+  if ((inLen < 0 && inLen != SQL_NTS) || outMax < 0) return NativeSqlOutcome(handle, SQL_ERROR);
+  const int full = TextLength(in, inLen);
+  const int copied = out && in ? CopyText(out, in, full, outMax) : 0;
+  if (out && !in && outMax > 0) out[0] = 0;
+  if (outLen) *outLen = full;
+  return NativeSqlOutcome(handle, out && copied < full ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
+}
+
 }  // namespace
 
 extern "C" {
@@ -161,22 +204,15 @@ SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOI
   });
 }
 
-SQLRETURN QVONativeSql(SQLHDBC, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn, SQLCHAR* szSqlStr,
-                       SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr) {
-  const int n =
-      qvoCopyStr(reinterpret_cast<char*>(szSqlStr), reinterpret_cast<const char*>(szSqlStrIn),
-                 cbSqlStrIn, cbSqlStrMax, SQL_NTS);
-  if (n < 0) return SQL_ERROR;
-  if (pcbSqlStr) *pcbSqlStr = n;
-  return SQL_SUCCESS;
+SQLRETURN QVONativeSql(SQLHDBC hDrvStmt, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                       SQLCHAR* szSqlStr, SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr) {
+  return NativeSqlCopy(hDrvStmt, reinterpret_cast<const char*>(szSqlStrIn), cbSqlStrIn,
+                       reinterpret_cast<char*>(szSqlStr), cbSqlStrMax, pcbSqlStr);
 }
 
-SQLRETURN QVONativeSqlW(SQLHDBC, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn, SQLWCHAR* szSqlStr,
-                        SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr) {
-  const int n = qvoCopyStrW(szSqlStr, szSqlStrIn, cbSqlStrIn, cbSqlStrMax, SQL_NTS);
-  if (n < 0) return SQL_ERROR;
-  if (pcbSqlStr) *pcbSqlStr = n;
-  return SQL_SUCCESS;
+SQLRETURN QVONativeSqlW(SQLHDBC hDrvStmt, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
+                        SQLWCHAR* szSqlStr, SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr) {
+  return NativeSqlCopy(hDrvStmt, szSqlStrIn, cbSqlStrIn, szSqlStr, cbSqlStrMax, pcbSqlStr);
 }
 
 }  // extern "C"
