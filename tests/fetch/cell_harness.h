@@ -14,6 +14,7 @@
 
 #include "common/qvoTypeCodes.h"
 #include "descriptors/qvoDescriptors.h"
+#include "fetch/cell_outcome_names.h"
 #include "fetch/qvoConversionCell.h"
 
 namespace cells {
@@ -173,28 +174,6 @@ inline std::vector<Written> RunCell(qvoCellFn cell, SQLSMALLINT cType,
   for (std::size_t g = 0; g < kGuard; ++g)
     out.back().canariesIntact &= targets[targets.size() - 1 - g] == kCanary;
   return out;
-}
-
-inline const char* OutcomeName(qvoCellOutcome o) {
-  switch (o) {
-    case qvoCellOutcome::Ok:
-      return "Ok";
-    case qvoCellOutcome::FractionalTruncation:
-      return "01S07";
-    case qvoCellOutcome::Truncated:
-      return "01004";
-    case qvoCellOutcome::IndicatorRequired:
-      return "22002";
-    case qvoCellOutcome::OutOfRange:
-      return "22003";
-    case qvoCellOutcome::InvalidCharacter:
-      return "22018";
-    case qvoCellOutcome::InvalidBufferLength:
-      return "HY090";
-    case qvoCellOutcome::ConversionError:
-      return "HY000";
-  }
-  return "?";
 }
 
 }  // namespace cells

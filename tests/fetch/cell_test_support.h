@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/qvoTypeCodes.h"
+#include "fetch/cell_outcome_names.h"
 #include "fetch/qvoConversionCell.h"
 #include "statement/statement_fixture.h"
 
@@ -225,28 +226,6 @@ inline void Apply(qvoStatement* s, const Settings& set) {
   std::snprintf(s->stmtAttr.wordForFalse, sizeof s->stmtAttr.wordForFalse, "%s", set.wordFalse);
   s->stmtAttr.maxLength = set.maxLength;
   s->decSeparator = set.separator;
-}
-
-inline const char* OutcomeName(qvoCellOutcome o) {
-  switch (o) {
-    case qvoCellOutcome::Ok:
-      return "Ok";
-    case qvoCellOutcome::FractionalTruncation:
-      return "01S07";
-    case qvoCellOutcome::Truncated:
-      return "01004";
-    case qvoCellOutcome::IndicatorRequired:
-      return "22002";
-    case qvoCellOutcome::OutOfRange:
-      return "22003";
-    case qvoCellOutcome::InvalidCharacter:
-      return "22018";
-    case qvoCellOutcome::InvalidBufferLength:
-      return "HY090";
-    case qvoCellOutcome::ConversionError:
-      return "HY000";
-  }
-  return "?";
 }
 
 // A statement whose application code set is UTF-8: the code set is part of
