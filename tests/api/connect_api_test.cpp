@@ -5,17 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "api/api_session.h"
 #include "qvo/qvoCInterface.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 
 namespace {
 
-struct Record {
-  std::string state;
-  SQLINTEGER native = 0;
-  std::string text;
-};
+using api::Record;
 
 // An environment with one connection, freed with the object.
 struct Dbc {
@@ -25,21 +22,7 @@ struct Dbc {
   }
   ~Dbc() { QVOFreeHandle(SQL_HANDLE_ENV, env); }
 
-  std::vector<Record> Records() const {
-    std::vector<Record> out;
-    for (SQLSMALLINT n = 1;; ++n) {
-      SQLCHAR state[6] = {};
-      SQLCHAR text[512] = {};
-      SQLSMALLINT len = 0;
-      Record r;
-      if (QVOGetDiagRec(SQL_HANDLE_DBC, dbc, n, state, &r.native, text, sizeof text, &len) != 0)
-        break;
-      r.state = reinterpret_cast<char*>(state);
-      r.text = reinterpret_cast<char*>(text);
-      out.push_back(r);
-    }
-    return out;
-  }
+  std::vector<Record> Records() const { return api::Records(SQL_HANDLE_DBC, dbc); }
 
   SQLHANDLE env = SQL_NULL_HANDLE;
   SQLHANDLE dbc = SQL_NULL_HANDLE;

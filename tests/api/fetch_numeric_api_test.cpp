@@ -7,62 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "api/api_session.h"
 #include "qvo/qvoCInterface.h"
-#include "support/fake_login.h"
-#include "support/fake_node.h"
 #include "support/fake_table.h"
 
 namespace {
 
 using namespace fake::results;
 
-struct Record {
-  std::string state;
-  SQLINTEGER native = 0;
-  std::string text;
-};
-
-// A connected statement; everything is freed with the object.
-struct Session {
-  explicit Session(fake::FakeNode& node) {
-    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
-    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
-    const std::string port = std::to_string(node.Port());
-    EXPECT_EQ(QVOServerConnect(dbc, "127.0.0.1", SQL_NTS, port.c_str(), SQL_NTS, "user", SQL_NTS,
-                               "secret", SQL_NTS),
-              SQL_SUCCESS);
-    EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
-  }
-  ~Session() { QVOFreeHandle(SQL_HANDLE_ENV, env); }
-
-  SQLRETURN Exec(const char* sql) {
-    return QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
-  }
-  std::vector<Record> Records() const {
-    std::vector<Record> out;
-    for (SQLSMALLINT n = 1;; ++n) {
-      SQLCHAR state[6] = {};
-      SQLCHAR text[512] = {};
-      SQLSMALLINT len = 0;
-      Record r;
-      if (QVOGetDiagRec(SQL_HANDLE_STMT, stmt, n, state, &r.native, text, sizeof text, &len) != 0)
-        break;
-      r.state = reinterpret_cast<char*>(state);
-      r.text = reinterpret_cast<char*>(text);
-      out.push_back(r);
-    }
-    return out;
-  }
-  bool Has(const std::string& state, const std::string& text) const {
-    for (const Record& r : Records())
-      if (r.state == state && r.text.find(text) != std::string::npos) return true;
-    return false;
-  }
-
-  SQLHANDLE env = SQL_NULL_HANDLE;
-  SQLHANDLE dbc = SQL_NULL_HANDLE;
-  SQLHANDLE stmt = SQL_NULL_HANDLE;
-};
+// Whether a record of the statement has the state and holds the text.
+bool Has(const api::Session& s, const std::string& state, const std::string& text) {
+  for (const api::Record& r : s.Records())
+    if (r.state == state && r.text.find(text) != std::string::npos) return true;
+  return false;
+}
 
 constexpr __int128 kTwo64 = static_cast<__int128>(1) << 64;
 
@@ -103,10 +61,8 @@ fake::Table NumbersTable() {
 }
 
 TEST(FetchNumericApi, RowsetOfEveryNumericTarget) {
-  fake::FakeNode node;
-  fake::LoginPlayer player(node);
-  node.ServeTable(fake::SqlMatch::Any(), NumbersTable());
-  Session s(node);
+  api::Session s;
+  s.node.ServeTable(fake::SqlMatch::Any(), NumbersTable());
   ASSERT_EQ(s.Exec("SELECT * FROM NUMBERS"), SQL_SUCCESS);
   ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(3), 0),
             SQL_SUCCESS);
@@ -128,7 +84,7 @@ TEST(FetchNumericApi, RowsetOfEveryNumericTarget) {
 
   // -12.34 loses its fraction going into SBIGINT: a warning, the row is kept.
   ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS_WITH_INFO);
-  EXPECT_TRUE(s.Has("01S07", "Fractional truncation."));
+  EXPECT_TRUE(Has(s, "01S07", "Fractional truncation."));
 
   EXPECT_EQ(amount[0], 12);
   EXPECT_EQ(amount[2], -12);
@@ -179,21 +135,19 @@ TEST(FetchNumericApi, OutOfRangeAndNotANumberFailTheFetch) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.state + std::string(" C type ") + std::to_string(c.cType));
-    fake::FakeNode node;
-    fake::LoginPlayer player(node);
+    api::Session s;
     fake::Table t;
     t.columns = {c.column};
     t.rows = 1;
     t.value = [&c](int64_t, size_t) { return c.value; };
-    node.ServeTable(fake::SqlMatch::Any(), t);
-    Session s(node);
+    s.node.ServeTable(fake::SqlMatch::Any(), t);
     ASSERT_EQ(s.Exec("SELECT N FROM T"), SQL_SUCCESS);
     unsigned char target[16];
     std::memset(target, 0xA5, sizeof target);
     SQLLEN ind = 0x1111;
     ASSERT_EQ(QVOBindCol(s.stmt, 1, c.cType, target, sizeof target, &ind), SQL_SUCCESS);
     EXPECT_EQ(QVOFetch(s.stmt), SQL_ERROR);
-    EXPECT_TRUE(s.Has(c.state, c.text));
+    EXPECT_TRUE(Has(s, c.state, c.text));
     for (unsigned char b : target) EXPECT_EQ(b, 0xA5) << "nothing written";
   }
 }
@@ -202,8 +156,7 @@ TEST(FetchNumericApi, OutOfRangeAndNotANumberFailTheFetch) {
 // application declares 12 bytes per row (rows then lie 12 bytes apart), else
 // refused with HY090 and nothing written.
 TEST(FetchNumericApi, TimestampIntoSlongNeedsTwelveBytes) {
-  fake::FakeNode node;
-  fake::LoginPlayer player(node);
+  api::Session s;
   fake::Table t;
   t.columns = {Column::Timestamp("TS")};
   t.rows = 2;
@@ -211,8 +164,7 @@ TEST(FetchNumericApi, TimestampIntoSlongNeedsTwelveBytes) {
     return Value::Timestamp(2023, 12, static_cast<uint8_t>(25 + row), 13, 45, 7,
                             static_cast<int32_t>(row));
   };
-  node.ServeTable(fake::SqlMatch::Any(), t);
-  Session s(node);
+  s.node.ServeTable(fake::SqlMatch::Any(), t);
   for (SQLLEN bufferLength : {SQLLEN{12}, SQLLEN{4}}) {
     SCOPED_TRACE(bufferLength);
     QVOFreeStmt(s.stmt, SQL_CLOSE);
@@ -233,7 +185,7 @@ TEST(FetchNumericApi, TimestampIntoSlongNeedsTwelveBytes) {
       }
     } else {
       EXPECT_EQ(QVOFetch(s.stmt), SQL_ERROR);
-      EXPECT_TRUE(s.Has("HY090", "Invalid buffer length."));
+      EXPECT_TRUE(Has(s, "HY090", "Invalid buffer length."));
       for (const auto& rec : records)
         for (SQLINTEGER v : rec) EXPECT_EQ(v, 0x5A5A5A5A);
     }
