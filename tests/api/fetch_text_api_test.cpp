@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "api/api_session.h"
 #include "qvo/qvoCInterface.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
@@ -28,11 +29,7 @@ using r::Value;
 constexpr char kPrefix[] = "[OSTRANA][Vandrel driver]";
 constexpr char kSql[] = "SELECT * FROM T";
 
-struct Record {
-  std::string state;
-  SQLINTEGER native = 0;
-  std::string text;
-};
+using api::Record;
 
 SQLPOINTER IntArg(SQLLEN v) { return reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(v)); }
 
@@ -69,21 +66,7 @@ class Session {
               SQL_SUCCESS);
   }
 
-  std::vector<Record> Records() const {
-    std::vector<Record> out;
-    for (SQLSMALLINT n = 1;; ++n) {
-      SQLCHAR state[6] = {};
-      SQLCHAR text[512] = {};
-      SQLSMALLINT len = 0;
-      Record rec;
-      if (QVOGetDiagRec(SQL_HANDLE_STMT, stmt, n, state, &rec.native, text, sizeof text, &len) != 0)
-        break;
-      rec.state = reinterpret_cast<char*>(state);
-      rec.text = reinterpret_cast<char*>(text);
-      out.push_back(rec);
-    }
-    return out;
-  }
+  std::vector<Record> Records() const { return api::Records(SQL_HANDLE_STMT, stmt); }
 
   fake::FakeNode node;
   SQLHANDLE env = SQL_NULL_HANDLE;
