@@ -2,43 +2,25 @@
 // data at execution.
 // Each is the call frame around one statement method; the text of Prepare is
 // converted to UTF-8 first, as that of ExecDirect.
+#include "api/qvoStatementText.h"
 #include "common/qvoArgStrings.h"
 #include "handles/qvoCallFrame.h"
 #include "platform/qvoConverter.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
 
-namespace {
-
-template <class Text>
-SQLRETURN PrepareWith(SQLHSTMT handle, Text& text, iconverter* (qvoHandle::*converter)() const) {
-  const char* utf8 = nullptr;
-  int utf8Len = -1;
-  return qvoCallWith<qvoStatement>(
-      handle, SQL_HANDLE_STMT,
-      [&](qvoStatement& s) {
-        utf8 = text.GetUTF8((s.*converter)());
-        utf8Len = utf8 ? text.GetUTF8Len() : -1;
-        return SQL_SUCCESS;
-      },
-      [&](qvoStatement& s) {
-        s.ClearColumnCache();
-        return s.Prepare(utf8, utf8Len);
-      });
-}
-
-}  // namespace
-
 extern "C" {
 
 SQLRETURN QVOPrepare(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
   aString text(reinterpret_cast<const char*>(StatementText), TextLength);
-  return PrepareWith(StatementHandle, text, &qvoHandle::GetSqlConverter);
+  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetSqlConverter,
+                         &qvoStatement::Prepare);
 }
 
 SQLRETURN QVOPrepareW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
   wString text(StatementText, TextLength);
-  return PrepareWith(StatementHandle, text, &qvoHandle::GetWcharSqlConverter);
+  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetWcharSqlConverter,
+                         &qvoStatement::Prepare);
 }
 
 SQLRETURN QVOExecute(SQLHSTMT StatementHandle) {

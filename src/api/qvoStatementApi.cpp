@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "api/qvoHandleBranches.h"
+#include "api/qvoStatementText.h"
 #include "common/qvoArgStrings.h"
 #include "common/qvoPredicates.h"
 #include "common/qvoStrings.h"
@@ -20,25 +21,6 @@ namespace {
 template <class Method>
 SQLRETURN StmtCall(SQLHSTMT handle, Method&& method) {
   return qvoCallWith<qvoStatement>(handle, SQL_HANDLE_STMT, qvo_frame::NoConversion{}, method);
-}
-
-// ExecDirect with text that the conversion step turned into UTF-8; a text
-// that cannot be converted arrives as null with length -1.
-template <class Text>
-SQLRETURN ExecDirectWith(SQLHSTMT handle, Text& text, iconverter* (qvoHandle::*converter)() const) {
-  const char* utf8 = nullptr;
-  int utf8Len = -1;
-  return qvoCallWith<qvoStatement>(
-      handle, SQL_HANDLE_STMT,
-      [&](qvoStatement& s) {
-        utf8 = text.GetUTF8((s.*converter)());
-        utf8Len = utf8 ? text.GetUTF8Len() : -1;
-        return SQL_SUCCESS;
-      },
-      [&](qvoStatement& s) {
-        s.ClearColumnCache();
-        return s.ExecDirect(utf8, utf8Len);
-      });
 }
 
 // NativeSql needs no handle: the text is copied whatever the handle. A live
@@ -90,12 +72,14 @@ extern "C" {
 
 SQLRETURN QVOExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
   aString text(reinterpret_cast<const char*>(StatementText), TextLength);
-  return ExecDirectWith(StatementHandle, text, &qvoHandle::GetSqlConverter);
+  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetSqlConverter,
+                         &qvoStatement::ExecDirect);
 }
 
 SQLRETURN QVOExecDirectW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
   wString text(StatementText, TextLength);
-  return ExecDirectWith(StatementHandle, text, &qvoHandle::GetWcharSqlConverter);
+  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetWcharSqlConverter,
+                         &qvoStatement::ExecDirect);
 }
 
 SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
