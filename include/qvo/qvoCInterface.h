@@ -143,8 +143,10 @@ QVO_EXPORT SQLRETURN QVOGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribu
 QVO_EXPORT SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute,
                                      SQLPOINTER ValuePtr, SQLINTEGER BufferLength,
                                      SQLINTEGER* StringLengthPtr);
-/* Copies the text unchanged (cut to the buffer, terminated); takes no lock
- * and reads no handle. */
+/* Copies the text unchanged, whatever the handle. Lengths count bytes
+ * (narrow) or SQLWCHAR units (wide); a cut copy is terminated inside the
+ * buffer, *pcbSqlStr gets the whole text's length and the call returns 1
+ * (01004 recorded when the handle is a live connection or statement). */
 QVO_EXPORT SQLRETURN QVONativeSql(SQLHDBC hDrvStmt, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
                                   SQLCHAR* szSqlStr, SQLINTEGER cbSqlStrMax, SQLINTEGER* pcbSqlStr);
 QVO_EXPORT SQLRETURN QVONativeSqlW(SQLHDBC hDrvStmt, SQLWCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,
