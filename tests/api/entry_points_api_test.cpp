@@ -56,6 +56,8 @@ const EntryPoint kEntryPoints[] = {
     ROW(QVOBindParameter, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 1, 0, nullptr, 0, nullptr),
     ROW(QVONumParams, nullptr),
     ROW(QVODescribeParam, 1, nullptr, nullptr, nullptr, nullptr),
+    ROW(QVOParamData, nullptr),
+    ROW(QVOPutData, nullptr, 0),
     ROW(QVOEnterParallel, 2, nullptr, nullptr, nullptr),
     ROW(QVOGetHostnames, nullptr, nullptr),
     ROW(QVOGetSlaveOffset, nullptr),
