@@ -230,6 +230,15 @@ QVO_EXPORT SQLRETURN QVOExecute(SQLHSTMT StatementHandle);
  * SQL_NULL_DATA for NULL), and the QVOParamData after the last value runs
  * the execution and returns its result. The values serve that execution
  * only: executing again asks for them again. */
+/* Batches: each QVOPrepareBatch(W) adds one SQL text (the first of a batch
+ * resets the statement); QVOExecuteBatch sends them in one request and the
+ * statement holds the first text's result, the others following with
+ * QVOMoreResults. A batch that fails stays collected. */
+QVO_EXPORT SQLRETURN QVOPrepareBatch(SQLHSTMT StatementHandle, const char* sqlString,
+                                     SQLINTEGER sqlStrLen);
+QVO_EXPORT SQLRETURN QVOPrepareBatchW(SQLHSTMT StatementHandle, const SQLWCHAR* sqlString,
+                                      SQLINTEGER sqlStrLen);
+QVO_EXPORT SQLRETURN QVOExecuteBatch(SQLHSTMT StatementHandle);
 QVO_EXPORT SQLRETURN QVOParamData(SQLHSTMT StatementHandle, SQLPOINTER* Value);
 QVO_EXPORT SQLRETURN QVOPutData(SQLHSTMT StatementHandle, SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind);
 

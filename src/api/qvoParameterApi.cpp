@@ -31,6 +31,27 @@ SQLRETURN QVOExecute(SQLHSTMT StatementHandle) {
                                    });
 }
 
+SQLRETURN QVOPrepareBatch(SQLHSTMT StatementHandle, const char* sqlString, SQLINTEGER sqlStrLen) {
+  aString text(sqlString, sqlStrLen);
+  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetSqlConverter,
+                         &qvoStatement::PrepareBatch);
+}
+
+SQLRETURN QVOPrepareBatchW(SQLHSTMT StatementHandle, const SQLWCHAR* sqlString,
+                           SQLINTEGER sqlStrLen) {
+  wString text(sqlString, sqlStrLen);
+  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetWcharSqlConverter,
+                         &qvoStatement::PrepareBatch);
+}
+
+SQLRETURN QVOExecuteBatch(SQLHSTMT StatementHandle) {
+  return qvoCallWith<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
+                                   [](qvoStatement& s) {
+                                     s.ClearColumnCache();
+                                     return s.ExecuteBatch();
+                                   });
+}
+
 SQLRETURN QVOParamData(SQLHSTMT StatementHandle, SQLPOINTER* Value) {
   return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::ParamData, Value);
 }

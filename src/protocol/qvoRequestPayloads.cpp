@@ -31,6 +31,25 @@ std::vector<char> EncodeHostNamesRequest(std::string_view address) {
   return request;
 }
 
+std::vector<char> EncodeBatchRequest(const std::vector<std::string>& texts) {
+  constexpr size_t kMax = static_cast<size_t>(std::numeric_limits<qvo_int32>::max());
+  size_t total = 4;
+  for (const std::string& t : texts) {
+    if (t.size() > kMax - 4 || total > kMax - 4 - t.size()) return {};
+    total += 4 + t.size();
+  }
+  std::vector<char> request(total);
+  char* at = request.data();
+  qvoPutLE32(at, static_cast<qvo_int32>(texts.size()));
+  at += 4;
+  for (const std::string& t : texts) {
+    qvoPutLE32(at, static_cast<qvo_int32>(t.size()));
+    if (!t.empty()) std::memcpy(at + 4, t.data(), t.size());
+    at += 4 + t.size();
+  }
+  return request;
+}
+
 void EncodeLoginPreamble(char* out, qvo_int32 magic, qvo_int32 blockLength, qvo_int32 version,
                          qvo_int32 magicEnd) {
   qvoPutLE32(out, magic);

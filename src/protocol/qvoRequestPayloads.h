@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +26,10 @@ void EncodeSessionKill(char (&out)[kSessionKillBytes], qvo_uint64 session);
 
 // get_hostnames: the address the connection used, as int32 length and text.
 std::vector<char> EncodeHostNamesRequest(std::string_view address);
+
+// execute_batch: int32 number of texts, then per text int32 length and the
+// UTF-8 bytes. Empty when the request would pass 2^31 - 1 bytes.
+std::vector<char> EncodeBatchRequest(const std::vector<std::string>& texts);
 
 // The login message's preamble: magic, length of what follows the first two
 // fields, protocol version, end magic. The attribute block comes after it.
