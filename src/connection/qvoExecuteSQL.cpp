@@ -3,6 +3,8 @@
 // its session and repeats the request once, and hands the answer, or the
 // failure's diagnostics, to the statement on whose behalf it ran.
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -156,8 +158,9 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
         interrupted();
       } else if (stmt) {
         // A login refusal: the statement reads the server's own answer.
-        for (SQLSMALLINT n = 1; n <= GetNumRecords(); ++n) {
-          const __diagRecords* record = GetDiagRecPtr(n);
+        const SQLINTEGER records = std::min<SQLINTEGER>(GetNumRecords(), SHRT_MAX);
+        for (SQLINTEGER n = 1; n <= records; ++n) {
+          const __diagRecords* record = GetDiagRecPtr(static_cast<SQLSMALLINT>(n));
           if (record && LoginRefusalOf(record->diagSQLState) != qvoLoginRefusal::None)
             return Socket->GiveResultsTo(sourceStmt);
         }

@@ -202,7 +202,8 @@ qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
 }
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
-  for (SQLSMALLINT col = 1; col <= s_.ARD->header.count; ++col) {
+  for (int n = 1; n <= s_.ARD->header.count; ++n) {
+    const auto col = static_cast<SQLSMALLINT>(n);
     const __cliDescriptorRecords* a = s_.ARD->GetRecord(col);
     if (!a || (!a->dataPtr && !a->octetLengthPtr)) continue;
     ConvertColumn(col, *a);

@@ -34,7 +34,8 @@ void WalkDataAtExec(const qvoStatement& s, Visit&& visit) {
   if (s.APD == nullptr) return;
   const SQLULEN end = static_cast<SQLULEN>(s.paramStart) + s.paramNum;
   for (SQLULEN row = s.paramStart; row < end; ++row) {
-    for (SQLSMALLINT p = 1; p <= s.APD->header.count; ++p) {
+    for (int n = 1; n <= s.APD->header.count; ++n) {
+      const auto p = static_cast<SQLSMALLINT>(n);
       const char* data = nullptr;
       SQLLEN indicator = SQL_NTS;
       s.LocateParamValue(p, row, &data, &indicator);

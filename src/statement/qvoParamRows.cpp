@@ -71,8 +71,9 @@ struct BoundParam {
 // --- locating values -----------------------------------------------------------------
 
 bool qvoStatement::IsDataAtExec(SQLLEN indicator) const {
-  return indicator == SQL_DATA_AT_EXEC || indicator < SQL_LEN_DATA_AT_EXEC_OFFSET ||
-         indicator > static_cast<SQLLEN>(maxVarcharOctetLength);
+  // Only what the application marked: a long bound value is in its buffer,
+  // and the application has no token to answer for it.
+  return indicator == SQL_DATA_AT_EXEC || indicator < SQL_LEN_DATA_AT_EXEC_OFFSET;
 }
 
 size_t qvoStatement::ParamColumnStride(SQLSMALLINT param) const {
@@ -121,24 +122,33 @@ SQLRETURN qvoStatement::CreateEmptyHeader() {
   return SQL_SUCCESS;
 }
 
-SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
-  block.rows = 0;
-  preparedMessageLen = 0;
+SQLRETURN qvoStatement::CheckBoundParams() {
   if (IPD == nullptr)
     return QVO_DIAG(this, _Implementation_parameter_descriptor_not_initialized_, -1);
   if (IPD->header.count == 0) return QVO_DIAG(this, _Zero_parameters_bound_, -1);
-  const SQLSMALLINT n = GetNumBoundParams();
-  if (n != APD->header.count) return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
+  if (GetNumBoundParams() != APD->header.count)
+    return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
+  block.rows = 0;
+  preparedMessageLen = 0;
+  if (CheckBoundParams() == SQL_ERROR) return SQL_ERROR;
+  const SQLSMALLINT n = APD->header.count;
 
   const bool byColumn = APD->header.bindType == SQL_BIND_BY_COLUMN;
   const bool beyondFirstRow = block.first + block.count > 1;
+  // One row bound column-wise goes out at its given length, whatever length
+  // was bound or derived; otherwise each value is read within its slot.
+  const bool givenLength = byColumn && !beyondFirstRow;
   std::vector<BoundParam> params(static_cast<size_t>(n));
   std::vector<qvoParamDescription> descriptions(static_cast<size_t>(n));
-  for (SQLSMALLINT p = 1; p <= n; ++p) {
+  for (int p = 1; p <= n; ++p) {
     BoundParam& bp = params[static_cast<size_t>(p - 1)];
-    __cliDescriptorRecords* i = IPD->GetRecord(p);
-    bp.number = p;
-    bp.apd = APD->GetRecord(p);
+    bp.number = static_cast<SQLSMALLINT>(p);
+    __cliDescriptorRecords* i = IPD->GetRecord(bp.number);
+    bp.apd = APD->GetRecord(bp.number);
     if (i == nullptr) return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
     qvoParamLookup why;
     bp.encoding = FindParamEncoding(bp.apd->conciseType, i->conciseType, &why);
@@ -242,13 +252,14 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
         v.length = static_cast<size_t>(e.valueBytes);
       } else {
         // Character and binary values: the indicator gives the length,
-        // SQL_NTS asks to measure text within the bound buffer; a length
-        // beyond the buffer is cut to it.
+        // SQL_NTS asks to measure text (within its slot, when it has one);
+        // a length beyond the slot is cut to it, with a warning.
+        const size_t slot = givenLength ? 0 : bp.bound;
         size_t length = 0;
         if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Narrow) {
-          length = bp.bound ? strnlen(data, bp.bound) : std::strlen(data);
+          length = slot ? strnlen(data, slot) : std::strlen(data);
         } else if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Wide) {
-          const size_t maxUnits = bp.bound ? bp.bound / 2 : SIZE_MAX / 2;
+          const size_t maxUnits = slot ? slot / 2 : SIZE_MAX / 2;
           size_t units = 0;
           for (qvo_uint16 u = 1; units < maxUnits; ++units) {
             std::memcpy(&u, data + 2 * units, 2);
@@ -263,8 +274,8 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
         } else {
           return fail(bp, row, QVO_DIAG(this, _Error_converting_string_value_, -1));
         }
-        if (bp.bound && length > bp.bound) {
-          length = ParamCutLength(e.kind, data, length, bp.bound, bp.utf8);
+        if (slot && length > slot) {
+          length = ParamCutLength(e.kind, data, length, slot, bp.utf8);
           v.cut = cut = true;
         }
         v.data = data;
@@ -288,9 +299,7 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
         block.nextLongValue = longValueAtRowStart;
         block.rows = row - block.first;
         PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
-        return finish(
-            cut ? (QVO_DIAG(this, _String_data_right_truncated_, 1), SQL_SUCCESS_WITH_INFO)
-                : SQL_SUCCESS);
+        return finish(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
       }
       switch (status) {
         case qvoValueStatus::OutOfRange:
@@ -313,7 +322,5 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   }
   block.rows = row - block.first;
   PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
-  if (!cut) return finish(SQL_SUCCESS);
-  QVO_DIAG(this, _String_data_right_truncated_, 1);
-  return finish(SQL_SUCCESS_WITH_INFO);
+  return finish(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
 }

@@ -207,10 +207,9 @@ SQLRETURN qvoStatement::DescribeParam(SQLSMALLINT ParameterNumber, SQLSMALLINT* 
   if (p == nullptr) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   if (DataTypePtr) *DataTypePtr = p->conciseType;
   if (ParameterSizePtr) {
-    *ParameterSizePtr =
-        OneOf(p->conciseType, kDescribedByLength)
-            ? p->length
-            : static_cast<SQLULEN>(static_cast<SQLLEN>(static_cast<SQLSMALLINT>(p->precision)));
+    *ParameterSizePtr = OneOf(p->conciseType, kDescribedByLength)
+                            ? p->length
+                            : static_cast<SQLULEN>(static_cast<SQLLEN>(p->precision));
   }
   if (DecimalDigitsPtr) *DecimalDigitsPtr = p->scale;
   if (NullablePtr) *NullablePtr = p->nullable;

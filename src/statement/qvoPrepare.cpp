@@ -77,8 +77,8 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
     rc = readNext();  // the result description, into the IRD
     if (rc == SQL_ERROR) return rc;
     if (numParams >= 1 && IPD->header.count == numParams && stmtAttr.maxParamSize != 0) {
-      for (SQLSMALLINT p = 1; p <= numParams; ++p) {
-        __cliDescriptorRecords* r = IPD->GetRecord(p);
+      for (int p = 1; p <= numParams; ++p) {
+        __cliDescriptorRecords* r = IPD->GetRecord(static_cast<SQLSMALLINT>(p));
         if (r && r->qvoType == _VARCHAR && r->length > stmtAttr.maxParamSize)
           r->length = std::min<SQLULEN>(maxVarcharLength, stmtAttr.maxParamSize);
       }
@@ -88,9 +88,10 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
     const SQLULEN length = stmtAttr.maxParamSize != 0
                                ? std::min<SQLULEN>(maxVarcharLength, stmtAttr.maxParamSize)
                                : maxVarcharLength;
-    for (SQLSMALLINT p = 1; p <= numParams; ++p) {
-      IPD->SetDescField(p, SQL_DESC_CONCISE_TYPE, CountPointer(SQL_VARCHAR), 0);
-      if (__cliDescriptorRecords* r = IPD->GetRecord(p)) r->length = length;
+    for (int p = 1; p <= numParams; ++p) {
+      const auto n = static_cast<SQLSMALLINT>(p);
+      IPD->SetDescField(n, SQL_DESC_CONCISE_TYPE, CountPointer(SQL_VARCHAR), 0);
+      if (__cliDescriptorRecords* r = IPD->GetRecord(n)) r->length = length;
     }
     rc = readNext();
     if (rc == SQL_ERROR) return rc;
@@ -140,6 +141,8 @@ SQLRETURN qvoStatement::ExecuteBase() {
   paramNum = static_cast<SQLUINTEGER>(arraySize);
   paramStart = 0;
   if (logFull) Log("Total parameter rows to send: %i\n", static_cast<int>(arraySize));
+  // Nothing is asked for at execution that could not be sent.
+  if (arraySize > 0 && CheckBoundParams() == SQL_ERROR) return SQL_ERROR;
   // The first pass finds the values to be supplied at execution and asks for
   // them; the pass that ParamData starts sends them.
   if (!dataAtExecAllreadyParsed && CreateDataAtExecList() > 0) {
@@ -171,6 +174,7 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
   qvo_int64 total = 0;
   qvo_int32 part = 0;
   bool partSent = false;
+  bool cut = false;
   size_t longValuesTaken = 0;
   while (paramStart < arraySize) {
     qvoParamBlock block;
@@ -205,11 +209,17 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
     total += count;
     note(paramStart, paramStart + block.rows,
          built == SQL_SUCCESS_WITH_INFO ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
-    if (built == SQL_SUCCESS_WITH_INFO && result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+    cut = cut || built == SQL_SUCCESS_WITH_INFO;
     paramStart += static_cast<SQLUINTEGER>(block.rows);
     ++part;
   }
   sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
   *IPD->header.rowsProcessedPtr = arraySize;
+  // Reading an answer starts the records afresh: the warning for values cut
+  // to their slots goes in after the last one, whichever block cut them.
+  if (cut) {
+    QVO_DIAG(this, _String_data_right_truncated_, 1);
+    if (result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  }
   return result;
 }

@@ -327,7 +327,8 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
 
   const bool intTypes = connection && connection->connAttr.intTypesInResultsIfPossible;
   qvo_int64 lineBytes = 0;
-  for (SQLSMALLINT i = 1; i <= h.columns; ++i) {
+  for (int column = 1; column <= h.columns; ++column) {
+    const auto i = static_cast<SQLSMALLINT>(column);
     qvoColumnDescription c;
     const qvoReadStatus status = ReadColumnDescription(in, &c);
     if (status == qvoReadStatus::Malformed) return MalformedAnswer();

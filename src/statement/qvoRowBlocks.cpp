@@ -23,8 +23,8 @@ SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
     return -1;
 
   blockLayout.resize(static_cast<size_t>(columns));
-  for (SQLSMALLINT c = 1; c <= columns; ++c) {
-    const __cliDescriptorRecords* r = IRD->GetRecord(c);
+  for (int c = 1; c <= columns; ++c) {
+    const __cliDescriptorRecords* r = IRD->GetRecord(static_cast<SQLSMALLINT>(c));
     blockLayout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
   }
   if (columns == 0) {

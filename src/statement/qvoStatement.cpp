@@ -339,8 +339,8 @@ SQLRETURN qvoStatement::BulkOperations(SQLUSMALLINT operation) {
 
 SQLSMALLINT qvoStatement::GetNumBoundParams() {
   SQLSMALLINT n = 0;
-  for (SQLSMALLINT i = 1; i <= APD->header.count; ++i) {
-    const __cliDescriptorRecords* r = APD->GetRecord(i);
+  for (int i = 1; i <= APD->header.count; ++i) {
+    const __cliDescriptorRecords* r = APD->GetRecord(static_cast<SQLSMALLINT>(i));
     if (r && (r->dataPtr || r->octetLengthPtr)) ++n;
   }
   return n;
@@ -348,8 +348,8 @@ SQLSMALLINT qvoStatement::GetNumBoundParams() {
 
 SQLSMALLINT qvoStatement::GetNumBoundColumns() {
   SQLSMALLINT n = 0;
-  for (SQLSMALLINT i = 1; i <= ARD->header.count; ++i) {
-    const __cliDescriptorRecords* r = ARD->GetRecord(i);
+  for (int i = 1; i <= ARD->header.count; ++i) {
+    const __cliDescriptorRecords* r = ARD->GetRecord(static_cast<SQLSMALLINT>(i));
     if (r && (r->dataPtr || r->octetLengthPtr)) ++n;
   }
   return n;

@@ -249,10 +249,14 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // maxPreparedMessageSize (a row the largest message cannot take as well
   // starts the next block). preparedHeaderLen and preparedMessageLen give the
   // lengths, block.rows the rows written (also stamped in the header). 0; 1
-  // when a value longer than its buffer was cut to it (01004); -1 with a
-  // diagnostic, block.errorParam and errorRow naming the value, and an empty
-  // message.
+  // when a value longer than its slot was cut to it (the caller records
+  // 01004 once the answers are read, as reading one starts the records
+  // afresh); -1 with a diagnostic, block.errorParam and errorRow naming the
+  // value, and an empty message.
   SQLRETURN BuildPreparedMessage(qvoParamBlock& block);
+  // Whether the bound parameters are the descriptors' records 1..count:
+  // 0, or -1 with the diagnostic.
+  SQLRETURN CheckBoundParams();
   // The message of a statement without parameters: the header alone.
   SQLRETURN CreateEmptyHeader();
   // Sends the message in preparedBuffer and reads its first result.
@@ -263,8 +267,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // parameter status array (when set) marks the rows sent, the failed ones
   // and those never used.
   SQLRETURN SendParameterBlocks(SQLULEN arraySize);
-  // Whether an indicator asks for the value at execution: SQL_DATA_AT_EXEC,
-  // SQL_LEN_DATA_AT_EXEC(n), or a length beyond the largest VARCHAR.
+  // Whether an indicator asks for the value at execution: SQL_DATA_AT_EXEC
+  // or SQL_LEN_DATA_AT_EXEC(n).
   bool IsDataAtExec(SQLLEN indicator) const;
   // Where row `row` (0-based) of parameter `param` lies, bind offset and
   // binding kind applied: the value's address (null when none is bound) and

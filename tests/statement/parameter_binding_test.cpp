@@ -71,6 +71,10 @@ TEST_F(ParameterBindingTest, EffectiveLengthAndSize) {
        4, 9, 0},
       {"digits above 36 on decimal: kept", SQL_C_SLONG, SQL_DECIMAL, 38, 40, 0, 1, SQL_C_SLONG, 4,
        4, 38, 40},
+      {"decimal size beyond 16 bits", SQL_C_CHAR, SQL_DECIMAL, 40'000, 2, 100, 1, SQL_C_CHAR, 100,
+       100, 40'000, 2},
+      {"float size beyond 16 bits", SQL_C_DOUBLE, SQL_FLOAT, 70'000, 0, 0, 1, SQL_C_DOUBLE, 8, 8,
+       70'000, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
