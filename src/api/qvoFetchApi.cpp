@@ -55,7 +55,9 @@ SQLRETURN DescribeColAny(SQLHSTMT handle, SQLUSMALLINT column, char* name, SQLSM
                          SQLSMALLINT* nameLength, SQLSMALLINT* dataType, SQLULEN* columnSize,
                          SQLSMALLINT* decimalDigits, SQLSMALLINT* nullable, Width width) {
   return StmtCall(handle, [&](qvoStatement& s) -> SQLRETURN {
-    const SQLSMALLINT col = ColumnOf(column);
+    // A number above 32767 lies beyond every column count: out of range, not
+    // an invalid index.
+    const SQLSMALLINT col = column > 32767 ? SQLSMALLINT{32767} : static_cast<SQLSMALLINT>(column);
     const SQLRETURN rc = s.DescribeCol(col, nullptr, bufferLength, nullptr, dataType, columnSize,
                                        decimalDigits, nullable);
     if (rc == SQL_ERROR) return rc;

@@ -62,6 +62,7 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
 
   if (cursor < 1) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_buffer_length_, -1);
+  if (ColumnNumber == 0) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const auto col = static_cast<SQLSMALLINT>(ColumnNumber);
   if (col < 1 || col > IRD->header.count) return QVO_DIAG(this, _Column_number_out_of_range_, -1);
 

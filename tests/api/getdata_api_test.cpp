@@ -239,7 +239,7 @@ TEST(GetDataApi, ArgumentChecks) {
     SQLINTEGER native;
   };
   const Case cases[] = {
-      {0, SQL_C_SBIGINT, 0, "HY000", -1},       {3, SQL_C_SBIGINT, 0, "HY000", -1},
+      {0, SQL_C_SBIGINT, 0, "07009", -1},       {3, SQL_C_SBIGINT, 0, "HY000", -1},
       {40000, SQL_C_SBIGINT, 0, "HY000", -1},   {1, SQL_C_SBIGINT, -1, "HY090", -1},
       {1, SQL_C_GUID, 16, "HY000", SQL_C_GUID}, {1, 3, 16, "HY000", 3},
   };
