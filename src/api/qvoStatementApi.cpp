@@ -73,13 +73,13 @@ extern "C" {
 SQLRETURN QVOExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
   aString text(reinterpret_cast<const char*>(StatementText), TextLength);
   return qvoCallWithText(StatementHandle, text, &qvoHandle::GetSqlConverter,
-                         &qvoStatement::ExecDirect);
+                         &qvoStatement::ExecDirect, qvoColumnCacheUse::Drop);
 }
 
 SQLRETURN QVOExecDirectW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
   wString text(StatementText, TextLength);
   return qvoCallWithText(StatementHandle, text, &qvoHandle::GetWcharSqlConverter,
-                         &qvoStatement::ExecDirect);
+                         &qvoStatement::ExecDirect, qvoColumnCacheUse::Drop);
 }
 
 SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
