@@ -4,6 +4,7 @@
 // into SQLWCHAR units.
 #include <string>
 
+#include "api/qvoTextOutput.h"
 #include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
 #include "messages/qvoTranslator.h"
@@ -25,26 +26,6 @@ SQLSMALLINT ColumnOf(SQLUSMALLINT column) {
 
 enum class Width { Narrow, Wide };
 
-// Converts a UTF-8 text into out (capacity bytes), cut on a character and
-// terminated. *fullBytes: the whole converted text's bytes. False when the
-// text cannot be converted.
-bool Deliver(iconverter* conv, const std::string& utf8, char* out, int capacity, int unit,
-             int* fullBytes, bool* cut) {
-  const int full = FromCodesetLen(conv, utf8.data(), static_cast<int>(utf8.size()));
-  if (full < 0) return false;
-  *fullBytes = full;
-  *cut = false;
-  if (!out) return true;
-  if (capacity < unit) {
-    *cut = full > 0;
-    return true;
-  }
-  const int n = FromCodesetNTS(conv, utf8.data(), static_cast<int>(utf8.size()), out, capacity);
-  if (n < 0) return false;
-  *cut = n < full;
-  return true;
-}
-
 SQLRETURN Truncated(qvoStatement& s, SQLRETURN rc) {
   if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
   QVO_DIAG(&s, _String_data_right_truncated_, 1);
@@ -55,7 +36,9 @@ SQLRETURN DescribeColAny(SQLHSTMT handle, SQLUSMALLINT column, char* name, SQLSM
                          SQLSMALLINT* nameLength, SQLSMALLINT* dataType, SQLULEN* columnSize,
                          SQLSMALLINT* decimalDigits, SQLSMALLINT* nullable, Width width) {
   return StmtCall(handle, [&](qvoStatement& s) -> SQLRETURN {
-    const SQLSMALLINT col = ColumnOf(column);
+    // A number above 32767 lies beyond every column count: out of range, not
+    // an invalid index.
+    const SQLSMALLINT col = column > 32767 ? SQLSMALLINT{32767} : static_cast<SQLSMALLINT>(column);
     const SQLRETURN rc = s.DescribeCol(col, nullptr, bufferLength, nullptr, dataType, columnSize,
                                        decimalDigits, nullable);
     if (rc == SQL_ERROR) return rc;
@@ -65,7 +48,7 @@ SQLRETURN DescribeColAny(SQLHSTMT handle, SQLUSMALLINT column, char* name, SQLSM
     const int unit = width == Width::Narrow ? 1 : (conv ? conv->GetCharSize() : 2);
     int full = 0;
     bool cut = false;
-    if (!Deliver(conv, utf8, name, bufferLength * unit, unit, &full, &cut))
+    if (!qvoDeliverText(conv, utf8, name, bufferLength * unit, unit, &full, &cut))
       return QVO_DIAG(&s, _Error_converting_string_value_, -1);
     if (nameLength) *nameLength = static_cast<SQLSMALLINT>(full / unit);
     return cut ? Truncated(s, rc) : rc;
@@ -101,7 +84,7 @@ SQLRETURN ColAttributeAny(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT fie
     const int unit = width == Width::Narrow ? 1 : (conv ? conv->GetCharSize() : 2);
     int full = 0;
     bool cut = false;
-    if (!Deliver(conv, utf8, static_cast<char*>(text), bufferLength, unit, &full, &cut))
+    if (!qvoDeliverText(conv, utf8, static_cast<char*>(text), bufferLength, unit, &full, &cut))
       return QVO_DIAG(&s, _Error_converting_string_value_, -1);
     if (stringLength) *stringLength = static_cast<SQLSMALLINT>(full);
     return cut ? Truncated(s, SQL_SUCCESS) : SQL_SUCCESS;

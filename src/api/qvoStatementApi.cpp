@@ -7,6 +7,7 @@
 
 #include "api/qvoHandleBranches.h"
 #include "api/qvoStatementText.h"
+#include "api/qvoTextOutput.h"
 #include "common/qvoArgStrings.h"
 #include "common/qvoPredicates.h"
 #include "common/qvoStrings.h"
@@ -73,13 +74,13 @@ extern "C" {
 SQLRETURN QVOExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
   aString text(reinterpret_cast<const char*>(StatementText), TextLength);
   return qvoCallWithText(StatementHandle, text, &qvoHandle::GetSqlConverter,
-                         &qvoStatement::ExecDirect);
+                         &qvoStatement::ExecDirect, qvoColumnCacheUse::Drop);
 }
 
 SQLRETURN QVOExecDirectW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
   wString text(StatementText, TextLength);
   return qvoCallWithText(StatementHandle, text, &qvoHandle::GetWcharSqlConverter,
-                         &qvoStatement::ExecDirect);
+                         &qvoStatement::ExecDirect, qvoColumnCacheUse::Drop);
 }
 
 SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
@@ -176,15 +177,24 @@ SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOI
   if (!IsStmtAttrChar(Attribute))
     return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::GetStmtAttr,
                                  Attribute, ValuePtr, BufferLength, StringLengthPtr);
-  const int scratchSize = std::max(4 * std::max<SQLINTEGER>(BufferLength, 0) + 5, 128);
-  auto scratch = std::make_unique<char[]>(static_cast<size_t>(scratchSize));
-  return StmtCall(StatementHandle, [&](qvoStatement& s) {
-    const SQLRETURN rc = s.GetStmtAttr(Attribute, scratch.get(), scratchSize, StringLengthPtr);
-    const int n = FromCodesetNTS(s.GetWcharSqlConverter(), scratch.get(),
-                                 static_cast<int>(std::strlen(scratch.get())),
-                                 static_cast<char*>(ValuePtr), BufferLength);
-    if (StringLengthPtr) *StringLengthPtr = n;
-    return rc;
+  return StmtCall(StatementHandle, [&](qvoStatement& s) -> SQLRETURN {
+    if (BufferLength < 0) return QVO_DIAG(&s, _Invalid_string_or_buffer_length_, -1);
+    // The whole UTF-8 text first, then its wide form into the caller's bytes.
+    SQLINTEGER utf8Len = 0;
+    if (s.GetStmtAttr(Attribute, nullptr, 0, &utf8Len) == SQL_ERROR) return SQL_ERROR;
+    std::string utf8(static_cast<size_t>(utf8Len) + 1, '\0');
+    if (s.GetStmtAttr(Attribute, utf8.data(), utf8Len + 1, nullptr) == SQL_ERROR) return SQL_ERROR;
+    utf8.resize(static_cast<size_t>(utf8Len));
+    iconverter* conv = s.GetWcharSqlConverter();
+    int full = 0;
+    bool cut = false;
+    if (!qvoDeliverText(conv, utf8, static_cast<char*>(ValuePtr), BufferLength,
+                        conv ? conv->GetCharSize() : 2, &full, &cut))
+      return QVO_DIAG(&s, _Error_converting_string_value_, -1);
+    if (StringLengthPtr) *StringLengthPtr = full;
+    if (!cut) return SQL_SUCCESS;
+    QVO_DIAG(&s, _String_data_right_truncated_, 1);
+    return SQL_SUCCESS_WITH_INFO;
   });
 }
 

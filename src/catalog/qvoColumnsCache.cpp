@@ -170,37 +170,19 @@ size_t SequenceLength(const char* p) {
   return n;
 }
 
-bool LikeAt(const char* p, const char* n, std::string_view escape) {
-  while (*p) {
+// The name a column argument stands for: an escape makes the character after
+// it a plain one and is dropped; '%' and '_' are characters of the name.
+std::string Unescaped(const char* text, std::string_view escape) {
+  std::string out;
+  for (const char* p = text; *p;) {
     if (!escape.empty() && std::strncmp(p, escape.data(), escape.size()) == 0 &&
-        p[escape.size()] != '\0') {
+        p[escape.size()] != '\0')
       p += escape.size();
-      const size_t len = SequenceLength(p);
-      if (std::strncmp(p, n, len) != 0) return false;
-      p += len;
-      n += len;
-      continue;
-    }
-    if (*p == '%') {
-      while (*p == '%') ++p;
-      if (!*p) return true;
-      for (const char* t = n;; t += SequenceLength(t)) {
-        if (LikeAt(p, t, escape)) return true;
-        if (!*t) return false;
-      }
-    }
-    if (*p == '_') {
-      if (!*n) return false;
-      n += SequenceLength(n);
-      ++p;
-      continue;
-    }
     const size_t len = SequenceLength(p);
-    if (std::strncmp(p, n, len) != 0) return false;
+    out.append(p, len);
     p += len;
-    n += len;
   }
-  return *n == '\0';
+  return out;
 }
 
 }  // namespace
@@ -211,10 +193,6 @@ ColumnsCache::ColumnsCache(const char* cn, const char* sn, const char* tn)
 bool ColumnsCache::Matches(const char* catalog, const char* schema, const char* table) const {
   return (!catalog || CatalogName == catalog) && (!schema || SchemaName == schema) &&
          (!table || TableName == table);
-}
-
-bool LikeMatch(const char* pattern, const std::string& name, const char* escape) {
-  return LikeAt(pattern, name.c_str(), escape ? escape : "");
 }
 
 SQLRETURN FillColumnsCache(qvoStatement& s, ColumnsCache& cache) {
@@ -233,18 +211,20 @@ std::vector<const CachedColumn*> SelectCachedColumns(const ColumnsCache& cache, 
                                                      bool metadataId, bool columnQuotesWereRemoved,
                                                      const char* escape) {
   std::vector<const CachedColumn*> rows;
+  if (!column || !*column) {
+    for (const CachedColumn& row : cache.columns) rows.push_back(&row);
+    return rows;
+  }
+  // One name, never a pattern: the first row of that name is the answer.
+  const std::string wanted =
+      metadataId ? std::string(column) : Unescaped(column, escape ? escape : "");
   for (const CachedColumn& row : cache.columns) {
-    bool selected = true;
-    if (column && *column) {
-      if (metadataId) {
-        std::string name = row.columnName();
-        if (!columnQuotesWereRemoved) AsciiUpper(name);
-        selected = name == column;
-      } else {
-        selected = LikeMatch(column, row.columnName(), escape);
-      }
+    std::string name = row.columnName();
+    if (metadataId && !columnQuotesWereRemoved) AsciiUpper(name);
+    if (name == wanted) {
+      rows.push_back(&row);
+      break;
     }
-    if (selected) rows.push_back(&row);
   }
   return rows;
 }

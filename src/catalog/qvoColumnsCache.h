@@ -55,9 +55,11 @@ class ColumnsCache {
 QVO_INTERNAL SQLRETURN FillColumnsCache(qvoStatement& s, ColumnsCache& cache);
 
 // The rows of the cache that a column name selects: all for a null or empty
-// name; with identifier rules (metadataId) the equal name (the cached name
-// upper-cased unless the name came in identifier quotes); otherwise the
-// names the LIKE pattern matches (escape: the search-string escape).
+// name; otherwise the first row whose name equals it, or none. With
+// identifier rules (metadataId) the cached name is upper-cased unless the
+// name came in identifier quotes; otherwise the name is taken literally,
+// '%' and '_' included, the search-string escape only marking the character
+// after it as plain.
 QVO_INTERNAL std::vector<const CachedColumn*> SelectCachedColumns(const ColumnsCache& cache,
                                                                   const char* column,
                                                                   bool metadataId,
@@ -68,7 +70,3 @@ QVO_INTERNAL std::vector<const CachedColumn*> SelectCachedColumns(const ColumnsC
 // the 18 columns); the result of its parse.
 QVO_INTERNAL SQLRETURN AnswerFromColumnsCache(qvoStatement& s,
                                               const std::vector<const CachedColumn*>& rows);
-
-// Whether name matches the LIKE pattern: % any run, _ one character (UTF-8
-// aware), the escape making the next character literal.
-QVO_INTERNAL bool LikeMatch(const char* pattern, const std::string& name, const char* escape);

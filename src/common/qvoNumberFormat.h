@@ -12,6 +12,8 @@
 #include <atomic>
 #include <cstddef>
 
+#include "qvo/qvoNumberFormat.h"
+
 class NumberFormat {
  public:
   // Precision is kept within [minPrecision, maxPrecision]. Below 6 the layout
@@ -77,26 +79,14 @@ class NumberFormat {
   std::atomic<bool> negativ;  // set by every conversion of a negative value
 };
 
-// The library's formatter: precision 15, compression on.
-extern NumberFormat nf;
+static_assert(sizeof NumberFormat::versionText == QVO_NUMBER_FORMAT_VERSION_SIZE);
+static_assert(NumberFormat::bufferSize == QVO_NUMBER_FORMAT_TEXT_SIZE);
 
-// Host entry points acting on nf.
-void changePrecision(int newPrec) noexcept;
-void getVersion(char* buffer) noexcept;  // buffer: sizeof(NumberFormat::versionText)
+// The library's formatter (nf: precision 15, compression on) and the host's
+// entry points acting on it (changePrecision, getVersion, convertNumber) are
+// declared in qvo/qvoNumberFormat.h.
 
-// nf.convertValue(number, buffer). For double the text is at most 23
-// characters plus its terminator.
-template <typename T>
-int convertNumber(T& number, char* buffer) noexcept;
-
-#define QVO_NUMBER_FORMAT_TYPES(X)                                                          \
-  X(double)                                                                                 \
-  X(float)                                                                                  \
-  X(signed char) X(unsigned char) X(short) X(unsigned short) X(int) X(unsigned int) X(long) \
-      X(unsigned long) X(long long) X(unsigned long long)
-
-#define QVO_DECLARE_NUMBER_FORMAT(T)                                                    \
-  extern template int NumberFormat::convertValue<T>(T & number, char* buffer) noexcept; \
-  extern template int convertNumber<T>(T & number, char* buffer) noexcept;
+#define QVO_DECLARE_NUMBER_FORMAT(T) \
+  extern template int NumberFormat::convertValue<T>(T & number, char* buffer) noexcept;
 QVO_NUMBER_FORMAT_TYPES(QVO_DECLARE_NUMBER_FORMAT)
 #undef QVO_DECLARE_NUMBER_FORMAT

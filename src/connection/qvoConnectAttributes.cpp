@@ -743,6 +743,8 @@ SQLRETURN GetNodeCount(qvoConnection& c, const GetArgs& a) {
 SQLRETURN GetCurrentNode(qvoConnection& c, const GetArgs& a) { return PutPointer(a, &c.server); }
 
 SQLRETURN GetTransactionState(qvoConnection& c, const GetArgs& a) {
+  // Only the server knows the state: without a connection there is none to tell.
+  if (c.GetSocket() == nullptr) return QVO_DIAG(&c, _Database_server_not_connected_, -1);
   const SQLRETURN rc = c.GetAttributesFromQVO();
   if (rc < 0) return rc;
   return PutInt(a, static_cast<SQLUINTEGER>(static_cast<SQLINTEGER>(c.transactionState)));

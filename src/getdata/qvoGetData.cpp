@@ -42,6 +42,31 @@ std::size_t Utf16Boundary(const char* text, std::size_t units) {
   return last >= 0xD800 && last <= 0xDBFF ? units - 1 : units;
 }
 
+// The pairs that single-value retrieval refuses where the bound fetch
+// converts them or refuses them otherwise; every other pair reads as the
+// fetch reads it.
+struct OwnRefusal {
+  SQLSMALLINT cType;
+  SQLSMALLINT qvoType;
+  qvoRefusal refusal;
+};
+constexpr OwnRefusal kOwnRefusals[] = {
+    {SQL_C_DATE, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {SQL_C_TYPE_DATE, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {SQL_C_TIME, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {SQL_C_TYPE_TIME, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {SQL_C_TIMESTAMP, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {SQL_C_TYPE_TIMESTAMP, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {QVO_TYPE_TIMESTAMP_UTC, _SMALLDECIMAL, qvoRefusal::TypeRefused},
+    {SQL_C_NUMERIC, _BOOLEAN, qvoRefusal::PairRefused},
+};
+
+qvoRefusal GetDataRefusal(SQLSMALLINT cType, SQLSMALLINT qvoType, qvoRefusal fetchRefusal) {
+  for (const OwnRefusal& r : kOwnRefusals)
+    if (r.cType == cType && r.qvoType == qvoType) return r.refusal;
+  return fetchRefusal;
+}
+
 bool IsUtf8Codepage(const char* name) {
   return name && (strcasecmp(name, "UTF-8") == 0 || strcasecmp(name, "UTF8") == 0);
 }
@@ -62,6 +87,7 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
 
   if (cursor < 1) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_buffer_length_, -1);
+  if (ColumnNumber == 0) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const auto col = static_cast<SQLSMALLINT>(ColumnNumber);
   if (col < 1 || col > IRD->header.count) return QVO_DIAG(this, _Column_number_out_of_range_, -1);
 
@@ -81,7 +107,8 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (cType == QVO_VARCHAR_PTR)
     return QVO_DIAG(this, _Invalid_C_data_type_requested_by_user_, cType);
   const qvoConversion conv = qvoLookupConversion(cType, ird.qvoType, stmtAttr.stringsNotNull);
-  if (qvoRecordRefusal(*this, conv.refusal, cType, ird.qvoType)) return SQL_ERROR;
+  if (qvoRecordRefusal(*this, GetDataRefusal(cType, ird.qvoType, conv.refusal), cType, ird.qvoType))
+    return SQL_ERROR;
 
   qvoColumnJob job;
   job.stmt = this;

@@ -88,8 +88,14 @@ SQLRETURN ReadMetadataView(qvoConnection& conn, const qvoMetadataRowFn& onRow) {
     rc = ReadRows(conn, *s, onRow);
   }
   // The statement goes with its records: the server's reason stays with the
-  // connection.
-  if (rc < 0) conn.TakeErrorMessagesFromStatement(s);
+  // connection, as one record among the connection's own (a server mark would
+  // let it stand alone and hide the caller's record of the failed load).
+  if (rc < 0) {
+    for (SQLINTEGER i = 1; i <= s->GetNumRecords(); ++i) {
+      const __diagRecords* r = s->GetDiagRecPtr(static_cast<SQLSMALLINT>(i));
+      if (r) conn.SetDiagRec(r->diagSQLState, r->diagNativeError, r->GetMessage());
+    }
+  }
   const SQLRETURN freed = services.freeStatement(handle);
   if (rc < 0) return rc;
   return freed != SQL_SUCCESS ? freed : SQL_SUCCESS;

@@ -217,7 +217,8 @@ SQLRETURN qvoStatement::DescribeCol(SQLSMALLINT ColumnNumber, char* ColumnName,
                                     SQLSMALLINT* DataTypePtr, SQLULEN* ColumnSizePtr,
                                     SQLSMALLINT* DecimalDigitsPtr, SQLSMALLINT* NullablePtr) {
   ClearDiagRecords();
-  if (ColumnNumber < 1 || ColumnNumber > IRD->header.count)
+  if (ColumnNumber < 1) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
+  if (ColumnNumber > IRD->header.count)
     return QVO_DIAG(this, _Column_number_out_of_range_or_no_columns_found_, -1);
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
   const __cliDescriptorRecords* r = IRD->GetRecord(ColumnNumber);

@@ -297,10 +297,14 @@ SQLRETURN GetEncoding(Stmt& s, SQLPOINTER v, SQLINTEGER bufferLength, SQLINTEGER
   // application's buffer.
   if (bufferLength < 0) return DIAG(s, _Invalid_string_or_buffer_length_, -1);
   iconverter* conv = (s.*kEncodings[index].converter).get();
-  const char* name = conv ? conv->GetCurrentCodepage() : "";
-  const int n = qvoCopyStr(static_cast<char*>(v), name ? name : "", SQL_NTS, bufferLength, SQL_NTS);
-  if (len) *len = n < 0 ? 0 : n;
-  return SQL_SUCCESS;
+  const char* name = conv ? conv->GetCurrentCodepage() : nullptr;
+  if (name == nullptr) name = "";
+  const int full = static_cast<int>(std::strlen(name));
+  const int n = qvoCopyStr(static_cast<char*>(v), name, full, bufferLength, SQL_NTS);
+  if (len) *len = full;
+  if (v == nullptr || n >= full) return SQL_SUCCESS;
+  DIAG(s, _String_data_right_truncated_, 1);
+  return SQL_SUCCESS_WITH_INFO;
 }
 
 // --- getters -----------------------------------------------------------------------------

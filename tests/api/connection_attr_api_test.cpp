@@ -214,6 +214,21 @@ TEST(ConnectionAttrApi, TextsAreCutToTheBufferAndTheLengthShowsIt) {
   EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, dbc).back().state, "HY090");
 }
 
+// The transaction state comes from the server: before the connect both forms
+// fail with a record that says why.
+TEST(ConnectionAttrApi, TransactionStateNeedsAConnection) {
+  Env e;
+  for (auto get : {&QVOGetConnectAttr, &QVOGetConnectAttrW}) {
+    SQLUINTEGER state = 7;
+    EXPECT_EQ(get(e.dbc[0], 21043, &state, 0, nullptr), SQL_ERROR);
+    const std::vector<Record> records = RecordsOf(SQL_HANDLE_DBC, e.dbc[0]);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].state, "HY000");
+    EXPECT_NE(records[0].text.find("Database server not connected."), std::string::npos);
+    EXPECT_EQ(state, 7u);
+  }
+}
+
 // A text the application's code set cannot hold is refused, not handed out
 // as an empty value with success.
 TEST(ConnectionAttrApi, ATextTheCodeSetCannotHoldIsAnError) {

@@ -1,7 +1,9 @@
-// The shared library's dynamic symbols against the public header: every
+// The shared library's dynamic symbols against the public headers: every
 // declared function is exported under the right name (plain C, or the C++
-// name where the header declares it outside extern "C"), nothing else is
-// exported, and the header declares the whole interface applications use.
+// name where a header declares it outside extern "C"; a function template
+// under the names of its instances), every declared object under its name,
+// nothing else is exported, and the headers declare the whole interface
+// applications use.
 #include <cxxabi.h>
 #include <gtest/gtest.h>
 
@@ -19,35 +21,55 @@
 
 namespace {
 
-enum class Linkage { C, Cxx };
+// Object: a variable, whose name is never mangled. Template: a C++ function
+// template, exported as its instances.
+enum class Linkage { C, Cxx, Object, Template };
 
-// Function name → linkage, from the QVO_EXPORT declarations of the header.
+const char* const kHeaders[] = {QVO_INTERFACE_HEADER, QVO_NUMBER_FORMAT_HEADER};
+
+// Name → linkage, from the QVO_EXPORT declarations of the headers.
 std::map<std::string, Linkage> Declared() {
-  std::ifstream in(QVO_INTERFACE_HEADER);
-  EXPECT_TRUE(in) << QVO_INTERFACE_HEADER;
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string s = text.str();
-  const size_t open = s.find("extern \"C\" {");
-  const size_t close = s.find("\n}\n", open);
-  EXPECT_NE(open, std::string::npos);
-  EXPECT_NE(close, std::string::npos);
   std::map<std::string, Linkage> out;
-  const std::regex decl(R"(QVO_EXPORT\s+[A-Za-z_][\w\s\*]*?\b([A-Za-z_]\w*)\s*\()");
-  for (auto it = std::sregex_iterator(s.begin(), s.end(), decl); it != std::sregex_iterator();
-       ++it) {
-    const auto at = static_cast<size_t>(it->position(0));
-    const bool inC = at > open && at < close;
-    const auto [_, fresh] = out.emplace((*it)[1], inC ? Linkage::C : Linkage::Cxx);
-    EXPECT_TRUE(fresh) << "declared twice: " << (*it)[1];
-  }
-  // A declaration the pattern cannot read would go unchecked.
   size_t marks = 0;
-  for (size_t at = s.find("QVO_EXPORT "); at != std::string::npos;
-       at = s.find("QVO_EXPORT ", at + 1))
-    marks += s.compare(at - 8, 8, "#define ") != 0;
+  for (const char* header : kHeaders) {
+    std::ifstream in(header);
+    EXPECT_TRUE(in) << header;
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string s = text.str();
+    const size_t open = s.find("extern \"C\" {");
+    const size_t close = open == std::string::npos ? open : s.find("\n}\n", open);
+    const std::regex decl(
+        R"((template\s*<[^>]*>\s*)?QVO_EXPORT\s+[A-Za-z_][\w\s\*&]*?\b([A-Za-z_]\w*)\s*([(;]))");
+    for (auto it = std::sregex_iterator(s.begin(), s.end(), decl); it != std::sregex_iterator();
+         ++it) {
+      const auto at = static_cast<size_t>(it->position(0));
+      const bool inC = open != std::string::npos && at > open && at < close;
+      const Linkage linkage = (*it)[3] == ";"    ? Linkage::Object
+                              : (*it)[1].matched ? Linkage::Template
+                              : inC              ? Linkage::C
+                                                 : Linkage::Cxx;
+      const auto [_, fresh] = out.emplace((*it)[2], linkage);
+      EXPECT_TRUE(fresh) << "declared twice: " << (*it)[2];
+    }
+    // A declaration the pattern cannot read would go unchecked.
+    for (size_t at = s.find("QVO_EXPORT "); at != std::string::npos;
+         at = s.find("QVO_EXPORT ", at + 1))
+      marks += s.compare(at - 8, 8, "#define ") != 0;
+  }
   EXPECT_EQ(out.size(), marks);
   return out;
+}
+
+// The declared name of an exported symbol as demangled: up to its parameter
+// list, without the return type and template arguments of a template's
+// instance ("int convertNumber<double>(double&, char*)" is convertNumber).
+std::string NameOf(const std::string& demangled) {
+  std::string name = demangled.substr(0, demangled.find('('));
+  const size_t arguments = name.find('<');
+  if (arguments == std::string::npos) return name;
+  name.erase(arguments);
+  return name.substr(name.rfind(' ') + 1);
 }
 
 std::string Demangled(const std::string& symbol) {
@@ -81,13 +103,16 @@ TEST(Exports, ExactlyTheDeclaredFunctions) {
   for (const std::string& symbol : Exported()) {
     const bool mangled = symbol.rfind("_Z", 0) == 0;
     const std::string full = mangled ? Demangled(symbol) : symbol;
-    const std::string name = full.substr(0, full.find('('));
+    const std::string name = NameOf(full);
     const auto d = declared.find(name);
-    if (d == declared.end() || (d->second == Linkage::Cxx) != mangled) {
+    const bool cxx =
+        d != declared.end() && (d->second == Linkage::Cxx || d->second == Linkage::Template);
+    if (d == declared.end() || cxx != mangled) {
       ADD_FAILURE() << "exported but not declared (as such): " << full;
       continue;
     }
-    EXPECT_TRUE(found.insert(name).second) << "exported twice: " << name;
+    EXPECT_TRUE(found.insert(name).second || d->second == Linkage::Template)
+        << "exported twice: " << name;
   }
   for (const auto& [name, linkage] : declared)
     EXPECT_TRUE(found.count(name))
@@ -100,6 +125,8 @@ TEST(Exports, CxxNamesCarryTheirSignature) {
       {"IsIdSeparator", "IsIdSeparator(char)"},
       {"QVOExecGetTimestamp", "QVOExecGetTimestamp(void*)"},
       {"QVOSetDiagRec", "QVOSetDiagRec(short, void*, char const*, int, char const*)"},
+      {"changePrecision", "changePrecision(int)"},
+      {"getVersion", "getVersion(char*)"},
   };
   const std::map<std::string, Linkage> declared = Declared();
   std::set<std::string> exported;
@@ -109,6 +136,13 @@ TEST(Exports, CxxNamesCarryTheirSignature) {
     if (d == declared.end()) continue;  // the list test below names what is missing
     EXPECT_EQ(d->second, Linkage::Cxx) << name;
     EXPECT_TRUE(exported.count(signature)) << signature;
+  }
+  // convertNumber, for each of its twelve number types.
+  for (const char* type :
+       {"double", "float", "signed char", "unsigned char", "short", "unsigned short", "int",
+        "unsigned int", "long", "unsigned long", "long long", "unsigned long long"}) {
+    const std::string t = type;
+    EXPECT_TRUE(exported.count("int convertNumber<" + t + ">(" + t + "&, char*)")) << type;
   }
 }
 
@@ -221,6 +255,11 @@ const Entry kInterface[] = {
     {"QVOStatisticsW"},
     {"QVOTablePrivileges"},
     {"QVOTablePrivilegesW"},
+    // The number formatter, for the host.
+    {"nf", Linkage::Object},
+    {"changePrecision", Linkage::Cxx},
+    {"getVersion", Linkage::Cxx},
+    {"convertNumber", Linkage::Template},
 };
 
 // Functions whose work is still being built elsewhere; each is checked like

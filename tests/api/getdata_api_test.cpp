@@ -173,10 +173,12 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
     std::string state;
     std::string bytes;  // expected target bytes (rc 0 or 1)
     SQLLEN indicator;
+    std::string message = "";  // of a refusal, checked when given
+    SQLINTEGER native = 0;
   };
   auto i32 = [](int32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
   auto i64 = [](int64_t v) { return std::string(reinterpret_cast<const char*>(&v), 8); };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"decimal to sbigint", r::Column::Decimal("d", 18, 0), Value::Int64(-42), SQL_C_SBIGINT, 0,
        true, 0, "", i64(-42), 8},
       {"decimal to slong", r::Column::Decimal("d", 18, 0), Value::Int64(70000), SQL_C_SLONG, 0,
@@ -201,7 +203,21 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
        0},
       {"date into bit refused", r::Column::Date("d"), Value::Date(1, 1, 2000), SQL_C_BIT, 1, true,
        -1, "HY000", "", 0},
+      // Pairs that GetData refuses although the bound fetch converts them or
+      // refuses them otherwise.
+      {"boolean into numeric refused", r::Column::Boolean("b"), Value::Bool(true), SQL_C_NUMERIC,
+       19, true, -1, "HY000", "", 0,
+       "Conversion from Vandrel-Type _BOOLEAN to C-Type SQL_C_NUMERIC not supported.", -1},
+      {"null small decimal into date refused", r::Column::SmallDecimal("s", 9, 0), Value::Null(),
+       SQL_C_TYPE_DATE, 6, true, -1, "HY000", "", 0,
+       "Server returns a data type that is not supported by CLI driver.", 63},
   };
+  for (SQLSMALLINT cType : {SQL_C_DATE, SQL_C_TYPE_DATE, SQL_C_TIME, SQL_C_TYPE_TIME,
+                            SQL_C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, QVO_TYPE_TIMESTAMP_UTC})
+    cases.push_back({"small decimal into a date or time refused",
+                     r::Column::SmallDecimal("s", 9, 0), Value::Int32(20240307), cType, 16, true,
+                     -1, "HY000", "", 0,
+                     "Server returns a data type that is not supported by CLI driver.", 63});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     api::Session s;
@@ -211,13 +227,50 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
     SQLLEN ind = -777;
     const SQLRETURN rc = QVOGetData(s.stmt, 1, c.cType, buf.data(), c.bufferLength,
                                     c.withIndicator ? &ind : nullptr);
-    EXPECT_EQ(rc, c.rc);
+    EXPECT_EQ(rc, c.rc) << c.cType;
     EXPECT_EQ(s.State(), c.state);
+    if (!c.message.empty()) {
+      const std::vector<api::Record> rec = s.Records();
+      ASSERT_EQ(rec.size(), 1u);
+      EXPECT_NE(rec[0].text.find(c.message), std::string::npos) << rec[0].text;
+      EXPECT_EQ(rec[0].native, c.native);
+      EXPECT_EQ(ind, -777) << "a refusal writes no indicator";
+    }
     if (rc != SQL_ERROR) {
       EXPECT_EQ(std::string(buf.data(), c.bytes.size()), c.bytes);
       EXPECT_EQ(buf[c.bytes.size()], '#') << "written past the value";
       EXPECT_EQ(ind, c.indicator);
     }
+  }
+}
+
+// The pairs GetData refuses on its own stay the bound fetch's as they were.
+TEST(GetDataApi, TheBoundFetchKeepsItsOwnCells) {
+  {
+    api::Session s;
+    Serve(s, {r::Column::Boolean("b")}, {{Value::Bool(true)}});
+    SQL_NUMERIC_STRUCT n = {};
+    SQLLEN ind = 0;
+    ASSERT_EQ(QVOBindCol(s.stmt, 1, SQL_C_NUMERIC, &n, sizeof n, &ind), SQL_SUCCESS);
+    EXPECT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    EXPECT_EQ(n.val[0], 1);
+    EXPECT_EQ(n.sign, 1);
+  }
+  {
+    api::Session s;
+    Serve(s, {r::Column::SmallDecimal("s", 9, 0)}, {{Value::Int32(5)}});
+    SQL_DATE_STRUCT d = {};
+    SQLLEN ind = 0;
+    ASSERT_EQ(QVOBindCol(s.stmt, 1, SQL_C_TYPE_DATE, &d, sizeof d, &ind), SQL_SUCCESS);
+    EXPECT_EQ(QVOFetch(s.stmt), SQL_ERROR);
+    const std::vector<api::Record> rec = s.Records();
+    ASSERT_EQ(rec.size(), 1u);
+    EXPECT_NE(
+        rec[0].text.find(
+            "Conversion from Vandrel-Type _SMALLDECIMAL to C-Type SQL_C_TYPE_DATE not supported."),
+        std::string::npos)
+        << rec[0].text;
+    EXPECT_EQ(rec[0].native, -1);
   }
 }
 
@@ -239,7 +292,7 @@ TEST(GetDataApi, ArgumentChecks) {
     SQLINTEGER native;
   };
   const Case cases[] = {
-      {0, SQL_C_SBIGINT, 0, "HY000", -1},       {3, SQL_C_SBIGINT, 0, "HY000", -1},
+      {0, SQL_C_SBIGINT, 0, "07009", -1},       {3, SQL_C_SBIGINT, 0, "HY000", -1},
       {40000, SQL_C_SBIGINT, 0, "HY000", -1},   {1, SQL_C_SBIGINT, -1, "HY090", -1},
       {1, SQL_C_GUID, 16, "HY000", SQL_C_GUID}, {1, 3, 16, "HY000", 3},
   };

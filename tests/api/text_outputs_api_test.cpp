@@ -161,4 +161,69 @@ TEST(ColAttributeWTest, TheWholeBufferInBytes) {
   }
 }
 
+// The encoding names among the statement attributes, in both forms: cut to
+// the caller's buffer with a terminator inside it, the whole length in bytes,
+// 01004 with 1 for a cut; never a length of -1.
+TEST(StmtAttrTextTest, EncodingNamesAreCutAndTheWholeLengthTold) {
+  api::Session s;
+  for (SQLINTEGER attr : {21048, 21049, 21060, 21066}) {
+    char whole[128] = {};
+    SQLINTEGER n = -99;
+    ASSERT_EQ(QVOGetStmtAttr(s.stmt, attr, whole, sizeof whole, &n), SQL_SUCCESS) << attr;
+    ASSERT_GT(n, 1) << attr;
+    const std::string name(whole, static_cast<size_t>(n));
+    for (bool wide : {false, true}) {
+      const SQLINTEGER unit = wide ? 2 : 1;
+      struct Case {
+        SQLINTEGER bufferLength;
+        bool buffer;
+        SQLRETURN rc;
+        int kept;  // characters the buffer holds; -1: untouched
+      };
+      const Case cases[] = {
+          {(n + 1) * unit, true, SQL_SUCCESS, n},
+          {(n + 1) * unit - 1, true, SQL_SUCCESS_WITH_INFO, n - 1},
+          {unit, true, SQL_SUCCESS_WITH_INFO, 0},
+          {0, true, SQL_SUCCESS_WITH_INFO, -1},
+          {0, false, SQL_SUCCESS, -1},
+      };
+      for (const Case& c : cases) {
+        const std::string where = std::to_string(attr) + (wide ? " W" : "") + " BufferLength " +
+                                  std::to_string(c.bufferLength);
+        std::vector<unsigned char> out(300, kGuard);
+        SQLINTEGER len = -99;
+        SQLPOINTER value = c.buffer ? out.data() : nullptr;
+        const SQLRETURN rc = wide ? QVOGetStmtAttrW(s.stmt, attr, value, c.bufferLength, &len)
+                                  : QVOGetStmtAttr(s.stmt, attr, value, c.bufferLength, &len);
+        EXPECT_EQ(rc, c.rc) << where;
+        EXPECT_EQ(len, n * unit) << where;
+        EXPECT_EQ(s.State(), c.rc == SQL_SUCCESS ? "" : "01004") << where;
+        for (size_t i = static_cast<size_t>(c.bufferLength); i < out.size(); ++i)
+          ASSERT_EQ(out[i], kGuard) << where << ": byte " << i << " written";
+        if (c.kept < 0) {
+          EXPECT_EQ(out[0], kGuard) << where;
+          continue;
+        }
+        std::string got;
+        for (int k = 0; k <= c.kept; ++k) {
+          SQLWCHAR ch = out[static_cast<size_t>(k * unit)];
+          if (wide) std::memcpy(&ch, &out[static_cast<size_t>(k * unit)], sizeof ch);
+          if (k == c.kept) {
+            EXPECT_EQ(ch, 0) << where << ": no terminator";
+          } else {
+            got.push_back(static_cast<char>(ch));
+          }
+        }
+        EXPECT_EQ(got, name.substr(0, static_cast<size_t>(c.kept))) << where;
+      }
+      SQLINTEGER len = -99;
+      EXPECT_EQ(wide ? QVOGetStmtAttrW(s.stmt, attr, whole, -1, &len)
+                     : QVOGetStmtAttr(s.stmt, attr, whole, -1, &len),
+                SQL_ERROR);
+      EXPECT_EQ(s.State(), "HY090");
+      EXPECT_EQ(len, -99);
+    }
+  }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 // when it is used and when it is dropped, and that its fill leaves the
 // application's bindings alone.
 #include <atomic>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -307,6 +308,34 @@ TEST_F(ColumnsCacheTest, DroppedByExecuteCancelCommitAndRollbackOfItsConnectionO
   QVOFreeHandle(SQL_HANDLE_DBC, otherDbc);
 }
 
+// Preparing a text, alone or into a batch, leaves the cache in place.
+TEST_F(ColumnsCacheTest, KeptByPrepare) {
+  ASSERT_EQ(Columns(stmt, "T", "C"), SQL_SUCCESS) << LastDiag(*s);
+  const std::u16string wide = u"SELECT 1";
+  struct Case {
+    const char* name;
+    SQLRETURN (*prepare)(SQLHSTMT h, const std::u16string& wide);
+  };
+  const Case cases[] = {
+      {"prepare",
+       [](SQLHSTMT h, const std::u16string&) { return QVOPrepare(h, U("SELECT 1"), SQL_NTS); }},
+      {"prepare wide",
+       [](SQLHSTMT h, const std::u16string& w) {
+         return QVOPrepareW(h, const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(w.c_str())),
+                            SQL_NTS);
+       }},
+      {"prepare batch",
+       [](SQLHSTMT h, const std::u16string&) { return QVOPrepareBatch(h, "SELECT 1", SQL_NTS); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.prepare(stmt, wide), SQL_SUCCESS) << LastDiag(*s);
+    ASSERT_EQ(Columns(stmt, "T", "D"), SQL_SUCCESS) << LastDiag(*s);
+    EXPECT_EQ(FetchAll(stmt), (std::vector<std::vector<std::string>>{ExpectedRow(table[1])}));
+  }
+  EXPECT_EQ(Lookups(), 1u);
+}
+
 TEST_F(ColumnsCacheTest, LongTextsEmptyTextsAndNullsComeBackAsTheServerSentThem) {
   const std::string longName(120, 'N');
   const std::string longRemark(3000, 'r');
@@ -415,21 +444,40 @@ TEST_F(ColumnsCacheTest, ACommitOnAnotherThreadNeverFreesACacheInUse) {
   dropper.join();
 }
 
-TEST(LikeMatch, PatternsWithAndWithoutEscape) {
+// Under the forced cache a column argument is one name, never a pattern:
+// the first row of exactly that name answers, with the search-string escape
+// marking a plain character.
+TEST_F(ColumnsCacheTest, APatternUnderTheForcedCacheMatchesExactly) {
+  conn->forceColumnsMicroCache = true;
+  std::memcpy(conn->connAttr.searchStringEscape, "\\", 2);
+  table.push_back({"C%", SQL_INTEGER, std::nullopt, std::nullopt, 4});
+  table.push_back({"CX", SQL_INTEGER, std::nullopt, std::nullopt, 5});
+  table.push_back({"A_C", SQL_INTEGER, std::nullopt, std::nullopt, 6});
+  table.push_back({"col", SQL_INTEGER, std::nullopt, std::nullopt, 7});
+  table.push_back({"COL", SQL_INTEGER, std::nullopt, std::nullopt, 8});
   struct Case {
-    const char* pattern;
-    const char* name;
-    const char* escape;
-    bool match;
+    const char* column;
+    bool metadataId;
+    std::vector<size_t> rows;  // indexes into table
   };
   const Case cases[] = {
-      {"%", "ANY", "\\", true},      {"A%", "ABC", "\\", true},  {"A%", "BAC", "\\", false},
-      {"A_C", "ABC", "\\", true},    {"A_C", "AC", "\\", false}, {"A\\_C", "A_C", "\\", true},
-      {"A\\_C", "ABC", "\\", false}, {"%C", "ABC", "\\", true},  {"A%B%C", "AxxBxxC", "", true},
-      {"_", "\xC3\xA9", "", true},   {"ABC", "ABC", "", true},   {"ABC", "ABCD", "", false},
+      {"C%", false, {3}},     {"C_", false, {}},  {"%", false, {}},   {"A_C", false, {5}},
+      {"A\\_C", false, {5}},  {"ABC", false, {}}, {"col", true, {6}},  // both names fold to COL:
+                                                                       // the first one answers
+      {"\"COL\"", true, {7}},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(LikeMatch(c.pattern, c.name, c.escape), c.match) << c.pattern << " " << c.name;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.column);
+    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_METADATA_ID,
+                             reinterpret_cast<SQLPOINTER>(c.metadataId ? 1 : 0), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(Columns(stmt, "T", c.column), SQL_SUCCESS) << LastDiag(*s);
+    EXPECT_EQ(s->resultHandle, QVO_RESULT_COLUMNS_CACHE);
+    std::vector<std::vector<std::string>> expected;
+    for (size_t i : c.rows) expected.push_back(ExpectedRow(table[i]));
+    EXPECT_EQ(FetchAll(stmt), expected);
+  }
+  EXPECT_EQ(Lookups(), 1u);
 }
 
 }  // namespace

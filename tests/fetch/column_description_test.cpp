@@ -186,10 +186,15 @@ TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
        [](SQLHSTMT h, SQLLEN*) {
          return QVODescribeCol(h, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
        },
-       SQL_ERROR, "HY010 Column number out of range or no columns found."},
+       SQL_ERROR, "07009 Invalid descriptor index."},
       {"describe 2",
        [](SQLHSTMT h, SQLLEN*) {
          return QVODescribeCol(h, 2, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
+       },
+       SQL_ERROR, "HY010 Column number out of range or no columns found."},
+      {"describe 40000",
+       [](SQLHSTMT h, SQLLEN*) {
+         return QVODescribeCol(h, 40000, nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr);
        },
        SQL_ERROR, "HY010 Column number out of range or no columns found."},
       {"attribute 0",

@@ -123,6 +123,54 @@ TEST_F(MetadataViewTest, AFailedQueryIsReportedAndTheNextRequestTriesAgain) {
   EXPECT_EQ(Queries(), 2u);
 }
 
+// What the application reads through the diagnostic functions when the
+// query fails: the server's reason and the record of the failed load, after
+// either request that loads the values.
+TEST_F(MetadataViewTest, AFailedQueryShowsBothRecords) {
+  struct Case {
+    const char* what;
+    SQLRETURN (*request)(SQLHDBC dbc);
+  };
+  const Case cases[] = {
+      {"info",
+       [](SQLHDBC d) {
+         char text[64];
+         return QVOGetInfo(d, 17, text, sizeof text, nullptr);
+       }},
+      {"supported encodings",
+       [](SQLHDBC d) {
+         char text[64];
+         return QVOGetConnectAttr(d, 21033, text, sizeof text, nullptr);
+       }},
+  };
+  node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(c.request(dbc), SQL_ERROR);
+    struct Seen {
+      std::string state;
+      std::string text;
+    };
+    std::vector<Seen> seen;
+    for (SQLSMALLINT n = 1; n <= 4; ++n) {
+      SQLCHAR state[6] = {};
+      SQLCHAR text[256] = {};
+      SQLINTEGER native = 0;
+      SQLSMALLINT length = 0;
+      if (QVOGetDiagRec(SQL_HANDLE_DBC, dbc, n, state, &native, text, sizeof text, &length) !=
+          SQL_SUCCESS)
+        break;
+      seen.push_back({reinterpret_cast<char*>(state), reinterpret_cast<char*>(text)});
+    }
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].state, "42000");
+    EXPECT_NE(seen[0].text.find("no such view"), std::string::npos) << seen[0].text;
+    EXPECT_EQ(seen[1].state, "HY000");
+    EXPECT_NE(seen[1].text.find("Error reading db metadata form Vandrel."), std::string::npos)
+        << seen[1].text;
+  }
+}
+
 TEST_F(MetadataViewTest, ViewsThatCannotBeRead) {
   struct Case {
     const char* what;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the built library into a scratch prefix and builds the example
 # client against that tree twice, as an application would: through pkg-config
-# and through find_package(qvocli). Arguments: the build tree, the source tree.
+# and through find_package(qvocli), then a C++ host of the number formatter.
+# Arguments: the build tree, the source tree.
 set -euo pipefail
 build=$1
 src=$2
@@ -43,4 +44,25 @@ cmake -S "$src/examples/consumer" -B "$work/consumer" -G Ninja \
   -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_FLAGS="${QVO_CONSUMER_CFLAGS:-}" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 run_usage "$work/consumer/qvoquery" find_package
-echo "discovery: pkg-config and find_package builds work"
+
+# 3. A C++ host of the number formatter, built against the installed header
+# alone: the convertNumber instances come from the library.
+test -f "$prefix/include/qvo/qvoNumberFormat.h"
+cat >"$work/host.cpp" <<'EOF'
+#include <qvo/qvoNumberFormat.h>
+
+#include <cstring>
+
+int main() {
+  char version[QVO_NUMBER_FORMAT_VERSION_SIZE];
+  getVersion(version);
+  if (std::strncmp(version, "Zuvirorazi-Version:\n", 20) != 0) return 1;
+  changePrecision(20);
+  double value = 2.0 / 3.0;
+  char text[QVO_NUMBER_FORMAT_TEXT_SIZE];
+  return convertNumber(value, text) == 0 && std::strlen(text) == 20 ? 0 : 1;
+}
+EOF
+c++ -std=c++17 -Wall -Werror "$work/host.cpp" -o "$work/host" $(pkg-config --cflags --libs qvocli)
+LD_LIBRARY_PATH="$prefix/lib" "$work/host" || { echo "the number formatter's host failed"; exit 1; }
+echo "discovery: pkg-config and find_package builds work, the formatter's host runs"
