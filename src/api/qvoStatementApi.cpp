@@ -101,10 +101,12 @@ SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle) {
 }
 
 SQLRETURN QVOCancel(SQLHSTMT StatementHandle) {
-  return StmtCall(StatementHandle, [](qvoStatement& s) {
-    s.ClearColumnCache();
-    return s.AbortExecution();
-  });
+  // Runs beside the call it cancels, never after it.
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Beside>(
+      StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{}, [](qvoStatement& s) {
+        s.ClearColumnCache();
+        return s.AbortExecution();
+      });
 }
 
 SQLRETURN QVOFreeStmt(SQLHSTMT StatementHandle, SQLSMALLINT Option) {

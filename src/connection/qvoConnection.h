@@ -67,12 +67,32 @@ class qvoConnection : public qvoHandle {
   // the failure's diagnostics on the statement.
   SQLRETURN ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlStmtBuffer, qvo_int64 len,
                        __qvoMessageMode mode);
-  // QVOCancel of a statement whose execution another thread waits for (an
-  // execute, execute-prepared, batch or continue exchange in flight): sends
-  // the abort request beside it, once; true then. That exchange then ends
-  // with the server's answer, or with "Operation canceled." when the server
-  // confirms the abort or no answer comes, and is never sent again.
+  // QVOCancel of a statement whose execution another thread runs (marked by
+  // a RunningExecution): sends the abort request beside it through the send
+  // lock, once; true then. The execution's exchange in flight, or its next
+  // poll, then ends with the server's answer, or with "Operation canceled."
+  // when the server confirms the abort or no answer comes, and is never sent
+  // again. Never waits for the executing thread.
   bool AbortExchangeOf(const qvoHandle* requester);
+  // Marks a statement's execution as running for AbortExchangeOf while it
+  // lives: a synchronous execution from its request through its last poll,
+  // and every execute, execute-prepared, batch or continue exchange. Marks of
+  // the same statement nest; while another statement's mark stands (it runs
+  // under executionMutex) a new one marks nothing.
+  class RunningExecution {
+   public:
+    RunningExecution(qvoConnection& connection, const qvoHandle* requester);
+    ~RunningExecution();
+    RunningExecution(const RunningExecution&) = delete;
+    RunningExecution& operator=(const RunningExecution&) = delete;
+    // True when a cancel sent the abort while the outermost mark stood.
+    bool Canceled() const;
+
+   private:
+    qvoConnection& c_;
+    const qvoHandle* requester_;
+    bool outermost_ = false;
+  };
   // Moves the connection's records to the statement (the connection's are
   // then cleared), or copies the statement's to the connection. 0.
   SQLRETURN GiveErrorMessagesToStatement(qvoHandle* statement);
@@ -255,9 +275,9 @@ class qvoConnection : public qvoHandle {
   SQLUINTEGER appWcharType = 1;
   qvoCriticalSection executionMutex;
   qvoCriticalSection executeSqlMutex;
-  // The statement whose exchange is in flight and may be cancelled from
-  // another thread, and whether it was (under inFlightMutex, never held
-  // while waiting for an answer).
+  // The statement whose execution runs and may be cancelled from another
+  // thread, and whether it was (under inFlightMutex, never held while
+  // waiting for an answer).
   std::mutex inFlightMutex;
   const qvoHandle* inFlightRequester = nullptr;
   bool inFlightCanceled = false;

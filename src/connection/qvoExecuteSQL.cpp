@@ -30,31 +30,31 @@ bool RunsOnArrival(__qvoMessageMode mode) {
 // them on the server.
 bool Cancelable(__qvoMessageMode mode) { return RunsOnArrival(mode) || mode == continue_execution; }
 
-// Marks an exchange as in flight for AbortExchangeOf while it lasts.
-class InFlight {
- public:
-  InFlight(qvoConnection& c, const qvoHandle* requester) : c_(c) {
-    std::lock_guard lock(c_.inFlightMutex);
-    c_.inFlightRequester = requester;
-    c_.inFlightCanceled = false;
-  }
-  ~InFlight() { End(); }
-  InFlight(const InFlight&) = delete;
-  InFlight& operator=(const InFlight&) = delete;
-  // Ends it; true when a cancel sent the abort meanwhile.
-  bool End() {
-    std::lock_guard lock(c_.inFlightMutex);
-    const bool canceled = c_.inFlightCanceled;
-    c_.inFlightRequester = nullptr;
-    c_.inFlightCanceled = false;
-    return canceled;
-  }
-
- private:
-  qvoConnection& c_;
-};
-
 }  // namespace
+
+qvoConnection::RunningExecution::RunningExecution(qvoConnection& connection,
+                                                  const qvoHandle* requester)
+    : c_(connection), requester_(requester) {
+  if (requester == nullptr) return;
+  std::lock_guard lock(c_.inFlightMutex);
+  if (c_.inFlightRequester != nullptr) return;
+  c_.inFlightRequester = requester;
+  c_.inFlightCanceled = false;
+  outermost_ = true;
+}
+
+qvoConnection::RunningExecution::~RunningExecution() {
+  if (!outermost_) return;
+  std::lock_guard lock(c_.inFlightMutex);
+  c_.inFlightRequester = nullptr;
+  c_.inFlightCanceled = false;
+}
+
+bool qvoConnection::RunningExecution::Canceled() const {
+  if (requester_ == nullptr) return false;
+  std::lock_guard lock(c_.inFlightMutex);
+  return c_.inFlightRequester == requester_ && c_.inFlightCanceled;
+}
 
 bool qvoConnection::AbortExchangeOf(const qvoHandle* requester) {
   std::lock_guard lock(inFlightMutex);
@@ -122,11 +122,12 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
   std::unique_ptr<qvoAttributes> backup = attributes ? attributes->Clone() : nullptr;
   qvo_int64 rc;
   {
-    InFlight inFlight(*this, stmt && Cancelable(mode) ? stmt : nullptr);
+    const RunningExecution running(*this, stmt && Cancelable(mode) ? stmt : nullptr);
     rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
-    // Cancelled from another thread: a confirmed abort, or no answer at all,
-    // ends the request here; it is never sent again.
-    if (inFlight.End() &&
+    // Cancelled from another thread, during this exchange or before it in the
+    // same execution: a confirmed abort, or no answer at all, ends the
+    // request here; it is never sent again.
+    if (running.Canceled() &&
         (rc == -1 || IsAbortAnswer(Socket->GetQvoAnswer(nullptr), Socket->GetQvoAnswerLen()))) {
       attributes.reset();
       Socket->ResetAnswerBuffer(0);

@@ -5,9 +5,16 @@
 //      until the call returns, so no other thread frees or disconnects them
 //      meanwhile (while another thread frees or disconnects one of them, the
 //      call waits for that to end, then looks again);
-//   2. lock functionMutex, convert the text arguments (optional step);
-//   3. unlock, call the method of the handle's object;
-//   4. return through qvoHandle::RetCode, or directly; release the pins.
+//   2. calls on one statement run one after another: a second thread's call
+//      waits for the first to return (QVOCancel alone never waits, see
+//      qvoBeside); the same thread may call again from inside its call;
+//   3. lock functionMutex, convert the text arguments (optional step);
+//   4. unlock, call the method of the handle's object;
+//   5. return through qvoHandle::RetCode, or directly; release the lock and
+//      the pins.
+//
+// Freeing a handle and disconnecting take no statement's call lock: they wait
+// for the pins of the calls inside, which hold the lock only while pinned.
 //
 // No exception leaves the frame: one thrown by a conversion or a method
 // becomes -1 (with "Memory allocation error." when memory ran out).
@@ -32,6 +39,9 @@
 #include "handles/qvoHandleTable.h"
 
 enum class qvoReturnVia { RetCode, Direct };
+// Whether the call waits for the other calls on its statement (Serial), or
+// runs beside them (QVOCancel).
+enum class qvoBeside { Serial, Beside };
 
 namespace qvo_frame {
 
@@ -47,11 +57,22 @@ struct NoConversion {
   SQLRETURN operator()(qvoHandle&) const { return SQL_SUCCESS; }
 };
 
+// The lock that serialises the calls on the object (a statement's), or null.
+template <class H>
+qvoCriticalSection* CallLockOf(H& object) {
+  if constexpr (requires { object.CallMutex(); }) {
+    return &object.CallMutex();
+  } else {
+    return nullptr;
+  }
+}
+
 }  // namespace qvo_frame
 
 // The general frame: `convert(H&)` runs under functionMutex and returns 0 to
 // go on; `method(H&)` runs outside it.
-template <class H, qvoReturnVia via = qvoReturnVia::RetCode, class Convert, class Method>
+template <class H, qvoReturnVia via = qvoReturnVia::RetCode, qvoBeside beside = qvoBeside::Serial,
+          class Convert, class Method>
 SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& convert,
                       Method&& method) {
   static_assert(std::is_base_of_v<qvoHandle, H>);
@@ -59,6 +80,7 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
   qvoHandle* base = qvo_frame::PinnedObject(pin, handle, requiredType);
   if (!base) return SQL_INVALID_HANDLE;
   H* object = static_cast<H*>(base);
+  const qvoMutex serial(beside == qvoBeside::Serial ? qvo_frame::CallLockOf(*object) : nullptr);
   {
     qvoMutex lock(functionMutex);
     SQLRETURN rc = SQL_SUCCESS;

@@ -32,8 +32,7 @@ SQLRETURN qvoStatement::ExecuteBatch() {
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
-    rc = Exchange(request.data(), static_cast<qvo_int64>(request.size()), execute_batch);
-    if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+    rc = RunExecution(request.data(), static_cast<qvo_int64>(request.size()), execute_batch);
   }
   // An answer without any result is a failure as well; the texts stay.
   if (rc == SQL_ERROR || rc == SQL_NO_DATA)

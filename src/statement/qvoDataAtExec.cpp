@@ -84,6 +84,7 @@ SQLINTEGER qvoStatement::CreateDataAtExecList() {
           static_cast<long long>(indicator), GetCTypeName(cType));
   });
   positionOfDataAtExec = lastPositionOfDataAtExec = -1;
+  dataAtExecState = kDataAtExecOpen;
   return numberOfDataAtExec;
 }
 
@@ -92,6 +93,7 @@ bool qvoStatement::DataAtExecPending() const {
 }
 
 void qvoStatement::DropDataAtExec() {
+  dataAtExecState = kNoDataAtExec;
   dataAtExecAllreadyParsed = false;
   numberOfDataAtExec = 0;
   positionOfDataAtExec = lastPositionOfDataAtExec = -1;
@@ -104,20 +106,34 @@ void qvoStatement::DropDataAtExec() {
   dataAtExecFixedBytes.clear();
 }
 
+bool qvoStatement::EndCanceledDataAtExec() {
+  if (dataAtExecState != kDataAtExecCanceled) return false;
+  DropDataAtExec();
+  QVO_DIAG(this, _Operation_canceled_, -1);
+  return true;
+}
+
 SQLRETURN qvoStatement::ParamData(SQLPOINTER* Value) {
   ClearDiagRecords();
+  if (EndCanceledDataAtExec()) return SQL_ERROR;
   if (!DataAtExecPending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
   ++positionOfDataAtExec;
   if (positionOfDataAtExec < numberOfDataAtExec) {
     if (Value) *Value = dataAtExecHandles[static_cast<size_t>(positionOfDataAtExec)];
     return SQL_NEED_DATA;
   }
+  // From here on a cancel aborts the execution instead; one that came first
+  // ends the sequence.
+  int open = kDataAtExecOpen;
+  if (!dataAtExecState.compare_exchange_strong(open, kNoDataAtExec) && EndCanceledDataAtExec())
+    return SQL_ERROR;
   ClearColumnCache();
   return Execute();
 }
 
 SQLRETURN qvoStatement::PutData(SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind) {
   ClearDiagRecords();
+  if (EndCanceledDataAtExec()) return SQL_ERROR;
   // Only the value ParamData named last can be supplied.
   if (!DataAtExecPending() || positionOfDataAtExec < 0)
     return QVO_DIAG(this, _Function_sequence_error_, -1);

@@ -100,8 +100,7 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
 }
 
 SQLRETURN qvoStatement::SendPreparedBlock() {
-  SQLRETURN rc = Exchange(preparedBuffer.get(), preparedMessageLen, execute_prepared_statement);
-  if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+  SQLRETURN rc = RunExecution(preparedBuffer.get(), preparedMessageLen, execute_prepared_statement);
   if (rc == SQL_ERROR) {
     if (GetNumRecords() == 0) QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
     return SQL_ERROR;

@@ -112,9 +112,18 @@ SQLRETURN qvoStatement::ExecuteDescRes(SQLINTEGER handle) {
 
 // --- running executions ----------------------------------------------------------------------
 
+SQLRETURN qvoStatement::RunExecution(const char* data, qvo_int64 length, __qvoMessageMode command) {
+  const qvoConnection::RunningExecution running(*connection, this);
+  const SQLRETURN rc = Exchange(data, length, command);
+  return rc == SQL_ERROR ? rc : SyncMoreResults(200);
+}
+
 SQLRETURN qvoStatement::SyncMoreResults(SQLUINTEGER mode) {
   if (mode == 200 && stmtAttr.asyncEnable != 0) return MoreResults();
   if (mode != 0 && mode != 200) return MoreResults();
+  // The polls run under executionMutex: a cancel meanwhile must go out
+  // beside them, never wait for them.
+  const qvoConnection::RunningExecution running(*connection, this);
   SQLRETURN rc = MoreResults();
   while (rc == SQL_STILL_EXECUTING) rc = ContinueExecuting();
   return rc;
@@ -122,28 +131,38 @@ SQLRETURN qvoStatement::SyncMoreResults(SQLUINTEGER mode) {
 
 SQLRETURN qvoStatement::ContinueExecuting() {
   qvoMutex lock(continueExecMutex);
+  const qvoConnection::RunningExecution running(*connection, this);
   if (logFull) Log("ContinueExecution()\n");
   ClearDiagRecords();
   if (Exchange(nullptr, 0, continue_execution) != SQL_ERROR) {
     const SQLRETURN rc = MoreResults();
     if (rc != SQL_ERROR) return rc;
   }
+  // Ended by a cancel: nothing of the execution is left to poll.
+  if (running.Canceled() && resultHandle == QVO_RESULT_STILL_EXECUTING) {
+    resultHandle = QVO_RESULT_NONE;
+    NoteExecutionState();
+  }
   AppendConnectionDiagnostics();
   return SQL_ERROR;
 }
 
 SQLRETURN qvoStatement::AbortExecution() {
-  // Cancelling while values are supplied at execution ends that sequence:
-  // nothing has been sent for it.
-  if (DataAtExecPending()) {
-    DropDataAtExec();
-    return SQL_SUCCESS;
-  }
+  // Values being supplied at execution: nothing has been sent for them. The
+  // thread supplying them ends the sequence at its next call.
+  int open = kDataAtExecOpen;
+  if (dataAtExecState.compare_exchange_strong(open, kDataAtExecCanceled)) return SQL_SUCCESS;
+  return AbortServerExecution();
+}
+
+SQLRETURN qvoStatement::AbortServerExecution() {
   if (protocolVersion < kAsyncProtocol) return SQL_SUCCESS;
   if (logFull) Log("qvoStatement::AbortExecution()\n");
-  // An execution of this statement that another thread's call waits for:
-  // the abort goes out beside it, and that call reports how it ended.
+  // An execution of this statement that another thread runs: the abort goes
+  // out beside it, and that thread's call reports how it ended.
   if (connection->AbortExchangeOf(this)) return SQL_SUCCESS;
+  // Otherwise nothing of this statement runs under executionMutex: an
+  // asynchronous execution is left between two polls.
   qvoMutex lock(continueExecMutex);
   // Only a running execution is aborted: an abort sent at any other time
   // could hit the next statement the server runs for this session.
@@ -158,7 +177,7 @@ SQLRETURN qvoStatement::AbortExecution() {
 }
 
 void qvoStatement::DrainRunningExecution() {
-  AbortExecution();
+  AbortServerExecution();
   // The server ends an aborted execution with a last answer; read up to it.
   SQLRETURN rc = SQL_STILL_EXECUTING;
   while (rc == SQL_STILL_EXECUTING && resultHandle == QVO_RESULT_STILL_EXECUTING)
@@ -236,8 +255,7 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
-    rc = Exchange(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), execute);
-    if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+    rc = RunExecution(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), execute);
   }
   if (rc != SQL_ERROR && rc != SQL_NO_DATA) return rc;
   return FailWith(&Translator::_Error_executing_statement_CODE,

@@ -223,9 +223,16 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // caller has reset the statement): the parse's result, or -1 with a
   // diagnostic when the message could not be built.
   SQLRETURN TakeLocalResult(qvoLocalResultWriter& writer, qvo_int64 rows);
-  // Cancel: sends abort while the statement executes on the server (protocol
-  // 9 and later); the statement stays in state -7 until a poll gets a result.
+  // QVOCancel, from any thread, without waiting for a call on the statement:
+  // a sequence of values supplied at execution is asked to end (its next
+  // ParamData or PutData does so with "Operation canceled."); otherwise the
+  // abort goes out while the statement executes on the server (protocol 9
+  // and later); the statement stays in state -7 until a poll gets a result.
   SQLRETURN AbortExecution();
+  // Calls on the statement run one after another (the call frame holds this
+  // lock; QVOCancel does not take it). Recursive: a call may make another on
+  // the same statement.
+  qvoCriticalSection& CallMutex() { return callMutex; }
 
   // --- parameters -------------------------------------------------------------
   // Records parameter ParameterNumber (1..) in the APD and the IPD; the
@@ -295,6 +302,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   bool DataAtExecPending() const;
   // Forgets the list and the collected values.
   void DropDataAtExec();
+  // A cancel asked to end the sequence: it is forgotten, and
+  // "Operation canceled." recorded; true then.
+  bool EndCanceledDataAtExec();
   SQLRETURN ParamData(SQLPOINTER* Value);
   SQLRETURN PutData(SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind);
 
@@ -564,6 +574,11 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLUINTEGER maxVarcharLength = 20000;
   SQLUINTEGER maxVarcharOctetLength = 80000;
   qvoCriticalSection continueExecMutex;
+  qvoCriticalSection callMutex;
+  // Whether values are being supplied at execution, and whether a cancel
+  // asked to end that: the one piece of that state QVOCancel touches.
+  enum : int { kNoDataAtExec, kDataAtExecOpen, kDataAtExecCanceled };
+  std::atomic<int> dataAtExecState{kNoDataAtExec};
   // Data at execution (filled by the parameter code).
   int numberOfDataAtExec = 0;
   int positionOfDataAtExec = -1;
@@ -592,6 +607,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // server error and dropped; it never replaces the current answer.
   SQLRETURN Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
                      bool auxiliary = false);
+  // A synchronous execution: the request, then its first result as
+  // SyncMoreResults(200) reads it, marked as running throughout so that a
+  // cancel from another thread goes out beside it. Under executionMutex.
+  SQLRETURN RunExecution(const char* data, qvo_int64 length, __qvoMessageMode command);
+  // The server part of AbortExecution.
+  SQLRETURN AbortServerExecution();
   // An auxiliary request whose answer the caller reads: it is left in
   // auxAnswer (the current answer stays untouched).
   SQLRETURN ExchangeKeepingAnswer(const char* data, qvo_int64 length, __qvoMessageMode command);

@@ -4,6 +4,7 @@
 // and go while other connections work.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +19,7 @@
 #include "qvo/qvoCInterface.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
+#include "support/fake_prepared.h"
 #include "support/fake_table.h"
 
 namespace {
@@ -198,6 +200,227 @@ TEST(ThreadHandlesApi, CancelFromAnotherThreadAbortsAWaitingExecute) {
     EXPECT_EQ(requests[before + 1].command, fake::kAbortQuery);
     EXPECT_EQ(node.Sql(), std::vector<std::string>{"SELECT SLOW"});
     EXPECT_EQ(node.Connections(), 1);
+  }
+}
+
+// QVOCancel from another thread while a synchronous execute polls a server
+// that answers "still executing" many times: the cancel never waits for the
+// polls (however it falls between them), the abort goes out beside them once,
+// and the execute ends with the server's answer, or "Operation canceled."
+// when the server confirms the abort. The statement executes again after.
+TEST(ThreadHandlesApi, CancelDuringAPolledExecutionGoesOutBesideThePolls) {
+  constexpr int kRounds = 8;
+  constexpr int kStillExecuting = 400;
+  struct Case {
+    const char* what;
+    bool confirmAbort;  // else the result follows the "still executing" answers
+    SQLRETURN executed;
+    std::vector<std::string> records;
+    SQLLEN rows;
+  };
+  const Case cases[] = {
+      {"the server confirms the abort",
+       true,
+       SQL_ERROR,
+       {"HY008 [OSTRANA][Vandrel driver]Operation canceled."},
+       0},
+      {"the result comes first", false, SQL_SUCCESS, {}, 3},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    fake::FakeNode node;
+    fake::LoginPlayer player(node);
+    Connected c(node);
+    // A limit that ends the execute even when the cancel did nothing.
+    ASSERT_EQ(QVOSetConnectAttr(c.dbc, 21061, reinterpret_cast<SQLPOINTER>(intptr_t{-1701}), 0),
+              SQL_SUCCESS);
+    fake::Reply polled = Answer({StillExecuting("0%")});
+    for (int i = 1; i < kStillExecuting; ++i)
+      polled.then.push_back(Answer({StillExecuting(std::to_string(i))}));
+    if (!k.confirmAbort) polled.then.push_back(Answer({RowCount(3)}));
+    node.OnSql("SELECT SLOW", polled);
+    node.OnSql("SELECT 1", Answer({RowCount(1)}));
+    if (k.confirmAbort)
+      node.On(fake::kAbortQuery,
+              [](const fake::Request&, fake::FakeNode&) { return Answer({Empty()}); });
+
+    for (int round = 0; round < kRounds; ++round) {
+      SCOPED_TRACE(round);
+      const size_t before = node.Requests().size();
+      SQLRETURN executed = SQL_SUCCESS;
+      std::thread executing([&] { executed = Exec(c.stmt, "SELECT SLOW"); });
+      EXPECT_TRUE(node.WaitForRequests(before + 1));
+      EXPECT_EQ(QVOCancel(c.stmt), SQL_SUCCESS);
+      executing.join();
+
+      EXPECT_EQ(executed, k.executed);
+      EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt), k.records);
+      SQLLEN rows = 0;
+      EXPECT_EQ(QVORowCount(c.stmt, &rows), SQL_SUCCESS);
+      EXPECT_EQ(rows, k.rows);
+      EXPECT_TRUE(node.WaitForRequests(before + 2));
+      const std::vector<fake::Request> requests = node.Requests();
+      ASSERT_EQ(requests.size(), before + 2);
+      EXPECT_EQ(requests[before].command, fake::kExecute);
+      EXPECT_EQ(requests[before + 1].command, fake::kAbortQuery);
+
+      // Nothing of the execution is left running.
+      EXPECT_EQ(Exec(c.stmt, "SELECT 1"), SQL_SUCCESS);
+      EXPECT_EQ(QVORowCount(c.stmt, &rows), SQL_SUCCESS);
+      EXPECT_EQ(rows, 1);
+    }
+    EXPECT_EQ(node.Connections(), 1);
+    EXPECT_TRUE(node.Errors().empty());
+  }
+}
+
+// QVOCancel from another thread while the owner supplies a value at
+// execution piece by piece: the owner's next PutData ends the sequence with
+// "Operation canceled.", nothing is sent, and the statement executes again.
+TEST(ThreadHandlesApi, CancelFromAnotherThreadEndsValuesSuppliedAtExecution) {
+  constexpr int kRounds = 10;
+  const char* const insert = "INSERT INTO T VALUES (?)";
+  fake::FakeNode node;
+  fake::LoginPlayer player(node);
+  std::vector<fake::PreparedMessage> seen;
+  fake::ServePrepared(node, insert, 5, {Column::Char("V", 2000, 2000, 1)}, &seen);
+  Connected c(node);
+  char value[8] = "abc";
+  SQLLEN indicator = SQL_DATA_AT_EXEC;
+  ASSERT_EQ(QVOBindParameter(c.stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 2000, 0, value,
+                             sizeof value, &indicator),
+            SQL_SUCCESS);
+  ASSERT_EQ(QVOPrepare(c.stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(insert)), SQL_NTS),
+            SQL_SUCCESS);
+
+  for (int round = 0; round < kRounds; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(QVOExecute(c.stmt), SQL_NEED_DATA);
+    SQLPOINTER token = nullptr;
+    ASSERT_EQ(QVOParamData(c.stmt, &token), SQL_NEED_DATA);
+    EXPECT_EQ(token, value);
+
+    std::atomic<int> pieces{0};
+    SQLRETURN last = SQL_SUCCESS;
+    std::thread supplying([&] {
+      // Bounded: the cancel ends it long before.
+      for (int i = 0; i < 2000000 && last == SQL_SUCCESS; ++i) {
+        last = QVOPutData(c.stmt, value, 3);
+        ++pieces;
+      }
+    });
+    while (pieces.load() < 50) std::this_thread::yield();
+    EXPECT_EQ(QVOCancel(c.stmt), SQL_SUCCESS);
+    supplying.join();
+
+    EXPECT_EQ(last, SQL_ERROR);
+    EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt),
+              std::vector<std::string>{"HY008 [OSTRANA][Vandrel driver]Operation canceled."});
+    // The sequence is over.
+    EXPECT_EQ(QVOParamData(c.stmt, &token), SQL_ERROR);
+    EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt),
+              std::vector<std::string>{"HY010 [OSTRANA][Vandrel driver]Function sequence error."});
+  }
+  EXPECT_TRUE(seen.empty());
+
+  indicator = SQL_NTS;
+  ASSERT_EQ(QVOExecute(c.stmt), SQL_SUCCESS);
+  ASSERT_EQ(seen.size(), 1u);
+  ASSERT_EQ(seen[0].values.size(), 1u);
+  EXPECT_EQ(seen[0].values[0][0], fake::Bytes({'a', 'b', 'c'}));
+  EXPECT_TRUE(node.Errors().empty());
+}
+
+// While one thread fetches a result of many blocks and reads it with
+// GetData, another closes, unbinds, re-executes or frees the same statement:
+// that call waits for the fetch or GetData inside, then does its work; every
+// value read is whole and right, and the reader then sees what the other
+// call left.
+TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
+  constexpr int64_t kRows = 3000;
+  struct Case {
+    const char* what;
+    SQLRETURN (*call)(SQLHANDLE stmt);
+    // What ends the reader: after a close, its next QVOFetch finds no rows
+    // (100) or its next QVOGetData no current row (-1 with 24000).
+    std::vector<SQLRETURN> readerEnds;
+    bool readsOn;  // a reader that finds no rows has read to the end of a result
+  };
+  const Case cases[] = {
+      {"QVOFreeStmt(SQL_CLOSE)",
+       [](SQLHANDLE s) { return QVOFreeStmt(s, SQL_CLOSE); },
+       {SQL_NO_DATA, SQL_ERROR},
+       false},
+      {"QVOCloseCursor",
+       [](SQLHANDLE s) { return QVOCloseCursor(s); },
+       {SQL_NO_DATA, SQL_ERROR},
+       false},
+      {"QVOFreeStmt(SQL_UNBIND)",
+       [](SQLHANDLE s) { return QVOFreeStmt(s, SQL_UNBIND); },
+       {SQL_NO_DATA},
+       true},
+      // Between the reader's QVOFetch and QVOGetData the new result has no
+      // current row yet.
+      {"a new QVOExecDirect",
+       [](SQLHANDLE s) { return Exec(s, "SELECT N, C FROM T"); },
+       {SQL_NO_DATA, SQL_ERROR},
+       true},
+      {"QVOFreeHandle",
+       [](SQLHANDLE s) { return QVOFreeHandle(SQL_HANDLE_STMT, s); },
+       {SQL_INVALID_HANDLE},
+       false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    fake::FakeNode node;
+    fake::LoginPlayer player(node);
+    node.ServeTable(
+        fake::SqlMatch::Any(),
+        fake::Table::Sample({Column::Decimal("N", 18, 0), Column::Char("C", 12, 12, 1)}, kRows),
+        fake::Blocks::OfRows(40));
+    Connected c(node);
+    ASSERT_EQ(Exec(c.stmt, "SELECT N, C FROM T"), SQL_SUCCESS);
+    SQLBIGINT bound = -1;
+    SQLLEN boundInd = 0;
+    ASSERT_EQ(QVOBindCol(c.stmt, 1, SQL_C_SBIGINT, &bound, sizeof bound, &boundInd), SQL_SUCCESS);
+
+    std::atomic<int64_t> fetched{0};
+    int wrong = 0;
+    SQLRETURN end = SQL_SUCCESS;
+    std::thread reading([&] {
+      SQLRETURN rc;
+      while ((rc = QVOFetch(c.stmt)) == SQL_SUCCESS) {
+        SQLBIGINT n = -1;
+        char text[32] = {};
+        SQLLEN nInd = 0, textInd = 0;
+        if ((rc = QVOGetData(c.stmt, 1, SQL_C_SBIGINT, &n, sizeof n, &nInd)) != SQL_SUCCESS ||
+            (rc = QVOGetData(c.stmt, 2, SQL_C_CHAR, text, sizeof text, &textInd)) != SQL_SUCCESS)
+          break;
+        // Both columns come from the same row, and the bound column too.
+        if (std::string(text) != "r" + std::to_string(n) || n < 0 || n >= kRows ||
+            (!k.readsOn && bound != n))
+          ++wrong;
+        ++fetched;
+      }
+      end = rc;
+    });
+    while (fetched.load() < 100) std::this_thread::yield();
+    EXPECT_EQ(k.call(c.stmt), SQL_SUCCESS);
+    reading.join();
+
+    EXPECT_EQ(wrong, 0);
+    EXPECT_NE(std::find(k.readerEnds.begin(), k.readerEnds.end(), end), k.readerEnds.end()) << end;
+    if (!k.readsOn) {
+      EXPECT_LT(fetched.load(), kRows);
+    } else if (end == SQL_NO_DATA) {
+      EXPECT_GE(fetched.load(), kRows);
+    }
+    if (end == SQL_ERROR) {
+      const std::vector<std::string> states = States(SQL_HANDLE_STMT, c.stmt);
+      ASSERT_EQ(states.size(), 1u);
+      EXPECT_EQ(states[0].substr(0, 5), "24000");
+    }
+    EXPECT_TRUE(node.Errors().empty());
   }
 }
 

@@ -66,6 +66,7 @@ LoginPlayer::LoginPlayer(FakeNode& node, LoginScript script) : state_(std::make_
       n.SetProtocolVersion(s.protocolVersion);
     }
     if (s.encryptionRequired) r.attrs.push_back(Attr::Bool(ATTR_ENCRYPTION_REQUIRED, true));
+    r.attrs.insert(r.attrs.end(), s.loginAttrs.begin(), s.loginAttrs.end());
     return r;
   });
 
