@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "fuzz_server_bytes.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

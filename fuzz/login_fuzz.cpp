@@ -32,10 +32,10 @@
 #include <vector>
 
 #include "common/qvoByteOrder.h"
-#include "connection/qvoCipher.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "fuzz_server_bytes.h"
+#include "transport/qvoCipher.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

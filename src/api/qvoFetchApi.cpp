@@ -4,8 +4,8 @@
 // into SQLWCHAR units.
 #include <string>
 
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "platform/qvoConverter.h"
 #include "qvo/qvoCInterface.h"

@@ -11,12 +11,12 @@
 #include <mutex>
 #include <vector>
 
-#include "connection/qvoAttributes.h"
 #include "connection/qvoConnAttr.h"
-#include "connection/qvoMessageMode.h"
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
 #include "qvo/qvoCInterface.h"
+#include "transport/qvoAttributes.h"
+#include "transport/qvoMessageMode.h"
 
 class qvoAnswerTaker;
 class qvoEnvironment;

@@ -9,10 +9,10 @@
 
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoLoginRefusal.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "protocol/qvoAnswers.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

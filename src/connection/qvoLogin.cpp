@@ -30,15 +30,15 @@
 #include "common/qvoServices.h"
 #include "common/qvoVersion.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoLoginRefusal.h"
-#include "connection/qvoRSA.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "platform/qvoConverter.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "protocol/qvoRequestPayloads.h"
+#include "transport/qvoRSA.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "handles/qvoHandle.h"
 #include "support/diag_records.h"
 #include "support/fake_node.h"
+#include "transport/qvoSocket.h"
 
 inline std::vector<std::string> TextsOf(qvoHandle& handle) {
   std::vector<std::string> out;

@@ -1,4 +1,4 @@
-#include "connection/qvoAttributes.h"
+#include "transport/qvoAttributes.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 // Socket transport: header, buffered sending, receiving with per-wait time-outs,
 // socket errors and closing.
 
-#include "connection/qvoSocket.h"
+#include "transport/qvoSocket.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -17,7 +17,7 @@
 
 #include "common/qvoByteOrder.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "protocol/qvoRequestPayloads.h"
 

@@ -15,11 +15,11 @@
 
 #include "common/qvoAttributeIds.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoAttributeBlock.h"
 #include "protocol/qvoProtocolVersion.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -25,12 +25,12 @@
 #include <optional>
 
 #include "connection/qvoAnswerTaker.h"
-#include "connection/qvoAttributes.h"
-#include "connection/qvoCipher.h"
-#include "connection/qvoMessageMode.h"
 #include "platform/qvoCriticalSection.h"
 #include "protocol/qvoRequestPayloads.h"
 #include "qvo/qvoDefs.h"
+#include "transport/qvoAttributes.h"
+#include "transport/qvoCipher.h"
+#include "transport/qvoMessageMode.h"
 
 class qvoConnection;
 class qvoHandle;
@@ -175,7 +175,7 @@ class qvoSocket {
   SQLRETURN qvoConnected = 0;
   std::unique_ptr<char[]> qvoAnswerBuffer;
   SQLINTEGER qvoAnswerBufferLen = 0;
-  size_t qvoAnswerBufferCapacity = 0;  // bytes allocated behind qvoAnswerBuffer
+  size_t qvoAnswerBufferCapacity = 0;       // bytes allocated behind qvoAnswerBuffer
   char headerV2[kMessageHeaderBytes] = {};  // the header of the answer being read
   // The header of the request being written (under sendMutex): an abort sent
   // while an answer is read must not write into that answer's header.
