@@ -121,7 +121,7 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
   qvo_int64 rc;
   {
     InFlight inFlight(*this, stmt && Cancelable(mode) ? stmt : nullptr);
-    rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+    rc = Exchange(*Socket, stmt, &attributes, execBuffer.get(), len, mode);
     // Cancelled from another thread: a confirmed abort, or no answer at all,
     // ends the request here; it is never sent again.
     if (inFlight.End() &&
@@ -144,7 +144,7 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
       attributes = std::move(backup);
       if (logFull) Log("Reexecute after reconnect...\n");
       CopyRequestData(sqlStmtBuffer, len);
-      rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+      rc = Exchange(*Socket, stmt, &attributes, execBuffer.get(), len, mode);
       if (rc == -1) {
         attributes.reset();
         return passFailure(interrupted);

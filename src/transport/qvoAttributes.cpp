@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "connection/qvoConnection.h"
+#include "handles/qvoHandle.h"
 
-qvoAttributes::qvoAttributes(qvoConnection* conn) : connection(conn) {}
+qvoAttributes::qvoAttributes(qvoHandle* conn) : connection(conn) {}
 
-qvoAttributes::qvoAttributes(qvoConnection* conn, SQLINTEGER attrListLen, const char* attrBuffer,
+qvoAttributes::qvoAttributes(qvoHandle* conn, SQLINTEGER attrListLen, const char* attrBuffer,
                              SQLINTEGER nAttr)
     : numAttributes(nAttr), connection(conn) {
   if (attrListLen > 0 && attrBuffer) {

@@ -32,11 +32,11 @@ struct WireFixture {
 
   qvoSocket& socket() { return *conn.Socket; }
 
-  // One exchange on behalf of the connection.
+  // One exchange on behalf of the connection, its answer's attributes applied.
   qvo_int64 Exchange(__qvoMessageMode command, const std::string& data = {},
                      std::unique_ptr<qvoAttributes>* attributes = nullptr) {
-    return socket().qvoExecSQL(nullptr, attributes, data.empty() ? nullptr : data.data(),
-                               static_cast<qvo_int64>(data.size()), command);
+    return conn.Exchange(socket(), nullptr, attributes, data.empty() ? nullptr : data.data(),
+                         static_cast<qvo_int64>(data.size()), command);
   }
 
   // The answer data after the 4-byte result count.
