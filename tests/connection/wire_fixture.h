@@ -12,12 +12,6 @@
 #include "support/fake_node.h"
 #include "transport/qvoSocket.h"
 
-inline std::vector<std::string> TextsOf(qvoHandle& handle) {
-  std::vector<std::string> out;
-  for (const Diag& d : DiagsOf(handle)) out.push_back(d.text);
-  return out;
-}
-
 // A main connection at protocol version 13 with a socket to a fresh node.
 struct WireFixture {
   explicit WireFixture(fake::Transport transport = fake::Transport::Tcp) : node(transport) {

@@ -12,12 +12,6 @@
 #include "support/fake_node.h"
 #include "transport/qvoSocket.h"
 
-inline std::vector<std::string> TextsOf(qvoHandle& handle) {
-  std::vector<std::string> out;
-  for (const Diag& d : DiagsOf(handle)) out.push_back(d.text);
-  return out;
-}
-
 // What a connection tells its socket, as plain settings; it keeps the
 // socket's diagnostics and does not log in.
 struct SocketOwner : qvoHandle, qvoSocketOwner {
