@@ -31,11 +31,11 @@
 
 #include "common/qvoTypeCodes.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "fetch/qvoConversionMatrix.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "fuzz_server_bytes.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A stream may hold several answers; each is read after the one before.
     for (int n = 0; n < 4; ++n) {
-      qvo_int64 len = socket.qvoGetAnswer(execute);
+      qvo_int64 len = conn.ReadAnswer(socket, execute);
       if (len < 0) break;
       if (len > 0 && socket.GetQvoAnswer(nullptr) == nullptr) __builtin_trap();
     }

@@ -32,10 +32,10 @@
 #include <vector>
 
 #include "common/qvoByteOrder.h"
-#include "connection/qvoCipher.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "fuzz_server_bytes.h"
+#include "transport/qvoCipher.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qvoSocket& socket = *conn.Socket;
 
     if (!(flags & 4)) {
-      const SQLRETURN rc = socket.Login();
+      const SQLRETURN rc = conn.Login(socket);
       // Nothing of the key material outlives the login.
       if (socket.publicKey || socket.secretPhrase || socket.secretPhraseLen != 0 ||
           socket.loginWaitLimit != 0)

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "common/qvoArgStrings.h"
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
 

@@ -14,8 +14,8 @@
 #include "common/qvoArgStrings.h"
 #include "common/qvoPredicates.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "qvo/qvoCInterface.h"
 
 namespace {

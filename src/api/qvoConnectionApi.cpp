@@ -7,8 +7,8 @@
 
 #include "common/qvoArgStrings.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "qvo/qvoCInterface.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "api/qvoTextOutput.h"
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "platform/qvoConverter.h"
 #include "qvo/qvoCInterface.h"

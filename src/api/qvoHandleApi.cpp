@@ -6,8 +6,8 @@
 
 #include "api/qvoHandleBranches.h"
 #include "common/qvoVersion.h"
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoDiagnostics.h"
 #include "handles/qvoEnvironment.h"
 #include "messages/qvoTranslator.h"

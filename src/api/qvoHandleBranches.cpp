@@ -6,9 +6,9 @@
 #include <new>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoHandleServices.h"
 #include "descriptors/qvoDescriptors.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoEnvironment.h"
 #include "handles/qvoHandle.h"
 #include "handles/qvoHandleTable.h"

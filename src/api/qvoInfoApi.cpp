@@ -11,8 +11,8 @@
 
 #include "common/qvoPredicates.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "handles/qvoCallFrame.h"
+#include "handles/qvoDiag.h"
 #include "info/qvoGetInfo.h"
 #include "qvo/qvoCInterface.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "catalog/qvoCatalog.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "statement/qvoStatement.h"
 
 const char* NotNullStr(const char* str) { return str ? str : "NULL"; }

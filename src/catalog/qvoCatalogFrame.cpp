@@ -5,7 +5,7 @@
 
 #include "catalog/qvoCatalog.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "statement/qvoStatement.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // without a server round trip.
 #include "catalog/qvoCatalog.h"
 #include "common/qvoTypeCodes.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "protocol/qvoLocalResults.h"
 #include "statement/qvoStatement.h"
 

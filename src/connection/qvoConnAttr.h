@@ -9,11 +9,8 @@
 
 #include <memory>
 
+#include "protocol/qvoProtocolVersion.h"  // kFeedbackIntervalTestSetting
 #include "qvo/qvoDefs.h"
-
-// A feedback interval that only the client knows: receives wait 5 seconds,
-// the node hears the default, and the node's own value does not replace it.
-inline constexpr qvo_int32 kFeedbackIntervalTestSetting = -1701;
 
 using qvoOwnedText = std::unique_ptr<char[]>;
 

@@ -10,11 +10,11 @@
 #include <string>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoHandleServices.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -36,12 +36,12 @@
 #include "common/qvoStrings.h"
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "protocol/qvoRequestPayloads.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

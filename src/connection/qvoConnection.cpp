@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "connection/qvoSocket.h"
 #include "handles/qvoEnvironment.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoProtocolVersion.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -11,16 +11,16 @@
 #include <mutex>
 #include <vector>
 
-#include "connection/qvoAttributes.h"
 #include "connection/qvoConnAttr.h"
-#include "connection/qvoMessageMode.h"
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
 #include "qvo/qvoCInterface.h"
+#include "transport/qvoAttributes.h"
+#include "transport/qvoMessageMode.h"
+#include "transport/qvoSocket.h"
 
 class qvoAnswerTaker;
 class qvoEnvironment;
-class qvoSocket;
 
 // One node of a host list (__ConnectionStru, public: arrays of these are
 // handed to applications by the parallel-access functions). The layout is
@@ -30,7 +30,7 @@ static_assert(offsetof(__ConnectionStru, qvoServer) == 16);
 static_assert(offsetof(__ConnectionStru, qvoServerLen) == 80);
 static_assert(sizeof(__ConnectionStru) == 84);
 
-class qvoConnection : public qvoHandle {
+class qvoConnection : public qvoHandle, public qvoSocketOwner {
  public:
   // A connection that is not connected, with every default. env may be null
   // (then the output-NTS setting and the driver unicode type keep theirs).
@@ -55,7 +55,7 @@ class qvoConnection : public qvoHandle {
   // 1 when a socket exists and counts as connected.
   int isConnected() const;
   bool Disconnected() const { return disconnected; }
-  SQLHSTMT GetStmt4Attr() const { return stmt4attr; }
+  SQLHSTMT GetStmt4Attr() const override { return stmt4attr; }
 
   // --- requests -------------------------------------------------------------------
   // One request with the pending session attributes, on behalf of sourceStmt
@@ -100,6 +100,25 @@ class qvoConnection : public qvoHandle {
   // A 4-byte attribute for the pending list (made on first use).
   SQLRETURN AddAttribute(short attrCode, qvo_int32 int32val);
   void ClearAttributes();
+  // One exchange on the socket (qvoSocket::qvoExecSQL), or one answer read
+  // (qvoSocket::qvoGetAnswer); the answer's attributes are applied once the
+  // socket is free again, also when the exchange failed after reading them.
+  qvo_int64 Exchange(qvoSocket& socket, qvoHandle* requester,
+                     std::unique_ptr<qvoAttributes>* attributes, const char* data,
+                     qvo_int64 dataLength, __qvoMessageMode command);
+  qvo_int64 ReadAnswer(qvoSocket& socket, __qvoMessageMode command);
+  // How an answer's attributes change the connection, and the login's key
+  // material on socket (qvoAnswerAttributes.cpp). Attributes without a rule
+  // are skipped; the walk ends at a record it cannot read. Under
+  // executionMutex, never under the socket's lock.
+  void ApplyAnswerAttributes(qvoSocket& socket, qvoAttributes* answer);
+
+  // --- login (qvoLogin.cpp) ------------------------------------------------------
+  // The login message, the password and, when the stream is to be
+  // enciphered, the cipher keys, on a socket that has just connected. 0 when
+  // logged in, else -1 with the socket's socketError telling why. Each read
+  // waits at most the login time-out when one is set.
+  SQLRETURN Login(qvoSocket& socket) override;
 
   // --- session attributes --------------------------------------------------------
   // Queue a session attribute for the next request or the login (value in
@@ -241,7 +260,7 @@ class qvoConnection : public qvoHandle {
   // At most 15 characters each.
   void SetIdentifierQuoteChar(const char* text, int length);
   void SetEscapePattern(const char* text, int length);
-  bool IsMainNode() const { return ImMainNode; }
+  bool IsMainNode() const override { return ImMainNode; }
   qvoSocket* GetSocket() const { return Socket.get(); }
   // 1: wide column data as UTF-16, 2: as UTF-8. Returns the wide-data
   // converter's result text (null without that converter).
@@ -251,6 +270,13 @@ class qvoConnection : public qvoHandle {
   }
   const char* DiagServerName() override { return connAttr.dsnName ? connAttr.dsnName.get() : ""; }
   SQLUINTEGER GetAppWcharType() const { return appWcharType; }
+
+  // --- what the socket asks of the connection (qvoSocketOwner) --------------
+  qvoHandle* SocketHandle() override { return this; }
+  const char* NodeHost() const override { return server.qvoServer; }
+  const char* NodePort() const override { return server.qvoPort; }
+  qvo_int32 FeedbackInterval() const override { return connAttr.feedbackInterval; }
+  bool SocketEncryption() const override { return connAttr.socketEncryption; }
 
   // --- members ------------------------------------------------------------------
   // The protocol version and the identifier limits live in qvoHandle

@@ -11,10 +11,10 @@
 
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoLoginRefusal.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "protocol/qvoAnswers.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
   qvo_int64 rc;
   {
     const RunningExecution running(*this, stmt && Cancelable(mode) ? stmt : nullptr);
-    rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+    rc = Exchange(*Socket, stmt, &attributes, execBuffer.get(), len, mode);
     // Cancelled from another thread, during this exchange or before it in the
     // same execution: a confirmed abort, or no answer at all, ends the
     // request here; it is never sent again.
@@ -147,7 +147,7 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
       attributes = std::move(backup);
       if (logFull) Log("Reexecute after reconnect...\n");
       CopyRequestData(sqlStmtBuffer, len);
-      rc = Socket->qvoExecSQL(stmt, &attributes, execBuffer.get(), len, mode);
+      rc = Exchange(*Socket, stmt, &attributes, execBuffer.get(), len, mode);
       if (rc == -1) {
         attributes.reset();
         return passFailure(interrupted);

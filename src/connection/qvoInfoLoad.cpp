@@ -3,8 +3,8 @@
 // layer: it is reached through the handle services.
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoHandleServices.h"
+#include "handles/qvoDiag.h"
 
 SQLRETURN qvoConnection::EnsureInfoValues() {
   qvoMutex lock(infoValuesMutex);

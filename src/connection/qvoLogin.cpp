@@ -1,22 +1,16 @@
-// Connecting a socket to a node and logging in: the login message with the
-// session attributes, the RSA-encoded password, the optional stream-cipher key
-// exchange, the server's refusals, and the reconnect into the same session.
+// Logging in on a socket that has connected to a node: the login message with
+// the session attributes, the RSA-encoded password, the optional stream-cipher
+// key exchange and the server's refusals. The answers' attributes are applied
+// by the connection once each exchange is over.
 //
 // The password and the cipher keys only ever leave this file encoded under
 // the node's public key; every buffer that held them is wiped before it goes.
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <pwd.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <clocale>
 #include <cstdio>
@@ -30,21 +24,20 @@
 #include "common/qvoServices.h"
 #include "common/qvoVersion.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoLoginRefusal.h"
-#include "connection/qvoRSA.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "platform/qvoConverter.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "protocol/qvoRequestPayloads.h"
+#include "transport/qvoRSA.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 
 constexpr qvo_uint32 loginMagic = 0x01121201;
 constexpr qvo_uint32 loginMagicEnd = 0x0BEDC228;
-constexpr int connectTimeoutSeconds = 30;
 constexpr int cipherKeyLength = 256;
 // Longest random phrase a node may send. The RSA work of the login grows with
 // the phrase (every 32 bytes add a block to each of three encodings), and no
@@ -145,127 +138,39 @@ bool NumericCharacters(char out[3]) {
   return true;
 }
 
+// One login on a socket that has just connected to the node.
+class LoginRun {
+ public:
+  LoginRun(qvoConnection* conn, qvoSocket& loginSocket) : connection(conn), socket(loginSocket) {}
+  SQLRETURN Login();
+
+ private:
+  // The steps after a readable login answer.
+  SQLRETURN KeyExchange();
+  // Records the server's refusal in the answer buffer, if it holds one, and
+  // sets the socket's qvoConnected and socketError by its SQLSTATE: 0 none,
+  // -1 refused.
+  SQLRETURN Refusal();
+
+  qvoConnection* connection;
+  qvoSocket& socket;
+};
+
 }  // namespace
 
-// ---- connecting ----------------------------------------------------------------
-
-int timed_connect(int socket, sockaddr* address, unsigned addressLength, timeval* timeout) {
-  const int flags = fcntl(socket, F_GETFL, 0);
-  if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) < 0) return -1;
-  if (connect(socket, address, addressLength) != 0) {
-    if (errno != EINPROGRESS) {
-      const int err = errno;
-      fcntl(socket, F_SETFL, flags);
-      errno = err;
-      return -1;
-    }
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(timeout->tv_sec) +
-                          std::chrono::microseconds(timeout->tv_usec);
-    int ready;
-    for (;;) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      pollfd pfd{socket, POLLOUT, 0};
-      ready = poll(&pfd, 1, left > 0 ? static_cast<int>(std::min<long long>(left, INT_MAX)) : 0);
-      if (ready >= 0 || errno != EINTR) break;
-    }
-    const int err = errno;
-    if (fcntl(socket, F_SETFL, flags) < 0) return -1;
-    if (ready < 0) {
-      errno = err;
-      return -1;
-    }
-    if (ready == 0) {
-      errno = ETIMEDOUT;
-      return -1;
-    }
-  } else if (fcntl(socket, F_SETFL, flags) < 0) {
-    return -1;
-  }
-  int soError = 0;
-  socklen_t length = sizeof soError;
-  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &soError, &length) != 0) return -1;
-  if (soError == 0) return 0;
-  errno = soError;
-  return -1;
-}
-
-qvoSocket::qvoSocket(qvoConnection* conn) : qvoSocket(conn, -1) {
-  // Every new socket asks for the newest protocol version again.
-  connection->SetProtocollVer(13);
-  sockaddr_in address{};
-  if (GetSocketServer(connection->server.qvoServer, connection->server.qvoPort, &address) !=
-      SQL_SUCCESS) {
-    socketError = QVO_SOCKET_CREATE_FAILED;
-    return;
-  }
-  if (ConnectToServer(&address) != SQL_SUCCESS) {
-    socketError = QVO_SOCKET_CONNECT_FAILED;
-    return;
-  }
-  // The connection judges the outcome by the socket error and the connected flag.
-  Login();
-}
-
-SQLRETURN qvoSocket::GetSocketServer(const char* host, const char* port, sockaddr_in* address) {
-  qvoMutex lock(socketMutex);
-  closeSocket();
-  sock = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (sock < 0) {
-    qvoConnected = 0;
-    return QVO_DIAG(connection, _Client_unable_to_establish_connection_Socket_failure_, -1);
-  }
-  int one = 1;
-  if (setsockopt(sock, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0) return WSAError();
-
-  *address = sockaddr_in{};
-  address->sin_family = AF_INET;
-  // A port outside 1..65535 names no node; it must not wrap into another one.
-  char* end = nullptr;
-  errno = 0;
-  const long portNumber = port ? std::strtol(port, &end, 10) : 0;
-  if (!port || end == port || *end != '\0' || errno != 0 || portNumber < 1 || portNumber > 65535) {
-    qvoConnected = 0;
-    return QVO_DIAG(connection, _Client_unable_to_establish_connection_Unable_to_find_host_, -1);
-  }
-  address->sin_port = htons(static_cast<uint16_t>(portNumber));
-  if (!host || inet_pton(AF_INET, host, &address->sin_addr) != 1) {
-    char ip[64];
-    if (!host || GetIpFromHostname(host, ip, sizeof ip) != 0 ||
-        inet_pton(AF_INET, ip, &address->sin_addr) != 1) {
-      qvoConnected = 0;
-      return QVO_DIAG(connection, _Client_unable_to_establish_connection_Unable_to_find_host_, -1);
-    }
-  }
-  return SQL_SUCCESS;
-}
-
-SQLRETURN qvoSocket::ConnectToServer(sockaddr_in* address) {
-  if (connection->logFull) connection->Log("qvoSocket::ConnectToServer try to connect.\n");
-  timeval timeout{connectTimeoutSeconds, 0};
-  const int rc =
-      timed_connect(sock, reinterpret_cast<sockaddr*>(address), sizeof *address, &timeout);
-  if (connection->logFull)
-    connection->Log("qvoSocket::ConnectToServer timed_connect returned %i.\n", rc);
-  if (rc == 0) return SQL_SUCCESS;
-  const int err = errno;
-  usleep(10000);
-  errno = err;
-  return ErrorConnect(-1);
-}
+SQLRETURN qvoConnection::Login(qvoSocket& socket) { return LoginRun(this, socket).Login(); }
 
 // ---- login -----------------------------------------------------------------------
 
-SQLRETURN qvoSocket::Login() {
-  encryptor.encryptedCommunication = false;
+SQLRETURN LoginRun::Login() {
+  socket.encryptor.encryptedCommunication = false;
   connectionAttr& attr = connection->connAttr;
-  LoginWaitLimit waitLimit(&loginWaitLimit, attr.loginTimeout);
-  KeyMaterialScope keyMaterial(*this);
+  LoginWaitLimit waitLimit(&socket.loginWaitLimit, attr.loginTimeout);
+  KeyMaterialScope keyMaterial(socket);
   if (connection->logFull) connection->Log("qvoSocket::Login()\n");
 
   // The pending session attributes travel with the login. Taken under the
-  // lock that writers of the list hold (a reconnect holds it already).
+  // lock that writers of the list hold (a socket.reconnect holds it already).
   std::unique_ptr<qvoAttributes> list;
   {
     qvoMutex pending(connection->executionMutex);
@@ -320,7 +225,7 @@ SQLRETURN qvoSocket::Login() {
   addText(ATTR_LANGUAGE, language ? language : "NULL");
   if (char numeric[3]; NumericCharacters(numeric))
     list->AddAttribute(ATTR_NUMERIC_CHARACTERS, numeric, 2);
-  if (reconnect) {
+  if (socket.reconnect) {
     const qvo_int64 session = static_cast<qvo_int64>(attr.qvosessionID);
     list->AddAttribute(ATTR_SESSIONID, &session, 8);
     if (connection->logFull)
@@ -338,38 +243,38 @@ SQLRETURN qvoSocket::Login() {
     return QVO_DIAG(connection, _Error_converting_attr_to_little_endian_, -1);
   list.reset();
   const qvo_int64 messageLength = static_cast<qvo_int64>(message.size());
-  if (qvoSend(message.data(), messageLength, messageLength) != SQL_SUCCESS ||
-      qvoFlush() != SQL_SUCCESS) {
-    sendBufferPos = 0;
-    return ErrorSend(-1);
+  if (socket.qvoSend(message.data(), messageLength, messageLength) != SQL_SUCCESS ||
+      socket.qvoFlush() != SQL_SUCCESS) {
+    socket.sendBufferPos = 0;
+    return socket.ErrorSend(-1);
   }
 
-  qvoConnected = 1;
-  const qvo_int64 answer = qvoGetAnswer(login);
+  socket.qvoConnected = 1;
+  const qvo_int64 answer = connection->ReadAnswer(socket, login);
   if (answer < 0) {
     if (connection->logFull) connection->Log("Login: qvoGetAnswer returned an error.\n");
-    qvoConnected = 0;
-    socketError = QVO_SOCKET_LOGIN_UNREADABLE;
+    socket.qvoConnected = 0;
+    socket.socketError = QVO_SOCKET_LOGIN_UNREADABLE;
     return SQL_ERROR;
   }
   if (answer > 0) {
-    socketError = QVO_SOCKET_LOGIN_UNREADABLE;
-    LoginError();
-    qvoConnected = 0;
+    socket.socketError = QVO_SOCKET_LOGIN_UNREADABLE;
+    Refusal();
+    socket.qvoConnected = 0;
     return SQL_ERROR;
   }
-  return LoginKeyExchange();
+  return KeyExchange();
 }
 
 // What follows a readable login answer: the password and, when the stream is
 // to be enciphered, the cipher keys, each encoded under the node's public key.
-SQLRETURN qvoSocket::LoginKeyExchange() {
+SQLRETURN LoginRun::KeyExchange() {
   connectionAttr& attr = connection->connAttr;
   if (attr.socketEncryption && connection->GetProtocolVersion() < kCipherProtocol) {
-    socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+    socket.socketError = QVO_SOCKET_ENCRYPTION_FAILED;
     QVO_DIAG(connection,
              _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
-    qvoConnected = 0;
+    socket.qvoConnected = 0;
     return SQL_ERROR;
   }
   if (!connection->ImMainNode) {
@@ -386,18 +291,19 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
       connection->Log("ERROR_NOT_MAIN_NODE_CONNECTED\n");
     }
     QVO_DIAG(connection, _Selected_node_cannot_accept_connections_, -1);
-    socketError = QVO_SOCKET_NOT_MAIN_NODE;
+    socket.socketError = QVO_SOCKET_NOT_MAIN_NODE;
     attr.checkConnectionIsEncrypted = false;
     return SQL_ERROR;
   };
-  const int passwordEncodedLen =
-      RSA_encoder::EncodedPwdLen(attr.qvoPassword ? attr.qvoPasswordLen : 0, secretPhraseLen);
-  const int keyEncodedLen = RSA_encoder::EncodedPwdLen(cipherKeyLength, secretPhraseLen);
-  if (!publicKey || !secretPhrase || secretPhraseLen <= 0 ||
-      secretPhraseLen > maxSecretPhraseLength || passwordEncodedLen < 0 || keyEncodedLen < 0) {
-    publicKey.reset();
-    secretPhrase.reset();
-    secretPhraseLen = 0;
+  const int passwordEncodedLen = RSA_encoder::EncodedPwdLen(
+      attr.qvoPassword ? attr.qvoPasswordLen : 0, socket.secretPhraseLen);
+  const int keyEncodedLen = RSA_encoder::EncodedPwdLen(cipherKeyLength, socket.secretPhraseLen);
+  if (!socket.publicKey || !socket.secretPhrase || socket.secretPhraseLen <= 0 ||
+      socket.secretPhraseLen > maxSecretPhraseLength || passwordEncodedLen < 0 ||
+      keyEncodedLen < 0) {
+    socket.publicKey.reset();
+    socket.secretPhrase.reset();
+    socket.secretPhraseLen = 0;
     return cannotAccept();
   }
 
@@ -411,13 +317,13 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
     qvoMutex lock(gmpMutex);
     encoder = std::make_unique<RSA_encoder>();
   }
-  encoder->SetPublicKey(publicKey.get());
+  encoder->SetPublicKey(socket.publicKey.get());
   bool encoded = true;
   if (connection->ImMainNode) {
     const char* pwd = attr.qvoPassword ? attr.qvoPassword.get() : "";
-    encoded =
-        encoder->EncodePwd(pwd, attr.qvoPassword ? attr.qvoPasswordLen : 0, secretPhrase.get(),
-                           secretPhraseLen, password.get(), password.size(), &passwordLen) == 0;
+    encoded = encoder->EncodePwd(pwd, attr.qvoPassword ? attr.qvoPasswordLen : 0,
+                                 socket.secretPhrase.get(), socket.secretPhraseLen, password.get(),
+                                 password.size(), &passwordLen) == 0;
   }
 
   auto list = std::make_unique<qvoAttributes>(connection);
@@ -436,21 +342,23 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
     }
     // The receive key continues the seed's cycle where the send key stopped.
     for (size_t k = 0; k < cipherKeyLength; ++k) {
-      sendKey[k] = static_cast<unsigned char>(seed[k % seedLength]);
-      receiveKey[k] = static_cast<unsigned char>(seed[(cipherKeyLength + k) % seedLength]);
+      socket.sendKey[k] = static_cast<unsigned char>(seed[k % seedLength]);
+      socket.receiveKey[k] = static_cast<unsigned char>(seed[(cipherKeyLength + k) % seedLength]);
     }
     errno = 0;
-    if (qvoProtocolEncryption::getRandomKey(sendKey, cipherKeyLength) != 0 ||
-        qvoProtocolEncryption::getRandomKey(receiveKey, cipherKeyLength) != 0 ||
-        encryptor.SetKeys(sendKey, cipherKeyLength, receiveKey, cipherKeyLength) != 0) {
+    if (qvoProtocolEncryption::getRandomKey(socket.sendKey, cipherKeyLength) != 0 ||
+        qvoProtocolEncryption::getRandomKey(socket.receiveKey, cipherKeyLength) != 0 ||
+        socket.encryptor.SetKeys(socket.sendKey, cipherKeyLength, socket.receiveKey,
+                                 cipherKeyLength) != 0) {
       keysFailed = true;
     } else {
-      encoded = encoder->EncodePwd(reinterpret_cast<const char*>(receiveKey), cipherKeyLength,
-                                   secretPhrase.get(), secretPhraseLen, encodedReceiveKey.get(),
+      encoded = encoder->EncodePwd(reinterpret_cast<const char*>(socket.receiveKey),
+                                   cipherKeyLength, socket.secretPhrase.get(),
+                                   socket.secretPhraseLen, encodedReceiveKey.get(),
                                    encodedReceiveKey.size(), &receiveKeyLen) == 0 &&
-                encoder->EncodePwd(reinterpret_cast<const char*>(sendKey), cipherKeyLength,
-                                   secretPhrase.get(), secretPhraseLen, encodedSendKey.get(),
-                                   encodedSendKey.size(), &sendKeyLen) == 0;
+                encoder->EncodePwd(reinterpret_cast<const char*>(socket.sendKey), cipherKeyLength,
+                                   socket.secretPhrase.get(), socket.secretPhraseLen,
+                                   encodedSendKey.get(), encodedSendKey.size(), &sendKeyLen) == 0;
       if (encoded) {
         const qvo_int32 keysLength = cipherKeyLength;
         list->AddAttribute(ATTR_CLIENT_RECEIVE_KEY, encodedReceiveKey.get(), receiveKeyLen);
@@ -460,22 +368,22 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
       }
     }
     // The cipher holds its own schedule; the raw keys are not needed again.
-    explicit_bzero(sendKey, sizeof sendKey);
-    explicit_bzero(receiveKey, sizeof receiveKey);
+    explicit_bzero(socket.sendKey, sizeof socket.sendKey);
+    explicit_bzero(socket.receiveKey, sizeof socket.receiveKey);
   }
   if (encoded && !keysFailed && connection->ImMainNode)
     list->AddAttribute(ATTR_ENCODED_PASSWORD, password.get(), passwordLen);
 
   encoder.reset();
-  publicKey.reset();
-  secretPhrase.reset();
-  secretPhraseLen = 0;
+  socket.publicKey.reset();
+  socket.secretPhrase.reset();
+  socket.secretPhraseLen = 0;
   if (keysFailed) {
     // The system's random source failed; its reason is the record.
     if (errno == 0) errno = EIO;
-    WSAError();
-    socketError = QVO_SOCKET_ENCRYPTION_FAILED;
-    qvoConnected = 0;
+    socket.WSAError();
+    socket.socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+    socket.qvoConnected = 0;
     attr.checkConnectionIsEncrypted = false;
     return SQL_ERROR;
   }
@@ -486,20 +394,20 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
 
   // Still in clear: the node learns the keys from this request.
   auto attributeExchangeFailed = [&] {
-    socketError = QVO_SOCKET_ENCRYPTION_FAILED;
-    qvoConnected = 0;
+    socket.socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+    socket.qvoConnected = 0;
     attr.checkConnectionIsEncrypted = false;
     return SQL_ERROR;
   };
   const bool keysSent = attr.checkConnectionIsEncrypted;
-  qvo_int64 answer = qvoExecSQL(nullptr, &list, nullptr, 0, set_attributes);
+  qvo_int64 answer = connection->Exchange(socket, nullptr, &list, nullptr, 0, set_attributes);
   list.reset();
   if (answer < 0) return attributeExchangeFailed();
   if (keysSent && connection->GetProtocolVersion() < kCipherProtocol) {
     // The node has the keys and enciphers from here on; an answer that names
     // a version without the cipher must not turn the session into a clear one
     // that still reports itself enciphered.
-    if (answer > 0) LoginError();
+    if (answer > 0) Refusal();
     QVO_DIAG(connection,
              _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
     return attributeExchangeFailed();
@@ -507,10 +415,11 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   SQLRETURN result = SQL_SUCCESS;
   if (answer > 0) {
     attr.checkConnectionIsEncrypted = false;
-    result = LoginError();
-    if (connection->GetProtocolVersion() < kCipherProtocol || qvoConnected == 0) return result;
+    result = Refusal();
+    if (connection->GetProtocolVersion() < kCipherProtocol || socket.qvoConnected == 0)
+      return result;
   } else if (connection->GetProtocolVersion() < kCipherProtocol) {
-    qvoConnected = 1;
+    socket.qvoConnected = 1;
     return result;
   }
 
@@ -518,45 +427,45 @@ SQLRETURN qvoSocket::LoginKeyExchange() {
   if (connection->logFull)
     connection->Log("Protocol version V%i, encryption supported.\n", version);
   if (attr.socketEncryption) {
-    if (qvoFlush() != SQL_SUCCESS) {
-      sendBufferPos = 0;
-      ErrorSend(-1);
+    if (socket.qvoFlush() != SQL_SUCCESS) {
+      socket.sendBufferPos = 0;
+      socket.ErrorSend(-1);
       return attributeExchangeFailed();
     }
-    encryptor.encryptedCommunication = true;
+    socket.encryptor.encryptedCommunication = true;
     if (connection->logFull) connection->Log("Encryption activated in client.\n");
   }
   if (connection->logFull)
     connection->Log("Protocol version V%i, %s%s", version,
                     attr.socketEncryption ? "socketEncryption=Y, " : "socketEncryption=N, ",
-                    encryptor.encryptedCommunication ? "encryptedCommunication=Y\n"
-                                                     : "encryptedCommunication=N\n");
+                    socket.encryptor.encryptedCommunication ? "encryptedCommunication=Y\n"
+                                                            : "encryptedCommunication=N\n");
 
   // The first enciphered request; its answer brings the session's settings.
-  answer = qvoExecSQL(nullptr, nullptr, nullptr, 0, get_attributes);
+  answer = connection->Exchange(socket, nullptr, nullptr, nullptr, 0, get_attributes);
   if (answer < 0) return attributeExchangeFailed();
   if (answer > 0) {
-    result = LoginError();
+    result = Refusal();
     attr.checkConnectionIsEncrypted = false;
     return result;
   }
-  qvoConnected = 1;
+  socket.qvoConnected = 1;
   return result;
 }
 
-SQLRETURN qvoSocket::LoginError() {
+SQLRETURN LoginRun::Refusal() {
   if (connection->logFull) connection->Log("qvoSocket::LoginError()\n");
-  const char* answer = qvoAnswerBuffer.get();
+  const char* answer = socket.qvoAnswerBuffer.get();
   const size_t length =
-      answer && qvoAnswerBufferLen > 0 ? static_cast<size_t>(qvoAnswerBufferLen) : 0;
+      answer && socket.qvoAnswerBufferLen > 0 ? static_cast<size_t>(socket.qvoAnswerBufferLen) : 0;
   qvoServerException e;
   switch (DecodeExceptionAnswer(answer, length, &e)) {
     case qvoExceptionAnswer::None:
       return SQL_SUCCESS;
     case qvoExceptionAnswer::Malformed:
       QVO_DIAG(connection, _Incorrect_data_array_received_from_server_, -1);
-      qvoConnected = 0;
-      socketError = QVO_SOCKET_LOGIN_REFUSED;
+      socket.qvoConnected = 0;
+      socket.socketError = QVO_SOCKET_LOGIN_REFUSED;
       return SQL_ERROR;
     case qvoExceptionAnswer::Exception:
       break;
@@ -573,42 +482,17 @@ SQLRETURN qvoSocket::LoginError() {
 
   switch (LoginRefusalOf(state)) {
     case qvoLoginRefusal::EndsSession:
-      qvoConnected = 0;
-      socketError = QVO_SOCKET_LOGIN_GROUP1;
+      socket.qvoConnected = 0;
+      socket.socketError = QVO_SOCKET_LOGIN_GROUP1;
       break;
     case qvoLoginRefusal::KeepsSocket:
-      qvoConnected = 1;
-      socketError = QVO_SOCKET_LOGIN_GROUP2;
+      socket.qvoConnected = 1;
+      socket.socketError = QVO_SOCKET_LOGIN_GROUP2;
       break;
     case qvoLoginRefusal::None:
-      qvoConnected = 0;
-      socketError = QVO_SOCKET_LOGIN_REFUSED;
+      socket.qvoConnected = 0;
+      socket.socketError = QVO_SOCKET_LOGIN_REFUSED;
       break;
   }
   return SQL_ERROR;
-}
-
-SQLRETURN qvoSocket::Reconnect() {
-  if (connection->logFull) connection->Log("qvoSocket::Reconnect()\n");
-  socketError = QVO_SOCKET_OK;
-  closeSocket();
-  sendBufferPos = 0;
-  sleep(1);
-  sockaddr_in address{};
-  if (GetSocketServer(connection->server.qvoServer, connection->server.qvoPort, &address) !=
-      SQL_SUCCESS) {
-    socketError = QVO_SOCKET_CREATE_FAILED;
-    return SQL_ERROR;
-  }
-  if (ConnectToServer(&address) != SQL_SUCCESS) {
-    socketError = QVO_SOCKET_CONNECT_FAILED;
-    return SQL_ERROR;
-  }
-  // Still flagged for a reconnect, the login joins the existing session.
-  if (Login() != SQL_SUCCESS && socketError <= QVO_SOCKET_LOGIN_UNREADABLE &&
-      socketError >= QVO_SOCKET_LOGIN_GROUP1)
-    return SQL_ERROR;
-  reconnect = false;
-  if (connection->logFull) connection->Log("qvoSocket::Reconnect() success!\n");
-  return SQL_SUCCESS;
 }

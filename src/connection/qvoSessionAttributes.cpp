@@ -6,7 +6,7 @@
 
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 
 // The pending list is read by every request, under executionMutex; it is
 // written under the same lock.

@@ -12,13 +12,13 @@
 #include "common/qvoStrings.h"
 #include "connection/qvoAnswerTaker.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "connection/qvoHandleServices.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoRequestPayloads.h"
 #include "qvo/qvoCInterface.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // filling one rowset with as many block calls as the received blocks need.
 #include <limits>
 
-#include "connection/qvoDiag.h"
 #include "fetch/qvoFetchFrame.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"
 

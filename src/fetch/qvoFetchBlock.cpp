@@ -16,9 +16,9 @@
 
 #include "common/qvoTypeCodes.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
 #include "fetch/qvoConversionMatrix.h"
 #include "fetch/qvoFetchFrame.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"
 

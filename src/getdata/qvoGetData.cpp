@@ -12,10 +12,10 @@
 #include <cstring>
 #include <new>
 
-#include "connection/qvoDiag.h"
 #include "fetch/qvoConversionMatrix.h"
 #include "fetch/qvoFetchFrame.h"
 #include "fetch/qvoTextOps.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"
 

@@ -8,7 +8,7 @@
 
 #include "common/qvoPredicates.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 
 namespace {
 

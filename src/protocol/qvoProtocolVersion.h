@@ -18,6 +18,9 @@ inline constexpr qvo_int32 kAsyncProtocol = 9;
 // The node sends feedback while a query runs (feedback interval setting);
 // before it, a receive waits without limit.
 inline constexpr qvo_int32 kFeedbackProtocol = 9;
+// A feedback interval that only the client knows: receives wait 5 seconds,
+// the node hears the default, and the node's own value does not replace it.
+inline constexpr qvo_int32 kFeedbackIntervalTestSetting = -1701;
 // The default parameter size is a session setting.
 inline constexpr qvo_int32 kDefaultParamSizeProtocol = 9;
 // A fetch answer carries a kind byte, so a server error comes as an

@@ -4,7 +4,7 @@
 // it can be sent again or extended.
 #include "common/qvoStrings.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoRequestPayloads.h"
 #include "statement/qvoStatement.h"

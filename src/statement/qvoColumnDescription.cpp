@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/qvoTypeCodes.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"
 

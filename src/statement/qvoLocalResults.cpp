@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "common/qvoTypeCodes.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "statement/qvoStatement.h"
 
 qvoTimestampValue UtcCalendarTime(std::time_t seconds) {

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoParallelAnswers.h"
 #include "statement/qvoStatement.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/qvoTypeCodes.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "platform/qvoConverter.h"
 #include "protocol/qvoPreparedMessage.h"

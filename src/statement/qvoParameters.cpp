@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "common/qvoTypeCodes.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"
 

@@ -7,12 +7,12 @@
 #include <cstdint>
 
 #include "common/qvoStrings.h"
-#include "connection/qvoAttributes.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "statement/qvoStatement.h"
+#include "transport/qvoAttributes.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include "common/qvoByteOrder.h"
 #include "common/qvoStrings.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoAnswerReader.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "protocol/qvoRequestPayloads.h"
 #include "statement/qvoStatement.h"
+#include "transport/qvoSocket.h"
 
 // --- the exchange ------------------------------------------------------------------------
 

@@ -11,7 +11,7 @@
 #include "common/qvoStrings.h"
 #include "common/qvoTypeCodes.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoAnswerReader.h"
 #include "protocol/qvoAnswers.h"

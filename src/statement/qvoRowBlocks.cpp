@@ -5,7 +5,7 @@
 
 #include "common/qvoByteOrder.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
 #include "protocol/qvoAnswerReader.h"
 #include "protocol/qvoAnswers.h"

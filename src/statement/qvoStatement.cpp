@@ -13,7 +13,7 @@
 
 #include "common/qvoStrings.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
 

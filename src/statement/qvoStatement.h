@@ -44,7 +44,6 @@
 #include <vector>
 
 #include "connection/qvoAnswerTaker.h"
-#include "connection/qvoMessageMode.h"
 #include "descriptors/qvoDescriptors.h"
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
@@ -53,6 +52,7 @@
 #include "protocol/qvoPreparedMessage.h"
 #include "qvo/qvoDefs.h"
 #include "statement/qvoSqlStatement.h"
+#include "transport/qvoMessageMode.h"
 
 class qvoConnection;
 struct qvoColumnJob;

@@ -11,7 +11,7 @@
 #include "common/qvoPredicates.h"
 #include "common/qvoStrings.h"
 #include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
 #include "statement/qvoStatement.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "connection/qvoRSA.h"
+#include "transport/qvoRSA.h"
 
 namespace {
 

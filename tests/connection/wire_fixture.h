@@ -7,16 +7,10 @@
 #include <vector>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "handles/qvoHandle.h"
 #include "support/diag_records.h"
 #include "support/fake_node.h"
-
-inline std::vector<std::string> TextsOf(qvoHandle& handle) {
-  std::vector<std::string> out;
-  for (const Diag& d : DiagsOf(handle)) out.push_back(d.text);
-  return out;
-}
+#include "transport/qvoSocket.h"
 
 // A main connection at protocol version 13 with a socket to a fresh node.
 struct WireFixture {
@@ -32,11 +26,11 @@ struct WireFixture {
 
   qvoSocket& socket() { return *conn.Socket; }
 
-  // One exchange on behalf of the connection.
+  // One exchange on behalf of the connection, its answer's attributes applied.
   qvo_int64 Exchange(__qvoMessageMode command, const std::string& data = {},
                      std::unique_ptr<qvoAttributes>* attributes = nullptr) {
-    return socket().qvoExecSQL(nullptr, attributes, data.empty() ? nullptr : data.data(),
-                               static_cast<qvo_int64>(data.size()), command);
+    return conn.Exchange(socket(), nullptr, attributes, data.empty() ? nullptr : data.data(),
+                         static_cast<qvo_int64>(data.size()), command);
   }
 
   // The answer data after the 4-byte result count.

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
 #include "support/fake_node.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
 #include "info/qvoInfoValues.h"
 #include "qvo/qvoCInterface.h"
@@ -18,6 +17,7 @@
 #include "support/fake_node.h"
 #include "support/fake_results.h"
 #include "support/fake_table.h"
+#include "transport/qvoSocket.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
@@ -19,6 +18,7 @@
 #include "support/fake_node.h"
 #include "support/fake_results.h"
 #include "support/fake_table.h"
+#include "transport/qvoSocket.h"
 
 // The last record's SQLSTATE and text, "" when there is none.
 inline std::string LastDiag(qvoHandle& handle) {

@@ -25,3 +25,10 @@ inline std::vector<Diag> DiagsOf(qvoHandle& handle) {
   }
   return out;
 }
+
+// The texts alone, in their order.
+inline std::vector<std::string> TextsOf(qvoHandle& handle) {
+  std::vector<std::string> out;
+  for (const Diag& d : DiagsOf(handle)) out.push_back(d.text);
+  return out;
+}

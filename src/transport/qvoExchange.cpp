@@ -1,5 +1,6 @@
 // One request and its answer: header, attribute block and data out; header,
-// attributes (applied to the connection at once) and data back.
+// attributes (handed to the caller, for the connection to apply) and data
+// back.
 //
 // Nothing read from the server is trusted: the attribute block must lie
 // inside the message, its records inside the block and their count must match
@@ -14,17 +15,14 @@
 #include <string>
 
 #include "common/qvoAttributeIds.h"
-#include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
-#include "connection/qvoSocket.h"
+#include "handles/qvoDiag.h"
+#include "handles/qvoHandle.h"
 #include "protocol/qvoAnswers.h"
 #include "protocol/qvoAttributeBlock.h"
 #include "protocol/qvoProtocolVersion.h"
+#include "transport/qvoSocket.h"
 
 namespace {
-
-// Bytes of a received text the answer handling looks at (the rest is cut).
-constexpr size_t answerTextLimit = 1023;
 
 // First size of an answer buffer; it doubles as the data arrive, so that a
 // header announcing far more data than follow costs no more than what was
@@ -65,226 +63,6 @@ constexpr CommandName commandNames[] = {
     {Ping, "Ping"},
 };
 
-// ---- answer attributes -----------------------------------------------------------
-
-// What one received attribute is, as seen by the rule that applies it.
-struct AnswerValue {
-  SQLSMALLINT id;
-  const char* bytes;  // inside the attribute block, host order
-  SQLINTEGER length;
-  std::string Text() const {
-    return std::string(bytes, std::min<size_t>(static_cast<size_t>(length), answerTextLimit));
-  }
-  qvo_int64 Int() const { return AttributeIntValue(bytes, static_cast<size_t>(length)); }
-};
-
-// State of one answer's walk.
-struct AnswerState {
-  qvoSocket* socket;
-  qvoConnection* conn;
-  bool versionCarried = false;
-  qvo_int32 serverVersion = 0;
-};
-
-// Session texts the server reports go through the connection attribute that
-// an application would set (those attributes keep the connection's records).
-void SetTextAttribute(AnswerState& s, SQLINTEGER attribute, const std::string& text) {
-  s.conn->SetConnectAttr(attribute, const_cast<char*>(text.c_str()),
-                         static_cast<SQLINTEGER>(text.size()));
-}
-
-void LogInt(AnswerState& s, const AnswerValue& v) {
-  if (s.conn->logFull)
-    s.conn->Log("qvoGetAnswer::%s: %lli\n", qvoAttributes::GetAttrName(v.id),
-                static_cast<long long>(v.Int()));
-}
-void LogText(AnswerState& s, const AnswerValue& v) {
-  if (s.conn->logFull)
-    s.conn->Log("qvoGetAnswer::%s: %s\n", qvoAttributes::GetAttrName(v.id), v.Text().c_str());
-}
-
-using ApplyRule = void (*)(AnswerState&, const AnswerValue&);
-
-struct AnswerRule {
-  SQLSMALLINT id;
-  ApplyRule apply;
-};
-
-// How each answer attribute changes the connection. Attributes without a rule
-// are skipped. Fixed-width values have the width of their type (the walk
-// guarantees it); texts are cut to their destination.
-const AnswerRule answerRules[] = {
-    {ATTR_USERNAME, LogText},
-    {ATTR_CLIENTNAME, LogText},
-    {ATTR_SESSIONID,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->connAttr.qvosessionID = static_cast<qvo_uint64>(v.Int());
-       if (s.conn->logFull)
-         s.conn->Log("qvoGetAnswer::ATTR_SESSIONID: %llu\n",
-                     static_cast<unsigned long long>(s.conn->connAttr.qvosessionID));
-     }},
-    {ATTR_AUTOCOMMIT,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->connAttr.autoCommit = static_cast<unsigned char>(v.bytes[0]);
-       LogInt(s, v);
-     }},
-    {ATTR_RELEASE_VERSION,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetServerVersion(v.bytes, v.length);
-       LogText(s, v);
-     }},
-    {ATTR_RELEASE_REVISION,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetServerRevision(v.bytes, v.length);
-       LogText(s, v);
-     }},
-    {ATTR_PREPARED_PARAMCOUNT,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->nParamsNeeded = static_cast<int>(v.Int());
-       LogInt(s, v);
-     }},
-    {ATTR_TRANSACTION_STATE,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetConnectAttr(QVO_ATTR_TRANSACTION_STATE,
-                              reinterpret_cast<SQLPOINTER>(
-                                  static_cast<uintptr_t>(static_cast<unsigned char>(v.bytes[0]))),
-                              1);
-       if (s.conn->logFull)
-         s.conn->Log("qvoGetAnswer::ATTR_TRANSACTION_STATE: %s\n", v.bytes[0] == 0   ? "open"
-                                                                   : v.bytes[0] == 1 ? "closed"
-                                                                                     : "invalid");
-     }},
-    {ATTR_PROTOCOL_VERSION,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.versionCarried = true;
-       s.serverVersion = static_cast<qvo_int32>(v.Int());
-       LogInt(s, v);
-     }},
-    {ATTR_DATETIME_FORMAT,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetDateTimeFormat(v.bytes, v.length);
-       LogText(s, v);
-     }},
-    {ATTR_DATE_FORMAT,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetDateFormat(v.bytes, v.length);
-       LogText(s, v);
-     }},
-    {ATTR_CURRENT_SCHEMA,
-     [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, QVO_ATTR_SESSION_SCHEMA, v.Text());
-       LogText(s, v);
-     }},
-    {ATTR_NUMERIC_CHARACTERS,
-     [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, QVO_ATTR_NUMERIC_CHARACTERS, v.Text());
-       LogText(s, v);
-     }},
-    {ATTR_MAX_STATEMENT_LENGTH,
-     [](AnswerState& s, const AnswerValue&) {
-       if (s.conn->logFull)
-         s.conn->Log("qvoGetAnswer::ATTR_MAX_STATEMENT_LENGTH is deprecated since V8.\n");
-     }},
-    {ATTR_GENERIC_MESSAGE_SIZE,
-     [](AnswerState& s, const AnswerValue&) {
-       if (s.conn->logFull)
-         s.conn->Log("qvoGetAnswer::ATTR_GENERIC_MESSAGE_SIZE is deprecated since V8.\n");
-     }},
-    {ATTR_DATA_MESSAGE_SIZE,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->connAttr.maxDataMessageSize = v.Int();
-       LogInt(s, v);
-     }},
-    {ATTR_PUBLIC_KEY,
-     [](AnswerState& s, const AnswerValue& v) {
-       // Only a key of two 128-byte blocks is a key; anything else leaves the
-       // socket without one, which the login reports as a missing key.
-       s.socket->publicKey.reset();
-       if (v.length == static_cast<SQLINTEGER>(kPublicKeyBytes)) {
-         s.socket->publicKey = std::make_unique<char[]>(kPublicKeyBytes);
-         std::memcpy(s.socket->publicKey.get(), v.bytes, kPublicKeyBytes);
-       }
-       if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_PUBLIC_KEY received.\n");
-     }},
-    {ATTR_RANDOM_PHRASE,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.socket->secretPhrase = std::make_unique<char[]>(static_cast<size_t>(v.length) + 1);
-       std::memcpy(s.socket->secretPhrase.get(), v.bytes, static_cast<size_t>(v.length));
-       s.socket->secretPhraseLen = v.length;
-       if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_RANDOM_PHRASE received.\n");
-     }},
-    {ATTR_QUERY_TIMEOUT,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetQueryTimeoutValue(static_cast<SQLUINTEGER>(v.Int()));
-       LogInt(s, v);
-     }},
-    {ATTR_CURRENT_CATALOG,
-     [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, QVO_ATTR_SESSION_CATALOG, v.Text());
-       LogText(s, v);
-     }},
-    {ATTR_MAX_IDENTIFIER_LENGTH,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetMaxIdentifierLength(static_cast<int>(v.Int()));
-       LogInt(s, v);
-     }},
-    {ATTR_MAX_VARCHAR_LENGTH,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->maxVarcharLength = v.Int();
-       LogInt(s, v);
-     }},
-    {ATTR_FEEDBACK_INTERVAL,
-     [](AnswerState& s, const AnswerValue& v) {
-       qvo_int32& current = s.conn->connAttr.feedbackInterval;
-       const qvo_int32 received = static_cast<qvo_int32>(v.Int());
-       const bool testSetting =
-           current == kFeedbackIntervalTestSetting || received == kFeedbackIntervalTestSetting;
-       // The test setting stays whatever the server says.
-       if (current != kFeedbackIntervalTestSetting) current = received;
-       if (s.conn->logFull)
-         s.conn->Log(testSetting ? "WARNING TEST ACTIVATED: -1701 !!!! attr will not be changed "
-                                   "afer read !!!! qvoGetAnswer::ATTR_FEEDBACK_INTERVAL: %i\n"
-                                 : "qvoGetAnswer::ATTR_FEEDBACK_INTERVAL: %i\n",
-                     received);
-     }},
-    {ATTR_TIMEZONE,
-     [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, QVO_ATTR_SESSION_TIMEZONE, v.Text());
-       LogText(s, v);
-     }},
-    {ATTR_TIMEZONE_BEHAVIOR,
-     [](AnswerState& s, const AnswerValue& v) {
-       SetTextAttribute(s, QVO_ATTR_SESSION_TIMEZONE_BEHAVIOUR, v.Text());
-       LogText(s, v);
-     }},
-    {ATTR_TSUTC_ENABLED,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->connAttr.timestampUTC = static_cast<unsigned char>(v.bytes[0]);
-       LogInt(s, v);
-     }},
-    {ATTR_ENCRYPTION_REQUIRED,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->connAttr.encryptionRequired = static_cast<unsigned char>(v.bytes[0]);
-       LogInt(s, v);
-     }},
-    {ATTR_DEFAULT_LIKE_ESCAPE_CHARACTER,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetEscapePattern(v.bytes, v.length);
-       LogText(s, v);
-     }},
-    {ATTR_IDENTIFIER_QUOTE_STRING,
-     [](AnswerState& s, const AnswerValue& v) {
-       s.conn->SetIdentifierQuoteChar(v.bytes, v.length);
-       LogText(s, v);
-     }},
-};
-
-const AnswerRule* FindRule(SQLSMALLINT id) {
-  for (const AnswerRule& rule : answerRules)
-    if (rule.id == id) return &rule;
-  return nullptr;
-}
-
 }  // namespace
 
 const char* qvoMessageModeName(int command) {
@@ -301,7 +79,7 @@ void qvoSocket::LogExchange(qvoHandle* requester, const qvoAttributes* attribute
   std::string line;
   std::snprintf(part, sizeof part, "Protocol version V%i, ", connection->protocolVersion);
   line += part;
-  line += connection->connAttr.socketEncryption ? "socketEncryption=Y, " : "socketEncryption=N, ";
+  line += owner->SocketEncryption() ? "socketEncryption=Y, " : "socketEncryption=N, ";
   line +=
       encryptor.encryptedCommunication ? "encryptedCommunication=Y" : "encryptedCommunication=N";
   if (const char* name = qvoMessageModeName(command)) {
@@ -314,7 +92,7 @@ void qvoSocket::LogExchange(qvoHandle* requester, const qvoAttributes* attribute
   if (!requester)
     std::snprintf(part, sizeof part, ", requested by connection: %i",
                   static_cast<int>(reinterpret_cast<intptr_t>(connection->GetHandleID())));
-  else if (requester->GetHandleID() == connection->stmt4attr && connection->stmt4attr)
+  else if (requester->GetHandleID() == owner->GetStmt4Attr() && owner->GetStmt4Attr())
     std::snprintf(part, sizeof part, ", requested by stmt4attr");
   else
     std::snprintf(part, sizeof part, ", requested by stmt: %i",
@@ -328,7 +106,8 @@ void qvoSocket::LogExchange(qvoHandle* requester, const qvoAttributes* attribute
 }
 
 qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
-                                const char* data, qvo_int64 dataLength, __qvoMessageMode command) {
+                                const char* data, qvo_int64 dataLength, __qvoMessageMode command,
+                                std::unique_ptr<qvoAttributes>* answerAttributes) {
   qvoMutex lock(socketMutex);
   answerBytesReceived = 0;
   qvoAttributes* list = attributes ? attributes->get() : nullptr;
@@ -385,7 +164,7 @@ qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttribu
     }
   }
 
-  qvo_int64 result = qvoGetAnswer(command);
+  qvo_int64 result = qvoGetAnswer(command, answerAttributes);
   if (result >= 0) return result;
   ResetAnswerBuffer(0);
   if (connection->logFull) connection->Log("ExecSQL: qvoGetAnswer returned an error.\n");
@@ -404,18 +183,20 @@ SQLRETURN qvoSocket::SendAbortRequest() {
   return SQL_SUCCESS;
 }
 
-int qvoSocket::ApplyAnswerAttributes(qvo_int32* serverVersion) {
-  AnswerState state{this, connection};
-  const SQLINTEGER count = answerAttributes->GetNumAttributes();
+int qvoSocket::AnswerVersion(qvoAttributes& answer, qvo_int32* serverVersion) {
+  bool versionCarried = false;
+  const SQLINTEGER count = answer.GetNumAttributes();
   for (SQLINTEGER n = 0; n < count; ++n) {
     SQLSMALLINT id = 0;
     SQLINTEGER length = 0;
-    if (answerAttributes->ReadAttrTypeAndLen(n, &id, &length) != SQL_SUCCESS) return -1;
-    if (const AnswerRule* rule = FindRule(id))
-      rule->apply(state, AnswerValue{id, answerAttributes->ReadAttrValuePtr(), length});
+    if (answer.ReadAttrTypeAndLen(n, &id, &length) != SQL_SUCCESS) return -1;
+    if (id == ATTR_PROTOCOL_VERSION) {
+      versionCarried = true;
+      *serverVersion = static_cast<qvo_int32>(
+          AttributeIntValue(answer.ReadAttrValuePtr(), static_cast<size_t>(length)));
+    }
   }
-  *serverVersion = state.versionCarried ? state.serverVersion : 0;
-  return state.versionCarried ? 1 : 0;
+  return versionCarried ? 1 : 0;
 }
 
 qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMessageMode command) {
@@ -489,7 +270,9 @@ class AnswerDeadline {
 
 }  // namespace
 
-qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
+qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command,
+                                  std::unique_ptr<qvoAttributes>* answerAttributes) {
+  if (answerAttributes) answerAttributes->reset();
   if (connection->logFull) connection->Log("qvoSocket::qvoGetAnswer()\n");
   const AnswerDeadline limit(&answerDeadline, ReceiveTimeout(command));
   ResetAnswerBuffer(0);
@@ -529,16 +312,16 @@ qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
     const int converted = qvoAttributes::FromLittleEndianToBigEndian(
         block.get(), static_cast<int>(blockLength), &records);
     const bool sound = converted == static_cast<int>(blockLength) && records == count;
-    // The records ahead of a bad one are applied, as the walk meets them
-    // before it meets the bad one; no more than the header counts.
+    // The records ahead of a bad one go to the connection, as its walk
+    // meets them before it meets the bad one; no more than the header counts.
     const int usable = std::min(records, count);
     qvo_int32 serverVersion = 0;
     int carried = 0;
     if (usable > 0) {
-      answerAttributes = std::make_unique<qvoAttributes>(
+      auto answer = std::make_unique<qvoAttributes>(
           connection, static_cast<SQLINTEGER>(blockLength), block.get(), usable);
-      carried = ApplyAnswerAttributes(&serverVersion);
-      answerAttributes.reset();
+      carried = AnswerVersion(*answer, &serverVersion);
+      if (answerAttributes) *answerAttributes = std::move(answer);
     }
     if (!sound || carried < 0) {
       // The data are still read, so that the stream stays in step.
@@ -547,7 +330,8 @@ qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command) {
     }
     if (carried) {
       if (serverVersion >= 7 && serverVersion <= 13) {
-        if (serverVersion < connection->protocolVersion) connection->SetProtocollVer(serverVersion);
+        if (serverVersion < connection->protocolVersion)
+          connection->protocolVersion = serverVersion;
       } else {
         if (dataLength != 0) qvoConnected = 0;
         return QVO_DIAG(connection, _The_driver_does_not_support_this_protocol_version_,
@@ -591,14 +375,14 @@ void qvoSocket::KeepSpareBuffer(std::unique_ptr<char[]> buffer, size_t capacity)
   spareAnswerCapacity = capacity;
 }
 
-SQLRETURN qvoSocket::GiveResultsTo(qvoAnswerTaker* stmt) {
+SQLRETURN qvoSocket::GiveResultsTo(qvoAnswerReceiver* stmt) {
   qvo_int64 length = 0;
   char* answer = ReleaseAnswerBuffer(&length);
   stmt->TakeResults(answer, length);
   return SQL_SUCCESS;
 }
 
-SQLRETURN qvoSocket::GiveMoreRowsTo(qvoAnswerTaker* stmt) {
+SQLRETURN qvoSocket::GiveMoreRowsTo(qvoAnswerReceiver* stmt) {
   qvo_int64 length = 0;
   size_t capacity = 0;
   std::unique_ptr<char[]> answer(ReleaseAnswerBuffer(&length, &capacity));

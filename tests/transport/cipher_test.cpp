@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "connection/qvoCipher.h"
 #include "support/fake_crypto.h"
+#include "transport/qvoCipher.h"
 
 namespace {
 

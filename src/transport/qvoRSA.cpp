@@ -1,4 +1,4 @@
-#include "connection/qvoRSA.h"
+#include "transport/qvoRSA.h"
 
 #include <errno.h>
 #include <string.h>

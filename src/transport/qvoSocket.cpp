@@ -1,7 +1,7 @@
 // Socket transport: header, buffered sending, receiving with per-wait time-outs,
 // socket errors and closing.
 
-#include "connection/qvoSocket.h"
+#include "transport/qvoSocket.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -16,8 +16,8 @@
 #include <new>
 
 #include "common/qvoByteOrder.h"
-#include "connection/qvoConnection.h"
-#include "connection/qvoDiag.h"
+#include "handles/qvoDiag.h"
+#include "handles/qvoHandle.h"
 #include "protocol/qvoProtocolVersion.h"
 #include "protocol/qvoRequestPayloads.h"
 
@@ -28,11 +28,12 @@ constexpr int toleratedEmptyReads = 20;
 
 }  // namespace
 
-qvoSocket::qvoSocket(qvoConnection* conn, int connectedSocket)
+qvoSocket::qvoSocket(qvoSocketOwner* socketOwner, int connectedSocket)
     : sock(connectedSocket),
       sendBuffer(std::make_unique<char[]>(sendBufferThreshold)),
       sendBufferSize(sendBufferThreshold),
-      connection(conn) {
+      owner(socketOwner),
+      connection(socketOwner->SocketHandle()) {
   if (connection->logFull) connection->Log("qvoSocket::qvoSocket()\n");
   testing_zel_8157 = std::getenv("TESTING_ZEL_8157");
   qvoConnected = sock >= 0 ? 1 : 0;
@@ -40,7 +41,6 @@ qvoSocket::qvoSocket(qvoConnection* conn, int connectedSocket)
 
 qvoSocket::~qvoSocket() {
   if (connection->logFull) connection->Log("qvoSocket::~qvoSocket()\n");
-  answerAttributes.reset();
   closeSocket();
 }
 
@@ -181,14 +181,14 @@ SQLRETURN qvoSocket::qvoFlush() {
 // ---- receiving -----------------------------------------------------------------
 
 int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
-  const qvo_int64 feedback = connection->connAttr.feedbackInterval;
+  const qvo_int64 feedback = owner->FeedbackInterval();
   qvo_int64 t = 0;
   if (command == execute_prepared_statement || command == execute || command == execute_batch ||
       command == continue_execution)
     t = feedback * 10 + 300;
   if (feedback == kFeedbackIntervalTestSetting) t = 5;
   if (connection->protocolVersion < kFeedbackProtocol) t = INT_MAX;
-  if (!connection->ImMainNode || t < 1) t = 0;
+  if (!owner->IsMainNode() || t < 1) t = 0;
   // While a login runs, a node that stays silent must not hold the caller
   // longer than the login time-out.
   if (loginWaitLimit > 0 && (t == 0 || t > loginWaitLimit)) t = loginWaitLimit;

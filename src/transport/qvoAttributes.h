@@ -14,16 +14,15 @@
 #include "protocol/qvoAttributeBlock.h"
 #include "qvo/qvoDefs.h"
 
-class qvoConnection;
+class qvoHandle;
 
 class qvoAttributes {
  public:
-  // An empty list that logs through conn (which may be null).
-  explicit qvoAttributes(qvoConnection* conn);
+  // An empty list that logs through the handle conn (which may be null).
+  explicit qvoAttributes(qvoHandle* conn);
   // A list over a copy of attrListLen bytes of attrBuffer, with nAttr records
   // as the caller states them.
-  qvoAttributes(qvoConnection* conn, SQLINTEGER attrListLen, const char* attrBuffer,
-                SQLINTEGER nAttr);
+  qvoAttributes(qvoHandle* conn, SQLINTEGER attrListLen, const char* attrBuffer, SQLINTEGER nAttr);
   virtual ~qvoAttributes();
   qvoAttributes(const qvoAttributes&) = delete;
   qvoAttributes& operator=(const qvoAttributes&) = delete;
@@ -76,5 +75,5 @@ class qvoAttributes {
   SQLUBIGINT attrValOffset = 0;
   SQLINTEGER attrValLen = 0;
   SQLINTEGER numAttributes = 0;
-  qvoConnection* connection = nullptr;
+  qvoHandle* connection = nullptr;  // the handle that logs
 };

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "connection/qvoRSA.h"
 #include "support/fake_crypto.h"
+#include "transport/qvoRSA.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
-// qvoSocket: one TCP connection from a qvoConnection to one server node: the
-// 21-byte message header, buffered sending, receiving with time-outs, the
+// qvoSocket: one TCP connection from a connection handle to one server node:
+// the 21-byte message header, buffered sending, receiving with time-outs, the
 // request/answer exchange and the answer buffer it leaves for a statement.
+// The socket never changes the connection's state: an exchange returns the
+// answer's attributes and the connection applies them.
 //
 // Message header (every integer little-endian):
 //   0  4  message length: attribute bytes + data bytes
@@ -24,16 +26,16 @@
 #include <memory>
 #include <optional>
 
-#include "connection/qvoAnswerTaker.h"
-#include "connection/qvoAttributes.h"
-#include "connection/qvoCipher.h"
-#include "connection/qvoMessageMode.h"
 #include "platform/qvoCriticalSection.h"
 #include "protocol/qvoRequestPayloads.h"
 #include "qvo/qvoDefs.h"
+#include "transport/qvoAnswerReceiver.h"
+#include "transport/qvoAttributes.h"
+#include "transport/qvoCipher.h"
+#include "transport/qvoMessageMode.h"
 
-class qvoConnection;
 class qvoHandle;
+class qvoSocket;
 struct sockaddr;
 struct sockaddr_in;
 struct timeval;
@@ -51,6 +53,30 @@ enum qvoSocketErrorCode {
   QVO_SOCKET_LOGIN_GROUP1 = -17,
 };
 
+// What a socket asks of the connection it serves. The connection implements
+// it; the socket sees nothing else of the connection.
+class qvoSocketOwner {
+ public:
+  // The handle that keeps the socket's diagnostics and log lines; the
+  // exchange reads and lowers its protocol version.
+  virtual qvoHandle* SocketHandle() = 0;
+  // The node the socket connects to.
+  virtual const char* NodeHost() const = 0;
+  virtual const char* NodePort() const = 0;
+  // Settings of the receive time-out and of the exchange's log line.
+  virtual qvo_int32 FeedbackInterval() const = 0;
+  virtual bool IsMainNode() const = 0;
+  virtual bool SocketEncryption() const = 0;
+  // The connection's internal statement (null when none).
+  virtual SQLHSTMT GetStmt4Attr() const = 0;
+  // Logs in on a socket that has just connected to the node. 0 when logged
+  // in, else -1 with the socket's socketError telling why.
+  virtual SQLRETURN Login(qvoSocket& socket) = 0;
+
+ protected:
+  ~qvoSocketOwner() = default;
+};
+
 class qvoSocket {
  public:
   static constexpr int headerSize = static_cast<int>(kMessageHeaderBytes);
@@ -62,13 +88,13 @@ class qvoSocket {
   // bytes) and its length must fit a signed 32-bit length.
   static constexpr qvo_int64 maxMessageData = 0x7FFFFFFF - 4;
 
-  // Connects to the connection's chosen node (`server`) within 30 seconds and
-  // logs in; GetSocketError and qvoIsConnected tell the outcome.
-  explicit qvoSocket(qvoConnection* conn);
+  // Connects to the owner's node within 30 seconds and has the owner log in;
+  // GetSocketError and qvoIsConnected tell the outcome.
+  explicit qvoSocket(qvoSocketOwner* owner);
   // Adopts a descriptor that is already connected to a node and counts as
   // logged in (parallel slaves hand over such sockets, and tests use it); the
   // socket owns it from here.
-  qvoSocket(qvoConnection* conn, int connectedSocket);
+  qvoSocket(qvoSocketOwner* owner, int connectedSocket);
   virtual ~qvoSocket();
   qvoSocket(const qvoSocket&) = delete;
   qvoSocket& operator=(const qvoSocket&) = delete;
@@ -80,14 +106,6 @@ class qvoSocket {
   // One connect attempt with a 30-second time-out; -1 records "No server
   // listening." with the system's reason.
   SQLRETURN ConnectToServer(sockaddr_in* address);
-  // The login message, the password and, when the stream is to be
-  // enciphered, the cipher keys. 0 when logged in, else -1 with socketError
-  // telling why. Each read waits at most the connection's login time-out
-  // when one is set.
-  SQLRETURN Login();
-  // Records the server's refusal in the answer buffer, if it holds one, and
-  // sets qvoConnected and socketError by its SQLSTATE: 0 none, -1 refused.
-  SQLRETURN LoginError();
   // A new socket to the same node, logged in to the same session. 0 or -1.
   SQLRETURN Reconnect();
 
@@ -144,19 +162,26 @@ class qvoSocket {
   // log (a statement, or null for the connection). *attributes, when given, is
   // sent as the attribute block and deleted once it went out (the pointer is
   // then null); a list whose block was not sent stays with the caller.
-  // Returns the answer buffer length (0 without answer data) or -1.
+  // *answerAttributes, when given, receives the answer's attributes (null
+  // when it has none) for the connection to apply, also when the exchange
+  // fails after reading them: only the records ahead of a bad one, and no
+  // more than the header counts. Returns the answer buffer length (0 without
+  // answer data) or -1.
   qvo_int64 qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
-                       const char* data, qvo_int64 dataLength, __qvoMessageMode command);
+                       const char* data, qvo_int64 dataLength, __qvoMessageMode command,
+                       std::unique_ptr<qvoAttributes>* answerAttributes = nullptr);
   // Sends an abort request (no answer is read), beside an exchange whose
   // answer another thread waits for: serialised with the sends of requests,
   // not with the wait for an answer.
   SQLRETURN SendAbortRequest();
-  // Reads one answer and applies its attributes to the connection.
-  qvo_int64 qvoGetAnswer(__qvoMessageMode command);
+  // Reads one answer; its attributes as qvoExecSQL hands them over. A
+  // protocol version the answer names lowers the handle's (never raises it).
+  qvo_int64 qvoGetAnswer(__qvoMessageMode command,
+                         std::unique_ptr<qvoAttributes>* answerAttributes = nullptr);
   // Hand the answer buffer to a statement (as its results, or as its further
   // rows); the socket keeps none afterwards. 0.
-  SQLRETURN GiveResultsTo(qvoAnswerTaker* stmt);
-  SQLRETURN GiveMoreRowsTo(qvoAnswerTaker* stmt);
+  SQLRETURN GiveResultsTo(qvoAnswerReceiver* stmt);
+  SQLRETURN GiveMoreRowsTo(qvoAnswerReceiver* stmt);
   // Copies the answer buffer into destination when given; returns the
   // buffer, which stays with the socket.
   char* GetQvoAnswer(char* destination) const;
@@ -175,7 +200,7 @@ class qvoSocket {
   SQLRETURN qvoConnected = 0;
   std::unique_ptr<char[]> qvoAnswerBuffer;
   SQLINTEGER qvoAnswerBufferLen = 0;
-  size_t qvoAnswerBufferCapacity = 0;  // bytes allocated behind qvoAnswerBuffer
+  size_t qvoAnswerBufferCapacity = 0;       // bytes allocated behind qvoAnswerBuffer
   char headerV2[kMessageHeaderBytes] = {};  // the header of the answer being read
   // The header of the request being written (under sendMutex): an abort sent
   // while an answer is read must not write into that answer's header.
@@ -183,8 +208,10 @@ class qvoSocket {
   std::unique_ptr<char[]> sendBuffer;
   int sendBufferSize = 0;
   int sendBufferPos = 0;
-  qvoConnection* connection;
+  qvoSocketOwner* owner;
+  qvoHandle* connection;  // the owner's handle
   int socketError = 0;
+  // The node's key material of the login running on the socket.
   std::unique_ptr<char[]> publicKey;  // 256 bytes when present
   std::unique_ptr<char[]> secretPhrase;
   int secretPhraseLen = 0;
@@ -194,7 +221,6 @@ class qvoSocket {
   qvoCriticalSection sendMutex;
   std::atomic<bool> reconnect{false};
   const char* testing_zel_8157 = nullptr;
-  std::unique_ptr<qvoAttributes> answerAttributes;
   qvoProtocolEncryption encryptor;
   unsigned char sendKey[257] = {};
   unsigned char receiveKey[257] = {};
@@ -207,13 +233,10 @@ class qvoSocket {
   std::optional<std::chrono::steady_clock::time_point> answerDeadline;
 
  private:
-  // The login's steps after a readable login answer.
-  SQLRETURN LoginKeyExchange();
   bool Enciphering() const;
-  // Applies the attributes of answerAttributes; -1 after recording an
-  // attribute of undeterminable type. serverVersion receives the announced
-  // protocol version (0 when none).
-  int ApplyAnswerAttributes(qvo_int32* serverVersion);
+  // Walks the answer's attributes: -1 at a record that cannot be read, else
+  // 1 when they name a protocol version (into *serverVersion), 0 when not.
+  static int AnswerVersion(qvoAttributes& answer, qvo_int32* serverVersion);
   SQLRETURN SendAll(const char* bytes, size_t len, int logCode);
   // Keeps a buffer for the next answer to be received into (the larger one
   // when a buffer is kept already); a capacity of 0 means unknown: freed.

@@ -1,13 +1,13 @@
-#include "connection/qvoAttributes.h"
+#include "transport/qvoAttributes.h"
 
 #include <cstring>
 #include <string>
 
-#include "connection/qvoConnection.h"
+#include "handles/qvoHandle.h"
 
-qvoAttributes::qvoAttributes(qvoConnection* conn) : connection(conn) {}
+qvoAttributes::qvoAttributes(qvoHandle* conn) : connection(conn) {}
 
-qvoAttributes::qvoAttributes(qvoConnection* conn, SQLINTEGER attrListLen, const char* attrBuffer,
+qvoAttributes::qvoAttributes(qvoHandle* conn, SQLINTEGER attrListLen, const char* attrBuffer,
                              SQLINTEGER nAttr)
     : numAttributes(nAttr), connection(conn) {
   if (attrListLen > 0 && attrBuffer) {

@@ -1,4 +1,4 @@
-#include "connection/qvoCipher.h"
+#include "transport/qvoCipher.h"
 
 #include <string.h>
 #include <sys/time.h>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/qvoServices.h"
-#include "connection/qvoRSA.h"
+#include "transport/qvoRSA.h"
 
 namespace {
 

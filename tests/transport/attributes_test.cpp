@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/qvoAttributes.h"
+#include "transport/qvoAttributes.h"
 
 namespace {
 
