@@ -2,15 +2,17 @@
 // disconnect, and setting and reading connection attributes. Text values are
 // converted between the application's code set (narrow: the SQL converter,
 // W: the wide SQL converter) and the UTF-8 the connection keeps. As in ODBC,
-// the lengths of attribute values are in bytes, for the W forms too.
+// the lengths of attribute values are in bytes, for the W forms too; a text
+// cut to the caller's buffer reports its full length with 01004.
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <type_traits>
-#include <vector>
 
 #include "api/qvoHandleBranches.h"
+#include "api/qvoTextOutput.h"
 #include "common/qvoArgStrings.h"
 #include "common/qvoPredicates.h"
 #include "connection/qvoConnection.h"
@@ -20,15 +22,23 @@
 
 namespace {
 
-// Bytes of the work text that receives a text attribute in UTF-8 for a
-// caller's buffer of bufferLength bytes: four bytes per character, and enough
-// for the length of a text of up to 1024 bytes when the caller only asks for
-// its length.
-size_t ScratchSize(SQLINTEGER bufferLength) {
-  constexpr size_t smallest = 1025;
-  constexpr size_t largest = (size_t{1} << 24) + 4;
-  const size_t wanted = 4 * static_cast<size_t>(std::max<SQLINTEGER>(bufferLength, 0)) + 4;
-  return std::clamp(wanted, smallest, largest);
+// The whole UTF-8 text of a text attribute: read again into a larger work
+// text while the text fills the one it was read into.
+SQLRETURN ReadWholeText(qvoConnection& c, SQLINTEGER attribute, std::string& text) {
+  std::string work(1025, '\0');
+  for (;;) {
+    SQLINTEGER told = 0;
+    const SQLRETURN rc =
+        c.GetConnectAttr(attribute, work.data(), static_cast<SQLINTEGER>(work.size()), &told);
+    if (rc < 0) return rc;
+    const size_t held = ::strnlen(work.data(), work.size());
+    const size_t full = std::max(held, static_cast<size_t>(std::max<SQLINTEGER>(told, 0)));
+    if (full + 1 < work.size()) {
+      text.assign(work.data(), held);
+      return rc;
+    }
+    work.assign(std::max(2 * work.size(), full + 1), '\0');
+  }
 }
 
 template <class Char>
@@ -101,26 +111,27 @@ SQLRETURN GetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
         if (!IsConnectAttrText(Attribute, true))
           return c.GetConnectAttr(Attribute, Value, BufferLength, StringLength);
         if (BufferLength < 0) return QVO_DIAG(&c, _Invalid_string_or_buffer_length_, -1);
-        std::vector<char> scratch(ScratchSize(BufferLength));
-        const SQLRETURN rc = c.GetConnectAttr(Attribute, scratch.data(),
-                                              static_cast<SQLINTEGER>(scratch.size()), nullptr);
-        if (rc == SQL_ERROR) return rc;
+        std::string utf8;
+        const SQLRETURN rc = ReadWholeText(c, Attribute, utf8);
+        if (rc < 0) return rc;
         iconverter* conv = isWide<Char> ? c.GetWcharSqlConverter() : c.GetSqlConverter();
-        const int utf8Len = static_cast<int>(::strnlen(scratch.data(), scratch.size()));
-        // The whole text's length in the application's code set, so that a
-        // cut shows as a length not below the buffer. A text the code set
-        // cannot hold is an error, not an empty value reported as success.
-        const int full = FromCodesetLen(conv, scratch.data(), utf8Len);
-        if (full < 0) return QVO_DIAG(&c, _Error_converting_string_value_, -1);
-        if (Value && BufferLength >= 1 &&
-            FromCodesetNTS(conv, scratch.data(), utf8Len, static_cast<char*>(Value), BufferLength) <
-                0) {
+        // The whole text's length in the application's code set, in bytes. A
+        // text the code set cannot hold is an error, not an empty value
+        // reported as success.
+        int full = 0;
+        bool cut = false;
+        if (!qvoDeliverText(conv, utf8, static_cast<char*>(Value), BufferLength,
+                            conv ? conv->GetCharSize() : 1, &full, &cut)) {
           // Nothing is handed out half.
-          std::memset(Value, 0, std::min<size_t>(sizeof(Char), static_cast<size_t>(BufferLength)));
+          if (Value && BufferLength >= 1)
+            std::memset(Value, 0,
+                        std::min<size_t>(sizeof(Char), static_cast<size_t>(BufferLength)));
           return QVO_DIAG(&c, _Error_converting_string_value_, -1);
         }
         if (StringLength) *StringLength = full;
-        return rc;
+        if (!cut) return rc;
+        QVO_DIAG(&c, _String_data_right_truncated_, 1);
+        return SQL_SUCCESS_WITH_INFO;
       });
 }
 

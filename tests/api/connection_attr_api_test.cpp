@@ -186,32 +186,68 @@ TEST(ConnectionAttrApi, IgnoredValuesAreNotRead) {
   }
 }
 
+// A text cut to the buffer: cut on a whole character (a UTF-8 sequence, a
+// UTF-16 unit, a surrogate pair), terminated inside the buffer, its full length
+// in bytes reported, 01004 and 1. A negative length writes nothing.
 TEST(ConnectionAttrApi, TextsAreCutToTheBufferAndTheLengthShowsIt) {
-  Env e;
-  const SQLHANDLE dbc = e.dbc[0];
-  ASSERT_EQ(QVOSetConnectAttr(dbc, 21007, const_cast<char*>("datasource"), SQL_NTS), 0);
-  char narrow[8];
-  std::memset(narrow, '#', sizeof narrow);
-  SQLINTEGER len = -1;
-  EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, 5, &len), SQL_SUCCESS);
-  EXPECT_STREQ(narrow, "data");
-  EXPECT_EQ(narrow[5], '#');
-  EXPECT_EQ(len, 10);
-
-  SQLWCHAR wide[8];
-  std::memset(wide, 0x23, sizeof wide);
-  len = -1;
-  EXPECT_EQ(QVOGetConnectAttrW(dbc, 21007, wide, 10, &len), SQL_SUCCESS);
-  EXPECT_EQ(Narrow(wide), "data");
-  EXPECT_EQ(wide[5], 0x2323);
-  EXPECT_EQ(len, 20);
-
-  // No buffer: the value stays untouched, the length is told.
-  len = -1;
-  EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, 0, &len), SQL_SUCCESS);
-  EXPECT_EQ(len, 10);
-  EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, -1, &len), SQL_ERROR);
-  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, dbc).back().state, "HY090");
+  struct Case {
+    const char* what;
+    std::u16string value;
+    bool wide;
+    SQLINTEGER bufferLength;
+    std::u16string written;  // what the buffer holds before its terminator
+    bool untouched;          // nothing written at all
+    SQLINTEGER length;
+    SQLRETURN rc;
+    const char* state;
+  };
+  const std::u16string pair = u"ab\U0001F600c";  // 5 UTF-16 units, 7 UTF-8 bytes
+  const Case cases[] = {
+      {"fits", u"datasource", false, 11, u"datasource", false, 10, SQL_SUCCESS, ""},
+      {"cut", u"datasource", false, 5, u"data", false, 10, SQL_SUCCESS_WITH_INFO, "01004"},
+      {"no room", u"datasource", false, 0, u"", true, 10, SQL_SUCCESS_WITH_INFO, "01004"},
+      {"UTF-8 sequence kept whole", pair, false, 6, u"ab", false, 7, SQL_SUCCESS_WITH_INFO,
+       "01004"},
+      {"long text", std::u16string(3000, u'x'), false, 5, u"xxxx", false, 3000,
+       SQL_SUCCESS_WITH_INFO, "01004"},
+      {"negative", u"datasource", false, -1, u"", true, -1, SQL_ERROR, "HY090"},
+      {"W fits", u"datasource", true, 22, u"datasource", false, 20, SQL_SUCCESS, ""},
+      {"W cut", u"datasource", true, 10, u"data", false, 20, SQL_SUCCESS_WITH_INFO, "01004"},
+      {"W odd length", u"datasource", true, 7, u"da", false, 20, SQL_SUCCESS_WITH_INFO, "01004"},
+      {"W pair kept whole", pair, true, 9, u"ab", false, 10, SQL_SUCCESS_WITH_INFO, "01004"},
+      {"W pair fits", pair, true, 10, u"ab\U0001F600", false, 10, SQL_SUCCESS_WITH_INFO, "01004"},
+      {"W negative", u"datasource", true, -1, u"", true, -1, SQL_ERROR, "HY090"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Env e;
+    const SQLHANDLE dbc = e.dbc[0];
+    ASSERT_EQ(QVOSetConnectAttr(dbc, 21049, const_cast<char*>("UTF-8"), SQL_NTS), 0);
+    std::u16string value = k.value;
+    ASSERT_EQ(QVOSetConnectAttrW(dbc, 21007, value.data(), SQL_NTS), 0);
+    unsigned char buffer[32];
+    std::memset(buffer, '#', sizeof buffer);
+    SQLINTEGER len = -1;
+    const SQLRETURN rc = k.wide ? QVOGetConnectAttrW(dbc, 21007, buffer, k.bufferLength, &len)
+                                : QVOGetConnectAttr(dbc, 21007, buffer, k.bufferLength, &len);
+    EXPECT_EQ(rc, k.rc);
+    EXPECT_EQ(len, k.length);
+    const auto records = RecordsOf(SQL_HANDLE_DBC, dbc);
+    EXPECT_EQ(records.empty() ? "" : records.back().state, k.state);
+    // The expected bytes: the text and its terminator, then the fill.
+    std::string expected;
+    if (!k.untouched) {
+      for (char16_t u : k.written + u'\0') {
+        expected.push_back(static_cast<char>(u & 0xFF));
+        if (k.wide)
+          expected.push_back(static_cast<char>(u >> 8));
+        else
+          ASSERT_LT(u, 0x80) << "narrow rows hold ASCII only";
+      }
+    }
+    expected.resize(sizeof buffer, '#');
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), sizeof buffer), expected);
+  }
 }
 
 // The transaction state comes from the server: before the connect both forms

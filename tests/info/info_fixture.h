@@ -71,6 +71,11 @@ class InfoConnectionTest : public ::testing::Test {
     const auto d = Diags();
     return d.empty() ? "" : d.back().state + " " + d.back().text;
   }
+  std::vector<std::string> Records() { return StatesAndTexts(*conn); }
+  // A failed load: its own record first, then the reader's reason.
+  static std::vector<std::string> FailedLoad() {
+    return {"HY000 Error reading db metadata form Vandrel.", "HY000 stand-in read failed"};
+  }
 
   qvoMetadataReader previous = nullptr;
   SQLHENV env = SQL_NULL_HANDLE;

@@ -113,9 +113,10 @@ TEST_F(MetadataViewTest, AFailedQueryIsReportedAndTheNextRequestTriesAgain) {
   node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
   EXPECT_EQ(Text(17), "rc -1");
   const auto diags = DiagsOf(*conn);
-  ASSERT_GE(diags.size(), 2u);
-  EXPECT_EQ(diags.front().text, "no such view") << "the server's reason is kept";
-  EXPECT_EQ(LastDiag(), "HY000 Error reading db metadata form Vandrel.");
+  ASSERT_EQ(diags.size(), 2u);
+  EXPECT_EQ(diags.front().state + " " + diags.front().text,
+            "HY000 Error reading db metadata form Vandrel.");
+  EXPECT_EQ(LastDiag(), "42000 no such view") << "the server's reason is kept";
   EXPECT_FALSE(conn->haveInfos);
 
   node.ServeTable(kMetadataQuery, View(kView));
@@ -124,7 +125,7 @@ TEST_F(MetadataViewTest, AFailedQueryIsReportedAndTheNextRequestTriesAgain) {
 }
 
 // What the application reads through the diagnostic functions when the
-// query fails: the server's reason and the record of the failed load, after
+// query fails: the record of the failed load, then the server's reason, after
 // either request that loads the values.
 TEST_F(MetadataViewTest, AFailedQueryShowsBothRecords) {
   struct Case {
@@ -163,33 +164,45 @@ TEST_F(MetadataViewTest, AFailedQueryShowsBothRecords) {
       seen.push_back({reinterpret_cast<char*>(state), reinterpret_cast<char*>(text)});
     }
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].state, "42000");
-    EXPECT_NE(seen[0].text.find("no such view"), std::string::npos) << seen[0].text;
-    EXPECT_EQ(seen[1].state, "HY000");
-    EXPECT_NE(seen[1].text.find("Error reading db metadata form Vandrel."), std::string::npos)
-        << seen[1].text;
+    EXPECT_EQ(seen[0].state, "HY000");
+    EXPECT_NE(seen[0].text.find("Error reading db metadata form Vandrel."), std::string::npos)
+        << seen[0].text;
+    EXPECT_EQ(seen[1].state, "42000");
+    EXPECT_NE(seen[1].text.find("no such view"), std::string::npos) << seen[1].text;
   }
+}
+
+// Records that earlier calls left (kept while error reset is off) stay ahead
+// of the failed load's records.
+TEST_F(MetadataViewTest, AFailedLoadFollowsTheRecordsKeptBeforeIt) {
+  conn->errorReset = false;
+  conn->SetDiagRec("01000", 0, "earlier");
+  node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
+  EXPECT_EQ(Text(17), "rc -1");
+  EXPECT_EQ(
+      StatesAndTexts(*conn),
+      (std::vector<std::string>{"01000 earlier", "HY000 Error reading db metadata form Vandrel.",
+                                "42000 no such view"}));
 }
 
 TEST_F(MetadataViewTest, ViewsThatCannotBeRead) {
   struct Case {
     const char* what;
     fake::Table view;
-    const char* firstDiag;
+    std::vector<std::string> records;
   };
   const Case cases[] = {
-      {"empty", View({}), "Error reading db metadata form Vandrel."},
-      {"lower-case columns", View(kView, "name", "value"), "Error retriving dbms infos"},
+      {"empty", View({}), {"HY000 Error reading db metadata form Vandrel."}},
+      {"lower-case columns",
+       View(kView, "name", "value"),
+       {"HY000 Error reading db metadata form Vandrel.", "HY000 Error retriving dbms infos"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     conn->ClearDiagRecords();
     node.ServeTable(kMetadataQuery, c.view);
     EXPECT_EQ(Text(17), "rc -1");
-    const auto diags = DiagsOf(*conn);
-    ASSERT_FALSE(diags.empty());
-    EXPECT_EQ(diags.front().text, c.firstDiag);
-    EXPECT_EQ(LastDiag(), "HY000 Error reading db metadata form Vandrel.");
+    EXPECT_EQ(StatesAndTexts(*conn), c.records);
     EXPECT_FALSE(conn->haveInfos);
     EXPECT_FALSE(conn->connAttr.databaseProductName);
   }

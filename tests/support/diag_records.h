@@ -32,3 +32,10 @@ inline std::vector<std::string> TextsOf(qvoHandle& handle) {
   for (const Diag& d : DiagsOf(handle)) out.push_back(d.text);
   return out;
 }
+
+// Each record as "SQLSTATE text", oldest first.
+inline std::vector<std::string> StatesAndTexts(qvoHandle& handle) {
+  std::vector<std::string> out;
+  for (const Diag& d : DiagsOf(handle)) out.push_back(d.state + " " + d.text);
+  return out;
+}
