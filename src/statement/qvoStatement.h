@@ -502,7 +502,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   size_t qvoAnswerNewLinesCapacity = 0;  // bytes allocated behind it; 0: unknown
   std::string executionStatus;           // status text of the last still-executing answer
   __statementAttributes stmtAttr;
-  std::unique_ptr<char[]> hostsString;
   cliDescriptor* ARD = nullptr;
   cliDescriptor* IRD = nullptr;
   cliDescriptor* APD = nullptr;
@@ -521,7 +520,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLPOINTER auto_idIRD = nullptr;
   SQLPOINTER auto_idAPD = nullptr;
   SQLPOINTER auto_idIPD = nullptr;
-  char qvoNumericCharacters[10] = ".,";
   SQLINTEGER numResultSets = 0;
   SQLBIGINT resultRowCount = 0;
   SQLINTEGER sqlRowCount = 0;
@@ -538,7 +536,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLBIGINT oldResultRowCount = 0;
   int nBatches = 0;
   std::vector<std::string> batchList;
-  int bbLen = 0;
   // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
   // all), the column it belongs to, its length in units (bytes, or 2-byte
   // units for UTF-16), whether it is UTF-8, and the length slot used when
@@ -548,7 +545,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLLEN gdTextLength = 0;
   bool gdTextIsUtf8 = false;
   SQLLEN gdStrLen = 0;
-  SQLINTEGER lineSize = 0;
   SQLUINTEGER maxPreparedMessageSize = 33554432;
   char numBuff[128] = {};
   char ordinaryArgumentPredicate[7] = " = ";
