@@ -207,7 +207,7 @@ void qvoStatement::FreePointerArray() {
 SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
 
-  DropDataAtExec();
+  dataAtExec.Drop();
 
   executionStatus.clear();
   extendedFetchMapping = 0;

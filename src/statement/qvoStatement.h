@@ -52,6 +52,7 @@
 #include "protocol/qvoLocalResults.h"
 #include "protocol/qvoPreparedMessage.h"
 #include "qvo/qvoDefs.h"
+#include "statement/qvoDataAtExecState.h"
 #include "statement/qvoSqlStatement.h"
 
 class qvoConnection;
@@ -297,14 +298,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // empty value) and returns their number.
   SQLINTEGER CountDataAtExec();
   SQLINTEGER CreateDataAtExecList();
-  // Whether values are being supplied: the list is built and ParamData has
-  // not yet passed its last entry.
-  bool DataAtExecPending() const;
-  // Forgets the list and the collected values.
-  void DropDataAtExec();
-  // A cancel asked to end the sequence: it is forgotten, and
-  // "Operation canceled." recorded; true then.
-  bool EndCanceledDataAtExec();
   SQLRETURN ParamData(SQLPOINTER* Value);
   SQLRETURN PutData(SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind);
 
@@ -571,24 +564,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLUINTEGER maxVarcharOctetLength = 80000;
   qvoCriticalSection continueExecMutex;
   qvoCriticalSection callMutex;
-  // Whether values are being supplied at execution, and whether a cancel
-  // asked to end that: the one piece of that state QVOCancel touches.
-  enum : int { kNoDataAtExec, kDataAtExecOpen, kDataAtExecCanceled };
-  std::atomic<int> dataAtExecState{kNoDataAtExec};
-  // Data at execution (filled by the parameter code).
-  int numberOfDataAtExec = 0;
-  int positionOfDataAtExec = -1;
-  int lastPositionOfDataAtExec = -1;
-  bool dataAtExecAllreadyParsed = false;
-  std::vector<SQLPOINTER> dataAtExecHandles;
-  std::vector<SQLSMALLINT> dataAtExecDataTypes;
-  std::vector<SQLLEN> dataAtExecIndicators;
-  std::vector<std::string> dataAtExecValues;
-  std::vector<SQLLEN> dataAtExecStrLengths;
-  // Per value how its pieces are taken: the kind of its C type, and for a
-  // fixed-size one the bytes of one value.
-  std::vector<qvoParamKind> dataAtExecKinds;
-  std::vector<qvo_int32> dataAtExecFixedBytes;
 
   // Another statement of the connection still has a query running on the
   // server: its answer is the next one on the socket.
@@ -638,6 +613,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   void DrainRunningExecution();
   // ODBC 2 autocommit option: sent to the session at once.
   SQLRETURN SetAutocommitOption(SQLPOINTER value);
+  // A cancel asked to end the values being supplied at execution: they are
+  // forgotten, and "Operation canceled." recorded; true then.
+  bool EndCanceledDataAtExec();
+
+  // The values of the current execution supplied at execution.
+  qvoDataAtExecState dataAtExec;
 
   // Row pointer storage behind ptrArray, kept from block to block (the
   // column arrays lie one after another in ptrStorage), and the columns'
