@@ -19,7 +19,6 @@ SQLRETURN qvoStatement::PrepareBatch(const char* sqlString, SQLINTEGER sqlStrLen
                     -1);
   batchList.emplace_back(sqlString, static_cast<size_t>(n));
   nBatches = static_cast<int>(batchList.size());
-  bbLen += n + 4;
   return SQL_SUCCESS;
 }
 
@@ -40,7 +39,6 @@ SQLRETURN qvoStatement::ExecuteBatch() {
                     &Translator::_Error_executing_batch_MESSAGE, true);
   batchList.clear();
   nBatches = 0;
-  bbLen = 0;
   // Still executing (asynchronous mode) is 2; everything else went through.
   return rc == SQL_STILL_EXECUTING ? SQL_STILL_EXECUTING : SQL_SUCCESS;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/qvoTypeCodes.h"
@@ -237,16 +238,16 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
       v.dateTimeText = bp.dateTimeText;
       if (IsDataAtExec(indicator)) {
         // The value collected by PutData, in the order the rows are sent.
-        if (block.nextLongValue >= dataAtExecValues.size() ||
-            block.nextLongValue >= dataAtExecStrLengths.size())
+        const std::string* collected = nullptr;
+        if (!dataAtExec.Collected(block.nextLongValue, &collected))
           return fail(bp, row, QVO_DIAG(this, _Function_sequence_error_, -1));
-        const size_t k = block.nextLongValue++;
-        if (dataAtExecStrLengths[k] == SQL_NULL_DATA) {
+        ++block.nextLongValue;
+        if (collected == nullptr) {
           out.Int8(0);
           continue;
         }
-        v.data = dataAtExecValues[k].data();
-        v.length = dataAtExecValues[k].size();
+        v.data = collected->data();
+        v.length = collected->size();
       } else if (e.kind == qvoParamKind::Fixed) {
         v.data = data;
         v.length = static_cast<size_t>(e.valueBytes);

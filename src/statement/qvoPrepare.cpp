@@ -125,7 +125,7 @@ SQLRETURN qvoStatement::ExecuteBase() {
   if (ClearDiagRecords() != SQL_SUCCESS)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
   // While values are being supplied at execution only ParamData goes on.
-  if (DataAtExecPending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  if (dataAtExec.Pending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
   const SQLSMALLINT boundParams = GetNumBoundParams();
   if (boundParams < 0) return SQL_ERROR;
   if (logFull) Log("NumBoundParams=%i\n", static_cast<int>(boundParams));
@@ -144,13 +144,13 @@ SQLRETURN qvoStatement::ExecuteBase() {
   if (arraySize > 0 && CheckBoundParams() == SQL_ERROR) return SQL_ERROR;
   // The first pass finds the values to be supplied at execution and asks for
   // them; the pass that ParamData starts sends them.
-  if (!dataAtExecAllreadyParsed && CreateDataAtExecList() > 0) {
-    dataAtExecAllreadyParsed = true;
+  if (!dataAtExec.Parsed() && CreateDataAtExecList() > 0) {
+    dataAtExec.MarkParsed();
     return SQL_NEED_DATA;
   }
   const SQLRETURN result = SendParameterBlocks(arraySize);
   // Values supplied at execution serve this execution only.
-  DropDataAtExec();
+  dataAtExec.Drop();
   return result;
 }
 

@@ -150,8 +150,7 @@ SQLRETURN qvoStatement::ContinueExecuting() {
 SQLRETURN qvoStatement::AbortExecution() {
   // Values being supplied at execution: nothing has been sent for them. The
   // thread supplying them ends the sequence at its next call.
-  int open = kDataAtExecOpen;
-  if (dataAtExecState.compare_exchange_strong(open, kDataAtExecCanceled)) return SQL_SUCCESS;
+  if (dataAtExec.RequestCancel()) return SQL_SUCCESS;
   return AbortServerExecution();
 }
 

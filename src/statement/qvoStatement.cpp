@@ -119,9 +119,6 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   stmtAttr.characterDisplaySize = ca.characterDisplaySize;
   stmtAttr.timestampPrecision = static_cast<SQLUINTEGER>(conn->GetDateTimePrecision());
   stmtAttr.maxRows = ca.maxRows;
-  if (ca.numericCharacters[0] != '\0')
-    qvoCopyStr(qvoNumericCharacters, ca.numericCharacters, SQL_NTS, sizeof qvoNumericCharacters,
-               SQL_NTS);
   stmtAttr.prepareSuccess = ca.prepareSuccess;
   stmtAttr.attrOutputNTS = ca.attrOutputNTS;
   stmtAttr.metadataID = ca.metadataID;
@@ -210,13 +207,12 @@ void qvoStatement::FreePointerArray() {
 SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
 
-  DropDataAtExec();
+  dataAtExec.Drop();
 
   executionStatus.clear();
   extendedFetchMapping = 0;
   stringBuffer.reset();
   stringBufferSize = 0;
-  hostsString.reset();
   // Node arrays handed out by the parallel calls end here.
   slaveConnections = {};
 
@@ -267,7 +263,6 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   token = 0;
   batchList.clear();
   nBatches = 0;
-  bbLen = 0;
   FreePointerArray();
   ptrStorage = {};
   ptrTable = {};

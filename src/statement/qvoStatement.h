@@ -51,6 +51,7 @@
 #include "protocol/qvoLocalResults.h"
 #include "protocol/qvoPreparedMessage.h"
 #include "qvo/qvoDefs.h"
+#include "statement/qvoDataAtExecState.h"
 #include "statement/qvoSqlStatement.h"
 #include "transport/qvoMessageMode.h"
 
@@ -297,14 +298,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // empty value) and returns their number.
   SQLINTEGER CountDataAtExec();
   SQLINTEGER CreateDataAtExecList();
-  // Whether values are being supplied: the list is built and ParamData has
-  // not yet passed its last entry.
-  bool DataAtExecPending() const;
-  // Forgets the list and the collected values.
-  void DropDataAtExec();
-  // A cancel asked to end the sequence: it is forgotten, and
-  // "Operation canceled." recorded; true then.
-  bool EndCanceledDataAtExec();
   SQLRETURN ParamData(SQLPOINTER* Value);
   SQLRETURN PutData(SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind);
 
@@ -502,7 +495,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   size_t qvoAnswerNewLinesCapacity = 0;  // bytes allocated behind it; 0: unknown
   std::string executionStatus;           // status text of the last still-executing answer
   __statementAttributes stmtAttr;
-  std::unique_ptr<char[]> hostsString;
   cliDescriptor* ARD = nullptr;
   cliDescriptor* IRD = nullptr;
   cliDescriptor* APD = nullptr;
@@ -521,7 +513,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLPOINTER auto_idIRD = nullptr;
   SQLPOINTER auto_idAPD = nullptr;
   SQLPOINTER auto_idIPD = nullptr;
-  char qvoNumericCharacters[10] = ".,";
   SQLINTEGER numResultSets = 0;
   SQLBIGINT resultRowCount = 0;
   SQLINTEGER sqlRowCount = 0;
@@ -538,7 +529,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLBIGINT oldResultRowCount = 0;
   int nBatches = 0;
   std::vector<std::string> batchList;
-  int bbLen = 0;
   // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
   // all), the column it belongs to, its length in units (bytes, or 2-byte
   // units for UTF-16), whether it is UTF-8, and the length slot used when
@@ -548,7 +538,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLLEN gdTextLength = 0;
   bool gdTextIsUtf8 = false;
   SQLLEN gdStrLen = 0;
-  SQLINTEGER lineSize = 0;
   SQLUINTEGER maxPreparedMessageSize = 33554432;
   char numBuff[128] = {};
   char ordinaryArgumentPredicate[7] = " = ";
@@ -575,24 +564,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLUINTEGER maxVarcharOctetLength = 80000;
   qvoCriticalSection continueExecMutex;
   qvoCriticalSection callMutex;
-  // Whether values are being supplied at execution, and whether a cancel
-  // asked to end that: the one piece of that state QVOCancel touches.
-  enum : int { kNoDataAtExec, kDataAtExecOpen, kDataAtExecCanceled };
-  std::atomic<int> dataAtExecState{kNoDataAtExec};
-  // Data at execution (filled by the parameter code).
-  int numberOfDataAtExec = 0;
-  int positionOfDataAtExec = -1;
-  int lastPositionOfDataAtExec = -1;
-  bool dataAtExecAllreadyParsed = false;
-  std::vector<SQLPOINTER> dataAtExecHandles;
-  std::vector<SQLSMALLINT> dataAtExecDataTypes;
-  std::vector<SQLLEN> dataAtExecIndicators;
-  std::vector<std::string> dataAtExecValues;
-  std::vector<SQLLEN> dataAtExecStrLengths;
-  // Per value how its pieces are taken: the kind of its C type, and for a
-  // fixed-size one the bytes of one value.
-  std::vector<qvoParamKind> dataAtExecKinds;
-  std::vector<qvo_int32> dataAtExecFixedBytes;
 
   // Another statement of the connection still has a query running on the
   // server: its answer is the next one on the socket.
@@ -642,6 +613,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   void DrainRunningExecution();
   // ODBC 2 autocommit option: sent to the session at once.
   SQLRETURN SetAutocommitOption(SQLPOINTER value);
+  // A cancel asked to end the values being supplied at execution: they are
+  // forgotten, and "Operation canceled." recorded; true then.
+  bool EndCanceledDataAtExec();
+
+  // The values of the current execution supplied at execution.
+  qvoDataAtExecState dataAtExec;
 
   // Row pointer storage behind ptrArray, kept from block to block (the
   // column arrays lie one after another in ptrStorage), and the columns'

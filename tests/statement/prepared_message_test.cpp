@@ -459,8 +459,14 @@ TEST_F(PreparedMessageTest, LargeValuesGrowTheMessage) {
   ASSERT_EQ(QVOBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 0, 0, token,
                              0, &longInd),
             SQL_SUCCESS);
-  s->dataAtExecValues = {std::string(3'000'000, 'q')};
-  s->dataAtExecStrLengths = {3'000'000};
+  // The value comes as the application supplies it: the execution asks for
+  // it, ParamData names it, PutData hands it over.
+  ASSERT_EQ(s->Execute(), SQL_NEED_DATA) << LastDiag(*s);
+  SQLPOINTER named = nullptr;
+  ASSERT_EQ(s->ParamData(&named), SQL_NEED_DATA);
+  EXPECT_EQ(named, token);
+  const std::string collected(3'000'000, 'q');
+  ASSERT_EQ(s->PutData(const_cast<char*>(collected.data()), 3'000'000), SQL_SUCCESS);
   s->preparedBuffer.reset();
   s->preparedBufferSize = 0;
 
@@ -477,8 +483,7 @@ TEST_F(PreparedMessageTest, LargeValuesGrowTheMessage) {
   EXPECT_GE(s->preparedBufferSize, message.size());
 
   // A value marked for data at execution with nothing collected is refused.
-  s->dataAtExecValues.clear();
-  s->dataAtExecStrLengths.clear();
+  s->InitStatement(QVO_INIT_CLOSE_CURSOR);
   EXPECT_EQ(Build(0, 1, &block), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error.");
   EXPECT_EQ(block.errorParam, 2);
