@@ -394,7 +394,9 @@ TEST_F(PreparedMessageTest, OverLongValuesAreCutOnACharacterBoundary) {
     qvoParamBlock block;
     block.count = 1;
     ASSERT_EQ(st->BuildPreparedMessage(block), c.rc) << LastDiag(*st);
-    if (c.rc == 1) EXPECT_EQ(LastDiag(*st), "01004 String data, right truncated.");
+    if (c.rc == 1) {
+      EXPECT_EQ(LastDiag(*st), "01004 String data, right truncated.");
+    }
     const Bytes message(st->preparedBuffer.get(), st->preparedMessageLen);
     EXPECT_EQ(message.substr(static_cast<size_t>(st->preparedHeaderLen)),
               I8(1) + I32(static_cast<int64_t>(c.sent.size())) + c.sent);
