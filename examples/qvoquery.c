@@ -6,20 +6,19 @@
  * Missing arguments are taken from QVO_HOST, QVO_USER, QVO_PASSWORD and
  * QVO_SQL. A result set is printed as an aligned table, a statement without
  * one as its row count, a failure as its diagnostic records. */
+#include <qvo/qvoCInterface.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <qvo/qvoCInterface.h>
 
 enum { ROWSET = 100, MAX_COLS = 64, MAX_WIDTH = 40, NAME_LEN = 129 };
 
 struct column {
   char name[NAME_LEN];
   SQLULEN size;
-  int width;          /* printed width */
-  SQLLEN buflen;      /* bytes per row in the bound buffer */
-  char *values;       /* ROWSET * buflen */
+  int width;     /* printed width */
+  SQLLEN buflen; /* bytes per row in the bound buffer */
+  char *values;  /* ROWSET * buflen */
   SQLLEN lengths[ROWSET];
 };
 
@@ -64,8 +63,8 @@ static int print_result(SQLHSTMT stmt, SQLSMALLINT ncols) {
   for (SQLSMALLINT c = 0; c < ncols; ++c) {
     SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
     struct column *col = &cols[c];
-    if (failed(QVODescribeCol(stmt, (SQLUSMALLINT)(c + 1), (SQLCHAR *)col->name, NAME_LEN,
-                              &nameLen, &type, &col->size, &digits, &nullable))) {
+    if (failed(QVODescribeCol(stmt, (SQLUSMALLINT)(c + 1), (SQLCHAR *)col->name, NAME_LEN, &nameLen,
+                              &type, &col->size, &digits, &nullable))) {
       print_diagnostics(SQL_HANDLE_STMT, stmt);
       return 1;
     }
@@ -157,8 +156,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "cannot allocate handles\n");
     return 1;
   }
-  if (failed(QVOServerConnect(dbc, host, SQL_NTS, "", SQL_NTS, user, SQL_NTS, password,
-                              SQL_NTS))) {
+  if (failed(QVOServerConnect(dbc, host, SQL_NTS, "", SQL_NTS, user, SQL_NTS, password, SQL_NTS))) {
     print_diagnostics(SQL_HANDLE_DBC, dbc);
     QVOFreeHandle(SQL_HANDLE_ENV, env);
     return 1;

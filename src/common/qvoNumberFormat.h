@@ -89,11 +89,19 @@ void getVersion(char* buffer) noexcept;  // buffer: sizeof(NumberFormat::version
 template <typename T>
 int convertNumber(T& number, char* buffer) noexcept;
 
-#define QVO_NUMBER_FORMAT_TYPES(X)                                                          \
-  X(double)                                                                                 \
-  X(float)                                                                                  \
-  X(signed char) X(unsigned char) X(short) X(unsigned short) X(int) X(unsigned int) X(long) \
-      X(unsigned long) X(long long) X(unsigned long long)
+#define QVO_NUMBER_FORMAT_TYPES(X) \
+  X(double)                        \
+  X(float)                         \
+  X(signed char)                   \
+  X(unsigned char)                 \
+  X(short)                         \
+  X(unsigned short)                \
+  X(int)                           \
+  X(unsigned int)                  \
+  X(long)                          \
+  X(unsigned long)                 \
+  X(long long)                     \
+  X(unsigned long long)
 
 #define QVO_DECLARE_NUMBER_FORMAT(T)                                                    \
   extern template int NumberFormat::convertValue<T>(T & number, char* buffer) noexcept; \
