@@ -47,7 +47,9 @@ constexpr SQLULEN kRowset = 1000;
 constexpr int kProtocol = 9;
 
 void Put(Bytes& out, uint64_t v, int width) {
-  for (int i = 0; i < width; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  uint8_t le[8];
+  for (int i = 0; i < width; ++i) le[i] = static_cast<uint8_t>(v >> (8 * i));
+  out.insert(out.end(), le, le + width);
 }
 uint64_t Get(const uint8_t* p, int width) {
   uint64_t v = 0;

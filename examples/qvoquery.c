@@ -4,22 +4,23 @@
  *
  * HOSTLIST is a Vandrel host list ("host:8563", "node1..3:8563,node7").
  * Missing arguments are taken from QVO_HOST, QVO_USER, QVO_PASSWORD and
- * QVO_SQL. A result set is printed as an aligned table, a statement without
- * one as its row count, a failure as its diagnostic records. */
+ * QVO_SQL. QVO_ENCRYPTION=Y asks for the enciphered stream, QVO_LOG=FILE
+ * writes the library's log of calls and data to FILE. A result set is printed
+ * as an aligned table, a statement without one as its row count, a failure as
+ * its diagnostic records. */
+#include <qvo/qvoCInterface.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <qvo/qvoCInterface.h>
 
 enum { ROWSET = 100, MAX_COLS = 64, MAX_WIDTH = 40, NAME_LEN = 129 };
 
 struct column {
   char name[NAME_LEN];
   SQLULEN size;
-  int width;          /* printed width */
-  SQLLEN buflen;      /* bytes per row in the bound buffer */
-  char *values;       /* ROWSET * buflen */
+  int width;     /* printed width */
+  SQLLEN buflen; /* bytes per row in the bound buffer */
+  char *values;  /* ROWSET * buflen */
   SQLLEN lengths[ROWSET];
 };
 
@@ -64,8 +65,8 @@ static int print_result(SQLHSTMT stmt, SQLSMALLINT ncols) {
   for (SQLSMALLINT c = 0; c < ncols; ++c) {
     SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
     struct column *col = &cols[c];
-    if (failed(QVODescribeCol(stmt, (SQLUSMALLINT)(c + 1), (SQLCHAR *)col->name, NAME_LEN,
-                              &nameLen, &type, &col->size, &digits, &nullable))) {
+    if (failed(QVODescribeCol(stmt, (SQLUSMALLINT)(c + 1), (SQLCHAR *)col->name, NAME_LEN, &nameLen,
+                              &type, &col->size, &digits, &nullable))) {
       print_diagnostics(SQL_HANDLE_STMT, stmt);
       return 1;
     }
@@ -133,6 +134,24 @@ static int print_result(SQLHSTMT stmt, SQLSMALLINT ncols) {
   return rc;
 }
 
+/* Sets the connection attributes the environment asks for; *log gets the
+ * log file it opens. 0, or 1 on failure. */
+static int configure(SQLHDBC dbc, FILE **log) {
+  const char *encryption = getenv("QVO_ENCRYPTION");
+  const char *logPath = getenv("QVO_LOG");
+  if (encryption &&
+      failed(QVOSetConnectAttr(dbc, QVO_SOCKET_ENCRYPTION, (SQLPOINTER)encryption, SQL_NTS)))
+    return 1;
+  if (!logPath) return 0;
+  *log = fopen(logPath, "w");
+  if (!*log) {
+    perror(logPath);
+    return 1;
+  }
+  return failed(QVOSetConnectAttr(dbc, QVO_LOG_FILE, *log, 0)) ||
+         failed(QVOSetConnectAttr(dbc, QVO_LOG_FULL, (SQLPOINTER)(SQLLEN)1, 0));
+}
+
 int main(int argc, char **argv) {
   const char *host = arg_or_env(argc, argv, 1, "QVO_HOST");
   const char *user = arg_or_env(argc, argv, 2, "QVO_USER");
@@ -141,6 +160,7 @@ int main(int argc, char **argv) {
   SQLHENV env = SQL_NULL_HANDLE;
   SQLHDBC dbc = SQL_NULL_HANDLE;
   SQLHSTMT stmt = SQL_NULL_HANDLE;
+  FILE *log = NULL;
   SQLSMALLINT ncols = 0;
   int rc = 0;
 
@@ -148,7 +168,8 @@ int main(int argc, char **argv) {
     fprintf(stderr,
             "usage: %s HOSTLIST USER PASSWORD \"SQL\"\n"
             "  HOSTLIST names the Vandrel node(s), e.g. \"dbhost:8563\" or \"node1..3:8563\".\n"
-            "  Arguments left out are read from QVO_HOST, QVO_USER, QVO_PASSWORD, QVO_SQL.\n",
+            "  Arguments left out are read from QVO_HOST, QVO_USER, QVO_PASSWORD, QVO_SQL.\n"
+            "  QVO_ENCRYPTION=Y enciphers the stream; QVO_LOG=FILE logs calls and data.\n",
             argv[0]);
     return 2;
   }
@@ -157,10 +178,11 @@ int main(int argc, char **argv) {
     fprintf(stderr, "cannot allocate handles\n");
     return 1;
   }
-  if (failed(QVOServerConnect(dbc, host, SQL_NTS, "", SQL_NTS, user, SQL_NTS, password,
-                              SQL_NTS))) {
+  if (configure(dbc, &log) ||
+      failed(QVOServerConnect(dbc, host, SQL_NTS, "", SQL_NTS, user, SQL_NTS, password, SQL_NTS))) {
     print_diagnostics(SQL_HANDLE_DBC, dbc);
     QVOFreeHandle(SQL_HANDLE_ENV, env);
+    if (log) fclose(log);
     return 1;
   }
   if (failed(QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) {
@@ -186,5 +208,6 @@ int main(int argc, char **argv) {
   }
   QVODisconnect(dbc);
   QVOFreeHandle(SQL_HANDLE_ENV, env);
+  if (log) fclose(log);
   return rc;
 }

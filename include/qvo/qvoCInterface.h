@@ -4,6 +4,7 @@
 #ifndef QVO_CINTERFACE_H
 #define QVO_CINTERFACE_H
 
+#include "qvoAttributes.h"
 #include "qvoDefs.h"
 
 #if defined(__GNUC__)
@@ -15,8 +16,6 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* QVO_C_FUNCTIONS: each subsystem adds its exported functions here. */
 
 /* Handles, environment, transactions (handle values are small integers). */
 QVO_EXPORT SQLRETURN QVOAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle,

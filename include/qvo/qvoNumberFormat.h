@@ -34,12 +34,19 @@ template <typename T>
 QVO_EXPORT int convertNumber(T& number, char* buffer) noexcept;
 
 /* The types convertNumber is exported for. */
-#define QVO_NUMBER_FORMAT_TYPES(X)                                                            \
-  X(double)                                                                                   \
-  X(float)                                                                                    \
-  X(signed char)                                                                              \
-  X(unsigned char) X(short) X(unsigned short) X(int) X(unsigned int) X(long) X(unsigned long) \
-      X(long long) X(unsigned long long)
+#define QVO_NUMBER_FORMAT_TYPES(X) \
+  X(double)                        \
+  X(float)                         \
+  X(signed char)                   \
+  X(unsigned char)                 \
+  X(short)                         \
+  X(unsigned short)                \
+  X(int)                           \
+  X(unsigned int)                  \
+  X(long)                          \
+  X(unsigned long)                 \
+  X(long long)                     \
+  X(unsigned long long)
 
 #define QVO_DECLARE_CONVERT_NUMBER(T) \
   extern template int convertNumber<T>(T & number, char* buffer) noexcept;

@@ -90,7 +90,15 @@ SQLRETURN qvoStatement::GetIdentifierArgumentBase(const char* inputStr, std::str
   std::string name;
   bool fold = true;
   if (in.size() < 2) {
+#if defined(__GNUC__) && !defined(__clang__)
+// g++ 12 sees an overlapping copy inside libstdc++'s string assignment here (a false positive).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
+#endif
     name = in;
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
     fold = false;
   } else if (quoteChar != 0 && in.front() == quoteChar && in.back() == quoteChar) {
     // The caller's own quotes: the name inside, case folded.

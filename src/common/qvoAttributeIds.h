@@ -1,9 +1,12 @@
 // The private attribute ids from 21001 to 21108: connection attributes and
 // statement attributes share one numbering, and a few ids are both. The
 // descriptor fields of this range (21077, 21084) live with the descriptors.
+// The ids that applications name come from the public qvo/qvoAttributes.h.
 #pragma once
 
 #include <sql.h>
+
+#include "qvo/qvoAttributes.h"
 
 inline constexpr SQLINTEGER QVO_ATTR_PTR_ARRAY =
     21001;  // row pointer table of the current block (statement, read)
@@ -11,7 +14,7 @@ inline constexpr SQLINTEGER QVO_ATTR_OLD_RESULT_ROW_COUNT =
     21002;                                           // rows of the current block (statement, read)
 inline constexpr SQLINTEGER QVO_ATTR_LINES = 21003;  // rows of the result (statement, read)
 inline constexpr SQLINTEGER QVO_ATTR_MAX_DATA_MESSAGE_SIZE =
-    21004;                                                     // largest data message in bytes
+    QVO_MAX_DATA_MESSAGE_SIZE;                                 // largest data message in bytes
 inline constexpr SQLINTEGER QVO_ATTR_USER_NAME = 21006;        // user name
 inline constexpr SQLINTEGER QVO_ATTR_DSN_NAME = 21007;         // data source name
 inline constexpr SQLINTEGER QVO_ATTR_PREPARE_SUCCESS = 21009;  // prepare success switch
@@ -43,26 +46,28 @@ inline constexpr SQLINTEGER QVO_ATTR_TRANSACTION_STATE = 21043;    // transactio
 inline constexpr SQLINTEGER QVO_ATTR_CLOSE_SOCKET = 21045;         // closes the socket at once
 inline constexpr SQLINTEGER QVO_ATTR_COGNOS = 21046;               // Cognos mode
 inline constexpr SQLINTEGER QVO_ATTR_MICRO_CACHE = 21047;          // micro cache
-inline constexpr SQLINTEGER QVO_ATTR_DATA_ENCODING = 21048;        // code page of character data
-inline constexpr SQLINTEGER QVO_ATTR_SQL_ENCODING = 21049;         // code page of SQL text
+inline constexpr SQLINTEGER QVO_ATTR_DATA_ENCODING =
+    QVO_ANSI_DATA_ENCODING;  // code page of character data
+inline constexpr SQLINTEGER QVO_ATTR_SQL_ENCODING = QVO_ANSI_ARG_ENCODING;  // code page of SQL text
 inline constexpr SQLINTEGER QVO_ATTR_EXTENDED_FETCH_MAPPING =
     21050;  // extended fetch mapping (statement)
 inline constexpr SQLINTEGER QVO_ATTR_CONNECTION_STRING = 21051;  // connection string
-inline constexpr SQLINTEGER QVO_ATTR_LOG_FULL = 21053;           // full log switch
-inline constexpr SQLINTEGER QVO_ATTR_LOG_STREAM = 21054;         // log stream
+inline constexpr SQLINTEGER QVO_ATTR_LOG_FULL = QVO_LOG_FULL;    // full log switch
+inline constexpr SQLINTEGER QVO_ATTR_LOG_STREAM = QVO_LOG_FILE;  // log stream
 inline constexpr SQLINTEGER QVO_ATTR_LOG_LOCK = 21055;           // log lock
 inline constexpr SQLINTEGER QVO_ATTR_SHOW_ONLY_CURRENT_SCHEMA =
     21056;  // catalog calls show only the current schema
 inline constexpr SQLINTEGER QVO_ATTR_STRINGS_NOT_NULL = 21057;  // strings are never NULL
 inline constexpr SQLINTEGER QVO_ATTR_HOST_LIST = 21059;         // host names of the cluster (read)
-inline constexpr SQLINTEGER QVO_ATTR_WCHAR_SQL_ENCODING = 21060;  // code page of wide SQL text
-inline constexpr SQLINTEGER QVO_ATTR_FEEDBACK_INTERVAL = 21061;   // feedback interval
-inline constexpr SQLINTEGER QVO_ATTR_MAX_PARAM_SIZE = 21062;      // largest parameter size
-inline constexpr SQLINTEGER QVO_ATTR_ROWS_FETCHED_PTR = 21063;  // rows fetched pointer (statement)
-inline constexpr SQLINTEGER QVO_ATTR_ARRAY_STATUS_PTR = 21064;  // row status array (statement)
+inline constexpr SQLINTEGER QVO_ATTR_WCHAR_SQL_ENCODING =
+    QVO_UNICODE_ARG_ENCODING;                                    // code page of wide SQL text
+inline constexpr SQLINTEGER QVO_ATTR_FEEDBACK_INTERVAL = 21061;  // feedback interval
+inline constexpr SQLINTEGER QVO_ATTR_MAX_PARAM_SIZE = 21062;     // largest parameter size
+inline constexpr SQLINTEGER QVO_ATTR_ROWS_FETCHED_PTR = 21063;   // rows fetched pointer (statement)
+inline constexpr SQLINTEGER QVO_ATTR_ARRAY_STATUS_PTR = 21064;   // row status array (statement)
 inline constexpr SQLINTEGER QVO_ATTR_DEFAULT_PARAM_SIZE = 21065;  // default parameter size
 inline constexpr SQLINTEGER QVO_ATTR_WCHAR_DATA_ENCODING =
-    21066;                                                  // code page of wide character data
+    QVO_UNICODE_DATA_ENCODING;                              // code page of wide character data
 inline constexpr SQLINTEGER QVO_ATTR_LOCALE_CTYPE = 21067;  // locale, character type category
 inline constexpr SQLINTEGER QVO_ATTR_ALWAYS_SEARCH_PATTERNS_IN_CAT =
     21068;                                                 // catalog arguments are always patterns
@@ -83,7 +88,7 @@ inline constexpr SQLINTEGER QVO_ATTR_SESSION_ID = 21079;         // session id
 inline constexpr SQLINTEGER QVO_ATTR_TRUNCATE_DECIMALS = 21080;  // truncate decimals (statement)
 inline constexpr SQLINTEGER QVO_ATTR_STATEMENT_TEXT = 21081;     // statement text (statement, read)
 inline constexpr SQLINTEGER QVO_ATTR_TIMESTAMP_PRECISION =
-    21082;                                                      // time stamp precision (statement)
+    QVO_TIMESTAMP_PRECISION;                                    // time stamp precision (statement)
 inline constexpr SQLINTEGER QVO_ATTR_CURSOR = 21083;            // cursor position (statement, read)
 inline constexpr SQLINTEGER QVO_ATTR_CURSOR_ROW = 21085;        // cursor row (statement)
 inline constexpr SQLINTEGER QVO_ATTR_POINTER_BIND_ON = 21086;   // pointer binding on (statement)
@@ -98,15 +103,16 @@ inline constexpr SQLINTEGER QVO_ATTR_RESULT_LINES =
 inline constexpr SQLINTEGER QVO_ATTR_EXTERNAL_CONVERSION =
     21093;  // external conversion (statement)
 inline constexpr SQLINTEGER QVO_ATTR_PREPARED_HANDLE =
-    21094;                                               // server prepared handle (statement, read)
-inline constexpr SQLINTEGER QVO_ATTR_LOG_LINES = 21095;  // log lines
-inline constexpr SQLINTEGER QVO_ATTR_SESSION_TIMEZONE = 21096;  // session time zone
+    21094;  // server prepared handle (statement, read)
+inline constexpr SQLINTEGER QVO_ATTR_LOG_LINES = QVO_LOG_FILE_LINES;  // log lines
+inline constexpr SQLINTEGER QVO_ATTR_SESSION_TIMEZONE = 21096;        // session time zone
 inline constexpr SQLINTEGER QVO_ATTR_SESSION_TIMEZONE_BEHAVIOUR =
-    21097;                                                       // session time zone behaviour
-inline constexpr SQLINTEGER QVO_ATTR_STMT_SESSION_ID = 21098;    // session id (statement, read)
-inline constexpr SQLINTEGER QVO_ATTR_SOCKET_ENCRYPTION = 21099;  // socket encryption Y/N
-inline constexpr SQLINTEGER QVO_ATTR_RANDOM_SEED = 21101;        // random seed of the key material
-inline constexpr SQLINTEGER QVO_ATTR_ENCRYPTED = 21102;          // traffic is enciphered (read)
+    21097;                                                     // session time zone behaviour
+inline constexpr SQLINTEGER QVO_ATTR_STMT_SESSION_ID = 21098;  // session id (statement, read)
+inline constexpr SQLINTEGER QVO_ATTR_SOCKET_ENCRYPTION =
+    QVO_SOCKET_ENCRYPTION;                                 // socket encryption Y/N
+inline constexpr SQLINTEGER QVO_ATTR_RANDOM_SEED = 21101;  // random seed of the key material
+inline constexpr SQLINTEGER QVO_ATTR_ENCRYPTED = 21102;    // traffic is enciphered (read)
 inline constexpr SQLINTEGER QVO_ATTR_ENCRYPTION_REQUIRED = 21103;  // encryption required (read)
 inline constexpr SQLINTEGER QVO_ATTR_LOG_DEBUG = 21104;            // debug log switch
 inline constexpr SQLINTEGER QVO_ATTR_MICRO_CACHE_TEXT = 21105;     // micro cache, as text

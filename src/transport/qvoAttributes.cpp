@@ -82,9 +82,11 @@ SQLRETURN qvoAttributes::AddAttribute(SQLSMALLINT attrType, const void* valueBuf
 
   // A fixed-width value replaces the first record of the same id.
   for (SQLINTEGER n = 0; n < numAttributes && attribs; ++n) {
-    SQLSMALLINT id;
-    SQLINTEGER len;
-    if (ReadAttrTypeAndLen(n, &id, &len) == SQL_ERROR) return SQL_ERROR;
+    SQLSMALLINT id = 0;
+    SQLINTEGER len = 0;
+    const SQLRETURN read = ReadAttrTypeAndLen(n, &id, &len);
+    if (read == SQL_ERROR) return SQL_ERROR;
+    if (read != SQL_SUCCESS) break;  // an empty block has no record to replace
     if (id == attrType && width) {
       if (LogOn()) connection->Log("OwerwriteAttrValue %s\n", GetAttrName(attrType));
       return OwerwriteAttrValue(valueBuffer);

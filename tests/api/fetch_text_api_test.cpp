@@ -255,7 +255,9 @@ TEST(FetchTextApi, CutsAndRange) {
     const size_t written = c.rc == SQL_ERROR || c.bufferLength == 0
                                ? 0
                                : unit * (c.written.size() + 1);  // with the terminator
-    if (unit == 1 && written) EXPECT_EQ(std::string(buffer.data()), c.written);
+    if (unit == 1 && written) {
+      EXPECT_EQ(std::string(buffer.data()), c.written);
+    }
     if (unit == 2 && written) {
       const std::u16string w = U16(c.written) + u'\0';
       EXPECT_EQ(std::memcmp(buffer.data(), w.data(), written), 0);
@@ -266,10 +268,12 @@ TEST(FetchTextApi, CutsAndRange) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].state, c.state);
     EXPECT_EQ(records[0].native, c.native);
-    if (std::string(c.state) == "01004")
+    if (std::string(c.state) == "01004") {
       EXPECT_EQ(records[0].text, std::string(kPrefix) + "String data, right truncated.");
-    if (std::string(c.state) == "22003")
+    }
+    if (std::string(c.state) == "22003") {
       EXPECT_EQ(records[0].text, std::string(kPrefix) + "Numeric value out of range.");
+    }
   }
 }
 

@@ -108,7 +108,7 @@ fake::Reply ServerAnswer(const Kind& k) {
       case 'V':
       case 'v':
         cols.push_back(Column::Char(k.columns[i], 128, 512, kVarying | kUtf8));
-        values.push_back({Value::Text("v" + std::to_string(c))});
+        values.push_back({Value::Text(std::string("v").append(std::to_string(c)))});
         break;
       case 'S':
       case 's':
@@ -141,7 +141,7 @@ TEST_F(CatalogTest, EveryKindDescribesItsColumnsAndFetchesItsDefaultTypes) {
         case 'V':
         case 'v':
           expected.push_back({k.columns[i], SQL_VARCHAR});
-          row.push_back("v" + std::to_string(c));
+          row.push_back(std::string("v").append(std::to_string(c)));
           widths.push_back(0);
           break;
         case 'S':

@@ -78,7 +78,8 @@ TEST_F(ColumnDescriptionTest, EveryServerTypeIsDescribed) {
 
 TEST_F(ColumnDescriptionTest, CatalogResultsHaveFixedTypes) {
   std::vector<Column> columns;
-  for (int i = 0; i < 20; ++i) columns.push_back(Column::Char("C" + std::to_string(i), 8, 8, 0));
+  for (int i = 0; i < 20; ++i)
+    columns.push_back(Column::Char(std::string("C").append(std::to_string(i)), 8, 8, 0));
   ASSERT_EQ(Open(fake::Table::Sample(columns, 1), fake::Blocks{}, 9), SQL_SUCCESS);
   struct Case {
     char kind;

@@ -14,7 +14,7 @@ namespace kw = qvo_keywords;
 // Every keyword of a list, comma-separated.
 std::string All(const qvoKeywordList& list) {
   std::string text;
-  for (const qvoKeyword& k : list.words) text += (text.empty() ? "" : ",") + std::string(k.word);
+  for (const qvoKeyword& k : list.words) text.append(text.empty() ? "" : ",").append(k.word);
   return text;
 }
 

@@ -15,6 +15,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 test -L "$prefix/lib/libqvocli.so"
 test -e "$prefix/lib/libqvocli.so.5"
 test -f "$prefix/include/qvo/qvoCInterface.h"
+test -f "$prefix/include/qvo/qvoAttributes.h"
 test -f "$prefix/lib/pkgconfig/qvocli.pc"
 test -f "$prefix/lib/cmake/qvocli/qvocliConfig.cmake"
 

@@ -43,7 +43,9 @@ TEST(ProtocolAnswers, ExceptionIsRecognisedByItsWholeRecord) {
     SCOPED_TRACE(k.name);
     qvoServerException e;
     EXPECT_EQ(DecodeExceptionAnswer(k.answer.data(), k.answer.size(), &e), k.shape);
-    if (k.shape == qvoExceptionAnswer::Exception) EXPECT_EQ(e.state.size(), 5u);
+    if (k.shape == qvoExceptionAnswer::Exception) {
+      EXPECT_EQ(e.state.size(), 5u);
+    }
   }
   qvoServerException e;
   const std::string answer = Exception("no such table", "42S02");
@@ -60,7 +62,7 @@ TEST(ProtocolAnswers, HostListOf255HostsIsNotAnException) {
     size_t hosts;
   };
   std::string many = LE32(1) + LE32(255);
-  for (int i = 0; i < 255; ++i) many += Text("h" + std::to_string(i));
+  for (int i = 0; i < 255; ++i) many += Text(std::string("h").append(std::to_string(i)));
   // 255 hosts whose first name is 256 long: the bytes after the count begin
   // like an exception's empty text.
   std::string longFirst = LE32(1) + LE32(255) + Text(std::string(256, 'a'));
@@ -78,7 +80,9 @@ TEST(ProtocolAnswers, HostListOf255HostsIsNotAnException) {
     SCOPED_TRACE(k.name);
     std::vector<std::string_view> hosts;
     EXPECT_EQ(DecodeHostList(k.answer.data(), k.answer.size(), &hosts), k.status);
-    if (k.status == qvoHostListStatus::Ok) EXPECT_EQ(hosts.size(), k.hosts);
+    if (k.status == qvoHostListStatus::Ok) {
+      EXPECT_EQ(hosts.size(), k.hosts);
+    }
   }
 }
 

@@ -59,7 +59,9 @@ TEST(AttributeBlock, RecordsAreReadOnlyWhenWhollyInsideTheBlock) {
     EXPECT_EQ(read, c.wholeRecords) << c.name;
     EXPECT_EQ(status, c.last) << c.name;
     // A failed read leaves the position at the bad record.
-    if (status == qvoAttrRead::Malformed) EXPECT_LT(pos, c.block.size()) << c.name;
+    if (status == qvoAttrRead::Malformed) {
+      EXPECT_LT(pos, c.block.size()) << c.name;
+    }
   }
   size_t pos = 0;
   qvoAttributeRecord r;
@@ -94,8 +96,9 @@ TEST(AttributeBlock, WrittenRecordsReadBack) {
     EXPECT_EQ(pos, block.size()) << c.id;
     EXPECT_EQ(r.id, c.id);
     EXPECT_EQ(block.substr(r.valueOffset, r.valueLength), c.value) << c.id;
-    if (AttributeFixedWidth(type))
+    if (AttributeFixedWidth(type)) {
       EXPECT_EQ(AttributeIntValue(block.data() + r.valueOffset, r.valueLength), c.number) << c.id;
+    }
   }
   EXPECT_EQ(AttributeRecordBytes(_ILLEGAL, 4), -1);
   EXPECT_EQ(AttributeRecordBytes(_CHAR, -1), -1);

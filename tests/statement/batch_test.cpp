@@ -31,11 +31,9 @@ TEST_F(BatchTest, TextsGoInOneRequestAndResultsFollowWithMoreResults) {
   ASSERT_EQ(Add("select 22xyz", 9), SQL_SUCCESS);
   ASSERT_EQ(Add("", SQL_NTS), SQL_ERROR);
   ASSERT_EQ(QVOExecuteBatch(stmt), SQL_SUCCESS) << LastDiag(*s);
-  const std::string text = "select 1select 22";
-  fake::Bytes expected = {2, 0, 0, 0, 8, 0, 0, 0};
-  expected.insert(expected.end(), text.begin(), text.begin() + 8);
-  for (uint8_t b : {9, 0, 0, 0}) expected.push_back(b);
-  expected.insert(expected.end(), text.begin() + 8, text.end());
+  // Two texts, each after its 4-byte length; the second cut to its 9 bytes.
+  const std::string wire("\x02\0\0\0\x08\0\0\0select 1\x09\0\0\0select 22", 29);
+  const fake::Bytes expected(wire.begin(), wire.end());
   ASSERT_EQ(Sent(), std::vector<fake::Bytes>{expected});
 
   SQLLEN rows = 0;

@@ -130,8 +130,9 @@ TEST_F(DataAtExecTest, CallSequences) {
     seen.clear();
     conn->connAttr.maxDataMessageSize = c.messageSize;
     Fill(1);
-    if (c.steps.front().kind != Step::ExecDirect)
+    if (c.steps.front().kind != Step::ExecDirect) {
       ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    }
     Bind(h, 2, c.textType);
     for (int r = 0; r < 2; ++r) {
       idInd[r] = c.idInd[r];
@@ -164,7 +165,9 @@ TEST_F(DataAtExecTest, CallSequences) {
         }
       }
       ASSERT_EQ(rc, st.rc) << LastDiag(*Stmt(h));
-      if (rc == SQL_ERROR) EXPECT_EQ(LastDiag(*Stmt(h)).substr(0, 5), st.state);
+      if (rc == SQL_ERROR) {
+        EXPECT_EQ(LastDiag(*Stmt(h)).substr(0, 5), st.state);
+      }
       if (st.kind == Step::ParamData && rc == SQL_NEED_DATA) {
         const void* expected = st.param == 1 ? static_cast<const void*>(&ids[st.token])
                                              : static_cast<const void*>(names[st.token]);

@@ -77,7 +77,8 @@ Value SampleValue(const Column& column, int64_t row) {
     case results::kChar:
     case results::kIntervalMonth:
     case results::kIntervalDay: {
-      std::string text = (column.type == results::kChar ? "r" : "") + std::to_string(row);
+      std::string text = column.type == results::kChar ? "r" : "";
+      text += std::to_string(row);
       if (column.octets >= 0 && text.size() > static_cast<size_t>(column.octets))
         text.resize(static_cast<size_t>(column.octets));
       return Value::Text(text);

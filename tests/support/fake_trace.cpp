@@ -170,7 +170,7 @@ void AttrLines(std::string& out, const std::vector<Attr>& attrs) {
         out += Masked(a.id) ? "*" : Quoted(a.AsText());
         break;
       case AttrKind::Binary:
-        out += "<" + std::to_string(a.value.size()) + " bytes>";
+        out.append("<").append(std::to_string(a.value.size())).append(" bytes>");
         break;
       case AttrKind::Bool:
         out += a.AsInt() ? "true" : "false";
@@ -347,7 +347,9 @@ std::string TraceRequest(const Request& r) {
   const bool masked = Volatile(r.attrs);
   std::string out = "-> " + CommandName(r.command);
   if (r.login) out += " protocol=" + std::to_string(r.protocolVersion);
-  out += " " + Lengths(r.messageLength, r.attrs.size(), r.attrLength, r.data.size(), masked) + "\n";
+  out.append(" ")
+      .append(Lengths(r.messageLength, r.attrs.size(), r.attrLength, r.data.size(), masked))
+      .append("\n");
   if (r.attrsValid) {
     AttrLines(out, r.attrs);
   } else {

@@ -191,7 +191,9 @@ TEST(Exchange, FurtherRowsReuseTheBufferATakerHandsBack) {
     w.node.Push(reply);
     ASSERT_EQ(w.Exchange(send_rows_fetch2, "x"), static_cast<qvo_int64>(size + 4));
     receivedAt.push_back(w.socket().GetQvoAnswer(nullptr));
-    if (steps[n].receivedInto >= 0) EXPECT_EQ(receivedAt[n], receivedAt[steps[n].receivedInto]);
+    if (steps[n].receivedInto >= 0) {
+      EXPECT_EQ(receivedAt[n], receivedAt[steps[n].receivedInto]);
+    }
     EXPECT_EQ(w.socket().GiveMoreRowsTo(&taker), 0);
     ASSERT_EQ(taker.rowsLen, static_cast<qvo_int64>(size + 4));
     EXPECT_GE(taker.rowsCapacity, size + 4);

@@ -25,23 +25,26 @@ void Stop(int) { stopRequested = 1; }
 fake::Table Invoices() {
   using fake::results::Column;
   using fake::results::Value;
-  static const char* const customers[] = {"Aldmoor Freight", "Brixe & Sons", "Caldera Labs",
-                                          "Dunmore Bakery", "Estrel Energy", "Fennick Tools"};
+  static const char* const customers[] = {"Aldmoor Freight", "Brixe & Sons",  "Caldera Labs",
+                                          "Dunmore Bakery",  "Estrel Energy", "Fennick Tools"};
   fake::Table t;
   t.columns = {Column::Decimal("INVOICE_ID", 18, 0),
                Column::Char("CUSTOMER", 20, 80, fake::results::kVarying | fake::results::kUtf8),
-               Column::Decimal("AMOUNT", 12, 2), Column::Date("ISSUED"),
-               Column::Boolean("PAID")};
+               Column::Decimal("AMOUNT", 12, 2), Column::Date("ISSUED"), Column::Boolean("PAID")};
   t.rows = 12;
   t.value = [](int64_t row, size_t column) -> Value {
     switch (column) {
-      case 0: return Value::Int64(10001 + row);
-      case 1: return Value::Text(customers[row % 6]);
-      case 2: return Value::Int64(1999 + row * 7346 % 250000);
+      case 0:
+        return Value::Int64(10001 + row);
+      case 1:
+        return Value::Text(customers[row % 6]);
+      case 2:
+        return Value::Int64(1999 + row * 7346 % 250000);
       case 3:
         return Value::Date(static_cast<uint8_t>(1 + row * 2), static_cast<uint8_t>(1 + row % 12),
                            2026);
-      default: return row == 7 ? Value::Null() : Value::Bool(row % 3 != 0);
+      default:
+        return row == 7 ? Value::Null() : Value::Bool(row % 3 != 0);
     }
   };
   return t;
