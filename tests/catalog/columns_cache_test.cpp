@@ -461,9 +461,14 @@ TEST_F(ColumnsCacheTest, APatternUnderTheForcedCacheMatchesExactly) {
     std::vector<size_t> rows;  // indexes into table
   };
   const Case cases[] = {
-      {"C%", false, {3}},     {"C_", false, {}},  {"%", false, {}},   {"A_C", false, {5}},
-      {"A\\_C", false, {5}},  {"ABC", false, {}}, {"col", true, {6}},  // both names fold to COL:
-                                                                       // the first one answers
+      {"C%", false, {3}},
+      {"C_", false, {}},
+      {"%", false, {}},
+      {"A_C", false, {5}},
+      {"A\\_C", false, {5}},
+      {"ABC", false, {}},
+      {"col", true, {6}},  // both names fold to COL:
+                           // the first one answers
       {"\"COL\"", true, {7}},
   };
   for (const Case& c : cases) {

@@ -42,10 +42,9 @@ struct LoginScript {
   // The session settings the login answer carries besides the key, the
   // phrase, the session id and the protocol version, as a server sends them
   // (the values a new session has).
-  std::vector<Attr> loginAttrs = {Attr::Bool(ATTR_AUTOCOMMIT, true),
-                                  Attr::Byte(ATTR_TRANSACTION_STATE, 0),
-                                  Attr::Text(ATTR_RELEASE_VERSION, "8.1.4"),
-                                  Attr::Int32(ATTR_MAX_IDENTIFIER_LENGTH, 128)};
+  std::vector<Attr> loginAttrs = {
+      Attr::Bool(ATTR_AUTOCOMMIT, true), Attr::Byte(ATTR_TRANSACTION_STATE, 0),
+      Attr::Text(ATTR_RELEASE_VERSION, "8.1.4"), Attr::Int32(ATTR_MAX_IDENTIFIER_LENGTH, 128)};
   // The login message's answer carries this exception instead.
   std::optional<Refusal> refuseLogin;
   // The password step's answer carries this exception instead.
