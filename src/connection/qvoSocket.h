@@ -14,9 +14,9 @@
 // Answer buffer handed to statements: 4 bytes result count (little-endian),
 // then the answer data as received (deciphered). It is allocated with
 // new char[] and its new owner releases it with delete[]. A statement that
-// takes further rows hands back the buffer of its previous rows, which the
-// socket keeps for the next answer, so a stream of fetch answers is received
-// into the same two buffers instead of a new one each.
+// asks for further rows first hands back the buffer of the rows it holds,
+// and the answer is received into it, so a stream of fetch answers is
+// received into one buffer.
 #pragma once
 
 #include <atomic>
@@ -157,6 +157,10 @@ class qvoSocket {
   // rows); the socket keeps none afterwards. 0.
   SQLRETURN GiveResultsTo(qvoAnswerTaker* stmt);
   SQLRETURN GiveMoreRowsTo(qvoAnswerTaker* stmt);
+  // A statement that asks for further rows is done with those it holds: their
+  // buffer takes the answer, so that a stream of fetch answers is received
+  // into one buffer whose pages are touched already.
+  void ReuseRowsBufferOf(qvoAnswerTaker* stmt);
   // Copies the answer buffer into destination when given; returns the
   // buffer, which stays with the socket.
   char* GetQvoAnswer(char* destination) const;
@@ -175,7 +179,7 @@ class qvoSocket {
   SQLRETURN qvoConnected = 0;
   std::unique_ptr<char[]> qvoAnswerBuffer;
   SQLINTEGER qvoAnswerBufferLen = 0;
-  size_t qvoAnswerBufferCapacity = 0;  // bytes allocated behind qvoAnswerBuffer
+  size_t qvoAnswerBufferCapacity = 0;       // bytes allocated behind qvoAnswerBuffer
   char headerV2[kMessageHeaderBytes] = {};  // the header of the answer being read
   // The header of the request being written (under sendMutex): an abort sent
   // while an answer is read must not write into that answer's header.

@@ -36,7 +36,9 @@ SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
   // the bytes received, so the table is too.
   const size_t perColumn = static_cast<size_t>(rows) + 1;
   const size_t needed = static_cast<size_t>(columns) * perColumn;
-  if (ptrStorage.size() < needed) ptrStorage.resize(needed);
+  // Blocks filled up to a byte budget differ by a few rows: room for some
+  // more, so that the next block does not grow (copy and zero) the table.
+  if (ptrStorage.size() < needed) ptrStorage.resize(needed + needed / 8);
   ptrTable.resize(static_cast<size_t>(columns) + 1);
   ptrTable[0] = nullptr;
   for (size_t c = 1; c <= static_cast<size_t>(columns); ++c)
