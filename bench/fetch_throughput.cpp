@@ -11,7 +11,7 @@
 // a ratio of that raw rate, with the client's CPU time and the minor page
 // faults per fetch answer.
 //
-//   fetch_throughput [rows]        (default 3,000,000)
+//   fetch_throughput [rows [case]]     (default 3,000,000 rows, every case)
 //
 // Cases: the 16 MB answers with rowsets of 1,000 and of 1; answers of
 // 100,000 rows (about 4 MB) whatever the budget; 8 threads with a connection
@@ -614,9 +614,15 @@ int main(int argc, char** argv) {
   const Shape big{"16 MB, rowset 1000", 1000, false};
   const Shape single{"16 MB, rowset 1", 1, false};
   const Shape fixed{"4 MB, rowset 1000", 1000, true};
-  const bool ok = MeasureShape(env, rows, big) && MeasureShape(env, rows, single) &&
-                  MeasureShape(env, rows, fixed) && MeasureThreads(env, rows, big) &&
-                  MeasureThreads(env, rows / 4, {"16 MB, rowset 1 (x8)", 1, false});
+  // A second argument picks one case: big, single, fixed, threads, threads1.
+  const std::string only = argc > 2 ? argv[2] : "";
+  auto wanted = [&](const char* name) { return only.empty() || only == name; };
+  const bool ok =
+      (!wanted("big") || MeasureShape(env, rows, big)) &&
+      (!wanted("single") || MeasureShape(env, rows, single)) &&
+      (!wanted("fixed") || MeasureShape(env, rows, fixed)) &&
+      (!wanted("threads") || MeasureThreads(env, rows, big)) &&
+      (!wanted("threads1") || MeasureThreads(env, rows / 4, {"16 MB, rowset 1 (x8)", 1, false}));
   QVOFreeHandle(SQL_HANDLE_ENV, env);
   kill(node, SIGTERM);
   waitpid(node, nullptr, 0);

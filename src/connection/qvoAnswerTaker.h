@@ -35,6 +35,13 @@ class qvoAnswerTaker {
     capacity = 0;
     return TakeRows(answer.release(), length);
   }
+  // Before a request for further rows: hands over the buffer of the rows
+  // held (with its capacity), which the statement no longer reads, for the
+  // answer to be received into. A taker that keeps no buffer hands none.
+  virtual void GiveBackRows(std::unique_ptr<char[]>& buffer, size_t& capacity) {
+    buffer.reset();
+    capacity = 0;
+  }
   // Parameter count the server reported for a prepare; -1 fails the request.
   virtual SQLRETURN SetPreparedParamcount(int count) = 0;
   // The next result of the statement's answer (the verdict of a settings

@@ -436,8 +436,9 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
   // A kept buffer far larger than answers have become is not held on to.
   const bool oversized = capacity > fetchAnswerRoom && capacity / 4 > total;
   if (capacity < first || oversized) {
-    // Pages of the room that no answer reaches are never touched.
-    const size_t room = fetch ? std::max(first, fetchAnswerRoom) : first;
+    // An answer that fills a large budget gets the room for any such answer;
+    // pages of the room that no answer reaches are never touched.
+    const size_t room = fetch && total > answerChunk ? std::max(first, fetchAnswerRoom) : first;
     buffer.reset();
     buffer.reset(new (std::nothrow) char[room]);
     capacity = room;
@@ -618,7 +619,7 @@ SQLRETURN qvoSocket::GiveMoreRowsTo(qvoAnswerTaker* stmt) {
 void qvoSocket::ReuseRowsBufferOf(qvoAnswerTaker* stmt) {
   std::unique_ptr<char[]> rows;
   size_t capacity = 0;
-  stmt->SwapRows(rows, capacity, 0);
+  stmt->GiveBackRows(rows, capacity);
   KeepSpareBuffer(std::move(rows), capacity);
 }
 

@@ -5,7 +5,8 @@
 //      until the call returns, so no other thread frees or disconnects them
 //      meanwhile (while another thread frees or disconnects one of them, the
 //      call waits for that to end, then looks again);
-//   2. lock functionMutex, convert the text arguments (optional step);
+//   2. lock functionMutex, convert the text arguments (optional step; a call
+//      without it takes no lock here);
 //   3. unlock, call the method of the handle's object;
 //   4. return through qvoHandle::RetCode, or directly; release the pins.
 //
@@ -59,7 +60,8 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
   qvoHandle* base = qvo_frame::PinnedObject(pin, handle, requiredType);
   if (!base) return SQL_INVALID_HANDLE;
   H* object = static_cast<H*>(base);
-  {
+  // Without a conversion step the call takes no process-wide lock.
+  if constexpr (!std::is_same_v<std::decay_t<Convert>, qvo_frame::NoConversion>) {
     qvoMutex lock(functionMutex);
     SQLRETURN rc = SQL_SUCCESS;
     try {

@@ -269,7 +269,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   nBatches = 0;
   bbLen = 0;
   FreePointerArray();
-  ptrStorage = {};
+  ptrStorage.reset();
+  ptrCapacity = 0;
   ptrTable = {};
   qvoSocketAnswerBuffer.reset();
   qvoSocketAnswerLen = 0;
