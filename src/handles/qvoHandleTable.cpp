@@ -125,11 +125,8 @@ std::vector<SQLHANDLE> HandlesOfType(SQLSMALLINT type) {
 
 namespace {
 
-// The handles the calling thread's calls are inside, one link per handle of
-// each call's chain; and the entries those calls pinned (each call pins only
-// the handle it works on).
-thread_local std::vector<qvoHandlePin::Link> ownPins;
-thread_local std::vector<size_t> ownLeafPins;
+// The calling thread's latest pin; the others lie below it.
+thread_local qvoHandlePin* ownTop = nullptr;
 
 // Ends of closes, for the calls that wait for them, and pins given back
 // while a close waits, for the closes.
@@ -179,16 +176,9 @@ bool OnlyOwnCallsWithin(size_t root) {
   for (size_t i = 1; i <= QVO_HANDLE_CAPACITY; ++i) {
     const unsigned pins = Load(handles[i].pins);
     if (pins == 0 || !IsWithin(i, root)) continue;
-    if (pins > static_cast<unsigned>(std::count(ownLeafPins.begin(), ownLeafPins.end(), i)))
-      return false;
+    if (pins > qvoHandlePin::OwnLeafPinsOn(i)) return false;
   }
   return true;
-}
-
-unsigned OwnPinsOn(size_t index, uint64_t generation) {
-  return static_cast<unsigned>(std::count_if(ownPins.begin(), ownPins.end(), [&](const auto& l) {
-    return l.index == index && l.generation == generation;
-  }));
 }
 
 uint64_t CurrentCloseEpoch() {
@@ -205,6 +195,21 @@ qvoHandle* GetLiveObject(SQLHANDLE h, SQLSMALLINT type, SQLHANDLE master) {
     return nullptr;
   if (master != SQL_NULL_HANDLE && e->masterHandleId != master) return nullptr;
   return e->handlePtr;
+}
+
+unsigned qvoHandlePin::OwnPinsOn(size_t index, uint64_t generation) {
+  unsigned n = 0;
+  for (const qvoHandlePin* p = ownTop; p != nullptr; p = p->below_)
+    for (int i = 0; i < p->length_; ++i)
+      n += p->chain_[i].index == index && p->chain_[i].generation == generation ? 1 : 0;
+  return n;
+}
+
+unsigned qvoHandlePin::OwnLeafPinsOn(size_t index) {
+  unsigned n = 0;
+  for (const qvoHandlePin* p = ownTop; p != nullptr; p = p->below_)
+    n += p->length_ > 0 && p->chain_[0].index == index ? 1 : 0;
+  return n;
 }
 
 qvoPinOutcome qvoHandlePin::Take(SQLHANDLE h, SQLSMALLINT type, qvoHandle** object,
@@ -236,7 +241,7 @@ qvoPinOutcome qvoHandlePin::Take(SQLHANDLE h, SQLSMALLINT type, qvoHandle** obje
       return qvoPinOutcome::NotLive;
     }
     // A call already inside the handle goes on (a call within a call).
-    if (IsOtherCloser(*e) && OwnPinsOn(index, generation) == 0) {
+    if (IsOtherCloser(*e) && qvoHandlePin::OwnPinsOn(index, generation) == 0) {
       Unpin(*leaf);
       const uint64_t now = CurrentCloseEpoch();
       // The close may have ended meanwhile: then look again at once.
@@ -252,11 +257,9 @@ qvoPinOutcome qvoHandlePin::Take(SQLHANDLE h, SQLSMALLINT type, qvoHandle** obje
       return qvoPinOutcome::NotLive;
     }
   }
-  for (int i = 0; i < length; ++i) {
-    ownPins.push_back(chain[i]);
-    chain_[i] = chain[i];
-  }
-  ownLeafPins.push_back(chain[0].index);
+  std::copy(chain, chain + length, chain_);
+  below_ = ownTop;
+  ownTop = this;
   length_ = length;
   if (object) *object = Load(leaf->handlePtr);
   return qvoPinOutcome::Pinned;
@@ -283,17 +286,11 @@ void qvoHandlePin::Release() {
   // The pin goes back to the entry it was taken on, even when this very call
   // freed the handle: the entry's pins count the calls inside it.
   Unpin(handles[chain_[0].index]);
-  // Pins end in the order opposite to their start: the last ones are this
-  // call's.
-  auto last = std::find(ownLeafPins.rbegin(), ownLeafPins.rend(), chain_[0].index);
-  if (last != ownLeafPins.rend()) ownLeafPins.erase(std::next(last).base());
-  for (int i = length_ - 1; i >= 0; --i) {
-    const Link& l = chain_[i];
-    auto it = std::find_if(ownPins.rbegin(), ownPins.rend(), [&](const Link& o) {
-      return o.index == l.index && o.generation == l.generation;
-    });
-    if (it != ownPins.rend()) ownPins.erase(std::next(it).base());
-  }
+  // Pins end in the order opposite to their start: this one is on top.
+  qvoHandlePin** link = &ownTop;
+  while (*link != nullptr && *link != this) link = &(*link)->below_;
+  if (*link == this) *link = below_;
+  below_ = nullptr;
   length_ = 0;
 }
 
@@ -329,7 +326,8 @@ bool qvoHandleClose::Begin(SQLHANDLE h) {
       } else if (IsOtherCloser(*e)) {
         // That thread waits for the calls inside the handle to end: a call
         // of this thread inside it must not wait for that thread in turn.
-        if (OwnPinsOn(static_cast<size_t>(e - handles), e->generation) > 0) return false;
+        if (qvoHandlePin::OwnPinsOn(static_cast<size_t>(e - handles), e->generation) > 0)
+          return false;
         waitForPins = false;
       } else {
         // From here on no call of another thread enters the handle or an

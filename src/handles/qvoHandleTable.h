@@ -115,9 +115,19 @@ class QVO_INTERNAL qvoHandlePin {
     uint64_t generation;
   };
 
+  // How many of the calling thread's pins are on the entry (index and
+  // generation): as the handle worked on, or as a master above it.
+  static unsigned OwnPinsOn(size_t index, uint64_t generation);
+  // How many of the calling thread's pins are on the entry as the handle
+  // worked on.
+  static unsigned OwnLeafPinsOn(size_t index);
+
  private:
   Link chain_[4] = {};
   int length_ = 0;
+  // The thread's pins form a stack through the pin objects (they live on the
+  // calls' stacks): the one taken before this one.
+  qvoHandlePin* below_ = nullptr;
 };
 
 // Returns once a free or disconnect has ended after `epoch` was read.
