@@ -316,9 +316,11 @@ void Serve(int fd, const std::vector<ColumnData>* cols, NodeCounters* counters) 
       h.insert(h.end(), head.begin(), head.end());
       std::vector<iovec> pieces{{h.data(), h.size()}};
       for (const ColumnData& col : *cols) AddPieces(col, start, n, &pieces);
-      ok = SendPieces(fd, std::move(pieces));
+      // Counted before they go out: the client reads the counters as soon
+      // as it has the last answer.
       counters->answers.fetch_add(1);
       counters->bytes.fetch_add(static_cast<int64_t>(h.size() + blockBytes));
+      ok = SendPieces(fd, std::move(pieces));
     } else if (command == 99) {
       Place(length - attrLength == 8);
       const auto bytes = static_cast<int64_t>(Get(data, 8));
