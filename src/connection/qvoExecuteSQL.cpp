@@ -119,6 +119,8 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
         [&]() -> SQLRETURN { return QVO_DIAG(diagTarget, _Database_server_not_connected_, -1); });
 
   connAttr.bytesWritten += static_cast<SQLUBIGINT>(len);
+  if (sourceStmt && (mode == send_rows || mode == send_rows_fetch2))
+    Socket->ReuseRowsBufferOf(sourceStmt);
   std::unique_ptr<qvoAttributes> backup = attributes ? attributes->Clone() : nullptr;
   qvo_int64 rc;
   {

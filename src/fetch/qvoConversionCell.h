@@ -46,6 +46,10 @@ inline bool qvoCellIsError(qvoCellOutcome o) { return o >= qvoCellOutcome::Indic
 
 // One column of one block call: everything a cell reads, fixed before its loop.
 struct qvoColumnJob {
+  // Only the first byte of detail is cleared: a job is set up per column and
+  // call, and clearing all of it would cost more than a short rowset's values.
+  qvoColumnJob() { detail[0] = '\0'; }
+
   // The statement (attributes, decimal separator, connection code page) and
   // the column's descriptor records; read by an Op's constructor, not per row.
   const qvoStatement* stmt = nullptr;
@@ -83,7 +87,7 @@ struct qvoColumnJob {
   qvoCellOutcome* outcomes = nullptr;
   // Out: for ConversionError, a short text naming what failed (the frame puts
   // it into the diagnostic with the column, cursor position and code page).
-  char detail[96] = {};
+  char detail[96];
 
   // Targets and length slots may be unaligned (a bind offset of 1 is legal):
   // write them with memcpy, never through a typed pointer.

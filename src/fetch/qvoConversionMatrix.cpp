@@ -4,7 +4,10 @@
 // pair); a server type listed as refused is a type the C type never takes.
 #include "fetch/qvoConversionMatrix.h"
 
+#include <vector>
+
 #include "common/qvoTypeCodes.h"
+#include "statement/qvoStatement.h"
 
 namespace {
 
@@ -155,4 +158,35 @@ qvoConversion qvoLookupConversion(SQLSMALLINT cType, SQLSMALLINT qvoType, bool s
     return out;
   }
   return out;
+}
+
+struct qvoColumnConversions {
+  struct Entry {
+    qvoConversionLookup lookup = nullptr;
+    SQLSMALLINT cType = 0;
+    SQLSMALLINT qvoType = 0;
+    bool stringsNotNull = false;
+    qvoConversion conv;
+  };
+  std::vector<Entry> columns;  // index: column number
+};
+
+const qvoConversion& qvoColumnConversion(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
+                                         SQLSMALLINT qvoType, bool stringsNotNull,
+                                         qvoConversionLookup lookup) {
+  if (!s.columnConversions)
+    s.columnConversions = {new qvoColumnConversions, [](qvoColumnConversions* c) { delete c; }};
+  std::vector<qvoColumnConversions::Entry>& columns = s.columnConversions->columns;
+  const auto index = static_cast<std::size_t>(col < 0 ? 0 : col);
+  if (columns.size() <= index) columns.resize(index + 1);
+  qvoColumnConversions::Entry& e = columns[index];
+  if (e.lookup != lookup || e.cType != cType || e.qvoType != qvoType ||
+      e.stringsNotNull != stringsNotNull) {
+    e.conv = lookup(cType, qvoType, stringsNotNull);
+    e.lookup = lookup;
+    e.cType = cType;
+    e.qvoType = qvoType;
+    e.stringsNotNull = stringsNotNull;
+  }
+  return e.conv;
 }

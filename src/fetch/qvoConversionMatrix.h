@@ -28,3 +28,18 @@ struct qvoConversion {
 
 // The matrix entry of (cType, qvoType); stringsNotNull goes into the NULL rule.
 qvoConversion qvoLookupConversion(SQLSMALLINT cType, SQLSMALLINT qvoType, bool stringsNotNull);
+
+// A lookup of the matrix's kind; a call site with its own exceptions passes
+// its own.
+using qvoConversionLookup = qvoConversion (*)(SQLSMALLINT cType, SQLSMALLINT qvoType,
+                                              bool stringsNotNull);
+
+class qvoStatement;
+
+// The conversion of column `col` for (cType, qvoType): looked up once and kept
+// on the statement for as long as the column is read with the same types,
+// NULL rule and lookup, so that a call with a short rowset or a single value
+// pays no lookup.
+const qvoConversion& qvoColumnConversion(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
+                                         SQLSMALLINT qvoType, bool stringsNotNull,
+                                         qvoConversionLookup lookup = qvoLookupConversion);

@@ -51,6 +51,16 @@ const OutcomeDiag kOutcomeDiags[kOutcomes] = {
     {nullptr, nullptr, 1},
 };
 
+// A short rowset's bytes are cleared inline, a long one's by memset.
+void ClearBytes(void* p, std::size_t n) {
+  if (n > 16) {
+    std::memset(p, 0, n);
+    return;
+  }
+  auto* bytes = static_cast<unsigned char*>(p);
+  for (std::size_t i = 0; i < n; ++i) bytes[i] = 0;
+}
+
 }  // namespace
 
 bool qvoRecordRefusal(qvoStatement& s, qvoRefusal refusal, SQLSMALLINT cType, SQLSMALLINT qvoType) {
@@ -198,7 +208,7 @@ qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
   // Sized once per rowset size; later calls only clear them.
   if (s.fetchRowWorst.size() < lines_) s.fetchRowWorst.resize(lines_);
   if (s.fetchColumnOutcomes.size() < lines_) s.fetchColumnOutcomes.resize(lines_);
-  std::memset(s.fetchRowWorst.data(), 0, lines_);
+  ClearBytes(s.fetchRowWorst.data(), lines_);
 }
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
@@ -249,8 +259,9 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     columnRefused_ = true;
     return;
   }
-  const qvoConversion conv = qvoLookupConversion(cType, ird->qvoType, s_.stmtAttr.stringsNotNull);
-  if (qvoRecordRefusal(s_, conv.refusal, cType, ird->qvoType)) {
+  const qvoConversion& conv =
+      qvoColumnConversion(s_, col, cType, ird->qvoType, s_.stmtAttr.stringsNotNull);
+  if (conv.refusal != qvoRefusal::None && qvoRecordRefusal(s_, conv.refusal, cType, ird->qvoType)) {
     columnRefused_ = true;
     return;
   }
@@ -285,7 +296,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   job.rows = lines_;
   job.firstRow = s_.cursor;
   auto* outcomes = reinterpret_cast<Outcome*>(s_.fetchColumnOutcomes.data());
-  std::memset(outcomes, 0, lines_);
+  ClearBytes(outcomes, lines_);
   job.outcomes = outcomes;
 
   conv.cell(job, conv.nulls);

@@ -42,7 +42,8 @@ qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job) {
     // UTF-8 text needs the converter only on its way into another code set.
     iconverter* conv = stmt->GetDataConverter();
     if (s.utf8Column && conv && !conv->ConversionDeactivated()) s.converter = conv;
-    iconverter* wide = stmt->GetWcharDataConverter();
+    // Only a UTF-16 target asks which code page its converter has.
+    iconverter* wide = job.cType == QVO_WCHAR_UTF16 ? stmt->GetWcharDataConverter() : nullptr;
     if (wide && wide->GetCharSize() == 2 && !IsHostUtf16(wide->GetCurrentCodepage()))
       s.wideConverter = wide;
   }

@@ -106,7 +106,8 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   // The by-reference VARCHAR serves only bound rowsets.
   if (cType == QVO_VARCHAR_PTR)
     return QVO_DIAG(this, _Invalid_C_data_type_requested_by_user_, cType);
-  const qvoConversion conv = qvoLookupConversion(cType, ird.qvoType, stmtAttr.stringsNotNull);
+  const qvoConversion& conv =
+      qvoColumnConversion(*this, col, cType, ird.qvoType, stmtAttr.stringsNotNull);
   if (qvoRecordRefusal(*this, GetDataRefusal(cType, ird.qvoType, conv.refusal), cType, ird.qvoType))
     return SQL_ERROR;
 

@@ -8,7 +8,8 @@
 //   2. calls on one statement run one after another: a second thread's call
 //      waits for the first to return (QVOCancel alone never waits, see
 //      qvoBeside); the same thread may call again from inside its call;
-//   3. lock functionMutex, convert the text arguments (optional step);
+//   3. lock functionMutex, convert the text arguments (optional step; a call
+//      without it takes no lock here);
 //   4. unlock, call the method of the handle's object;
 //   5. return through qvoHandle::RetCode, or directly; release the lock and
 //      the pins.
@@ -81,7 +82,8 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
   if (!base) return SQL_INVALID_HANDLE;
   H* object = static_cast<H*>(base);
   const qvoMutex serial(beside == qvoBeside::Serial ? qvo_frame::CallLockOf(*object) : nullptr);
-  {
+  // Without a conversion step the call takes no process-wide lock.
+  if constexpr (!std::is_same_v<std::decay_t<Convert>, qvo_frame::NoConversion>) {
     qvoMutex lock(functionMutex);
     SQLRETURN rc = SQL_SUCCESS;
     try {

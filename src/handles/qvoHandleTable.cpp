@@ -1,6 +1,7 @@
 #include "handles/qvoHandleTable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -23,6 +24,17 @@ __cliHandle* EntryOf(SQLHANDLE h) {
   return &handles[index];
 }
 
+// Calls pin entries without handleMutex: the fields a pin reads are loaded
+// and stored whole (writers still hold handleMutex among themselves).
+template <class T>
+T Load(const T& field) {
+  return std::atomic_ref<T>(const_cast<T&>(field)).load();
+}
+template <class T>
+void Store(T& field, std::type_identity_t<T> value) {
+  std::atomic_ref<T>(field).store(value);
+}
+
 }  // namespace
 
 SQLHANDLE AddHandle(SQLSMALLINT type, SQLHANDLE master) {
@@ -31,13 +43,14 @@ SQLHANDLE AddHandle(SQLSMALLINT type, SQLHANDLE master) {
   for (size_t i = 1; i <= limit; ++i) {
     __cliHandle& e = handles[i];
     if (e.handleType != 0) continue;
-    e.handleType = type;
-    e.handlePtr = nullptr;
-    e.masterHandleId = master;
+    // The pins are left alone: a call that looked at the free entry may hold
+    // one for a moment and gives it back itself.
+    Store(e.generation, e.generation + 1);
+    Store(e.handlePtr, static_cast<qvoHandle*>(nullptr));
+    Store(e.masterHandleId, master);
     e.handleId = i;
-    e.pins = 0;
-    e.closer = std::thread::id{};
-    ++e.generation;
+    Store(e.closer, std::thread::id{});
+    Store(e.handleType, type);
     ++nHandles;
     return HandleValue(i);
   }
@@ -46,16 +59,18 @@ SQLHANDLE AddHandle(SQLSMALLINT type, SQLHANDLE master) {
 
 void SetHandlePtr(SQLHANDLE h, qvoHandle* object) {
   qvoMutex lock(handleMutex);
-  if (__cliHandle* e = EntryOf(h); e && e->handleType != 0) e->handlePtr = object;
+  if (__cliHandle* e = EntryOf(h); e && e->handleType != 0) Store(e->handlePtr, object);
 }
 
 SQLRETURN RemoveHandle(SQLHANDLE h) {
   qvoMutex lock(handleMutex);
   __cliHandle* e = EntryOf(h);
   if (e == nullptr || e->handleType == 0) return SQL_ERROR;
-  const uint64_t generation = e->generation;
-  *e = __cliHandle{};
-  e->generation = generation;
+  // Generation and pins stay with the entry (see AddHandle).
+  Store(e->handleType, SQLSMALLINT{0});
+  Store(e->handlePtr, static_cast<qvoHandle*>(nullptr));
+  Store(e->masterHandleId, SQL_NULL_HANDLE);
+  Store(e->closer, std::thread::id{});
   --nHandles;
   return SQL_SUCCESS;
 }
@@ -110,25 +125,62 @@ std::vector<SQLHANDLE> HandlesOfType(SQLSMALLINT type) {
 
 namespace {
 
-// The pins the calling thread holds, one link per pin.
-thread_local std::vector<qvoHandlePin::Link> ownPins;
+// The calling thread's latest pin; the others lie below it.
+thread_local qvoHandlePin* ownTop = nullptr;
 
-// Ends of closes, for the calls that wait for them.
+// Ends of closes, for the calls that wait for them, and pins given back
+// while a close waits, for the closes.
 std::mutex closeWaitMutex;
 std::condition_variable closeEnded;
-uint64_t closeEpoch = 0;  // under closeWaitMutex
+uint64_t closeEpoch = 0;    // under closeWaitMutex
+uint64_t releaseEpoch = 0;  // under closeWaitMutex
+// Closes under way: while there is none, giving a pin back tells no one.
+std::atomic<unsigned> openCloses{0};
 
 bool IsOtherCloser(const __cliHandle& e) {
-  return e.closer != std::thread::id{} && e.closer != std::this_thread::get_id();
+  const std::thread::id closer = Load(e.closer);
+  return closer != std::thread::id{} && closer != std::this_thread::get_id();
 }
 
-unsigned OwnPinsOn(size_t index, uint64_t generation) {
-  return static_cast<unsigned>(std::count_if(ownPins.begin(), ownPins.end(), [&](const auto& l) {
-    return l.index == index && l.generation == generation;
-  }));
+uint64_t CurrentReleaseEpoch() {
+  std::lock_guard lock(closeWaitMutex);
+  return releaseEpoch;
 }
 
-// Called with handleMutex held.
+// Gives a pin back; a close that waits for the calls inside its handle and
+// its underlings hears of it. A close counts itself in openCloses before it
+// looks at the pins, so either it sees this pin gone or this sees the close.
+void Unpin(__cliHandle& e) {
+  std::atomic_ref<unsigned>(e.pins).fetch_sub(1);
+  if (openCloses.load() == 0) return;
+  {
+    std::lock_guard wait(closeWaitMutex);
+    ++releaseEpoch;
+  }
+  closeEnded.notify_all();
+}
+
+// Whether `index` is `root` or lies below it. Called with handleMutex held.
+bool IsWithin(size_t index, size_t root) {
+  for (int depth = 0; depth < 5 && index != 0; ++depth) {
+    if (index == root) return true;
+    index = HandleIndex(handles[index].masterHandleId);
+    if (index > QVO_HANDLE_CAPACITY) return false;
+  }
+  return false;
+}
+
+// No call of another thread is inside the handle at `root` or an underling
+// of it. Called with handleMutex held.
+bool OnlyOwnCallsWithin(size_t root) {
+  for (size_t i = 1; i <= QVO_HANDLE_CAPACITY; ++i) {
+    const unsigned pins = Load(handles[i].pins);
+    if (pins == 0 || !IsWithin(i, root)) continue;
+    if (pins > qvoHandlePin::OwnLeafPinsOn(i)) return false;
+  }
+  return true;
+}
+
 uint64_t CurrentCloseEpoch() {
   std::lock_guard lock(closeWaitMutex);
   return closeEpoch;
@@ -145,34 +197,71 @@ qvoHandle* GetLiveObject(SQLHANDLE h, SQLSMALLINT type, SQLHANDLE master) {
   return e->handlePtr;
 }
 
+unsigned qvoHandlePin::OwnPinsOn(size_t index, uint64_t generation) {
+  unsigned n = 0;
+  for (const qvoHandlePin* p = ownTop; p != nullptr; p = p->below_)
+    for (int i = 0; i < p->length_; ++i)
+      n += p->chain_[i].index == index && p->chain_[i].generation == generation ? 1 : 0;
+  return n;
+}
+
+unsigned qvoHandlePin::OwnLeafPinsOn(size_t index) {
+  unsigned n = 0;
+  for (const qvoHandlePin* p = ownTop; p != nullptr; p = p->below_)
+    n += p->length_ > 0 && p->chain_[0].index == index ? 1 : 0;
+  return n;
+}
+
 qvoPinOutcome qvoHandlePin::Take(SQLHANDLE h, SQLSMALLINT type, qvoHandle** object,
                                  uint64_t* epoch) {
   Release();
-  qvoMutex lock(handleMutex);
-  const __cliHandle* e = EntryOf(h);
-  if (e == nullptr || e->handleType == 0 || (type != 0 && e->handleType != type))
-    return qvoPinOutcome::NotLive;
+  // No process-wide lock and no write to a master's entry: the call pins its
+  // own handle's entry and then looks at the chain. A close sets its closer
+  // first and then looks at the pins of its handle and every underling (both
+  // sequentially consistent), so either the close sees the pin and waits for
+  // it, or the call sees the closer and steps back.
+  __cliHandle* const leaf = EntryOf(h);
+  if (leaf == nullptr) return qvoPinOutcome::NotLive;
+  const uint64_t leafGeneration = Load(leaf->generation);
+  const SQLSMALLINT leafType = Load(leaf->handleType);
+  if (leafType == 0 || (type != 0 && leafType != type)) return qvoPinOutcome::NotLive;
+  std::atomic_ref<unsigned>(leaf->pins).fetch_add(1);
   Link chain[4];
   int length = 0;
-  for (; e != nullptr; e = EntryOf(e->masterHandleId)) {
-    // A master chain is at most descriptor, statement, connection, environment.
-    if (e->handleType == 0 || e->handlePtr == nullptr || length == 4) return qvoPinOutcome::NotLive;
+  for (__cliHandle* e = leaf;;) {
+    const auto index = static_cast<size_t>(e - handles);
+    const uint64_t generation = e == leaf ? leafGeneration : Load(e->generation);
+    // The entry must hold a handle with its object stored (the pinned one
+    // still the same handle); a master chain is at most descriptor,
+    // statement, connection, environment.
+    if (Load(e->handleType) == 0 || Load(e->handlePtr) == nullptr ||
+        (e == leaf && (Load(e->generation) != leafGeneration || Load(e->handleType) != leafType)) ||
+        length == 4) {
+      Unpin(*leaf);
+      return qvoPinOutcome::NotLive;
+    }
     // A call already inside the handle goes on (a call within a call).
-    if (IsOtherCloser(*e) && OwnPinsOn(e->handleId, e->generation) == 0) {
-      if (epoch) *epoch = CurrentCloseEpoch();
+    if (IsOtherCloser(*e) && qvoHandlePin::OwnPinsOn(index, generation) == 0) {
+      Unpin(*leaf);
+      const uint64_t now = CurrentCloseEpoch();
+      // The close may have ended meanwhile: then look again at once.
+      if (epoch) *epoch = IsOtherCloser(*e) ? now : now - 1;
       return qvoPinOutcome::Wait;
     }
-    chain[length++] = Link{e->handleId, e->generation};
-    if (e->masterHandleId == SQL_NULL_HANDLE) break;
+    chain[length++] = Link{index, generation};
+    const SQLHANDLE master = Load(e->masterHandleId);
+    if (master == SQL_NULL_HANDLE) break;
+    e = EntryOf(master);
+    if (e == nullptr) {
+      Unpin(*leaf);
+      return qvoPinOutcome::NotLive;
+    }
   }
-  ownPins.reserve(ownPins.size() + static_cast<size_t>(length));
-  for (int i = 0; i < length; ++i) {
-    ++handles[chain[i].index].pins;
-    ownPins.push_back(chain[i]);
-    chain_[i] = chain[i];
-  }
+  std::copy(chain, chain + length, chain_);
+  below_ = ownTop;
+  ownTop = this;
   length_ = length;
-  if (object) *object = handles[chain[0].index].handlePtr;
+  if (object) *object = Load(leaf->handlePtr);
   return qvoPinOutcome::Pinned;
 }
 
@@ -194,66 +283,66 @@ qvoHandle* qvoHandlePin::TakeWaiting(SQLHANDLE h, SQLSMALLINT type) {
 
 void qvoHandlePin::Release() {
   if (length_ == 0) return;
-  qvoMutex lock(handleMutex);
-  bool closeWaits = false;
-  for (int i = 0; i < length_; ++i) {
-    const Link& l = chain_[i];
-    // A handle freed by this very call has lost its entry (or the entry holds
-    // another handle by now).
-    __cliHandle& e = handles[l.index];
-    if (e.handleType != 0 && e.generation == l.generation && e.pins > 0) {
-      --e.pins;
-      closeWaits = closeWaits || IsOtherCloser(e);
-    }
-    auto it = std::find_if(ownPins.begin(), ownPins.end(), [&](const Link& o) {
-      return o.index == l.index && o.generation == l.generation;
-    });
-    if (it != ownPins.end()) ownPins.erase(it);
-  }
+  // The pin goes back to the entry it was taken on, even when this very call
+  // freed the handle: the entry's pins count the calls inside it.
+  Unpin(handles[chain_[0].index]);
+  // Pins end in the order opposite to their start: this one is on top.
+  qvoHandlePin** link = &ownTop;
+  while (*link != nullptr && *link != this) link = &(*link)->below_;
+  if (*link == this) *link = below_;
+  below_ = nullptr;
   length_ = 0;
-  // A free or disconnect may be waiting for this call to end.
-  if (closeWaits) {
-    {
-      std::lock_guard wait(closeWaitMutex);
-      ++closeEpoch;
-    }
-    closeEnded.notify_all();
-  }
 }
 
-void WaitForCloseAfter(uint64_t epoch) {
+namespace {
+
+void WaitForChange(const uint64_t& counter, uint64_t seen) {
   std::unique_lock lock(closeWaitMutex);
-  closeEnded.wait(lock, [&] { return closeEpoch != epoch; });
+  closeEnded.wait(lock, [&] { return counter != seen; });
 }
+
+}  // namespace
+
+void WaitForCloseAfter(uint64_t epoch) { WaitForChange(closeEpoch, epoch); }
 
 bool qvoHandleClose::Begin(SQLHANDLE h) {
   End();
   for (;;) {
-    uint64_t epoch = 0;
+    // Read before the pins are looked at, so that no pin given back after
+    // that look goes unheard.
+    const uint64_t released = CurrentReleaseEpoch();
+    const uint64_t closed = CurrentCloseEpoch();
+    bool waitForPins = true;
     {
       qvoMutex lock(handleMutex);
       __cliHandle* e = EntryOf(h);
+      auto callsGone = [&] { return OnlyOwnCallsWithin(link_.index); };
       if (owns_) {
-        if (e->pins <= OwnPinsOn(link_.index, link_.generation)) return true;
+        if (callsGone()) return true;
       } else if (e == nullptr || e->handleType == 0) {
         return true;  // gone meanwhile: nothing left to hold
-      } else if (e->closer == std::this_thread::get_id()) {
+      } else if (Load(e->closer) == std::this_thread::get_id()) {
         return true;  // an outer step of this thread holds it
       } else if (IsOtherCloser(*e)) {
         // That thread waits for the calls inside the handle to end: a call
         // of this thread inside it must not wait for that thread in turn.
-        if (OwnPinsOn(e->handleId, e->generation) > 0) return false;
+        if (qvoHandlePin::OwnPinsOn(static_cast<size_t>(e - handles), e->generation) > 0)
+          return false;
+        waitForPins = false;
       } else {
         // From here on no call of another thread enters the handle or an
         // underling; those inside it already are waited for.
-        e->closer = std::this_thread::get_id();
-        link_ = qvoHandlePin::Link{e->handleId, e->generation};
+        Store(e->closer, std::this_thread::get_id());
+        openCloses.fetch_add(1);
+        link_ = qvoHandlePin::Link{static_cast<size_t>(e - handles), e->generation};
         owns_ = true;
-        if (e->pins <= OwnPinsOn(link_.index, link_.generation)) return true;
+        if (callsGone()) return true;
       }
-      epoch = CurrentCloseEpoch();
     }
-    WaitForCloseAfter(epoch);
+    if (waitForPins)
+      WaitForChange(releaseEpoch, released);
+    else
+      WaitForChange(closeEpoch, closed);
   }
 }
 
@@ -263,7 +352,8 @@ void qvoHandleClose::End() {
   {
     qvoMutex lock(handleMutex);
     __cliHandle& e = handles[link_.index];
-    if (e.handleType != 0 && e.generation == link_.generation) e.closer = std::thread::id{};
+    if (e.handleType != 0 && e.generation == link_.generation) Store(e.closer, std::thread::id{});
+    openCloses.fetch_sub(1);
     std::lock_guard wait(closeWaitMutex);
     ++closeEpoch;
   }
@@ -305,7 +395,10 @@ void FreeObjectAndEntry(SQLHANDLE h) {
   qvoHandle* object = nullptr;
   {
     qvoMutex lock(handleMutex);
-    if (__cliHandle* e = EntryOf(h)) std::swap(object, e->handlePtr);
+    if (__cliHandle* e = EntryOf(h)) {
+      object = e->handlePtr;
+      Store(e->handlePtr, static_cast<qvoHandle*>(nullptr));
+    }
   }
   delete object;
   qvoMutex lock(cliHandleMutex);

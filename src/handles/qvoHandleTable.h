@@ -22,13 +22,15 @@ class qvoHandle;
 #define QVO_INTERNAL __attribute__((visibility("hidden")))
 #endif
 
-// One table entry.
-struct __cliHandle {
+// One table entry; one cache line each, so that calls on different handles
+// never write to the same line.
+struct alignas(64) __cliHandle {
   SQLSMALLINT handleType;    // 0 free, 1 env, 2 dbc, 3 stmt, 4 desc
   qvoHandle* handlePtr;      // the object behind the handle
   SQLHANDLE masterHandleId;  // the parent's handle value, 0 for an environment
   size_t handleId;           // the entry's own index
-  // Calls inside the handle: its own and those of its underlings.
+  // Calls inside the handle (a call pins only the handle it works on; a
+  // close waits for the pins of its handle and of every underling).
   unsigned pins = 0;
   // The thread that frees or disconnects the handle; default when none does.
   std::thread::id closer{};
@@ -85,8 +87,10 @@ QVO_INTERNAL qvoHandle* GetLiveObject(SQLHANDLE h, SQLSMALLINT type,
                                       SQLHANDLE master = SQL_NULL_HANDLE);
 
 // --- calls inside handles -----------------------------------------------------
-// A call pins the handle it works on and every master above it, so that no
-// other thread frees or disconnects them while it runs. An object becomes
+// A call pins the handle it works on, and a free or disconnect of that handle
+// or of a master above it waits for the calls inside the handle and its
+// underlings, so that no other thread frees or disconnects them while the
+// call runs. Pinning takes no lock. An object becomes
 // visible to calls only once it is stored (after its constructor finished).
 enum class qvoPinOutcome { Pinned, NotLive, Wait };
 
@@ -111,9 +115,19 @@ class QVO_INTERNAL qvoHandlePin {
     uint64_t generation;
   };
 
+  // How many of the calling thread's pins are on the entry (index and
+  // generation): as the handle worked on, or as a master above it.
+  static unsigned OwnPinsOn(size_t index, uint64_t generation);
+  // How many of the calling thread's pins are on the entry as the handle
+  // worked on.
+  static unsigned OwnLeafPinsOn(size_t index);
+
  private:
   Link chain_[4] = {};
   int length_ = 0;
+  // The thread's pins form a stack through the pin objects (they live on the
+  // calls' stacks): the one taken before this one.
+  qvoHandlePin* below_ = nullptr;
 };
 
 // Returns once a free or disconnect has ended after `epoch` was read.

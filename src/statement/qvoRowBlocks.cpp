@@ -36,11 +36,19 @@ SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
   // the bytes received, so the table is too.
   const size_t perColumn = static_cast<size_t>(rows) + 1;
   const size_t needed = static_cast<size_t>(columns) * perColumn;
-  if (ptrStorage.size() < needed) ptrStorage.resize(needed);
+  // Blocks filled up to a byte budget differ by a few rows: room for some
+  // more, so that the next block does not grow the table. Nothing is copied
+  // or cleared: the pass below writes every entry the rows use.
+  if (ptrCapacity < needed) {
+    ptrStorage.reset();
+    ptrCapacity = 0;
+    ptrStorage.reset(new void*[needed + needed / 8]);
+    ptrCapacity = needed + needed / 8;
+  }
   ptrTable.resize(static_cast<size_t>(columns) + 1);
   ptrTable[0] = nullptr;
   for (size_t c = 1; c <= static_cast<size_t>(columns); ++c)
-    ptrTable[c] = ptrStorage.data() + (c - 1) * perColumn;
+    ptrTable[c] = ptrStorage.get() + (c - 1) * perColumn;
 
   const qvo_int64 used =
       IndexRowBlock(block, static_cast<size_t>(length), blockLayout, rows, ptrTable.data());
@@ -76,6 +84,12 @@ SQLRETURN qvoStatement::SwapRows(std::unique_ptr<char[]>& answer, size_t& capaci
   std::swap(qvoAnswerNewLinesCapacity, capacity);
   qvoAnswerNewLinesLen = qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
   return SQL_SUCCESS;
+}
+
+void qvoStatement::GiveBackRows(std::unique_ptr<char[]>& buffer, size_t& capacity) {
+  buffer.reset();
+  capacity = 0;
+  SwapRows(buffer, capacity, 0);
 }
 
 SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {

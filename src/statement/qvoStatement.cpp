@@ -264,7 +264,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   batchList.clear();
   nBatches = 0;
   FreePointerArray();
-  ptrStorage = {};
+  ptrStorage.reset();
+  ptrCapacity = 0;
   ptrTable = {};
   qvoSocketAnswerBuffer.reset();
   qvoSocketAnswerLen = 0;

@@ -55,6 +55,8 @@
 #include "statement/qvoSqlStatement.h"
 #include "transport/qvoMessageMode.h"
 
+struct qvoColumnConversions;
+
 class qvoConnection;
 struct qvoColumnJob;
 struct qvoConversion;
@@ -314,6 +316,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN TakeResults(char* answer, qvo_int64 length) override;
   SQLRETURN TakeRows(char* answer, qvo_int64 length) override;
   SQLRETURN SwapRows(std::unique_ptr<char[]>& answer, size_t& capacity, qvo_int64 length) override;
+  void GiveBackRows(std::unique_ptr<char[]>& buffer, size_t& capacity) override;
   // Consumes the next result of the answer: 0, 100 (nothing left), 2 (still
   // executing) or -1 with a diagnostic.
   SQLRETURN MoreResults() override;
@@ -555,6 +558,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // the rowset size is reached).
   std::vector<unsigned char> fetchRowWorst;
   std::vector<unsigned char> fetchColumnOutcomes;
+  // What the fetch layer keeps of each column between calls (its conversion
+  // for the column's types); the type and its deleter are the fetch layer's.
+  std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)> columnConversions{nullptr,
+                                                                                           nullptr};
   bool bindingChanged = true;
   int stmtWasErrorCreating = 0;
   bool using_QVO_VARCHAR_PTR = false;
@@ -621,9 +628,11 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   qvoDataAtExecState dataAtExec;
 
   // Row pointer storage behind ptrArray, kept from block to block (the
-  // column arrays lie one after another in ptrStorage), and the columns'
-  // layout as the indexing pass reads it.
-  std::vector<void*> ptrStorage;
+  // column arrays lie one after another in ptrStorage, ptrCapacity entries,
+  // never cleared: the indexing pass writes every entry a block uses), and
+  // the columns' layout as the indexing pass reads it.
+  std::unique_ptr<void*[]> ptrStorage;
+  size_t ptrCapacity = 0;
   std::vector<void**> ptrTable;
   std::vector<qvoBlockColumn> blockLayout;
   // The answer of the last auxiliary request (close, abort, attributes).

@@ -23,6 +23,13 @@ class qvoAnswerReceiver {
     capacity = 0;
     return TakeRows(answer.release(), length);
   }
+  // Before a request for further rows: hands over the buffer of the rows
+  // held (with its capacity), which the statement no longer reads, for the
+  // answer to be received into. A receiver that keeps no buffer hands none.
+  virtual void GiveBackRows(std::unique_ptr<char[]>& buffer, size_t& capacity) {
+    buffer.reset();
+    capacity = 0;
+  }
 
  protected:
   ~qvoAnswerReceiver() = default;

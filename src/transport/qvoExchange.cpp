@@ -32,6 +32,11 @@ namespace {
 // arrive.
 constexpr size_t answerChunk = size_t{1} << 20;
 constexpr size_t fetchAnswerChunk = size_t{1} << 24;
+// The room a fetch answer buffer is made with: a server fills the budget,
+// and its answer is a few header bytes more than that, more or less from
+// answer to answer; all of them fit, so that the two buffers a stream of
+// fetch answers alternates between never grow after the first answer.
+constexpr size_t fetchAnswerRoom = 4 + fetchAnswerChunk + answerChunk;
 
 constexpr char invalidAttributesSize[] =
     "Invalid attributes size received in client server protocoll. This most likely indicates "
@@ -205,16 +210,19 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
   // an earlier answer is used as far as it reaches.
   const size_t total = static_cast<size_t>(dataLength) + 4;
   const bool fetch = command == send_rows || command == send_rows_fetch2;
-  const size_t first = std::min<size_t>(total, 4 + (fetch ? fetchAnswerChunk : answerChunk));
+  const size_t first = std::min<size_t>(total, fetch ? fetchAnswerRoom : 4 + answerChunk);
   std::unique_ptr<char[]> buffer = std::move(spareAnswerBuffer);
   size_t capacity = spareAnswerCapacity;
   spareAnswerCapacity = 0;
   // A kept buffer far larger than answers have become is not held on to.
-  const bool oversized = capacity > 4 + fetchAnswerChunk && capacity / 4 > total;
+  const bool oversized = capacity > fetchAnswerRoom && capacity / 4 > total;
   if (capacity < first || oversized) {
+    // An answer that fills a large budget gets the room for any such answer;
+    // pages of the room that no answer reaches are never touched.
+    const size_t room = fetch && total > answerChunk ? std::max(first, fetchAnswerRoom) : first;
     buffer.reset();
-    buffer.reset(new (std::nothrow) char[first]);
-    capacity = first;
+    buffer.reset(new (std::nothrow) char[room]);
+    capacity = room;
   }
   for (size_t have = 4; buffer && have < total;) {
     if (have == capacity) {
@@ -390,6 +398,13 @@ SQLRETURN qvoSocket::GiveMoreRowsTo(qvoAnswerReceiver* stmt) {
   // The statement's previous rows are gone: their buffer takes the next answer.
   KeepSpareBuffer(std::move(answer), capacity);
   return SQL_SUCCESS;
+}
+
+void qvoSocket::ReuseRowsBufferOf(qvoAnswerReceiver* stmt) {
+  std::unique_ptr<char[]> rows;
+  size_t capacity = 0;
+  stmt->GiveBackRows(rows, capacity);
+  KeepSpareBuffer(std::move(rows), capacity);
 }
 
 char* qvoSocket::ReleaseAnswerBuffer(qvo_int64* length, size_t* capacity) {

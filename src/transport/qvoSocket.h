@@ -16,9 +16,9 @@
 // Answer buffer handed to statements: 4 bytes result count (little-endian),
 // then the answer data as received (deciphered). It is allocated with
 // new char[] and its new owner releases it with delete[]. A statement that
-// takes further rows hands back the buffer of its previous rows, which the
-// socket keeps for the next answer, so a stream of fetch answers is received
-// into the same two buffers instead of a new one each.
+// asks for further rows first hands back the buffer of the rows it holds,
+// and the answer is received into it, so a stream of fetch answers is
+// received into one buffer.
 #pragma once
 
 #include <atomic>
@@ -182,6 +182,10 @@ class qvoSocket {
   // rows); the socket keeps none afterwards. 0.
   SQLRETURN GiveResultsTo(qvoAnswerReceiver* stmt);
   SQLRETURN GiveMoreRowsTo(qvoAnswerReceiver* stmt);
+  // A statement that asks for further rows is done with those it holds: their
+  // buffer takes the answer, so that a stream of fetch answers is received
+  // into one buffer whose pages are touched already.
+  void ReuseRowsBufferOf(qvoAnswerReceiver* stmt);
   // Copies the answer buffer into destination when given; returns the
   // buffer, which stays with the socket.
   char* GetQvoAnswer(char* destination) const;

@@ -1,6 +1,7 @@
 // Direct execution against the fake node: results, several results in one
 // answer, still-executing answers (synchronous and asynchronous), cancel,
 // and the requests for further rows.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -316,6 +317,37 @@ TEST_F(StatementTest, FailedFetchesLeaveNoRowsBehind) {
   ASSERT_EQ(Exec("SELECT F FROM T"), SQL_SUCCESS);
   EXPECT_EQ(s->Fetch2(0, 16777216), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error.");
+}
+
+// Each fetch answer is received into the buffer of the rows before it, also
+// after an answer that could not be read: what the earlier, longer answers
+// left in it is never read as rows.
+TEST_F(StatementTest, FetchAnswersReuseOneBuffer) {
+  const Bytes longer = RowBlock({{Value::Text("bbbbb"), Value::Text("ccccc")}});
+  Bytes unreadable = RowBlock({{Value::Text("x"), Value::Text("y")}});
+  unreadable.push_back(0);
+  node.Push(ThreeRowResult(5));
+  ASSERT_EQ(Exec("SELECT V FROM T"), SQL_SUCCESS);
+  node.Push(FetchAnswer(2, longer));
+  ASSERT_EQ(s->Fetch2(1, 16777216), SQL_SUCCESS) << LastDiag(*s);
+  const char* buffer = s->qvoAnswerNewLines.get();
+
+  node.Push(FetchAnswer(2, unreadable));
+  EXPECT_EQ(s->Fetch2(1, 16777216), SQL_ERROR);
+  EXPECT_EQ(LastDiag(*s), "HY010 Error getting more lines: sum mismatch.");
+  EXPECT_EQ(s->qvoAnswerNewLines.get(), buffer);
+
+  node.Push(FetchAnswer(2, RowBlock({{Value::Text("bb"), Value::Null()}})));
+  ASSERT_EQ(s->Fetch2(1, 16777216), SQL_SUCCESS) << LastDiag(*s);
+  EXPECT_EQ(s->qvoAnswerNewLines.get(), buffer);
+  const char* v = s->RowValue(1, 1);
+  ASSERT_NE(v, nullptr);
+  int32_t length = 0;
+  std::memcpy(&length, v, sizeof length);
+  EXPECT_EQ(length, 2);
+  EXPECT_EQ(std::string(v + 4, 2), "bb");
+  EXPECT_TRUE(s->RowIsNull(1, 2));
+  EXPECT_TRUE(node.Errors().empty());
 }
 
 TEST_F(StatementTest, ServerHandlesAreDescribedAndClosed) {
