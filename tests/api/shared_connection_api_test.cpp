@@ -160,7 +160,7 @@ TEST(SharedConnectionApi, EightThreadsFetchResultsOfManyBlocks) {
             SQLLEN textInd = 0;
             if (n != expected ||
                 QVOGetData(stmt, 2, SQL_C_CHAR, text, sizeof text, &textInd) != SQL_SUCCESS ||
-                std::string(text) != "r" + std::to_string(expected))
+                std::string(text) != std::string("r").append(std::to_string(expected)))
               ++failed;
             ++expected;
           }

@@ -397,8 +397,8 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
             (rc = QVOGetData(c.stmt, 2, SQL_C_CHAR, text, sizeof text, &textInd)) != SQL_SUCCESS)
           break;
         // Both columns come from the same row, and the bound column too.
-        if (std::string(text) != "r" + std::to_string(n) || n < 0 || n >= kRows ||
-            (!k.readsOn && bound != n))
+        if (std::string(text) != std::string("r").append(std::to_string(n)) || n < 0 ||
+            n >= kRows || (!k.readsOn && bound != n))
           ++wrong;
         ++fetched;
       }

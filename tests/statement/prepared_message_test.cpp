@@ -347,7 +347,8 @@ TEST_F(PreparedMessageTest, BlocksAreCutAtTheMessageSize) {
       ASSERT_EQ(Build(first, 5 - first, &block), SQL_SUCCESS);
       ASSERT_EQ(block.rows, expectRows);
       Bytes rows;
-      for (SQLULEN r = first; r < first + expectRows; ++r) rows += I8(1) + I64(values[r]);
+      for (SQLULEN r = first; r < first + expectRows; ++r)
+        rows.append(I8(1)).append(I64(values[r]));
       EXPECT_EQ(Message(), Header(0x0102, 1, static_cast<int64_t>(expectRows)) +
                                DescDecimal(DECIMAL, 18, 0) + rows);
       first += expectRows;
