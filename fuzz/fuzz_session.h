@@ -1,8 +1,8 @@
-// A connection and a statement made through the exported functions, whose
-// socket reads what the fuzzer gave as the node's answers (header, attribute
-// block and data of one answer after another, then the end of the
-// connection), so that a target calls the library as an application would
-// and every answer it asks for comes from the input.
+// A connection and a statement, made once through the exported functions and
+// kept for the run, whose socket reads what the fuzzer gave as the node's
+// answers (header, attribute block and data of one answer after another,
+// then the end of the connection), so that a target calls the library as an
+// application would and every answer it asks for comes from the input.
 #pragma once
 
 #include <sys/socket.h>
