@@ -9,14 +9,17 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 # The fuzz targets over the socket's answer reader, the statement's result
-# parser and the login's answers need clang (libFuzzer): built here, when
-# clang is there, and run by CTest as tests labelled `fuzz` (about 60 s each,
-# beside the other tests), so a finding fails the run like any test and the
-# summary closes the output.
+# parser, the login's answers and the decoders behind the exported functions
+# (prepare, execute-prepared, parallel mode, attribute blocks, local results,
+# host list and metadata) need clang (libFuzzer): built here, when clang is
+# there, and run by CTest as tests labelled `fuzz` (about 20 s each, beside
+# the other tests), so a finding fails the run like any test and the summary
+# closes the output.
 if command -v clang++ >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DQVO_SANITIZE=ON -DQVO_TESTS=OFF -DQVO_FUZZ=ON
-  cmake --build build/fuzz --target answer_fuzz result_fuzz login_fuzz
+  cmake --build build/fuzz --target answer_fuzz result_fuzz login_fuzz prepare_fuzz execute_fuzz \
+    parallel_fuzz attributes_fuzz local_results_fuzz metadata_fuzz
 fi
 
 fuzz_dir=
