@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "connection/qvoConnection.h"
-#include "connection/qvoSocket.h"
 #include "fuzz_server_bytes.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoCInterface.h"
 #include "statement/qvoStatement.h"
+#include "transport/qvoSocket.h"
 
 // Larger inputs could not be written into the socket before reading starts.
 inline constexpr size_t kMaxServerBytes = 150000;
@@ -60,7 +60,6 @@ class FuzzSession {
     socket.sendBufferPos = 0;
     socket.reconnect = false;
     socket.encryptor.encryptedCommunication = false;
-    socket.answerAttributes.reset();
   }
   ~FuzzSession() {
     if (conn && conn->Socket) conn->Socket->closeSocket();
