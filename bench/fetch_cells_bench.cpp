@@ -74,8 +74,8 @@ qvoStatement& Indexed(const ServerColumn& col, std::vector<char>& block) {
   static qvoConnection* conn = new qvoConnection(nullptr);
   SQLHANDLE h = nullptr;
   auto* s = new qvoStatement(conn, &h);
-  s->IRD->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{1}), 0);
-  __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+  s->IRD()->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{1}), 0);
+  __cliDescriptorRecords* r = s->IRD()->GetRecord(1);
   r->qvoType = col.qvoType;
   r->qvoTypeLen = col.width;
   r->precision = col.qvoType == _DECIMAL ? (col.width == 4 ? 9 : 18) : 20;
@@ -101,7 +101,7 @@ void RunCell(benchmark::State& state, SQLSMALLINT cType, ServerColumn col, size_
   for (auto _ : state) {
     qvoColumnJob job;
     job.stmt = &s;
-    job.ird = s.IRD->GetRecord(1);
+    job.ird = s.IRD()->GetRecord(1);
     job.column = 1;
     job.cType = cType;
     job.qvoType = col.qvoType;

@@ -78,11 +78,11 @@ qvoStatement& Statement() {
   static qvoStatement* stmt = [] {
     SQLHANDLE h = nullptr;
     auto* s = new qvoStatement(conn, &h);
-    s->IRD->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{kColumnCount}),
-                         0);
+    s->IRD()->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{kColumnCount}),
+                           0);
     for (SQLSMALLINT c = 1; c <= kColumnCount; ++c) {
-      s->IRD->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
-      s->IRD->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
+      s->IRD()->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
+      s->IRD()->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
     }
     return s;
   }();

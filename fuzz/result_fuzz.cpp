@@ -59,10 +59,10 @@ void IndexBlock(qvoStatement& s, const uint8_t* data, size_t size) {
   data += 8;
   size -= 8;
   const SQLSMALLINT n = static_cast<SQLSMALLINT>(sizeof kColumns / sizeof kColumns[0]);
-  s.IRD->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{n}), 0);
+  s.IRD()->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{n}), 0);
   for (SQLSMALLINT c = 1; c <= n; ++c) {
-    s.IRD->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
-    s.IRD->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
+    s.IRD()->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
+    s.IRD()->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
   }
   auto block = std::make_unique<char[]>(size ? size : 1);
   if (size) std::memcpy(block.get(), data, size);

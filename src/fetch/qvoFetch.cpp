@@ -11,7 +11,7 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
   if (GetNumRecords() > 0) ClearDiagRecords();
   const SQLBIGINT N = qvoFetchMaxLines(*this);
   const SQLBIGINT C = cursor;
-  const SQLULEN R = ARD->header.arraySize;
+  const SQLULEN R = ARD()->header.arraySize;
   switch (static_cast<SQLUSMALLINT>(FetchOrientation)) {
     case SQL_FETCH_NEXT:
       break;
@@ -32,7 +32,7 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
             rest != 0 ? C - static_cast<SQLBIGINT>(R) - rest : C - 2 * static_cast<SQLBIGINT>(R);
       } else if (c >= R) {
         cursor = 0;
-        *IRD->header.rowsProcessedPtr = 0;
+        *IRD()->header.rowsProcessedPtr = 0;
         return SQL_SUCCESS;
       } else {
         return SQL_NO_DATA;
@@ -64,10 +64,10 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
 
 SQLRETURN qvoStatement::Fetch() {
   if (GetNumRecords() > 0) ClearDiagRecords();
-  SQLULEN* const rowsFetched = IRD->header.rowsProcessedPtr;
+  SQLULEN* const rowsFetched = IRD()->header.rowsProcessedPtr;
   *rowsFetched = 0;
   const SQLBIGINT start = cursor;
-  const SQLULEN arraySize = ARD->header.arraySize;
+  const SQLULEN arraySize = ARD()->header.arraySize;
   positionedRow = -1;
   rowsetRows = 0;
 
@@ -95,7 +95,7 @@ SQLRETURN qvoStatement::Fetch() {
       rows += *rowsFetched;
     }
   }
-  SQLUSMALLINT* const status = IRD->header.arrayStatusPtr;
+  SQLUSMALLINT* const status = IRD()->header.arrayStatusPtr;
   if (ret == SQL_ERROR) {
     // No row of a failed fetch counts as fetched; the next fetch starts
     // where this one did.
@@ -116,8 +116,8 @@ SQLRETURN qvoStatement::Fetch() {
 }
 
 SQLRETURN qvoStatement::FillStatusArray(SQLSMALLINT statusAll, SQLULEN rowsProcessed) {
-  SQLUSMALLINT* const status = IRD->header.arrayStatusPtr;
-  const SQLULEN size = ARD->header.arraySize;
+  SQLUSMALLINT* const status = IRD()->header.arrayStatusPtr;
+  const SQLULEN size = ARD()->header.arraySize;
   if (logFull && !logDebugComm) {
     Log(" qvoStatement::FillStatusArray(statusAll=%i, rowsProcessed=%llu)\n", statusAll,
         static_cast<unsigned long long>(rowsProcessed));

@@ -139,8 +139,8 @@ static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arrayS
 SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
   gdCurs = 0;
   gdLastCol = 0;
-  SQLULEN* const rowsProcessed = IRD->header.rowsProcessedPtr;
-  if (IRD->header.count < 1) {
+  SQLULEN* const rowsProcessed = IRD()->header.rowsProcessedPtr;
+  if (IRD()->header.count < 1) {
     QVO_DIAG(this, _Nothing_to_fetch_, 100);
     return SQL_NO_DATA;
   }
@@ -154,7 +154,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
     if (logFull) Log(" RowsProcessed=%i\n", 0);
     return SQL_NO_DATA;
   }
-  const SQLULEN arraySize = ARD->header.arraySize;
+  const SQLULEN arraySize = ARD()->header.arraySize;
   if (arraySize == 0) {
     QVO_DIAG(this, _Invalid_rowset_size_, -1);
     *rowsProcessed = 0;
@@ -190,8 +190,8 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
     ret = frame.ConvertColumns();
     rowFailed = frame.RowFailed();
     if (ret != SQL_ERROR) {
-      if (rowFailed && IRD->header.arrayStatusPtr == nullptr) ret = SQL_ERROR;
-      if (ret != SQL_ERROR) frame.WriteRowStatus(IRD->header.arrayStatusPtr);
+      if (rowFailed && IRD()->header.arrayStatusPtr == nullptr) ret = SQL_ERROR;
+      if (ret != SQL_ERROR) frame.WriteRowStatus(IRD()->header.arrayStatusPtr);
     }
   }
   const SQLBIGINT done = ret == SQL_ERROR ? 0 : std::max<SQLBIGINT>(lines, 0);
@@ -212,9 +212,9 @@ qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
 }
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
-  for (int n = 1; n <= s_.ARD->header.count; ++n) {
+  for (int n = 1; n <= s_.ARD()->header.count; ++n) {
     const auto col = static_cast<SQLSMALLINT>(n);
-    const __cliDescriptorRecords* a = s_.ARD->GetRecord(col);
+    const __cliDescriptorRecords* a = s_.ARD()->GetRecord(col);
     if (!a || (!a->dataPtr && !a->octetLengthPtr)) continue;
     ConvertColumn(col, *a);
   }
@@ -247,7 +247,7 @@ SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
 void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords& a) {
   // Whatever the application wrote into its descriptors, only columns that
   // the result has and the block indexes are read.
-  const __cliDescriptorRecords* ird = s_.IRD->GetRecord(col);
+  const __cliDescriptorRecords* ird = s_.IRD()->GetRecord(col);
   if (!ird || col > s_.ptrArrayCols || s_.ptrArray == nullptr) {
     QVO_DIAG(&s_, _Invalid_descriptor_index_, -1);
     columnRefused_ = true;
@@ -272,7 +272,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     return;
   }
 
-  const __cliDescriptorHeader& h = s_.ARD->header;
+  const __cliDescriptorHeader& h = s_.ARD()->header;
   const SQLLEN offset = *h.bindOffsetPtr;
   qvoColumnJob job;
   job.stmt = &s_;

@@ -89,7 +89,7 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_buffer_length_, -1);
   if (ColumnNumber == 0) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const auto col = static_cast<SQLSMALLINT>(ColumnNumber);
-  if (col < 1 || col > IRD->header.count) return QVO_DIAG(this, _Column_number_out_of_range_, -1);
+  if (col < 1 || col > IRD()->header.count) return QVO_DIAG(this, _Column_number_out_of_range_, -1);
 
   // The current row must lie in the block held: no result, a row outside it,
   // or a column the block has no values for is no current row.
@@ -97,7 +97,7 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (ptrArray == nullptr || col > ptrArrayCols || row < resultRowCountStart ||
       row >= resultRowCountStart + resultRowCount)
     return QVO_DIAG(this, _Invalid_cursor_state_, -1);
-  const __cliDescriptorRecords& ird = *IRD->GetRecord(col);
+  const __cliDescriptorRecords& ird = *IRD()->GetRecord(col);
   void* const value = ptrArray[col][row - resultRowCountStart + 1];
 
   bool ok = true;

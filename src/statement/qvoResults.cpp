@@ -231,7 +231,7 @@ SQLRETURN qvoStatement::MoreResults() {
             break;
           }
           answerPos = in.pos;
-          if (IRD) IRD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+          if (IRD()) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
           nLines = count < 0 ? 0 : static_cast<SQLUBIGINT>(count);
           sqlRowCount = SaturatedRowCount(count);
           SetDiagField(0, SQL_DIAG_ROW_COUNT, sqlRowCount, 0);
@@ -289,7 +289,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
   qvoResultSetHeader h;
   if (ReadResultSetHeader(in, &h) != qvoReadStatus::Ok) return MalformedAnswer();
   resultHandle = h.handle;
-  cliDescriptor* target = h.handle == QVO_RESULT_PARAMETERS ? IPD : IRD;
+  cliDescriptor* target = h.handle == QVO_RESULT_PARAMETERS ? IPD() : IRD();
   if (logFull) {
     switch (h.handle) {
       case QVO_RESULT_INVALID:
@@ -307,12 +307,12 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
     }
   }
   const SQLPOINTER columns = AsPointer(h.columns);
-  if (target == IRD) {
-    ARD->SetDescField(0, SQL_DESC_COUNT, columns, 0);
+  if (target == IRD()) {
+    ARD()->SetDescField(0, SQL_DESC_COUNT, columns, 0);
     // Nothing of the previous result may survive in the IRD.
-    IRD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+    IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   }
-  const SQLSMALLINT ipdCount = IPD->header.count;
+  const SQLSMALLINT ipdCount = IPD()->header.count;
   if (target->SetDescField(0, SQL_DESC_COUNT, columns, 0) != SQL_SUCCESS ||
       target->header.count != h.columns)
     return MalformedAnswer();
@@ -373,7 +373,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
           static_cast<int>(r->displaySize));
   }
   answerPos = in.pos;
-  if (target != IRD && ipdCount != h.columns && logFull)
+  if (target != IRD() && ipdCount != h.columns && logFull)
     Log("SQL_ERROR: assert(resultDescriptor==IRD || assertionNumColumns==numColumns)\n");
 
   if (lineBytes == 0) return SQL_SUCCESS;

@@ -14,7 +14,7 @@
 #include "statement/qvoStatement.h"
 
 SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
-  const SQLSMALLINT columns = IRD ? IRD->header.count : 0;
+  const SQLSMALLINT columns = IRD() ? IRD()->header.count : 0;
   const qvo_int64 rows = resultRowCount;
   // Any earlier table points into a block this one replaces.
   FreePointerArray();
@@ -24,7 +24,7 @@ SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
 
   blockLayout.resize(static_cast<size_t>(columns));
   for (int c = 1; c <= columns; ++c) {
-    const __cliDescriptorRecords* r = IRD->GetRecord(static_cast<SQLSMALLINT>(c));
+    const __cliDescriptorRecords* r = IRD()->GetRecord(static_cast<SQLSMALLINT>(c));
     blockLayout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
   }
   if (columns == 0) {

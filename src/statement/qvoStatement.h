@@ -53,6 +53,7 @@
 #include "qvo/qvoDefs.h"
 #include "statement/qvoDataAtExecState.h"
 #include "statement/qvoSqlStatement.h"
+#include "statement/qvoStatementDescriptors.h"
 #include "transport/qvoMessageMode.h"
 
 struct qvoColumnConversions;
@@ -188,6 +189,21 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   void SetMaxIdentifierLength(int mil);
   void SetMaxIdentifierLengthInDescriptors();
   qvoConnection* GetConnection() const { return connection; }
+
+  // --- descriptors ----------------------------------------------------------------
+  // The descriptors in use; Descriptors() tells their handle values and the
+  // statement's own ones.
+  cliDescriptor* ARD() const { return descriptors.ARD; }
+  cliDescriptor* IRD() const { return descriptors.IRD; }
+  cliDescriptor* APD() const { return descriptors.APD; }
+  cliDescriptor* IPD() const { return descriptors.IPD; }
+  const qvoStatementDescriptors& Descriptors() const { return descriptors; }
+  // The application's descriptor desc (handle value handle) takes the place
+  // of the ARD, APD or IPD (kind QVO_DESC_...); null: the statement's own.
+  void UseDescriptor(SQLINTEGER kind, cliDescriptor* desc, SQLPOINTER handle);
+  // Wherever desc is in use (it is being freed), the statement's own
+  // descriptor takes its place again.
+  void ReleaseDescriptor(const cliDescriptor* desc);
 
   // --- execution ----------------------------------------------------------------
   // UTF-8 text of len bytes (SQL_NTS: terminated). 0, 1, 2 (still executing
@@ -498,24 +514,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   size_t qvoAnswerNewLinesCapacity = 0;  // bytes allocated behind it; 0: unknown
   std::string executionStatus;           // status text of the last still-executing answer
   __statementAttributes stmtAttr;
-  cliDescriptor* ARD = nullptr;
-  cliDescriptor* IRD = nullptr;
-  cliDescriptor* APD = nullptr;
-  cliDescriptor* IPD = nullptr;
-  SQLPOINTER idARD = nullptr;
-  SQLPOINTER idIRD = nullptr;
-  SQLPOINTER idAPD = nullptr;
-  SQLPOINTER idIPD = nullptr;
-  // The statement's own descriptors; they live in the handle table and are
-  // freed with the statement's handle.
-  cliDescriptor* auto_ARD = nullptr;
-  cliDescriptor* auto_IRD = nullptr;
-  cliDescriptor* auto_APD = nullptr;
-  cliDescriptor* auto_IPD = nullptr;
-  SQLPOINTER auto_idARD = nullptr;
-  SQLPOINTER auto_idIRD = nullptr;
-  SQLPOINTER auto_idAPD = nullptr;
-  SQLPOINTER auto_idIPD = nullptr;
   SQLINTEGER numResultSets = 0;
   SQLBIGINT resultRowCount = 0;
   SQLINTEGER sqlRowCount = 0;
@@ -577,6 +575,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   bool ConnectionBusyWithOther() const override;
 
  private:
+  friend class qvoPlainFetchScope;
+
   SQLRETURN GetDataPiece(qvoColumnJob& job, const qvoConversion& conv);
   bool GetDataLogAdmits() const;
   // One request of this statement through the connection. Refused with
@@ -626,6 +626,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // The values of the current execution supplied at execution.
   qvoDataAtExecState dataAtExec;
+  qvoStatementDescriptors descriptors;
 
   // Row pointer storage behind ptrArray, kept from block to block (the
   // column arrays lie one after another in ptrStorage, ptrCapacity entries,

@@ -228,7 +228,7 @@ TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
   EXPECT_EQ(LastDiag(*s), "07009 Invalid descriptor index.");
   // Unbinding a column beyond the count still grows the ARD to it.
   EXPECT_EQ(QVOBindCol(stmt, 4, SQL_C_CHAR, nullptr, 0, nullptr), SQL_SUCCESS);
-  EXPECT_EQ(s->ARD->header.count, 4);
+  EXPECT_EQ(s->ARD()->header.count, 4);
 }
 
 }  // namespace

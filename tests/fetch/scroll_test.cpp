@@ -121,7 +121,7 @@ TEST_F(ScrollTest, ARowsetSizeOfZeroEndsWithADiagnostic) {
   OpenRows(25, 9);
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
-  s->ARD->header.arraySize = 0;
+  s->ARD()->header.arraySize = 0;
   EXPECT_EQ(QVOFetchScroll(stmt, SQL_FETCH_PRIOR, 0), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "ZE005 Invalid rowset size.");
   EXPECT_EQ(QVOFetch(stmt), SQL_NO_DATA);

@@ -91,11 +91,11 @@ TEST_F(StatementTest, ResultSetOfEveryTypeIsDescribedAndIndexed) {
   EXPECT_EQ(s->nLines, 2u);
   EXPECT_EQ(s->resultRowCount, 2);
   const auto types = AllTypes();
-  ASSERT_EQ(s->IRD->header.count, static_cast<SQLSMALLINT>(types.size()));
-  EXPECT_EQ(s->ARD->header.count, s->IRD->header.count);
-  for (SQLSMALLINT i = 1; i <= s->IRD->header.count; ++i) {
+  ASSERT_EQ(s->IRD()->header.count, static_cast<SQLSMALLINT>(types.size()));
+  EXPECT_EQ(s->ARD()->header.count, s->IRD()->header.count);
+  for (SQLSMALLINT i = 1; i <= s->IRD()->header.count; ++i) {
     const TypeCase& t = types[static_cast<size_t>(i - 1)];
-    const __cliDescriptorRecords* r = s->IRD->GetRecord(i);
+    const __cliDescriptorRecords* r = s->IRD()->GetRecord(i);
     SCOPED_TRACE(t.column.name);
     EXPECT_STREQ(r->descName, t.column.name.c_str());
     EXPECT_STREQ(r->baseColumnName, t.column.name.c_str());
@@ -157,7 +157,7 @@ TEST_F(StatementTest, IntegerTypesFollowTheConnectionSetting) {
     conn->connAttr.intTypesInResultsIfPossible = c.intTypes;
     Give(ResultSet(-3, {c.column}, 0, 0, {}));
     ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-    const __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+    const __cliDescriptorRecords* r = s->IRD()->GetRecord(1);
     EXPECT_EQ(r->conciseType, c.concise)
         << c.column.precision << "," << c.column.scale << " int types " << c.intTypes;
     EXPECT_EQ(r->displaySize, SQLLEN{c.column.precision} + 2);
@@ -169,11 +169,11 @@ TEST_F(StatementTest, EveryResultStartsFromAnEmptyIrd) {
   Give(Join({ResultSet(-3, {Column::Decimal("A", 18, 4), Column::Double("B")}, 0, 0, {}),
              ResultSet(-3, {Column::Boolean("C")}, 0, 0, {})}));
   ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-  __cliDescriptorRecords::SetOwnedText(s->IRD->GetRecord(1)->label, s->IRD->GetRecord(1)->labelLen,
-                                       "stale", 5);
+  __cliDescriptorRecords::SetOwnedText(s->IRD()->GetRecord(1)->label,
+                                       s->IRD()->GetRecord(1)->labelLen, "stale", 5);
   ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-  ASSERT_EQ(s->IRD->header.count, 1);
-  const __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+  ASSERT_EQ(s->IRD()->header.count, 1);
+  const __cliDescriptorRecords* r = s->IRD()->GetRecord(1);
   EXPECT_STREQ(r->descName, "C");
   EXPECT_EQ(r->label, nullptr);
   EXPECT_EQ(r->scale, 0);
@@ -332,7 +332,7 @@ TEST_F(StatementTest, ZeroColumnResultBuildsNoTable) {
   Give(ResultSet(-3, {}, 0, 0, {}));
   EXPECT_EQ(s->MoreResults(), SQL_SUCCESS);
   EXPECT_EQ(s->ptrArray, nullptr);
-  EXPECT_EQ(s->IRD->header.count, 0);
+  EXPECT_EQ(s->IRD()->header.count, 0);
 }
 
 }  // namespace

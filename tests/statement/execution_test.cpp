@@ -356,7 +356,7 @@ TEST_F(StatementTest, ServerHandlesAreDescribedAndClosed) {
   ASSERT_EQ(s->ExecuteDescRes(9), SQL_SUCCESS) << LastDiag(*s);
   EXPECT_EQ(RequestsOf(fake::kDescribeResultSet).back().data, Le32(9));
   EXPECT_EQ(s->resultHandle, 9);
-  EXPECT_EQ(s->IRD->header.count, 2);
+  EXPECT_EQ(s->IRD()->header.count, 2);
   EXPECT_EQ(s->nLines, 100u);
 
   // A failed close still forgets the result set.
