@@ -188,11 +188,7 @@ void qvoStatement::NoteExecutionState() {
 
 // --- reset ------------------------------------------------------------------------------
 
-void qvoStatement::FreePointerArray() {
-  ptrArray = nullptr;
-  ptrArrayCols = 0;
-  oldResultRowCount = 0;
-}
+void qvoStatement::FreePointerArray() { resultCursor.FreePointerArray(); }
 
 SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
@@ -220,7 +216,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
     if (rc == SQL_STILL_EXECUTING) continue;
     if (rc != SQL_SUCCESS && resultHandle != QVO_RESULT_EXCEPTION) break;
   }
-  sqlRowCount = 0;
+  resultCursor.sqlRowCount = 0;
 
   SQLRETURN rc = SQL_SUCCESS;
   if (level >= QVO_INIT_CLOSE_PREPARED) {
@@ -238,28 +234,28 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   }
 
   nBoundColumns = 0;
-  rowsetRows = 0;
-  positionedRow = -1;
+  resultCursor.rowsetRows = 0;
+  resultCursor.positionedRow = -1;
   bindingChanged = true;
   slaveConnections.clear();
   resultHandle = QVO_RESULT_NONE;
   numResultSets = 0;
-  qvoAnswerNewLines.reset();
-  qvoAnswerNewLinesLen = 0;
-  qvoAnswerNewLinesCapacity = 0;
+  resultCursor.qvoAnswerNewLines.reset();
+  resultCursor.qvoAnswerNewLinesLen = 0;
+  resultCursor.qvoAnswerNewLinesCapacity = 0;
   stmtStringLength = 0;
-  resultRowCount = 0;
-  nLines = 0;
+  resultCursor.resultRowCount = 0;
+  resultCursor.nLines = 0;
   token = 0;
   batchList.clear();
   nBatches = 0;
   FreePointerArray();
-  ptrStorage.reset();
-  ptrCapacity = 0;
-  ptrTable = {};
-  qvoSocketAnswerBuffer.reset();
-  qvoSocketAnswerLen = 0;
-  answerPos = 0;
+  resultCursor.ptrStorage.reset();
+  resultCursor.ptrCapacity = 0;
+  resultCursor.ptrTable = {};
+  resultCursor.qvoSocketAnswerBuffer.reset();
+  resultCursor.qvoSocketAnswerLen = 0;
+  resultCursor.answerPos = 0;
   if (IRD() && IRD()->header.count > 0) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   NoteExecutionState();
   return rc;
@@ -299,11 +295,11 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
 SQLRETURN qvoStatement::SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT) {
   if (operation != SQL_POSITION)
     return QVO_DIAG(this, _Driver_does_not_support_operation_, operation);
-  if (rowsetRows == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  if (resultCursor.rowsetRows == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   // Row 1 is the first row of the current rowset, wherever the received
   // block starts; the next fetch still goes on after the rowset.
-  if (row >= 1 && row <= rowsetRows) {
-    positionedRow = rowsetStart + row - 1;
+  if (row >= 1 && row <= resultCursor.rowsetRows) {
+    resultCursor.positionedRow = resultCursor.rowsetStart + row - 1;
     return SQL_SUCCESS;
   }
   return QVO_DIAG(this, _Invalid_cursor_position_, -1);

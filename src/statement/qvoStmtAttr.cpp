@@ -232,8 +232,8 @@ SQLRETURN SetCursorRow(Stmt& s, SQLPOINTER v) {
   SQLBIGINT row = 0;
   std::memcpy(&row, v, sizeof row);
   const auto r = static_cast<SQLUBIGINT>(row);
-  if (r < 1 || r > s.nLines) return DIAG(s, _Row_value_out_of_range_, -1);
-  s.cursor = row;
+  if (r < 1 || r > s.Result().nLines) return DIAG(s, _Row_value_out_of_range_, -1);
+  s.Result().cursor = row;
   return SQL_SUCCESS;
 }
 template <char value>
@@ -336,7 +336,7 @@ SQLRETURN GetRowsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLPOINTER>(v, (s.Descriptors().*desc)->header.rowsProcessedPtr);
 }
 SQLRETURN GetRowNumber(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.cursor);
+  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.Result().cursor);
   return Put<SQLULEN>(v, s.stmtAttr.rowNumber);
 }
 SQLRETURN GetFetchBookmarkPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
@@ -360,15 +360,16 @@ SQLRETURN GetAutocommit(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLULEN>(v, s.connection->GetAutocommitMode());
 }
 SQLRETURN GetPtrArray(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.ptrArray);
+  return Put<SQLPOINTER>(v, s.Result().ptrArray);
 }
 SQLRETURN GetOldResultRowCount(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  if (s.oldResultRowCount > static_cast<SQLBIGINT>(std::numeric_limits<SQLUINTEGER>::max()))
+  if (s.Result().oldResultRowCount >
+      static_cast<SQLBIGINT>(std::numeric_limits<SQLUINTEGER>::max()))
     return QVO_DIAG(&s, _Value_overflow_converting_bigint_lo_ulong_, -1);
-  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.oldResultRowCount));
+  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.Result().oldResultRowCount));
 }
 SQLRETURN GetLines(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLUBIGINT>(v, s.nLines);
+  return Put<SQLUBIGINT>(v, s.Result().nLines);
 }
 SQLRETURN GetPreparedMessageLen(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLINTEGER>(v, s.preparedMessageLen);
@@ -380,7 +381,7 @@ SQLRETURN GetStatementText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<const char*>(v, s.sqlStmt.GetStatement());
 }
 SQLRETURN GetCursor(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLBIGINT>(v, s.cursor);
+  return Put<SQLBIGINT>(v, s.Result().cursor);
 }
 SQLRETURN GetResultHandle(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLINTEGER>(v, s.resultHandle);

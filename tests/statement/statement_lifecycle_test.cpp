@@ -280,7 +280,7 @@ TEST_F(StatementTest, PrivateAttributes) {
   };
   SQLBIGINT row = 0;
   int precision = 12;
-  s->nLines = 10;
+  s->Result().nLines = 10;
   const Case cases[] = {
       {21082, 12, SQL_SUCCESS, ""},
       {21080, 0, SQL_SUCCESS, ""},
@@ -385,14 +385,14 @@ TEST_F(StatementTest, CursorOperations) {
   // rowset's first row (not the block's) and leaves the next fetch's place.
   s->ARD()->SetDescField(0, SQL_DESC_COUNT, V(1), 0);
   EXPECT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
-  s->resultRowCountStart = 4;
-  s->rowsetStart = 10;
-  s->rowsetRows = 3;
-  s->cursor = 13;
+  s->Result().resultRowCountStart = 4;
+  s->Result().rowsetStart = 10;
+  s->Result().rowsetRows = 3;
+  s->Result().cursor = 13;
   s->ARD()->header.arraySize = 5;
   EXPECT_EQ(QVOSetPos(stmt, 2, SQL_POSITION, 0), SQL_SUCCESS);
-  EXPECT_EQ(s->positionedRow, 11);
-  EXPECT_EQ(s->cursor, 13);
+  EXPECT_EQ(s->Result().positionedRow, 11);
+  EXPECT_EQ(s->Result().cursor, 13);
   for (SQLBIGINT row : {0, 4, -1}) {
     EXPECT_EQ(QVOSetPos(stmt, row, SQL_POSITION, 0), SQL_ERROR) << row;
     EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
