@@ -136,7 +136,7 @@ SQLRETURN ColumnsDirect(qvoStatement& s, const LookupNames& n) {
       GetArgument(n.table, n.successTable), like, GetArgument(n.column, n.successColumn), like,
       s.GetOdbcVersion(), description.c_str());
   SetStatus(s, "Executed ExecGetColumns");
-  s.sqlCallType = 2;
+  s.MarkCatalogResult(2);
   return rc;
 }
 
@@ -171,7 +171,7 @@ SQLRETURN ColumnsFromCache(qvoStatement& s, const LookupNames& n, const char* Sc
       SelectCachedColumns(*cache, GetArgument(n.column, n.successColumn), !like,
                           n.columnQuotesWereRemoved, c->connAttr.searchStringEscape);
   const SQLRETURN rc = AnswerFromColumnsCache(s, rows);
-  s.sqlCallType = 2;
+  s.MarkCatalogResult(2);
   SetStatus(s, "Executed read from microCache");
   return rc;
 }

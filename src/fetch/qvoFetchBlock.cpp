@@ -147,9 +147,9 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
     QVO_DIAG(this, _Nothing_to_fetch_, 100);
     return SQL_NO_DATA;
   }
-  if (bindingChanged || nBoundColumns == 0) {
-    nBoundColumns = GetNumBoundColumns();
-    bindingChanged = false;
+  if (resultCursor.bindingChanged || resultCursor.nBoundColumns == 0) {
+    resultCursor.nBoundColumns = GetNumBoundColumns();
+    resultCursor.bindingChanged = false;
   }
   const SQLBIGINT maxLines = qvoFetchMaxLines(*this);
   if (resultCursor.cursor >= maxLines) {
@@ -175,7 +175,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
       startRow < arraySize
           ? static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize - startRow, INT64_MAX))
           : 0;
-  if (nBoundColumns < 1) {
+  if (resultCursor.nBoundColumns < 1) {
     const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.cursor);
     *rowsProcessed = static_cast<SQLULEN>(n);
     resultCursor.cursor += n;
@@ -231,7 +231,7 @@ SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
                             const __cliDescriptorRecords& ird, bool* ok) {
   *ok = true;
   if (cType == SQL_C_DEFAULT) {
-    if (s.sqlCallType != 0) {
+    if (s.SqlCallType() != 0) {
       SQLSMALLINT sqlType = 0, nullable = 0;
       if (s.GetDefaultCatalogColumnType(col, ird.conciseType, &cType, &sqlType, &nullable) ==
           SQL_ERROR) {

@@ -188,24 +188,24 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
     // terminator; the block bounded the length, the sum is 64-bit.
     const std::uint64_t need = 4 * static_cast<std::uint64_t>(qvoCharacterLength(value)) + 4;
     if (need > INT32_MAX) return QVO_DIAG(this, _Memory_allocation_error_, -1);
-    if (static_cast<std::uint64_t>(stringBufferSize) < need) {
+    if (static_cast<std::uint64_t>(resultCursor.stringBufferSize) < need) {
       std::unique_ptr<char[]> grown(new (std::nothrow) char[need]);
       if (!grown) return QVO_DIAG(this, _Memory_allocation_error_, -1);
-      stringBuffer = std::move(grown);
-      stringBufferSize = static_cast<int>(need);
+      resultCursor.stringBuffer = std::move(grown);
+      resultCursor.stringBufferSize = static_cast<int>(need);
     }
     qvoColumnJob whole = job;
-    whole.bufferLength = stringBufferSize;
+    whole.bufferLength = resultCursor.stringBufferSize;
     SQLLEN bytes = 0;
     qvoCellOutcome o;
     if (wide) {
       qvoWideCharacterOp op(whole);
       op.limitUnits = SIZE_MAX;  // maxLength limits the pieces, not the text kept
-      o = op(value, stringBuffer.get(), &bytes);
+      o = op(value, resultCursor.stringBuffer.get(), &bytes);
     } else {
       qvoNarrowCharacterOp op(whole);
       op.limit = SIZE_MAX;
-      o = op(value, stringBuffer.get(), &bytes);
+      o = op(value, resultCursor.stringBuffer.get(), &bytes);
       resultCursor.gdTextIsUtf8 =
           op.settings.utf8Column && (op.settings.converter == nullptr ||
                                      IsUtf8Codepage(op.settings.converter->GetCurrentCodepage()));
@@ -232,7 +232,7 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   }
   if (resultCursor.gdCurs > resultCursor.gdTextLength) return SQL_NO_DATA;
   const SQLLEN rest = resultCursor.gdTextLength - resultCursor.gdCurs;
-  const char* from = stringBuffer.get() + resultCursor.gdCurs * unit;
+  const char* from = resultCursor.stringBuffer.get() + resultCursor.gdCurs * unit;
   if (units > rest) {
     std::memcpy(target, from, static_cast<std::size_t>(rest * unit));
     std::memset(target + rest * unit, 0, static_cast<std::size_t>(unit));

@@ -97,4 +97,11 @@ struct qvoResultCursor {
   size_t ptrCapacity = 0;
   std::vector<void**> ptrTable;
   std::vector<qvoBlockColumn> blockLayout;
+  // GetData's text scratch.
+  std::unique_ptr<char[]> stringBuffer;
+  int stringBufferSize = 0;
+  // The bound columns as the fetch counted them, and whether a binding
+  // changed since (the count and the column conversions are then redone).
+  int nBoundColumns = 0;
+  bool bindingChanged = true;
 };

@@ -197,8 +197,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
 
   executionStatus.clear();
   extendedFetchMapping = 0;
-  stringBuffer.reset();
-  stringBufferSize = 0;
+  resultCursor.stringBuffer.reset();
+  resultCursor.stringBufferSize = 0;
   // Node arrays handed out by the parallel calls end here.
   slaveConnections = {};
 
@@ -233,10 +233,10 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
     oldParamNum = paramNum = paramStart = 0;
   }
 
-  nBoundColumns = 0;
+  resultCursor.nBoundColumns = 0;
   resultCursor.rowsetRows = 0;
   resultCursor.positionedRow = -1;
-  bindingChanged = true;
+  resultCursor.bindingChanged = true;
   slaveConnections.clear();
   resultHandle = QVO_RESULT_NONE;
   numResultSets = 0;

@@ -168,12 +168,16 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
     if (generation == columnCacheGeneration) columnCache = std::move(cache);
   }
   void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
-  void BindingWasChanged() override { bindingChanged = true; }
+  void BindingWasChanged() override { resultCursor.bindingChanged = true; }
   SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
   SQLRETURN SetPreparedParamcount(int n) override;
   void SetMaxIdentifierLength(int mil);
   void SetMaxIdentifierLengthInDescriptors();
   qvoConnection* GetConnection() const { return connection; }
+  // The kind of catalog result the statement holds (0: none); a catalog
+  // function marks its result, and the columns' fixed types follow the kind.
+  char SqlCallType() const { return sqlCallType; }
+  void MarkCatalogResult(char kind) { sqlCallType = kind; }
 
   // --- descriptors ----------------------------------------------------------------
   // The descriptors in use; Descriptors() tells their handle values and the
@@ -474,12 +478,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // --- members --------------------------------------------------------------------
   qvoConnection* connection = nullptr;
-  bool quotesWereRemoved = true;
   std::shared_ptr<ColumnsCache> columnCache;  // under columnCacheMutex
   std::mutex columnCacheMutex;
   unsigned columnCacheGeneration = 0;
   SQLUINTEGER extendedFetchMapping = 0;
-  char sqlCallType = 0;
   sqlStatement sqlStmt;
   SQLINTEGER preparedHeaderLen = 0;
   std::unique_ptr<char[]> preparedBuffer;
@@ -504,11 +506,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLUINTEGER maxPreparedMessageSize = 33554432;
   char numBuff[128] = {};
   char ordinaryArgumentPredicate[7] = " = ";
-  std::unique_ptr<char[]> stringBuffer;
-  int stringBufferSize = 0;
   int stmtStringLength = 0;
-  int nBoundColumns = 0;
-  bool bindingChanged = true;
   int stmtWasErrorCreating = 0;
   bool using_QVO_VARCHAR_PTR = false;
   int maxIdentifierLength = 128;
@@ -576,6 +574,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   qvoDataAtExecState dataAtExec;
   qvoStatementDescriptors descriptors;
   qvoResultCursor resultCursor;
+  char sqlCallType = 0;
+  // Whether the last catalog identifier argument was quoted.
+  bool quotesWereRemoved = true;
 
   // The answer of the last auxiliary request (close, abort, attributes).
   std::unique_ptr<char[]> auxAnswer;

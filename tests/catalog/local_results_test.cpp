@@ -94,7 +94,7 @@ TEST_F(CatalogTest, LocalTypeTableHasOneBitRowForAllTypesAndBit) {
     SCOPED_TRACE(c.dataType);
     const size_t requestsBefore = node.Requests().size();
     ASSERT_EQ(s->GetTypeInfo("\"$ODBCJDBC\".", c.dataType), SQL_SUCCESS) << LastDiag(*s);
-    EXPECT_EQ(s->sqlCallType, 4);
+    EXPECT_EQ(s->SqlCallType(), 4);
     EXPECT_EQ(DescribeAll(stmt), columns);
     if (c.bitRow) {
       ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);

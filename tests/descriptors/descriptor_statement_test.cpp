@@ -82,9 +82,9 @@ TEST_F(DescriptorOfStatement, BindingChangesReachTheStatement) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    s->bindingChanged = false;
+    s->Result().bindingChanged = false;
     EXPECT_EQ(c.call(s->Descriptors().idARD, s->Descriptors().idAPD, &data, lengths), c.rc);
-    EXPECT_EQ(s->bindingChanged, c.notice);
+    EXPECT_EQ(s->Result().bindingChanged, c.notice);
   }
   // The copy gave the ARD the parameter binding and kept its own kind.
   EXPECT_EQ(s->ARD()->descType, QVO_DESC_ARD);

@@ -116,7 +116,7 @@ TEST_F(ColumnDescriptionTest, CatalogResultsHaveFixedTypes) {
   };
   for (const Case& c : cases) {
     const std::string where = std::to_string(c.kind) + "/" + std::to_string(c.column);
-    s->sqlCallType = c.kind;
+    s->MarkCatalogResult(c.kind);
     SQLSMALLINT type = 0, nullable = -1;
     SQLLEN attr = -1;
     const SQLRETURN rc =
