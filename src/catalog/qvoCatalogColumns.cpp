@@ -17,9 +17,7 @@ constexpr char kOdbc2DataType[] =
     "cast (case \"DATA_TYPE\" when 91 then 9 when 92 then 10 when 93 then 11 else \"DATA_TYPE\" "
     "end as smallint) as ";
 
-void SetStatus(qvoStatement& s, const char* text) {
-  std::snprintf(s.stmtStatusText, sizeof s.stmtStatusText, "%s", text);
-}
+void SetStatus(qvoStatement& s, const char* text) { s.SetStatusText(text); }
 
 const char* TrueFalse(bool b) { return b ? "true" : "false"; }
 

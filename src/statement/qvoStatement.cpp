@@ -122,7 +122,7 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   stmtAttr.prepareSuccess = ca.prepareSuccess;
   stmtAttr.attrOutputNTS = ca.attrOutputNTS;
   stmtAttr.metadataID = ca.metadataID;
-  std::snprintf(stmtStatusText, sizeof stmtStatusText, "Created");
+  SetStatusText("Created");
   if (outputHandle) *outputHandle = self;
 }
 
@@ -148,6 +148,10 @@ void qvoStatement::UseDescriptor(SQLINTEGER kind, cliDescriptor* desc, SQLPOINTE
 
 void qvoStatement::ReleaseDescriptor(const cliDescriptor* desc) {
   if (descriptors.Release(desc)) BindingWasChanged();
+}
+
+void qvoStatement::SetStatusText(const char* text) {
+  std::snprintf(stmtStatusText, sizeof stmtStatusText, "%s", text);
 }
 
 void qvoStatement::SetMaxIdentifierLength(int mil) {

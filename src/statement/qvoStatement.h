@@ -178,6 +178,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // function marks its result, and the columns' fixed types follow the kind.
   char SqlCallType() const { return sqlCallType; }
   void MarkCatalogResult(char kind) { sqlCallType = kind; }
+  // The statement's status note, as the status attribute reads it (cut to
+  // its 259 bytes).
+  const char* StatusText() const { return stmtStatusText; }
+  void SetStatusText(const char* text);
 
   // --- descriptors ----------------------------------------------------------------
   // The descriptors in use; Descriptors() tells their handle values and the
@@ -493,7 +497,6 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLUINTEGER oldParamNum = 0;
   SQLUINTEGER paramNum = 0;
   SQLUINTEGER paramStart = 0;
-  char stmtStatusText[260] = "Created";
   std::string executionStatus;  // status text of the last still-executing answer
   __statementAttributes stmtAttr;
   SQLINTEGER numResultSets = 0;
@@ -575,6 +578,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   qvoStatementDescriptors descriptors;
   qvoResultCursor resultCursor;
   char sqlCallType = 0;
+  char stmtStatusText[260] = "Created";
   // Whether the last catalog identifier argument was quoted.
   bool quotesWereRemoved = true;
 

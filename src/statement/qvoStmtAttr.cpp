@@ -393,7 +393,7 @@ SQLRETURN GetSessionID(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLUBIGINT>(v, s.connection->GetSessionID());
 }
 SQLRETURN GetStatusText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<const char*>(v, s.stmtStatusText);
+  return Put<const char*>(v, s.StatusText());
 }
 SQLRETURN GetSpecialOption(Stmt& s, SQLPOINTER, SQLINTEGER, SQLINTEGER*) {
   return QVO_DIAG(&s, _Incorrect_use_of_special_option_identifier_, -1);

@@ -15,7 +15,7 @@ TEST_F(StatementTest, NewStatementHasItsDefaultsAndFourOwnDescriptors) {
   EXPECT_EQ(s->resultHandle, -2);
   EXPECT_EQ(s->preparedHandle, -2);
   EXPECT_EQ(s->GetMaxIdentifierLength(), 128);
-  EXPECT_STREQ(s->stmtStatusText, "Created");
+  EXPECT_STREQ(s->StatusText(), "Created");
   EXPECT_EQ(IsQVOHandle(stmt), SQL_HANDLE_STMT);
   EXPECT_EQ(GetMasterOfCliHandle(stmt), dbc);
   const struct {
