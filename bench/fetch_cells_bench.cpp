@@ -74,14 +74,14 @@ qvoStatement& Indexed(const ServerColumn& col, std::vector<char>& block) {
   static qvoConnection* conn = new qvoConnection(nullptr);
   SQLHANDLE h = nullptr;
   auto* s = new qvoStatement(conn, &h);
-  s->IRD->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{1}), 0);
-  __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+  s->IRD()->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{1}), 0);
+  __cliDescriptorRecords* r = s->IRD()->GetRecord(1);
   r->qvoType = col.qvoType;
   r->qvoTypeLen = col.width;
   r->precision = col.qvoType == _DECIMAL ? (col.width == 4 ? 9 : 18) : 20;
   r->charAttr = col.charAttr;
   r->scale = col.scale;
-  s->resultRowCount = kRows;
+  s->Result().resultRowCount = kRows;
   s->CreatePointerArray(block.data(), static_cast<qvo_int64>(block.size()));
   return *s;
 }
@@ -101,7 +101,7 @@ void RunCell(benchmark::State& state, SQLSMALLINT cType, ServerColumn col, size_
   for (auto _ : state) {
     qvoColumnJob job;
     job.stmt = &s;
-    job.ird = s.IRD->GetRecord(1);
+    job.ird = s.IRD()->GetRecord(1);
     job.column = 1;
     job.cType = cType;
     job.qvoType = col.qvoType;
@@ -111,7 +111,7 @@ void RunCell(benchmark::State& state, SQLSMALLINT cType, ServerColumn col, size_
     job.dataStride = targetSize;
     job.lengths = reinterpret_cast<char*>(lengths.data());
     job.lengthStride = sizeof(SQLLEN);
-    job.values = s.ptrArray[1] + 1;
+    job.values = s.Result().ptrArray[1] + 1;
     job.rows = kRows;
     job.outcomes = outcomes.data();
     conv.cell(job, conv.nulls);

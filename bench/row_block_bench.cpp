@@ -78,11 +78,11 @@ qvoStatement& Statement() {
   static qvoStatement* stmt = [] {
     SQLHANDLE h = nullptr;
     auto* s = new qvoStatement(conn, &h);
-    s->IRD->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{kColumnCount}),
-                         0);
+    s->IRD()->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{kColumnCount}),
+                           0);
     for (SQLSMALLINT c = 1; c <= kColumnCount; ++c) {
-      s->IRD->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
-      s->IRD->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
+      s->IRD()->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
+      s->IRD()->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
     }
     return s;
   }();
@@ -95,12 +95,12 @@ void BM_IndexRowBlock(benchmark::State& state) {
   const int64_t rows = state.range(0);
   std::vector<char> block = MakeBlock(rows);
   qvoStatement& s = Statement();
-  s.resultRowCount = rows;
+  s.Result().resultRowCount = rows;
   for (auto _ : state) {
     const SQLINTEGER used =
         s.CreatePointerArray(block.data(), static_cast<qvo_int64>(block.size()));
     if (used != static_cast<SQLINTEGER>(block.size())) state.SkipWithError("block not indexed");
-    benchmark::DoNotOptimize(s.ptrArray);
+    benchmark::DoNotOptimize(s.Result().ptrArray);
   }
   state.SetItemsProcessed(state.iterations() * rows);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(block.size()));

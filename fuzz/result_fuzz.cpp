@@ -43,10 +43,10 @@ void ParseAnswer(qvoStatement& s, const uint8_t* data, size_t size) {
   for (int n = 0; n < 256; ++n) {
     const SQLRETURN rc = s.MoreResults();
     if (rc == SQL_NO_DATA) break;
-    if (rc == SQL_SUCCESS && s.ptrArray) {
+    if (rc == SQL_SUCCESS && s.Result().ptrArray) {
       // Every indexed value lies inside the answer.
-      for (SQLINTEGER c = 1; c <= s.ptrArrayCols; ++c)
-        for (SQLBIGINT r = 1; r <= s.resultRowCount; ++r)
+      for (SQLINTEGER c = 1; c <= s.Result().ptrArrayCols; ++c)
+        for (SQLBIGINT r = 1; r <= s.Result().resultRowCount; ++r)
           if (s.RowValue(c, r) == nullptr) __builtin_trap();
     }
   }
@@ -59,14 +59,14 @@ void IndexBlock(qvoStatement& s, const uint8_t* data, size_t size) {
   data += 8;
   size -= 8;
   const SQLSMALLINT n = static_cast<SQLSMALLINT>(sizeof kColumns / sizeof kColumns[0]);
-  s.IRD->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{n}), 0);
+  s.IRD()->SetDescField(0, SQL_DESC_COUNT, reinterpret_cast<SQLPOINTER>(intptr_t{n}), 0);
   for (SQLSMALLINT c = 1; c <= n; ++c) {
-    s.IRD->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
-    s.IRD->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
+    s.IRD()->GetRecord(c)->qvoType = kColumns[c - 1].qvoType;
+    s.IRD()->GetRecord(c)->qvoTypeLen = kColumns[c - 1].qvoTypeLen;
   }
   auto block = std::make_unique<char[]>(size ? size : 1);
   if (size) std::memcpy(block.get(), data, size);
-  s.resultRowCount = rows;
+  s.Result().resultRowCount = rows;
   const SQLINTEGER used = s.CreatePointerArray(block.get(), static_cast<qvo_int64>(size));
   if (used > static_cast<SQLINTEGER>(size)) __builtin_trap();
   if (used >= 0 && rows > 0) {

@@ -42,7 +42,7 @@ SQLRETURN DescribeColAny(SQLHSTMT handle, SQLUSMALLINT column, char* name, SQLSM
     const SQLRETURN rc = s.DescribeCol(col, nullptr, bufferLength, nullptr, dataType, columnSize,
                                        decimalDigits, nullable);
     if (rc == SQL_ERROR) return rc;
-    const __cliDescriptorRecords* r = s.IRD->GetRecord(col);
+    const __cliDescriptorRecords* r = s.IRD()->GetRecord(col);
     const std::string utf8(r->descName ? r->descName : "", static_cast<size_t>(r->descNameLen));
     iconverter* conv = width == Width::Narrow ? s.GetSqlConverter() : s.GetWcharSqlConverter();
     const int unit = width == Width::Narrow ? 1 : (conv ? conv->GetCharSize() : 2);

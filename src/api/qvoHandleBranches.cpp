@@ -122,31 +122,12 @@ namespace {
 // Puts every statement of the set that uses the descriptor back on its own.
 void ReleaseDescriptorFrom(const std::vector<SQLHANDLE>& statements,
                            const cliDescriptor* descriptor) {
-  struct Slot {
-    cliDescriptor* qvoStatement::*descriptor;
-    SQLPOINTER qvoStatement::*id;
-    cliDescriptor* qvoStatement::*ownDescriptor;
-    SQLPOINTER qvoStatement::*ownId;
-  };
-  static constexpr Slot kSlots[] = {
-      {&qvoStatement::ARD, &qvoStatement::idARD, &qvoStatement::auto_ARD,
-       &qvoStatement::auto_idARD},
-      {&qvoStatement::APD, &qvoStatement::idAPD, &qvoStatement::auto_APD,
-       &qvoStatement::auto_idAPD},
-      {&qvoStatement::IPD, &qvoStatement::idIPD, &qvoStatement::auto_IPD,
-       &qvoStatement::auto_idIPD},
-  };
   for (SQLHANDLE h : statements) {
     // The value names a statement still: the walk holds every statement of
     // the connection, so none is freed and no value is handed out again.
     auto* statement = static_cast<qvoStatement*>(GetLiveObject(h, SQL_HANDLE_STMT));
     if (statement == nullptr) continue;
-    for (const Slot& slot : kSlots) {
-      if (statement->*slot.descriptor != descriptor) continue;
-      statement->*slot.descriptor = statement->*slot.ownDescriptor;
-      statement->*slot.id = statement->*slot.ownId;
-      statement->BindingWasChanged();
-    }
+    statement->ReleaseDescriptor(descriptor);
   }
 }
 
@@ -194,8 +175,9 @@ SQLRETURN _FreeStmt(SQLHANDLE statementHandle) {
   if (rc == SQL_ERROR) return SQL_ERROR;
   // Only the statement's own descriptors go with it; one the application
   // allocated and set on it stays allocated.
-  const SQLHANDLE own[] = {statement->auto_idARD, statement->auto_idIRD, statement->auto_idAPD,
-                           statement->auto_idIPD};
+  const SQLHANDLE own[] = {statement->Descriptors().auto_idARD, statement->Descriptors().auto_idIRD,
+                           statement->Descriptors().auto_idAPD,
+                           statement->Descriptors().auto_idIPD};
   FreeObjectAndEntry(statementHandle);
   for (SQLHANDLE d : own) _FreeDesc(d);
   return rc;

@@ -17,9 +17,7 @@ constexpr char kOdbc2DataType[] =
     "cast (case \"DATA_TYPE\" when 91 then 9 when 92 then 10 when 93 then 11 else \"DATA_TYPE\" "
     "end as smallint) as ";
 
-void SetStatus(qvoStatement& s, const char* text) {
-  std::snprintf(s.stmtStatusText, sizeof s.stmtStatusText, "%s", text);
-}
+void SetStatus(qvoStatement& s, const char* text) { s.SetStatusText(text); }
 
 const char* TrueFalse(bool b) { return b ? "true" : "false"; }
 
@@ -136,7 +134,7 @@ SQLRETURN ColumnsDirect(qvoStatement& s, const LookupNames& n) {
       GetArgument(n.table, n.successTable), like, GetArgument(n.column, n.successColumn), like,
       s.GetOdbcVersion(), description.c_str());
   SetStatus(s, "Executed ExecGetColumns");
-  s.sqlCallType = 2;
+  s.MarkCatalogResult(2);
   return rc;
 }
 
@@ -171,7 +169,7 @@ SQLRETURN ColumnsFromCache(qvoStatement& s, const LookupNames& n, const char* Sc
       SelectCachedColumns(*cache, GetArgument(n.column, n.successColumn), !like,
                           n.columnQuotesWereRemoved, c->connAttr.searchStringEscape);
   const SQLRETURN rc = AnswerFromColumnsCache(s, rows);
-  s.sqlCallType = 2;
+  s.MarkCatalogResult(2);
   SetStatus(s, "Executed read from microCache");
   return rc;
 }

@@ -103,7 +103,7 @@ void Conditions::AppendTo(std::string& sql, const char* keyword) const {
 SQLRETURN RunCatalogQuery(qvoStatement& s, const std::string& sql, char callType) {
   if (s.logFull) s.Log("Generated catalog query: %s\n", sql.c_str());
   const SQLRETURN rc = s.ExecDirect(sql.c_str(), SQL_NTS);
-  s.sqlCallType = callType;
+  s.MarkCatalogResult(callType);
   return rc;
 }
 

@@ -12,6 +12,7 @@
 #include "common/qvoTypeCodes.h"
 #include "descriptors/qvoDescriptors.h"
 #include "protocol/qvoLocalResults.h"
+#include "statement/qvoPlainFetchScope.h"
 #include "statement/qvoStatement.h"
 
 namespace {
@@ -43,54 +44,6 @@ constexpr ResultColumn kColumnsResult[kColumnsResultColumns] = {
     {"CHAR_OCTET_LENGTH", _DECIMAL, 18, Kind::BigInt},
     {"ORDINAL_POSITION", _DECIMAL, 18, Kind::BigInt},
     {"IS_NULLABLE", _VARCHAR, 3, Kind::Text},
-};
-
-// The fill's own fetch settings for as long as it reads: a private row
-// descriptor (nothing bound, one row per fetch), its own row count, no status
-// array, no row limit, whole texts. Everything is put back on leaving.
-class FillSettings {
- public:
-  explicit FillSettings(qvoStatement& s)
-      : s_(s),
-        ard_(SQL_DESC_ALLOC_AUTO, QVO_DESC_ARD, s.translate),
-        ard0_(s.ARD),
-        rowsPtr_(s.IRD->header.rowsProcessedPtr),
-        status_(s.IRD->header.arrayStatusPtr),
-        maxRows_(s.stmtAttr.maxRows),
-        maxLength_(s.stmtAttr.maxLength),
-        stringsNotNull_(s.stmtAttr.stringsNotNull),
-        byReference_(s.using_QVO_VARCHAR_PTR) {
-    s.ARD = &ard_;
-    s.IRD->header.rowsProcessedPtr = &rows_;
-    s.IRD->header.arrayStatusPtr = nullptr;
-    s.stmtAttr.maxRows = 0;
-    s.stmtAttr.maxLength = 0;
-    s.stmtAttr.stringsNotNull = false;
-    s.using_QVO_VARCHAR_PTR = false;
-  }
-  ~FillSettings() {
-    s_.ARD = ard0_;
-    s_.IRD->header.rowsProcessedPtr = rowsPtr_;
-    s_.IRD->header.arrayStatusPtr = status_;
-    s_.stmtAttr.maxRows = maxRows_;
-    s_.stmtAttr.maxLength = maxLength_;
-    s_.stmtAttr.stringsNotNull = stringsNotNull_;
-    s_.using_QVO_VARCHAR_PTR = byReference_;
-  }
-  FillSettings(const FillSettings&) = delete;
-  FillSettings& operator=(const FillSettings&) = delete;
-
- private:
-  qvoStatement& s_;
-  cliDescriptor ard_;
-  cliDescriptor* ard0_;
-  SQLULEN* rowsPtr_;
-  SQLUSMALLINT* status_;
-  SQLUBIGINT maxRows_;
-  SQLUINTEGER maxLength_;
-  bool stringsNotNull_;
-  bool byReference_;
-  SQLULEN rows_ = 0;
 };
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
@@ -196,7 +149,7 @@ bool ColumnsCache::Matches(const char* catalog, const char* schema, const char* 
 }
 
 SQLRETURN FillColumnsCache(qvoStatement& s, ColumnsCache& cache) {
-  FillSettings settings(s);
+  qvoPlainFetchScope plain(s);
   for (;;) {
     const SQLRETURN rc = s.Fetch();
     if (rc == SQL_NO_DATA) return SQL_SUCCESS;

@@ -95,6 +95,6 @@ SQLRETURN qvoStatement::GetTypeInfo(const char*, SQLSMALLINT DataType) {
     QVO_DIAG(this, _Invalid_TYPE_INFO_table_, -1);
     return SQL_ERROR;
   }
-  sqlCallType = 4;
+  MarkCatalogResult(4);
   return SQL_SUCCESS;
 }

@@ -98,7 +98,8 @@ void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob&
 }
 
 SQLBIGINT qvoFetchMaxLines(const qvoStatement& s) {
-  const SQLUBIGINT all = std::min<SQLUBIGINT>(s.nLines, std::numeric_limits<SQLBIGINT>::max());
+  const SQLUBIGINT all =
+      std::min<SQLUBIGINT>(s.Result().nLines, std::numeric_limits<SQLBIGINT>::max());
   const SQLUBIGINT limit = s.stmtAttr.maxRows;
   return static_cast<SQLBIGINT>(limit != 0 && limit < all ? limit : all);
 }
@@ -107,9 +108,10 @@ SQLBIGINT qvoFetchMaxLines(const qvoStatement& s) {
 // returns at once: 100 or -1, with a diagnostic.
 static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arraySize) {
   SQLBIGINT best = static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize, INT64_MAX));
-  if (arraySize > 0 && best < s.qvoAnswerBlockSize && s.cursor >= s.resultRowCountStart)
-    best = (s.qvoAnswerBlockSize / best) * best;
-  if (best > maxLines - s.cursor) best = maxLines - s.cursor;
+  if (arraySize > 0 && best < s.Result().qvoAnswerBlockSize &&
+      s.Result().cursor >= s.Result().resultRowCountStart)
+    best = (s.Result().qvoAnswerBlockSize / best) * best;
+  if (best > maxLines - s.Result().cursor) best = maxLines - s.Result().cursor;
   if (best <= 0) {
     QVO_DIAG(&s, _Invalid_rowset_size_, -1);
     return best == 0 ? SQL_NO_DATA : SQL_ERROR;
@@ -119,48 +121,50 @@ static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arrayS
   if (protocol >= 8) {
     if (s.logFull)
       s.Log("More data required from server: Fetch2(cursor=%lli, rowsetSizeInBytes=%lli)\n",
-            static_cast<long long>(s.cursor), static_cast<long long>(kRowsetSizeInBytes));
-    rc = s.Fetch2(s.cursor, kRowsetSizeInBytes);
+            static_cast<long long>(s.Result().cursor), static_cast<long long>(kRowsetSizeInBytes));
+    rc = s.Fetch2(s.Result().cursor, kRowsetSizeInBytes);
   } else {
     if (s.logFull)
       s.Log("More data required from server: MoreData(cursor=%lli, rowsetSizeInLine=%lli)\n",
-            static_cast<long long>(s.cursor), static_cast<long long>(best));
-    rc = s.MoreData(s.cursor, best);
+            static_cast<long long>(s.Result().cursor), static_cast<long long>(best));
+    rc = s.MoreData(s.Result().cursor, best);
   }
   if (rc == SQL_ERROR) return SQL_ERROR;
   // The rows below must come from this block: one that does not hold the
   // cursor's row cannot be read.
-  if (s.cursor < s.resultRowCountStart || s.cursor >= s.resultRowCountStart + s.resultRowCount ||
-      s.ptrArray == nullptr)
+  if (s.Result().cursor < s.Result().resultRowCountStart ||
+      s.Result().cursor >= s.Result().resultRowCountStart + s.Result().resultRowCount ||
+      s.Result().ptrArray == nullptr)
     return QVO_DIAG(&s, _Error_getting_more_lines_reading_data_, -1);
   return SQL_SUCCESS;
 }
 
 SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
-  gdCurs = 0;
-  gdLastCol = 0;
-  SQLULEN* const rowsProcessed = IRD->header.rowsProcessedPtr;
-  if (IRD->header.count < 1) {
+  resultCursor.gdCurs = 0;
+  resultCursor.gdLastCol = 0;
+  SQLULEN* const rowsProcessed = IRD()->header.rowsProcessedPtr;
+  if (IRD()->header.count < 1) {
     QVO_DIAG(this, _Nothing_to_fetch_, 100);
     return SQL_NO_DATA;
   }
-  if (bindingChanged || nBoundColumns == 0) {
-    nBoundColumns = GetNumBoundColumns();
-    bindingChanged = false;
+  if (resultCursor.bindingChanged || resultCursor.nBoundColumns == 0) {
+    resultCursor.nBoundColumns = GetNumBoundColumns();
+    resultCursor.bindingChanged = false;
   }
   const SQLBIGINT maxLines = qvoFetchMaxLines(*this);
-  if (cursor >= maxLines) {
+  if (resultCursor.cursor >= maxLines) {
     *rowsProcessed = 0;
     if (logFull) Log(" RowsProcessed=%i\n", 0);
     return SQL_NO_DATA;
   }
-  const SQLULEN arraySize = ARD->header.arraySize;
+  const SQLULEN arraySize = ARD()->header.arraySize;
   if (arraySize == 0) {
     QVO_DIAG(this, _Invalid_rowset_size_, -1);
     *rowsProcessed = 0;
     return SQL_NO_DATA;
   }
-  if (cursor < resultRowCountStart || cursor >= resultRowCountStart + resultRowCount) {
+  if (resultCursor.cursor < resultCursor.resultRowCountStart ||
+      resultCursor.cursor >= resultCursor.resultRowCountStart + resultCursor.resultRowCount) {
     const SQLRETURN rc = RequestRows(*this, maxLines, arraySize);
     if (rc != SQL_SUCCESS) {
       *rowsProcessed = 0;
@@ -171,17 +175,18 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
       startRow < arraySize
           ? static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize - startRow, INT64_MAX))
           : 0;
-  if (nBoundColumns < 1) {
-    const SQLBIGINT n = std::min(wanted, maxLines - cursor);
+  if (resultCursor.nBoundColumns < 1) {
+    const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.cursor);
     *rowsProcessed = static_cast<SQLULEN>(n);
-    cursor += n;
+    resultCursor.cursor += n;
     return SQL_SUCCESS;
   }
   if (logFull)
-    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(cursor),
+    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(resultCursor.cursor),
         static_cast<long long>(maxLines));
-  const SQLBIGINT lines =
-      std::min({wanted, maxLines - cursor, resultRowCountStart + resultRowCount - cursor});
+  const SQLBIGINT lines = std::min(
+      {wanted, maxLines - resultCursor.cursor,
+       resultCursor.resultRowCountStart + resultCursor.resultRowCount - resultCursor.cursor});
 
   SQLRETURN ret = SQL_SUCCESS;
   bool rowFailed = false;
@@ -190,13 +195,13 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
     ret = frame.ConvertColumns();
     rowFailed = frame.RowFailed();
     if (ret != SQL_ERROR) {
-      if (rowFailed && IRD->header.arrayStatusPtr == nullptr) ret = SQL_ERROR;
-      if (ret != SQL_ERROR) frame.WriteRowStatus(IRD->header.arrayStatusPtr);
+      if (rowFailed && IRD()->header.arrayStatusPtr == nullptr) ret = SQL_ERROR;
+      if (ret != SQL_ERROR) frame.WriteRowStatus(IRD()->header.arrayStatusPtr);
     }
   }
   const SQLBIGINT done = ret == SQL_ERROR ? 0 : std::max<SQLBIGINT>(lines, 0);
   *rowsProcessed = static_cast<SQLULEN>(done);
-  cursor += done;
+  resultCursor.cursor += done;
   if (logFull) Log(" RowsProcessed=%lli\n", static_cast<long long>(done));
   return ret;
 }
@@ -206,15 +211,15 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
 qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
     : s_(s), startRow_(startRow), lines_(static_cast<std::size_t>(lines)) {
   // Sized once per rowset size; later calls only clear them.
-  if (s.fetchRowWorst.size() < lines_) s.fetchRowWorst.resize(lines_);
-  if (s.fetchColumnOutcomes.size() < lines_) s.fetchColumnOutcomes.resize(lines_);
-  ClearBytes(s.fetchRowWorst.data(), lines_);
+  if (s.Result().fetchRowWorst.size() < lines_) s.Result().fetchRowWorst.resize(lines_);
+  if (s.Result().fetchColumnOutcomes.size() < lines_) s.Result().fetchColumnOutcomes.resize(lines_);
+  ClearBytes(s.Result().fetchRowWorst.data(), lines_);
 }
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
-  for (int n = 1; n <= s_.ARD->header.count; ++n) {
+  for (int n = 1; n <= s_.ARD()->header.count; ++n) {
     const auto col = static_cast<SQLSMALLINT>(n);
-    const __cliDescriptorRecords* a = s_.ARD->GetRecord(col);
+    const __cliDescriptorRecords* a = s_.ARD()->GetRecord(col);
     if (!a || (!a->dataPtr && !a->octetLengthPtr)) continue;
     ConvertColumn(col, *a);
   }
@@ -226,7 +231,7 @@ SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
                             const __cliDescriptorRecords& ird, bool* ok) {
   *ok = true;
   if (cType == SQL_C_DEFAULT) {
-    if (s.sqlCallType != 0) {
+    if (s.SqlCallType() != 0) {
       SQLSMALLINT sqlType = 0, nullable = 0;
       if (s.GetDefaultCatalogColumnType(col, ird.conciseType, &cType, &sqlType, &nullable) ==
           SQL_ERROR) {
@@ -247,8 +252,8 @@ SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
 void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords& a) {
   // Whatever the application wrote into its descriptors, only columns that
   // the result has and the block indexes are read.
-  const __cliDescriptorRecords* ird = s_.IRD->GetRecord(col);
-  if (!ird || col > s_.ptrArrayCols || s_.ptrArray == nullptr) {
+  const __cliDescriptorRecords* ird = s_.IRD()->GetRecord(col);
+  if (!ird || col > s_.Result().ptrArrayCols || s_.Result().ptrArray == nullptr) {
     QVO_DIAG(&s_, _Invalid_descriptor_index_, -1);
     columnRefused_ = true;
     return;
@@ -272,7 +277,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     return;
   }
 
-  const __cliDescriptorHeader& h = s_.ARD->header;
+  const __cliDescriptorHeader& h = s_.ARD()->header;
   const SQLLEN offset = *h.bindOffsetPtr;
   qvoColumnJob job;
   job.stmt = &s_;
@@ -292,10 +297,11 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   if (a.dataPtr) job.data = static_cast<char*>(a.dataPtr) + offset + startRow_ * job.dataStride;
   if (a.octetLengthPtr)
     job.lengths = reinterpret_cast<char*>(a.octetLengthPtr) + offset + startRow_ * job.lengthStride;
-  job.values = s_.ptrArray[col] + (s_.cursor - s_.resultRowCountStart + 1);
+  job.values =
+      s_.Result().ptrArray[col] + (s_.Result().cursor - s_.Result().resultRowCountStart + 1);
   job.rows = lines_;
-  job.firstRow = s_.cursor;
-  auto* outcomes = reinterpret_cast<Outcome*>(s_.fetchColumnOutcomes.data());
+  job.firstRow = s_.Result().cursor;
+  auto* outcomes = reinterpret_cast<Outcome*>(s_.Result().fetchColumnOutcomes.data());
   ClearBytes(outcomes, lines_);
   job.outcomes = outcomes;
 
@@ -314,7 +320,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   // Fold the column's outcomes into the rows' worst and note each kind once.
   unsigned seen = 0;
   std::size_t firstConversionError = lines_;
-  unsigned char* worst = s_.fetchRowWorst.data();
+  unsigned char* worst = s_.Result().fetchRowWorst.data();
   for (std::size_t i = 0; i < lines_; ++i) {
     const auto o = static_cast<unsigned char>(outcomes[i]);
     if (o == 0) continue;
@@ -330,9 +336,10 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
       rowFailed_ = true;
     else
       warned_ = true;
-    qvoRecordCellOutcome(s_, o, job,
-                         s_.cursor + static_cast<SQLBIGINT>(
-                                         o == Outcome::ConversionError ? firstConversionError : 0));
+    qvoRecordCellOutcome(
+        s_, o, job,
+        s_.Result().cursor +
+            static_cast<SQLBIGINT>(o == Outcome::ConversionError ? firstConversionError : 0));
   }
   if (s_.logFull && !s_.logDebugComm) LogRows(job, conv);
 }
@@ -341,7 +348,7 @@ bool qvoFetchFrame::RowFailed() const { return rowFailed_; }
 
 void qvoFetchFrame::WriteRowStatus(SQLUSMALLINT* status) const {
   if (!status) return;
-  const unsigned char* worst = s_.fetchRowWorst.data();
+  const unsigned char* worst = s_.Result().fetchRowWorst.data();
   for (std::size_t i = 0; i < lines_; ++i) {
     const auto o = static_cast<Outcome>(worst[i]);
     status[startRow_ + i] = qvoCellIsError(o)  ? SQL_ROW_ERROR

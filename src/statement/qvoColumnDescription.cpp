@@ -161,12 +161,12 @@ bool CopyCut(const char* text, int len, char* out, int bufferLength) {
 SQLRETURN qvoStatement::NumResultCols(SQLSMALLINT* ColumnCountPtr) {
   ClearDiagRecords();
   if (!ColumnCountPtr) return QVO_DIAG(this, _Invalid_use_of_null_pointer_, -1);
-  *ColumnCountPtr = IRD->header.count;
+  *ColumnCountPtr = IRD()->header.count;
   return SQL_SUCCESS;
 }
 
 SQLRETURN qvoStatement::DescribeCol2(SQLSMALLINT ColumnNumber, SQLSMALLINT* NativeDataType) {
-  const __cliDescriptorRecords* r = IRD->GetRecord(ColumnNumber);
+  const __cliDescriptorRecords* r = IRD()->GetRecord(ColumnNumber);
   if (!r) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   if (NativeDataType) *NativeDataType = r->nativeType;
   return SQL_SUCCESS;
@@ -218,10 +218,10 @@ SQLRETURN qvoStatement::DescribeCol(SQLSMALLINT ColumnNumber, char* ColumnName,
                                     SQLSMALLINT* DecimalDigitsPtr, SQLSMALLINT* NullablePtr) {
   ClearDiagRecords();
   if (ColumnNumber < 1) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
-  if (ColumnNumber > IRD->header.count)
+  if (ColumnNumber > IRD()->header.count)
     return QVO_DIAG(this, _Column_number_out_of_range_or_no_columns_found_, -1);
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
-  const __cliDescriptorRecords* r = IRD->GetRecord(ColumnNumber);
+  const __cliDescriptorRecords* r = IRD()->GetRecord(ColumnNumber);
   const char* name = r->descName ? r->descName : "";
   const int len = r->descNameLen;
   const bool cut = CopyCut(name, len, ColumnName, BufferLength);
@@ -231,7 +231,7 @@ SQLRETURN qvoStatement::DescribeCol(SQLSMALLINT ColumnNumber, char* ColumnName,
   }
   if (NameLengthPtr) *NameLengthPtr = static_cast<SQLSMALLINT>(len);
   if (DataTypePtr) *DataTypePtr = r->conciseType;
-  if (ColumnSizePtr) *ColumnSizePtr = GetColumnSize(ColumnNumber, IRD);
+  if (ColumnSizePtr) *ColumnSizePtr = GetColumnSize(ColumnNumber, IRD());
   if (DecimalDigitsPtr) *DecimalDigitsPtr = r->scale;
   if (NullablePtr) *NullablePtr = r->nullable;
   if (DataTypePtr) {
@@ -264,7 +264,7 @@ SQLRETURN qvoStatement::ColAttribute(SQLSMALLINT ColumnNumber, SQLSMALLINT Field
                                      SQLPOINTER CharacterAttributePtr, SQLSMALLINT BufferLength,
                                      SQLSMALLINT* StringLengthPtr, SQLLEN* NumericAttributePtr) {
   ClearDiagRecords();
-  if (ColumnNumber < 1 || ColumnNumber > IRD->header.count)
+  if (ColumnNumber < 1 || ColumnNumber > IRD()->header.count)
     return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   SQLSMALLINT field = FieldIdentifier;
   if (sqlCallType != 0 && (field == SQL_DESC_CONCISE_TYPE || field == SQL_COLUMN_NULLABLE ||
@@ -285,19 +285,19 @@ SQLRETURN qvoStatement::ColAttribute(SQLSMALLINT ColumnNumber, SQLSMALLINT Field
   if (field >= 1200 && field <= 1218)
     return QVO_DIAG(this, _Unsupported_SQL_Server_column_attribute_, -1);
 
-  const __cliDescriptorRecords* r = IRD->GetRecord(ColumnNumber);
+  const __cliDescriptorRecords* r = IRD()->GetRecord(ColumnNumber);
   for (const NumericAttribute& a : kNumericAttributes) {
     if (a.id != field) continue;
-    if (NumericAttributePtr) *NumericAttributePtr = a.read(*r, *IRD);
+    if (NumericAttributePtr) *NumericAttributePtr = a.read(*r, *IRD());
     return SQL_SUCCESS;
   }
   if (!ColAttributeIsText(field)) return QVO_DIAG(this, _Invalid_descriptor_field_identifier_, -1);
 
   const char* text = nullptr;
   int len = 0;
-  const SQLRETURN rc = IRD->GetDescFieldText(ColumnNumber, field, &text, &len);
+  const SQLRETURN rc = IRD()->GetDescFieldText(ColumnNumber, field, &text, &len);
   if (rc != SQL_SUCCESS) {
-    AppendDiagRecordsFrom(IRD);
+    AppendDiagRecordsFrom(IRD());
     return SQL_ERROR;
   }
   if (!CharacterAttributePtr && !StringLengthPtr)
@@ -317,28 +317,28 @@ SQLRETURN qvoStatement::BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType
                                 SQLPOINTER TargetValuePtr, SQLLEN BufferLength,
                                 SQLLEN* StrLen_or_Ind) {
   ClearDiagRecords();
-  bindingChanged = true;
+  resultCursor.bindingChanged = true;
   // Bookmarks (column 0) are not supported; record numbers start at 1.
   if (ColumnNumber < 1) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const bool unbind = TargetValuePtr == nullptr && StrLen_or_Ind == nullptr;
   if (!unbind && BufferLength < 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
   if (TargetType == QVO_VARCHAR_PTR) using_QVO_VARCHAR_PTR = true;
-  if (ARD->header.count < ColumnNumber &&
-      ARD->SetDescField(0, SQL_DESC_COUNT, AsPointer(ColumnNumber), 0) == SQL_ERROR) {
-    AppendDiagRecordsFrom(ARD);
+  if (ARD()->header.count < ColumnNumber &&
+      ARD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(ColumnNumber), 0) == SQL_ERROR) {
+    AppendDiagRecordsFrom(ARD());
     return SQL_ERROR;
   }
-  __cliDescriptorRecords* r = ARD->GetRecord(ColumnNumber);
+  __cliDescriptorRecords* r = ARD()->GetRecord(ColumnNumber);
   if (unbind) {
     r->conciseType = r->nativeType = 0;
     r->precision = 0;
     r->scale = 0;
-  } else if (ARD->SetDescField(ColumnNumber, SQL_DESC_CONCISE_TYPE, AsPointer(TargetType), 0) ==
+  } else if (ARD()->SetDescField(ColumnNumber, SQL_DESC_CONCISE_TYPE, AsPointer(TargetType), 0) ==
              SQL_ERROR) {
-    AppendDiagRecordsFrom(ARD);
+    AppendDiagRecordsFrom(ARD());
     return SQL_ERROR;
   }
-  r = ARD->GetRecord(ColumnNumber);
+  r = ARD()->GetRecord(ColumnNumber);
   r->dataPtr = TargetValuePtr;
   r->octetLengthPtr = StrLen_or_Ind;
   r->octetLength = BufferLength;

@@ -18,10 +18,10 @@ namespace {
 // which the rows are encoded.
 template <class Visit>
 void WalkDataAtExec(const qvoStatement& s, Visit&& visit) {
-  if (s.APD == nullptr) return;
+  if (s.APD() == nullptr) return;
   const SQLULEN end = static_cast<SQLULEN>(s.paramStart) + s.paramNum;
   for (SQLULEN row = s.paramStart; row < end; ++row) {
-    for (int n = 1; n <= s.APD->header.count; ++n) {
+    for (int n = 1; n <= s.APD()->header.count; ++n) {
       const auto p = static_cast<SQLSMALLINT>(n);
       const char* data = nullptr;
       SQLLEN indicator = SQL_NTS;
@@ -45,8 +45,8 @@ SQLINTEGER qvoStatement::CreateDataAtExecList() {
   if (number == 0) return 0;
   dataAtExec.Begin(static_cast<size_t>(number));
   WalkDataAtExec(*this, [&](SQLSMALLINT p, const char* data, SQLLEN indicator) {
-    const __cliDescriptorRecords* a = APD->GetRecord(p);
-    const __cliDescriptorRecords* i = IPD ? IPD->GetRecord(p) : nullptr;
+    const __cliDescriptorRecords* a = APD()->GetRecord(p);
+    const __cliDescriptorRecords* i = IPD() ? IPD()->GetRecord(p) : nullptr;
     const SQLSMALLINT cType = a ? a->conciseType : 0;
     // A pairing the execution will refuse takes pieces like binary data;
     // the execution then reports why it cannot be sent.

@@ -78,11 +78,11 @@ bool qvoStatement::IsDataAtExec(SQLLEN indicator) const {
 }
 
 size_t qvoStatement::ParamColumnStride(SQLSMALLINT param) const {
-  const __cliDescriptorRecords* a = APD->GetRecord(param);
+  const __cliDescriptorRecords* a = APD()->GetRecord(param);
   if (a == nullptr) return 0;
   if (a->octetLength > 0) return static_cast<size_t>(a->octetLength);
   // A fixed-size C type steps by its own size when no length was set.
-  const __cliDescriptorRecords* i = IPD->GetRecord(param);
+  const __cliDescriptorRecords* i = IPD()->GetRecord(param);
   const qvoParamEncoding* e = FindParamEncoding(a->conciseType, i ? i->conciseType : 0, nullptr);
   return e && e->kind == qvoParamKind::Fixed ? static_cast<size_t>(e->valueBytes) : 0;
 }
@@ -91,10 +91,10 @@ void qvoStatement::LocateParamValue(SQLSMALLINT param, SQLULEN row, const char**
                                     SQLLEN* indicator) const {
   *value = nullptr;
   *indicator = SQL_NTS;
-  const __cliDescriptorRecords* a = APD->GetRecord(param);
+  const __cliDescriptorRecords* a = APD()->GetRecord(param);
   if (a == nullptr) return;
-  const SQLLEN offset = *APD->header.bindOffsetPtr;
-  const SQLUINTEGER rowSize = APD->header.bindType;
+  const SQLLEN offset = *APD()->header.bindOffsetPtr;
+  const SQLUINTEGER rowSize = APD()->header.bindType;
   // The bind offset moves only pointers that are set; addresses are
   // computed as integers so that no pointer is formed outside a buffer.
   const auto at = [&](const void* base, uintptr_t step) -> const char* {
@@ -124,10 +124,10 @@ SQLRETURN qvoStatement::CreateEmptyHeader() {
 }
 
 SQLRETURN qvoStatement::CheckBoundParams() {
-  if (IPD == nullptr)
+  if (IPD() == nullptr)
     return QVO_DIAG(this, _Implementation_parameter_descriptor_not_initialized_, -1);
-  if (IPD->header.count == 0) return QVO_DIAG(this, _Zero_parameters_bound_, -1);
-  if (GetNumBoundParams() != APD->header.count)
+  if (IPD()->header.count == 0) return QVO_DIAG(this, _Zero_parameters_bound_, -1);
+  if (GetNumBoundParams() != APD()->header.count)
     return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
   return SQL_SUCCESS;
 }
@@ -136,9 +136,9 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   block.rows = 0;
   preparedMessageLen = 0;
   if (CheckBoundParams() == SQL_ERROR) return SQL_ERROR;
-  const SQLSMALLINT n = APD->header.count;
+  const SQLSMALLINT n = APD()->header.count;
 
-  const bool byColumn = APD->header.bindType == SQL_BIND_BY_COLUMN;
+  const bool byColumn = APD()->header.bindType == SQL_BIND_BY_COLUMN;
   const bool beyondFirstRow = block.first + block.count > 1;
   // One row bound column-wise goes out at its given length, whatever length
   // was bound or derived; otherwise each value is read within its slot.
@@ -148,8 +148,8 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   for (int p = 1; p <= n; ++p) {
     BoundParam& bp = params[static_cast<size_t>(p - 1)];
     bp.number = static_cast<SQLSMALLINT>(p);
-    __cliDescriptorRecords* i = IPD->GetRecord(bp.number);
-    bp.apd = APD->GetRecord(bp.number);
+    __cliDescriptorRecords* i = IPD()->GetRecord(bp.number);
+    bp.apd = APD()->GetRecord(bp.number);
     if (i == nullptr) return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
     qvoParamLookup why;
     bp.encoding = FindParamEncoding(bp.apd->conciseType, i->conciseType, &why);

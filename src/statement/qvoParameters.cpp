@@ -156,7 +156,7 @@ SQLRETURN qvoStatement::BindParameter(SQLSMALLINT ParameterNumber, SQLSMALLINT I
       length = AsLength(size, def->lengthPlus);
     }
   }
-  if (defaulted && APD->header.arraySize == 1) {
+  if (defaulted && APD()->header.arraySize == 1) {
     if (OneOf(ParameterType, kDefaultWidened)) {
       size = std::max<SQLULEN>(size, 40);
       length = std::max<SQLLEN>(length, 40);
@@ -166,21 +166,21 @@ SQLRETURN qvoStatement::BindParameter(SQLSMALLINT ParameterNumber, SQLSMALLINT I
     }
   }
 
-  if (RaiseCount(*APD, ParameterNumber) == SQL_ERROR) return PassOn(*this, *APD);
-  if (APD->SetDescField(ParameterNumber, SQL_DESC_CONCISE_TYPE, AsPointer(cType), 0) == SQL_ERROR)
-    return PassOn(*this, *APD);
-  __cliDescriptorRecords* a = APD->GetRecord(ParameterNumber);
+  if (RaiseCount(*APD(), ParameterNumber) == SQL_ERROR) return PassOn(*this, *APD());
+  if (APD()->SetDescField(ParameterNumber, SQL_DESC_CONCISE_TYPE, AsPointer(cType), 0) == SQL_ERROR)
+    return PassOn(*this, *APD());
+  __cliDescriptorRecords* a = APD()->GetRecord(ParameterNumber);
   a->octetLength = length;
   a->octetLengthBackup = backup;
   a->dataPtr = ParameterValuePtr;
   a->octetLengthPtr = StrLen_or_IndPtr;
 
-  if (RaiseCount(*IPD, ParameterNumber) == SQL_ERROR) return PassOn(*this, *IPD);
-  IPD->GetRecord(ParameterNumber)->parameterType = InputOutputType;
-  if (IPD->SetDescField(ParameterNumber, SQL_DESC_CONCISE_TYPE, AsPointer(ParameterType), 0) ==
+  if (RaiseCount(*IPD(), ParameterNumber) == SQL_ERROR) return PassOn(*this, *IPD());
+  IPD()->GetRecord(ParameterNumber)->parameterType = InputOutputType;
+  if (IPD()->SetDescField(ParameterNumber, SQL_DESC_CONCISE_TYPE, AsPointer(ParameterType), 0) ==
       SQL_ERROR)
-    return PassOn(*this, *IPD);
-  __cliDescriptorRecords* p = IPD->GetRecord(ParameterNumber);
+    return PassOn(*this, *IPD());
+  __cliDescriptorRecords* p = IPD()->GetRecord(ParameterNumber);
   if (OneOf(ParameterType, kLengthTypes))
     p->length = size;
   else if (OneOf(ParameterType, kPrecisionTypes))
@@ -195,7 +195,7 @@ SQLRETURN qvoStatement::BindParameter(SQLSMALLINT ParameterNumber, SQLSMALLINT I
 
 SQLRETURN qvoStatement::NumParams(SQLSMALLINT* ParameterCountPtr) {
   if (GetNumRecords() > 0) ClearDiagRecords();
-  if (ParameterCountPtr) *ParameterCountPtr = IPD->header.count;
+  if (ParameterCountPtr) *ParameterCountPtr = IPD()->header.count;
   return SQL_SUCCESS;
 }
 
@@ -203,7 +203,7 @@ SQLRETURN qvoStatement::DescribeParam(SQLSMALLINT ParameterNumber, SQLSMALLINT* 
                                       SQLULEN* ParameterSizePtr, SQLSMALLINT* DecimalDigitsPtr,
                                       SQLSMALLINT* NullablePtr) {
   if (GetNumRecords() > 0) ClearDiagRecords();
-  const __cliDescriptorRecords* p = IPD->GetRecord(ParameterNumber);
+  const __cliDescriptorRecords* p = IPD()->GetRecord(ParameterNumber);
   if (p == nullptr) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   if (DataTypePtr) *DataTypePtr = p->conciseType;
   if (ParameterSizePtr) {

@@ -51,11 +51,11 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
   }
   const int numParams = GetNumParams(sqlStmt.GetStatement());
   if (logFull) Log("Parameter holders found in statement=%i\n", numParams);
-  if (IPD == nullptr || APD == nullptr)
+  if (IPD() == nullptr || APD() == nullptr)
     return QVO_DIAG(this, _Error_resizing_implementation_parameter_descriptor_, -1);
-  if (numParams != IPD->header.count &&
-      (IPD->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR ||
-       APD->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR))
+  if (numParams != IPD()->header.count &&
+      (IPD()->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR ||
+       APD()->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR))
     return QVO_DIAG(this, _Error_resizing_implementation_parameter_descriptor_, -1);
 
   SQLRETURN rc =
@@ -76,9 +76,9 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
     if (rc == SQL_ERROR) return rc;
     rc = readNext();  // the result description, into the IRD
     if (rc == SQL_ERROR) return rc;
-    if (numParams >= 1 && IPD->header.count == numParams && stmtAttr.maxParamSize != 0) {
+    if (numParams >= 1 && IPD()->header.count == numParams && stmtAttr.maxParamSize != 0) {
       for (int p = 1; p <= numParams; ++p) {
-        __cliDescriptorRecords* r = IPD->GetRecord(static_cast<SQLSMALLINT>(p));
+        __cliDescriptorRecords* r = IPD()->GetRecord(static_cast<SQLSMALLINT>(p));
         if (r && r->qvoType == _VARCHAR && r->length > stmtAttr.maxParamSize)
           r->length = std::min<SQLULEN>(maxVarcharLength, stmtAttr.maxParamSize);
       }
@@ -90,8 +90,8 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
                                : maxVarcharLength;
     for (int p = 1; p <= numParams; ++p) {
       const auto n = static_cast<SQLSMALLINT>(p);
-      IPD->SetDescField(n, SQL_DESC_CONCISE_TYPE, CountPointer(SQL_VARCHAR), 0);
-      if (__cliDescriptorRecords* r = IPD->GetRecord(n)) r->length = length;
+      IPD()->SetDescField(n, SQL_DESC_CONCISE_TYPE, CountPointer(SQL_VARCHAR), 0);
+      if (__cliDescriptorRecords* r = IPD()->GetRecord(n)) r->length = length;
     }
     rc = readNext();
     if (rc == SQL_ERROR) return rc;
@@ -133,10 +133,10 @@ SQLRETURN qvoStatement::ExecuteBase() {
   if (boundParams == 0) {
     if (CreateEmptyHeader() == SQL_ERROR) return SQL_ERROR;
     const SQLRETURN result = SendPreparedBlock();
-    if (result != SQL_ERROR) *IPD->header.rowsProcessedPtr = APD->header.arraySize;
+    if (result != SQL_ERROR) *IPD()->header.rowsProcessedPtr = APD()->header.arraySize;
     return result;
   }
-  const SQLULEN arraySize = APD->header.arraySize;
+  const SQLULEN arraySize = APD()->header.arraySize;
   paramNum = static_cast<SQLUINTEGER>(arraySize);
   paramStart = 0;
   if (logFull) Log("Total parameter rows to send: %i\n", static_cast<int>(arraySize));
@@ -158,14 +158,14 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
   // The application's view of the rows: processed up to the end of the
   // block that ended the execution, with a status per row when it asked.
   const auto note = [&](SQLULEN from, SQLULEN to, SQLUSMALLINT status) {
-    if (SQLUSMALLINT* statuses = IPD->header.arrayStatusPtr)
+    if (SQLUSMALLINT* statuses = IPD()->header.arrayStatusPtr)
       for (SQLULEN r = from; r < to; ++r) statuses[r] = status;
   };
   const auto fail = [&](SQLULEN failedFrom, SQLULEN failedTo, qvo_int64 total) {
     note(failedFrom, failedTo, SQL_PARAM_ERROR);
     note(failedTo, arraySize, SQL_PARAM_UNUSED);
-    *IPD->header.rowsProcessedPtr = failedTo;
-    sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+    *IPD()->header.rowsProcessedPtr = failedTo;
+    resultCursor.sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
     return SQL_ERROR;
   };
   const bool numbered = protocolVersion >= kPartNumberProtocol;
@@ -212,8 +212,8 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
     paramStart += static_cast<SQLUINTEGER>(block.rows);
     ++part;
   }
-  sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
-  *IPD->header.rowsProcessedPtr = arraySize;
+  resultCursor.sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+  *IPD()->header.rowsProcessedPtr = arraySize;
   // Reading an answer starts the records afresh: the warning for values cut
   // to their slots goes in after the last one, whichever block cut them.
   if (cut) {

@@ -243,7 +243,7 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   // travel as typed rows, never spliced into the text.
   const SQLSMALLINT bound = GetNumBoundParams();
   if (bound < 0) return SQL_ERROR;
-  if (bound > 0 && IPD != nullptr && IPD->header.count > 0) {
+  if (bound > 0 && IPD() != nullptr && IPD()->header.count > 0) {
     const std::string prepared(sqlStmt.GetStatement(),
                                static_cast<size_t>(sqlStmt.GetStatementLen()));
     const SQLRETURN prc = Prepare(prepared.c_str(), static_cast<SQLINTEGER>(prepared.size()));

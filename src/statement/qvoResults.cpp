@@ -150,9 +150,9 @@ SQLRETURN qvoStatement::TakeResults(char* answer, qvo_int64 length) {
   }
   // Rows indexed in the buffer being replaced are gone with it.
   FreePointerArray();
-  qvoSocketAnswerBuffer = std::move(owned);
-  qvoSocketAnswerLen = static_cast<SQLINTEGER>(length);
-  answerPos = 0;
+  resultCursor.qvoSocketAnswerBuffer = std::move(owned);
+  resultCursor.qvoSocketAnswerLen = static_cast<SQLINTEGER>(length);
+  resultCursor.answerPos = 0;
   return SQL_SUCCESS;
 }
 
@@ -173,7 +173,7 @@ SQLRETURN qvoStatement::RecordServerException(const char* text, size_t textLen, 
 
 SQLRETURN qvoStatement::MalformedAnswer() {
   // Nothing behind a result that cannot be read can be trusted.
-  answerPos = static_cast<size_t>(qvoSocketAnswerLen);
+  resultCursor.answerPos = static_cast<size_t>(resultCursor.qvoSocketAnswerLen);
   return QVO_DIAG(this, _Incorrect_data_array_received_from_server_, -1);
 }
 
@@ -190,26 +190,27 @@ SQLRETURN qvoStatement::MoreResults() {
   if (logFull) Log("qvoStatement::MoreResults()\n");
 
   SQLRETURN rc = SQL_NO_DATA;
-  const size_t length = qvoSocketAnswerBuffer ? static_cast<size_t>(qvoSocketAnswerLen) : 0;
+  const size_t length =
+      resultCursor.qvoSocketAnswerBuffer ? static_cast<size_t>(resultCursor.qvoSocketAnswerLen) : 0;
   if (length >= 4) {
-    if (answerPos == 0) {
-      DecodeResultCount(qvoSocketAnswerBuffer.get(), length, &numResultSets);
-      answerPos = kResultCountBytes;
+    if (resultCursor.answerPos == 0) {
+      DecodeResultCount(resultCursor.qvoSocketAnswerBuffer.get(), length, &numResultSets);
+      resultCursor.answerPos = kResultCountBytes;
     }
-    cursor = 0;
-    nLines = 0;
-    if (answerPos < length) {
-      qvoAnswerCursor in{qvoSocketAnswerBuffer.get(), length, answerPos};
+    resultCursor.cursor = 0;
+    resultCursor.nLines = 0;
+    if (resultCursor.answerPos < length) {
+      qvoAnswerCursor in{resultCursor.qvoSocketAnswerBuffer.get(), length, resultCursor.answerPos};
       qvo_int8 kind = 0;
       in.Int8(&kind);
       SetDiagField(0, SQL_DIAG_ROW_COUNT, 0, 0);
-      sqlRowCount = 0;
+      resultCursor.sqlRowCount = 0;
       rc = SQL_SUCCESS;
       switch (kind) {
         case QVO_KIND_EMPTY:
           if (logFull) Log("Got result type: _RESULT_EMPTY_\n");
           resultHandle = remembered;
-          answerPos = in.pos;
+          resultCursor.answerPos = in.pos;
           break;
         case QVO_KIND_EXCEPTION: {
           if (logFull) Log("Got result type: R_Exception\n");
@@ -218,7 +219,7 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          answerPos = in.pos;
+          resultCursor.answerPos = in.pos;
           resultHandle = QVO_RESULT_EXCEPTION;
           rc = RecordServerException(text.data(), text.size(), state.data());
           break;
@@ -230,11 +231,11 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          answerPos = in.pos;
-          if (IRD) IRD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
-          nLines = count < 0 ? 0 : static_cast<SQLUBIGINT>(count);
-          sqlRowCount = SaturatedRowCount(count);
-          SetDiagField(0, SQL_DIAG_ROW_COUNT, sqlRowCount, 0);
+          resultCursor.answerPos = in.pos;
+          if (IRD()) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+          resultCursor.nLines = count < 0 ? 0 : static_cast<SQLUBIGINT>(count);
+          resultCursor.sqlRowCount = SaturatedRowCount(count);
+          SetDiagField(0, SQL_DIAG_ROW_COUNT, resultCursor.sqlRowCount, 0);
           break;
         }
         case QVO_KIND_RESULT_SET:
@@ -246,7 +247,7 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          answerPos = in.pos;
+          resultCursor.answerPos = in.pos;
           preparedHandle = handle;
           if (logFull)
             Log("Got result type: R_Handle (prepared statement handle) = %lli\n",
@@ -260,7 +261,7 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          answerPos = in.pos;
+          resultCursor.answerPos = in.pos;
           executionStatus.assign(status);
           resultHandle = QVO_RESULT_STILL_EXECUTING;
           rc = SQL_STILL_EXECUTING;
@@ -268,11 +269,11 @@ SQLRETURN qvoStatement::MoreResults() {
         }
         case QVO_KIND_MORE_ROWS:
           if (logFull) Log("Got result type: R_MoreRows\n");
-          answerPos = in.pos;
+          resultCursor.answerPos = in.pos;
           break;
         default:
           if (logFull) Log("Got UNKNOWN result type: %i\n", kind);
-          answerPos = length;
+          resultCursor.answerPos = length;
           rc = QVO_DIAG(this, _Invalid_type_of_server_answer_, kind);
           break;
       }
@@ -289,7 +290,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
   qvoResultSetHeader h;
   if (ReadResultSetHeader(in, &h) != qvoReadStatus::Ok) return MalformedAnswer();
   resultHandle = h.handle;
-  cliDescriptor* target = h.handle == QVO_RESULT_PARAMETERS ? IPD : IRD;
+  cliDescriptor* target = h.handle == QVO_RESULT_PARAMETERS ? IPD() : IRD();
   if (logFull) {
     switch (h.handle) {
       case QVO_RESULT_INVALID:
@@ -307,23 +308,24 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
     }
   }
   const SQLPOINTER columns = AsPointer(h.columns);
-  if (target == IRD) {
-    ARD->SetDescField(0, SQL_DESC_COUNT, columns, 0);
+  if (target == IRD()) {
+    ARD()->SetDescField(0, SQL_DESC_COUNT, columns, 0);
     // Nothing of the previous result may survive in the IRD.
-    IRD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+    IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   }
-  const SQLSMALLINT ipdCount = IPD->header.count;
+  const SQLSMALLINT ipdCount = IPD()->header.count;
   if (target->SetDescField(0, SQL_DESC_COUNT, columns, 0) != SQL_SUCCESS ||
       target->header.count != h.columns)
     return MalformedAnswer();
 
-  nLines = static_cast<SQLUBIGINT>(h.totalRows);
-  resultRowCount = h.rowsHere;
-  resultRowCountStart = 0;
-  oldResultRowCount = 0;
+  resultCursor.nLines = static_cast<SQLUBIGINT>(h.totalRows);
+  resultCursor.resultRowCount = h.rowsHere;
+  resultCursor.resultRowCountStart = 0;
+  resultCursor.oldResultRowCount = 0;
   if (logFull)
     Log(" Columns: %i\n Total rows in resultset: %llu\n Rows received: %lli\n", h.columns,
-        static_cast<unsigned long long>(nLines), static_cast<long long>(resultRowCount));
+        static_cast<unsigned long long>(resultCursor.nLines),
+        static_cast<long long>(resultCursor.resultRowCount));
 
   const bool intTypes = connection && connection->connAttr.intTypesInResultsIfPossible;
   qvo_int64 lineBytes = 0;
@@ -335,7 +337,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
     ColumnLayout layout;
     if (status == qvoReadStatus::UnknownType ||
         !LayoutOf(c, intTypes, dateTypeCode, timestampTypeCode, &layout)) {
-      answerPos = static_cast<size_t>(qvoSocketAnswerLen);
+      resultCursor.answerPos = static_cast<size_t>(resultCursor.qvoSocketAnswerLen);
       return QVO_DIAG(this, _QVO_Type_error_, -1);
     }
     __cliDescriptorRecords* r = target->GetRecord(i);
@@ -372,18 +374,19 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
           static_cast<int>(r->precision), static_cast<int>(r->scale),
           static_cast<int>(r->displaySize));
   }
-  answerPos = in.pos;
-  if (target != IRD && ipdCount != h.columns && logFull)
+  resultCursor.answerPos = in.pos;
+  if (target != IRD() && ipdCount != h.columns && logFull)
     Log("SQL_ERROR: assert(resultDescriptor==IRD || assertionNumColumns==numColumns)\n");
 
   if (lineBytes == 0) return SQL_SUCCESS;
   qvo_int64 messageSize = connection ? connection->GetMaxDataMessageSize() : 0;
   if (messageSize <= 0) messageSize = kDefaultDataMessageSize;
   messageSize = std::min(messageSize, kMaxDataMessageSize);
-  qvoAnswerBlockSize = std::max<qvo_int64>(1, (messageSize - 100 - 50 * h.columns) / lineBytes);
+  resultCursor.qvoAnswerBlockSize =
+      std::max<qvo_int64>(1, (messageSize - 100 - 50 * h.columns) / lineBytes);
 
   const SQLINTEGER used = CreatePointerArray(in.Here(), static_cast<qvo_int64>(in.Remaining()));
   if (used < 0) return MalformedAnswer();
-  answerPos = in.pos + static_cast<size_t>(used);
+  resultCursor.answerPos = in.pos + static_cast<size_t>(used);
   return SQL_SUCCESS;
 }

@@ -14,60 +14,20 @@
 #include "statement/qvoStatement.h"
 
 SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
-  const SQLSMALLINT columns = IRD ? IRD->header.count : 0;
-  const qvo_int64 rows = resultRowCount;
+  const SQLSMALLINT columns = IRD() ? IRD()->header.count : 0;
+  const qvo_int64 rows = resultCursor.resultRowCount;
   // Any earlier table points into a block this one replaces.
   FreePointerArray();
   if (length < 0 ||
       !RowBlockCanHold(static_cast<size_t>(length), static_cast<size_t>(columns), rows))
     return -1;
 
-  blockLayout.resize(static_cast<size_t>(columns));
+  resultCursor.blockLayout.resize(static_cast<size_t>(columns));
   for (int c = 1; c <= columns; ++c) {
-    const __cliDescriptorRecords* r = IRD->GetRecord(static_cast<SQLSMALLINT>(c));
-    blockLayout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
+    const __cliDescriptorRecords* r = IRD()->GetRecord(static_cast<SQLSMALLINT>(c));
+    resultCursor.blockLayout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
   }
-  if (columns == 0) {
-    oldResultRowCount = rows;
-    return 0;
-  }
-  // The table's storage stays from block to block and only grows; every
-  // entry the rows use is written by the indexing pass. rows is bounded by
-  // the bytes received, so the table is too.
-  const size_t perColumn = static_cast<size_t>(rows) + 1;
-  const size_t needed = static_cast<size_t>(columns) * perColumn;
-  // Blocks filled up to a byte budget differ by a few rows: room for some
-  // more, so that the next block does not grow the table. Nothing is copied
-  // or cleared: the pass below writes every entry the rows use.
-  if (ptrCapacity < needed) {
-    ptrStorage.reset();
-    ptrCapacity = 0;
-    ptrStorage.reset(new void*[needed + needed / 8]);
-    ptrCapacity = needed + needed / 8;
-  }
-  ptrTable.resize(static_cast<size_t>(columns) + 1);
-  ptrTable[0] = nullptr;
-  for (size_t c = 1; c <= static_cast<size_t>(columns); ++c)
-    ptrTable[c] = ptrStorage.get() + (c - 1) * perColumn;
-
-  const qvo_int64 used =
-      IndexRowBlock(block, static_cast<size_t>(length), blockLayout, rows, ptrTable.data());
-  if (used < 0 || used > std::numeric_limits<SQLINTEGER>::max()) return -1;
-  ptrArray = ptrTable.data();
-  ptrArrayCols = columns;
-  oldResultRowCount = rows;
-  return static_cast<SQLINTEGER>(used);
-}
-
-char* qvoStatement::RowValue(SQLINTEGER c, SQLBIGINT r) const {
-  if (ptrArray == nullptr || c < 1 || c > ptrArrayCols || r < 1 || r > oldResultRowCount)
-    return nullptr;
-  return static_cast<char*>(ptrArray[c][r]);
-}
-
-bool qvoStatement::RowIsNull(SQLINTEGER c, SQLBIGINT r) const {
-  const char* value = RowValue(c, r);
-  return value == nullptr || value[-1] == 0;
+  return resultCursor.IndexBlock(block, length);
 }
 
 SQLRETURN qvoStatement::TakeRows(char* answer, qvo_int64 length) {
@@ -80,9 +40,10 @@ SQLRETURN qvoStatement::SwapRows(std::unique_ptr<char[]>& answer, size_t& capaci
                                  qvo_int64 length) {
   // Any earlier table points into the block being handed back.
   FreePointerArray();
-  std::swap(qvoAnswerNewLines, answer);
-  std::swap(qvoAnswerNewLinesCapacity, capacity);
-  qvoAnswerNewLinesLen = qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
+  std::swap(resultCursor.qvoAnswerNewLines, answer);
+  std::swap(resultCursor.qvoAnswerNewLinesCapacity, capacity);
+  resultCursor.qvoAnswerNewLinesLen =
+      resultCursor.qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
   return SQL_SUCCESS;
 }
 
@@ -95,17 +56,18 @@ void qvoStatement::GiveBackRows(std::unique_ptr<char[]>& buffer, size_t& capacit
 SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
   char request[kRowsRequestBytes];
   EncodeRowsRequest(request, resultHandle, start, count);
-  resultRowCount = count;
-  resultRowCountStart = start;
+  resultCursor.resultRowCount = count;
+  resultCursor.resultRowCountStart = start;
   {
     qvoMutex lock(connection->executionMutex);
     if (Exchange(request, sizeof request, send_rows) == SQL_ERROR) return FetchFailed();
   }
   char* block = nullptr;
   size_t blockLength = 0;
-  if (!DecodeRowsAnswer(qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen), &block,
+  if (!DecodeRowsAnswer(resultCursor.qvoAnswerNewLines.get(),
+                        static_cast<size_t>(resultCursor.qvoAnswerNewLinesLen), &block,
                         &blockLength)) {
-    resultRowCount = 0;
+    resultCursor.resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
   return IndexFetchedRows(block, static_cast<qvo_int64>(blockLength));
@@ -113,7 +75,7 @@ SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
 
 SQLRETURN qvoStatement::FetchFailed() {
   FreePointerArray();
-  resultRowCount = 0;
+  resultCursor.resultRowCount = 0;
   AppendConnectionDiagnostics();
   return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
 }
@@ -121,12 +83,12 @@ SQLRETURN qvoStatement::FetchFailed() {
 SQLRETURN qvoStatement::IndexFetchedRows(char* rows, qvo_int64 length) {
   const SQLINTEGER used = CreatePointerArray(rows, length);
   if (used < 0) {
-    resultRowCount = 0;
+    resultCursor.resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
   if (used != length) {
     FreePointerArray();
-    resultRowCount = 0;
+    resultCursor.resultRowCount = 0;
     return QVO_DIAG(this, _Error_getting_more_lines_summ_val_len_package_len_, -1);
   }
   return SQL_SUCCESS;
@@ -141,14 +103,15 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
   EncodeRowsRequest(request, resultHandle, start, byteBudget);
   // Until a block is indexed the statement holds no rows: a failed request
   // leaves nothing behind that a later fetch could take for received rows.
-  resultRowCount = 0;
-  resultRowCountStart = start;
+  resultCursor.resultRowCount = 0;
+  resultCursor.resultRowCountStart = start;
   {
     qvoMutex lock(connection->executionMutex);
     if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) return FetchFailed();
   }
   qvoFetchAnswer answer;
-  switch (DecodeFetch2Answer(qvoAnswerNewLines.get(), static_cast<size_t>(qvoAnswerNewLinesLen),
+  switch (DecodeFetch2Answer(resultCursor.qvoAnswerNewLines.get(),
+                             static_cast<size_t>(resultCursor.qvoAnswerNewLinesLen),
                              protocolVersion >= kFetchKindProtocol, &answer)) {
     case qvoFetchAnswerStatus::Rows:
       break;
@@ -169,11 +132,11 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
       return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
   const qvo_int64 rows = answer.rows;
-  resultRowCount = rows;
+  resultCursor.resultRowCount = rows;
   const SQLRETURN rc = IndexFetchedRows(answer.block, static_cast<qvo_int64>(answer.blockLength));
   if (rc != SQL_SUCCESS) return rc;
   // A block without rows while rows remain would let a fetch ask for ever.
-  if (rows == 0 && static_cast<SQLUBIGINT>(start) < nLines) {
+  if (rows == 0 && static_cast<SQLUBIGINT>(start) < resultCursor.nLines) {
     FreePointerArray();
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
@@ -182,9 +145,10 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
 
 SQLRETURN qvoStatement::RowCount(SQLLEN* rowCountPtr) {
   if (rowCountPtr == nullptr) return QVO_DIAG(this, _Invalid_row_count_pointer_, -1);
-  if (sqlRowCount >= 1)
-    *rowCountPtr = sqlRowCount;
+  if (resultCursor.sqlRowCount >= 1)
+    *rowCountPtr = resultCursor.sqlRowCount;
   else
-    *rowCountPtr = nLines < 2147483648ULL ? static_cast<SQLLEN>(nLines) : 2147483647;
+    *rowCountPtr =
+        resultCursor.nLines < 2147483648ULL ? static_cast<SQLLEN>(resultCursor.nLines) : 2147483647;
   return SQL_SUCCESS;
 }

@@ -81,13 +81,13 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   // Gives back everything registered so far; the statement stays unusable.
   auto abandon = [&] {
     qvoMutex lock(cliHandleMutex);
-    for (SQLPOINTER id : {auto_idAPD, auto_idARD, auto_idIPD, auto_idIRD}) {
+    for (SQLPOINTER id : {descriptors.auto_idAPD, descriptors.auto_idARD, descriptors.auto_idIPD,
+                          descriptors.auto_idIRD}) {
       if (id == nullptr) continue;
       delete GetHandlePtr(id);
       RemoveHandle(id);
     }
-    ARD = IRD = APD = IPD = auto_ARD = auto_IRD = auto_APD = auto_IPD = nullptr;
-    idARD = idIRD = idAPD = idIPD = auto_idARD = auto_idIRD = auto_idAPD = auto_idIPD = nullptr;
+    descriptors.Clear();
     RemoveHandle(self);
     ++stmtWasErrorCreating;
     QVO_DIAG(conn, _Limit_on_the_number_of_handles_exceeded_, -1);
@@ -122,7 +122,7 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   stmtAttr.prepareSuccess = ca.prepareSuccess;
   stmtAttr.attrOutputNTS = ca.attrOutputNTS;
   stmtAttr.metadataID = ca.metadataID;
-  std::snprintf(stmtStatusText, sizeof stmtStatusText, "Created");
+  SetStatusText("Created");
   if (outputHandle) *outputHandle = self;
 }
 
@@ -138,27 +138,20 @@ qvoStatement::~qvoStatement() {
 
 SQLRETURN qvoStatement::AutoAllocatedDescriptor(SQLINTEGER kind, cliDescriptor* desc,
                                                 SQLHANDLE handle) {
-  switch (kind) {
-    case QVO_DESC_ARD:
-      ARD = auto_ARD = desc;
-      idARD = auto_idARD = handle;
-      break;
-    case QVO_DESC_APD:
-      APD = auto_APD = desc;
-      idAPD = auto_idAPD = handle;
-      break;
-    case QVO_DESC_IRD:
-      IRD = auto_IRD = desc;
-      idIRD = auto_idIRD = handle;
-      break;
-    case QVO_DESC_IPD:
-      IPD = auto_IPD = desc;
-      idIPD = auto_idIPD = handle;
-      break;
-    default:
-      break;
-  }
+  descriptors.Adopt(kind, desc, handle);
   return SQL_SUCCESS;
+}
+
+void qvoStatement::UseDescriptor(SQLINTEGER kind, cliDescriptor* desc, SQLPOINTER handle) {
+  descriptors.Use(kind, desc, handle);
+}
+
+void qvoStatement::ReleaseDescriptor(const cliDescriptor* desc) {
+  if (descriptors.Release(desc)) BindingWasChanged();
+}
+
+void qvoStatement::SetStatusText(const char* text) {
+  std::snprintf(stmtStatusText, sizeof stmtStatusText, "%s", text);
 }
 
 void qvoStatement::SetMaxIdentifierLength(int mil) {
@@ -167,12 +160,13 @@ void qvoStatement::SetMaxIdentifierLength(int mil) {
 }
 
 void qvoStatement::SetMaxIdentifierLengthInDescriptors() {
-  for (cliDescriptor* d : {APD, IPD, ARD, IRD})
+  for (cliDescriptor* d : {APD(), IPD(), ARD(), IRD()})
     if (d) d->SetMaxIdentifierLength(maxIdentifierLength);
 }
 
 SQLRETURN qvoStatement::SetPreparedParamcount(int n) {
-  if (IPD && n < IPD->header.count) return IPD->SetDescField(0, SQL_DESC_COUNT, AsPointer(n), 0);
+  if (IPD() && n < IPD()->header.count)
+    return IPD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(n), 0);
   return SQL_SUCCESS;
 }
 
@@ -198,11 +192,7 @@ void qvoStatement::NoteExecutionState() {
 
 // --- reset ------------------------------------------------------------------------------
 
-void qvoStatement::FreePointerArray() {
-  ptrArray = nullptr;
-  ptrArrayCols = 0;
-  oldResultRowCount = 0;
-}
+void qvoStatement::FreePointerArray() { resultCursor.FreePointerArray(); }
 
 SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
@@ -211,8 +201,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
 
   executionStatus.clear();
   extendedFetchMapping = 0;
-  stringBuffer.reset();
-  stringBufferSize = 0;
+  resultCursor.stringBuffer.reset();
+  resultCursor.stringBufferSize = 0;
   // Node arrays handed out by the parallel calls end here.
   slaveConnections = {};
 
@@ -230,7 +220,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
     if (rc == SQL_STILL_EXECUTING) continue;
     if (rc != SQL_SUCCESS && resultHandle != QVO_RESULT_EXCEPTION) break;
   }
-  sqlRowCount = 0;
+  resultCursor.sqlRowCount = 0;
 
   SQLRETURN rc = SQL_SUCCESS;
   if (level >= QVO_INIT_CLOSE_PREPARED) {
@@ -247,30 +237,30 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
     oldParamNum = paramNum = paramStart = 0;
   }
 
-  nBoundColumns = 0;
-  rowsetRows = 0;
-  positionedRow = -1;
-  bindingChanged = true;
+  resultCursor.nBoundColumns = 0;
+  resultCursor.rowsetRows = 0;
+  resultCursor.positionedRow = -1;
+  resultCursor.bindingChanged = true;
   slaveConnections.clear();
   resultHandle = QVO_RESULT_NONE;
   numResultSets = 0;
-  qvoAnswerNewLines.reset();
-  qvoAnswerNewLinesLen = 0;
-  qvoAnswerNewLinesCapacity = 0;
+  resultCursor.qvoAnswerNewLines.reset();
+  resultCursor.qvoAnswerNewLinesLen = 0;
+  resultCursor.qvoAnswerNewLinesCapacity = 0;
   stmtStringLength = 0;
-  resultRowCount = 0;
-  nLines = 0;
+  resultCursor.resultRowCount = 0;
+  resultCursor.nLines = 0;
   token = 0;
   batchList.clear();
   nBatches = 0;
   FreePointerArray();
-  ptrStorage.reset();
-  ptrCapacity = 0;
-  ptrTable = {};
-  qvoSocketAnswerBuffer.reset();
-  qvoSocketAnswerLen = 0;
-  answerPos = 0;
-  if (IRD && IRD->header.count > 0) IRD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+  resultCursor.ptrStorage.reset();
+  resultCursor.ptrCapacity = 0;
+  resultCursor.ptrTable = {};
+  resultCursor.qvoSocketAnswerBuffer.reset();
+  resultCursor.qvoSocketAnswerLen = 0;
+  resultCursor.answerPos = 0;
+  if (IRD() && IRD()->header.count > 0) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   NoteExecutionState();
   return rc;
 }
@@ -278,8 +268,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
 // --- cursor-level operations ---------------------------------------------------------------
 
 SQLRETURN qvoStatement::CloseCursor() {
-  const bool noRecords = IPD->header.count == 0 && IRD->header.count == 0 &&
-                         APD->header.count == 0 && ARD->header.count == 0;
+  const bool noRecords = IPD()->header.count == 0 && IRD()->header.count == 0 &&
+                         APD()->header.count == 0 && ARD()->header.count == 0;
   if (resultHandle < 0 && resultHandle != QVO_RESULT_SMALL && noRecords)
     return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   InitStatement(QVO_INIT_CLOSE_CURSOR);
@@ -295,11 +285,11 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
     case SQL_DROP:
       return SQL_SUCCESS;
     case SQL_UNBIND:
-      ARD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+      ARD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
       using_QVO_VARCHAR_PTR = false;
       return SQL_SUCCESS;
     case SQL_RESET_PARAMS:
-      APD->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+      APD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
       return SQL_SUCCESS;
     default:
       return QVO_DIAG(this, _Option_type_out_of_range_, -1);
@@ -309,11 +299,11 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
 SQLRETURN qvoStatement::SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT) {
   if (operation != SQL_POSITION)
     return QVO_DIAG(this, _Driver_does_not_support_operation_, operation);
-  if (rowsetRows == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  if (resultCursor.rowsetRows == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   // Row 1 is the first row of the current rowset, wherever the received
   // block starts; the next fetch still goes on after the rowset.
-  if (row >= 1 && row <= rowsetRows) {
-    positionedRow = rowsetStart + row - 1;
+  if (row >= 1 && row <= resultCursor.rowsetRows) {
+    resultCursor.positionedRow = resultCursor.rowsetStart + row - 1;
     return SQL_SUCCESS;
   }
   return QVO_DIAG(this, _Invalid_cursor_position_, -1);
@@ -335,8 +325,8 @@ SQLRETURN qvoStatement::BulkOperations(SQLUSMALLINT operation) {
 
 SQLSMALLINT qvoStatement::GetNumBoundParams() {
   SQLSMALLINT n = 0;
-  for (int i = 1; i <= APD->header.count; ++i) {
-    const __cliDescriptorRecords* r = APD->GetRecord(static_cast<SQLSMALLINT>(i));
+  for (int i = 1; i <= APD()->header.count; ++i) {
+    const __cliDescriptorRecords* r = APD()->GetRecord(static_cast<SQLSMALLINT>(i));
     if (r && (r->dataPtr || r->octetLengthPtr)) ++n;
   }
   return n;
@@ -344,8 +334,8 @@ SQLSMALLINT qvoStatement::GetNumBoundParams() {
 
 SQLSMALLINT qvoStatement::GetNumBoundColumns() {
   SQLSMALLINT n = 0;
-  for (int i = 1; i <= ARD->header.count; ++i) {
-    const __cliDescriptorRecords* r = ARD->GetRecord(static_cast<SQLSMALLINT>(i));
+  for (int i = 1; i <= ARD()->header.count; ++i) {
+    const __cliDescriptorRecords* r = ARD()->GetRecord(static_cast<SQLSMALLINT>(i));
     if (r && (r->dataPtr || r->octetLengthPtr)) ++n;
   }
   return n;

@@ -1,9 +1,9 @@
 // qvoStatement: the statement handle (type 3). It carries what one statement
-// needs between calls: its descriptors, the answer buffer taken over from the
-// connection, the state of the current result (resultHandle), the bookkeeping
-// of the rows received so far with the per-column row pointer table
-// ptrArray, the prepared handle, its attributes and a copy of the
-// connection's settings taken at creation.
+// needs between calls: its descriptor set, the result cursor (the answer taken
+// over from the connection, the rows received so far and the fetch
+// position), the state of the current result (resultHandle), the prepared
+// handle, its attributes and a copy of the connection's settings taken at
+// creation.
 //
 // States of resultHandle:
 //   >= 0  an open server result set with this handle (more rows can be
@@ -17,22 +17,8 @@
 // Result sets built locally by the catalog functions carry other negative
 // values (-2, -6, -10); all their rows are inline.
 //
-// Rows reach the statement in row blocks, column-major: per column, per row a
-// signed null flag byte (0: NULL, nothing follows) and the value, converted in
-// place to host order when the block is indexed:
-//   _SMALLDECIMAL          int32
-//   _DECIMAL               int32 (precision <= 9) or int64: qvoTypeLen bytes
-//   _BIGDECIMAL            two int64 halves (low half first)
-//   _DOUBLE                double
-//   _DATE                  day, month, int16 year
-//   _TIMESTAMP(_UTC)       int16 year, month, day, hour, minute, second, int32 fraction
-//   _CHAR, _VARCHAR        int32 byte length L, then L bytes
-//   others (_BOOLEAN ...)  qvoTypeLen bytes unchanged
-// ptrArray[c][r] (column c = 1..ptrArrayCols, row r = 1..resultRowCount)
-// points at the value of row r of the current block (character types: at the
-// length word; NULL: one past the flag); the null flag is always the byte
-// just before the pointer. Row r of the block is result row
-// resultRowCountStart + r - 1 (0-based). See RowValue / RowIsNull.
+// The answer, the row blocks and the fetch position are the result cursor's
+// (qvoResultCursor.h).
 #pragma once
 
 #include <atomic>
@@ -52,10 +38,10 @@
 #include "protocol/qvoPreparedMessage.h"
 #include "qvo/qvoDefs.h"
 #include "statement/qvoDataAtExecState.h"
+#include "statement/qvoResultCursor.h"
 #include "statement/qvoSqlStatement.h"
+#include "statement/qvoStatementDescriptors.h"
 #include "transport/qvoMessageMode.h"
-
-struct qvoColumnConversions;
 
 class qvoConnection;
 struct qvoColumnJob;
@@ -182,12 +168,35 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
     if (generation == columnCacheGeneration) columnCache = std::move(cache);
   }
   void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
-  void BindingWasChanged() override { bindingChanged = true; }
+  void BindingWasChanged() override { resultCursor.bindingChanged = true; }
   SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
   SQLRETURN SetPreparedParamcount(int n) override;
   void SetMaxIdentifierLength(int mil);
   void SetMaxIdentifierLengthInDescriptors();
   qvoConnection* GetConnection() const { return connection; }
+  // The kind of catalog result the statement holds (0: none); a catalog
+  // function marks its result, and the columns' fixed types follow the kind.
+  char SqlCallType() const { return sqlCallType; }
+  void MarkCatalogResult(char kind) { sqlCallType = kind; }
+  // The statement's status note, as the status attribute reads it (cut to
+  // its 259 bytes).
+  const char* StatusText() const { return stmtStatusText; }
+  void SetStatusText(const char* text);
+
+  // --- descriptors ----------------------------------------------------------------
+  // The descriptors in use; Descriptors() tells their handle values and the
+  // statement's own ones.
+  cliDescriptor* ARD() const { return descriptors.ARD; }
+  cliDescriptor* IRD() const { return descriptors.IRD; }
+  cliDescriptor* APD() const { return descriptors.APD; }
+  cliDescriptor* IPD() const { return descriptors.IPD; }
+  const qvoStatementDescriptors& Descriptors() const { return descriptors; }
+  // The application's descriptor desc (handle value handle) takes the place
+  // of the ARD, APD or IPD (kind QVO_DESC_...); null: the statement's own.
+  void UseDescriptor(SQLINTEGER kind, cliDescriptor* desc, SQLPOINTER handle);
+  // Wherever desc is in use (it is being freed), the statement's own
+  // descriptor takes its place again.
+  void ReleaseDescriptor(const cliDescriptor* desc);
 
   // --- execution ----------------------------------------------------------------
   // UTF-8 text of len bytes (SQL_NTS: terminated). 0, 1, 2 (still executing
@@ -334,8 +343,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN DiagCursorRowCount(SQLLEN* rowCountPtr) override { return RowCount(rowCountPtr); }
   // The value of row r (1..resultRowCount) of column c (1..ptrArrayCols) in
   // the current block, or null when there is none; RowIsNull tells NULL.
-  char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
-  bool RowIsNull(SQLINTEGER c, SQLBIGINT r) const;
+  char* RowValue(SQLINTEGER c, SQLBIGINT r) const { return resultCursor.RowValue(c, r); }
+  bool RowIsNull(SQLINTEGER c, SQLBIGINT r) const { return resultCursor.RowIsNull(c, r); }
+  // The result cursor: the answer, the rows received and the fetch position
+  // (see qvoResultCursor.h).
+  const qvoResultCursor& Result() const { return resultCursor; }
+  qvoResultCursor& Result() { return resultCursor; }
 
   // --- result description and binding ------------------------------------------
   // Text results are UTF-8; the exported functions convert them. A text cut
@@ -469,12 +482,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // --- members --------------------------------------------------------------------
   qvoConnection* connection = nullptr;
-  bool quotesWereRemoved = true;
   std::shared_ptr<ColumnsCache> columnCache;  // under columnCacheMutex
   std::mutex columnCacheMutex;
   unsigned columnCacheGeneration = 0;
   SQLUINTEGER extendedFetchMapping = 0;
-  char sqlCallType = 0;
   sqlStatement sqlStmt;
   SQLINTEGER preparedHeaderLen = 0;
   std::unique_ptr<char[]> preparedBuffer;
@@ -486,83 +497,19 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLUINTEGER oldParamNum = 0;
   SQLUINTEGER paramNum = 0;
   SQLUINTEGER paramStart = 0;
-  char stmtStatusText[260] = "Created";
-  // The answer of the last request: 4-byte result count, then the results.
-  std::unique_ptr<char[]> qvoSocketAnswerBuffer;
-  SQLINTEGER qvoSocketAnswerLen = 0;
-  size_t answerPos = 0;
-  SQLBIGINT qvoAnswerBlockSize = 0;
-  // The last row block received by a fetch request, with its length.
-  std::unique_ptr<char[]> qvoAnswerNewLines;
-  qvo_int64 qvoAnswerNewLinesLen = 0;
-  size_t qvoAnswerNewLinesCapacity = 0;  // bytes allocated behind it; 0: unknown
-  std::string executionStatus;           // status text of the last still-executing answer
+  std::string executionStatus;  // status text of the last still-executing answer
   __statementAttributes stmtAttr;
-  cliDescriptor* ARD = nullptr;
-  cliDescriptor* IRD = nullptr;
-  cliDescriptor* APD = nullptr;
-  cliDescriptor* IPD = nullptr;
-  SQLPOINTER idARD = nullptr;
-  SQLPOINTER idIRD = nullptr;
-  SQLPOINTER idAPD = nullptr;
-  SQLPOINTER idIPD = nullptr;
-  // The statement's own descriptors; they live in the handle table and are
-  // freed with the statement's handle.
-  cliDescriptor* auto_ARD = nullptr;
-  cliDescriptor* auto_IRD = nullptr;
-  cliDescriptor* auto_APD = nullptr;
-  cliDescriptor* auto_IPD = nullptr;
-  SQLPOINTER auto_idARD = nullptr;
-  SQLPOINTER auto_idIRD = nullptr;
-  SQLPOINTER auto_idAPD = nullptr;
-  SQLPOINTER auto_idIPD = nullptr;
   SQLINTEGER numResultSets = 0;
-  SQLBIGINT resultRowCount = 0;
-  SQLINTEGER sqlRowCount = 0;
-  SQLBIGINT resultRowCountStart = 0;
-  SQLBIGINT cursor = 0;
-  SQLUBIGINT nLines = 0;
   SQLBIGINT token = 0;
   // Read by QVOCancel from another thread while an execution writes it.
   std::atomic<SQLINTEGER> resultHandle{-2};
   std::vector<__ConnectionStru> slaveConnections;
-  // ptrArray[c][r]: see the top of this file. Null while there is no table.
-  void*** ptrArray = nullptr;
-  SQLINTEGER ptrArrayCols = 0;
-  SQLBIGINT oldResultRowCount = 0;
   int nBatches = 0;
   std::vector<std::string> batchList;
-  // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
-  // all), the column it belongs to, its length in units (bytes, or 2-byte
-  // units for UTF-16), whether it is UTF-8, and the length slot used when
-  // the caller gives none.
-  SQLINTEGER gdCurs = 0;
-  SQLSMALLINT gdLastCol = 0;
-  SQLLEN gdTextLength = 0;
-  bool gdTextIsUtf8 = false;
-  SQLLEN gdStrLen = 0;
   SQLUINTEGER maxPreparedMessageSize = 33554432;
   char numBuff[128] = {};
   char ordinaryArgumentPredicate[7] = " = ";
-  std::unique_ptr<char[]> stringBuffer;
-  int stringBufferSize = 0;
   int stmtStringLength = 0;
-  int nBoundColumns = 0;
-  // The current rowset: its first result row (0-based) and its row count;
-  // SetPos selects positionedRow (0-based result row, -1 none) inside it.
-  SQLBIGINT rowsetStart = 0;
-  SQLBIGINT rowsetRows = 0;
-  SQLBIGINT positionedRow = -1;
-  // Per rowset row of one block call: the worst outcome of its columns, and
-  // one column's outcomes (kept here so that a fetch allocates nothing once
-  // the rowset size is reached).
-  std::vector<unsigned char> fetchRowWorst;
-  std::vector<unsigned char> fetchColumnOutcomes;
-  // What the fetch layer keeps of each column between calls (its conversion
-  // for the column's types); the type and its deleter are the fetch layer's.
-  std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)> columnConversions{nullptr,
-                                                                                           nullptr};
-  bool bindingChanged = true;
   int stmtWasErrorCreating = 0;
   bool using_QVO_VARCHAR_PTR = false;
   int maxIdentifierLength = 128;
@@ -577,6 +524,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   bool ConnectionBusyWithOther() const override;
 
  private:
+  friend class qvoPlainFetchScope;
+
   SQLRETURN GetDataPiece(qvoColumnJob& job, const qvoConversion& conv);
   bool GetDataLogAdmits() const;
   // One request of this statement through the connection. Refused with
@@ -626,15 +575,13 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // The values of the current execution supplied at execution.
   qvoDataAtExecState dataAtExec;
+  qvoStatementDescriptors descriptors;
+  qvoResultCursor resultCursor;
+  char sqlCallType = 0;
+  char stmtStatusText[260] = "Created";
+  // Whether the last catalog identifier argument was quoted.
+  bool quotesWereRemoved = true;
 
-  // Row pointer storage behind ptrArray, kept from block to block (the
-  // column arrays lie one after another in ptrStorage, ptrCapacity entries,
-  // never cleared: the indexing pass writes every entry a block uses), and
-  // the columns' layout as the indexing pass reads it.
-  std::unique_ptr<void*[]> ptrStorage;
-  size_t ptrCapacity = 0;
-  std::vector<void**> ptrTable;
-  std::vector<qvoBlockColumn> blockLayout;
   // The answer of the last auxiliary request (close, abort, attributes).
   std::unique_ptr<char[]> auxAnswer;
   qvo_int64 auxAnswerLen = 0;

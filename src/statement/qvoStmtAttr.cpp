@@ -19,6 +19,7 @@
 namespace {
 
 using Stmt = qvoStatement;
+using Desc = qvoStatementDescriptors;
 
 // Session attribute of the ODBC 2 autocommit option.
 constexpr qvo_int16 kAttrAutocommit = 7;
@@ -57,20 +58,20 @@ SQLRETURN SetAsyncEnable(Stmt& s, SQLPOINTER v) {
 }
 
 // Header fields of the statement's current descriptors (ARD, APD, IRD, IPD).
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN SetBindType(Stmt& s, SQLPOINTER v) {
-  (s.*desc)->header.bindType = Num32(v);
+  (s.Descriptors().*desc)->header.bindType = Num32(v);
   return SQL_SUCCESS;
 }
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN SetArrayStatusPtr(Stmt& s, SQLPOINTER v) {
-  (s.*desc)->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
+  (s.Descriptors().*desc)->header.arrayStatusPtr = static_cast<SQLUSMALLINT*>(v);
   return SQL_SUCCESS;
 }
 // A null offset pointer points the descriptor at its own zero again.
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN SetBindOffsetPtr(Stmt& s, SQLPOINTER v) {
-  __cliDescriptorHeader& h = (s.*desc)->header;
+  __cliDescriptorHeader& h = (s.Descriptors().*desc)->header;
   if (v == nullptr) {
     h.bindOffsetDummy = 0;
     h.bindOffsetPtr = &h.bindOffsetDummy;
@@ -113,7 +114,7 @@ SQLRETURN SetKeysetSize(Stmt& s, SQLPOINTER) {
   return SQL_SUCCESS_WITH_INFO;
 }
 SQLRETURN SetRowArraySize(Stmt& s, SQLPOINTER v) {
-  s.ARD->header.arraySize = Num(v);
+  s.ARD()->header.arraySize = Num(v);
   return SQL_SUCCESS;
 }
 SQLRETURN SetSimulateCursor(Stmt& s, SQLPOINTER) {
@@ -140,17 +141,17 @@ SQLRETURN SetFetchBookmarkPtr(Stmt& s, SQLPOINTER) {
   return DIAG(s, _Option_value_changed_Fetch_bookmarks_not_supported_, -1);
 }
 SQLRETURN SetParamsProcessedPtr(Stmt& s, SQLPOINTER v) {
-  __cliDescriptorHeader& h = s.IPD->header;
+  __cliDescriptorHeader& h = s.IPD()->header;
   h.rowsProcessedPtr = v ? static_cast<SQLULEN*>(v) : &h.rowsProcessed;
   return SQL_SUCCESS;
 }
 SQLRETURN SetParamsetSize(Stmt& s, SQLPOINTER v) {
-  s.APD->SetDescField(0, SQL_DESC_ARRAY_SIZE, v, 0);
+  s.APD()->SetDescField(0, SQL_DESC_ARRAY_SIZE, v, 0);
   return SQL_SUCCESS;
 }
 SQLRETURN SetRowsFetchedPtr(Stmt& s, SQLPOINTER v) {
-  const SQLRETURN rc = s.IRD->SetDescField(0, SQL_DESC_ROWS_PROCESSED_PTR, v, 0);
-  if (rc == SQL_ERROR) s.AppendDiagRecordsFrom(s.IRD);
+  const SQLRETURN rc = s.IRD()->SetDescField(0, SQL_DESC_ROWS_PROCESSED_PTR, v, 0);
+  if (rc == SQL_ERROR) s.AppendDiagRecordsFrom(s.IRD());
   return rc;
 }
 SQLRETURN SetCursorScrollable(Stmt& s, SQLPOINTER v) {
@@ -173,28 +174,21 @@ SQLRETURN SetMetadataID(Stmt& s, SQLPOINTER v) {
 // Descriptor slots: a null value restores the statement's own descriptor; a
 // descriptor the application allocated, or the statement's own one of that
 // role, may take the slot.
-template <cliDescriptor* Stmt::*slot, SQLPOINTER Stmt::*id, cliDescriptor* Stmt::*autoSlot,
-          SQLPOINTER Stmt::*autoId>
+template <SQLSMALLINT kind>
 SQLRETURN SetDescriptorSlot(Stmt& s, SQLPOINTER v) {
-  if (v == nullptr) {
-    s.*slot = s.*autoSlot;
-    s.*id = s.*autoId;
+  const qvoStatementDescriptors& d = s.Descriptors();
+  if (v == nullptr || v == d.*qvoStatementDescriptors::SlotOf(kind)->ownId) {
+    s.UseDescriptor(kind, nullptr, nullptr);
     return SQL_SUCCESS;
   }
-  if (v != s.*autoId) {
-    // Only a descriptor of the statement's own connection: freeing it puts
-    // back the statements of that connection alone. One that another thread
-    // is freeing is not found.
-    auto* desc =
-        static_cast<cliDescriptor*>(GetLiveObject(v, SQL_HANDLE_DESC, s.connection->GetHandleID()));
-    if (desc == nullptr || desc->header.allocType != SQL_DESC_ALLOC_USER)
-      return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
-    s.*slot = desc;
-    s.*id = v;
-    return SQL_SUCCESS;
-  }
-  s.*slot = s.*autoSlot;
-  s.*id = s.*autoId;
+  // Only a descriptor of the statement's own connection: freeing it puts
+  // back the statements of that connection alone. One that another thread
+  // is freeing is not found.
+  auto* desc =
+      static_cast<cliDescriptor*>(GetLiveObject(v, SQL_HANDLE_DESC, s.connection->GetHandleID()));
+  if (desc == nullptr || desc->header.allocType != SQL_DESC_ALLOC_USER)
+    return DIAG(s, _Invalid_use_of_an_automatically_allocated_descriptor_handle_, -1);
+  s.UseDescriptor(kind, desc, v);
   return SQL_SUCCESS;
 }
 SQLRETURN SetImpRowDesc(Stmt& s, SQLPOINTER) {
@@ -238,16 +232,16 @@ SQLRETURN SetCursorRow(Stmt& s, SQLPOINTER v) {
   SQLBIGINT row = 0;
   std::memcpy(&row, v, sizeof row);
   const auto r = static_cast<SQLUBIGINT>(row);
-  if (r < 1 || r > s.nLines) return DIAG(s, _Row_value_out_of_range_, -1);
-  s.cursor = row;
+  if (r < 1 || r > s.Result().nLines) return DIAG(s, _Row_value_out_of_range_, -1);
+  s.Result().cursor = row;
   return SQL_SUCCESS;
 }
 template <char value>
 SQLRETURN SetPointerBind(Stmt& s, SQLPOINTER v) {
   const SQLULEN n = Num(v);
-  if (n < 1 || n > static_cast<SQLULEN>(s.APD->header.count))
+  if (n < 1 || n > static_cast<SQLULEN>(s.APD()->header.count))
     return DIAG(s, _Parameter_number_out_of_range_Call_BindParameter_for_this_column_first_, -1);
-  s.APD->GetRecord(static_cast<SQLSMALLINT>(n))->pointerBind = value;
+  s.APD()->GetRecord(static_cast<SQLSMALLINT>(n))->pointerBind = value;
   return SQL_SUCCESS;
 }
 SQLRETURN SetFloatPrecision(Stmt& s, SQLPOINTER v) {
@@ -320,29 +314,29 @@ SQLRETURN GetQueryTimeout(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
 SQLRETURN GetMaxRows(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLULEN>(v, static_cast<SQLUINTEGER>(s.stmtAttr.maxRows));
 }
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN GetBindType(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLULEN>(v, (s.*desc)->header.bindType);
+  return Put<SQLULEN>(v, (s.Descriptors().*desc)->header.bindType);
 }
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN GetArraySize(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLULEN>(v, (s.*desc)->header.arraySize);
+  return Put<SQLULEN>(v, (s.Descriptors().*desc)->header.arraySize);
 }
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN GetArrayStatusPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, (s.*desc)->header.arrayStatusPtr);
+  return Put<SQLPOINTER>(v, (s.Descriptors().*desc)->header.arrayStatusPtr);
 }
 // The descriptor's field as it stands (its own target when none was set).
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN GetBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, (s.*desc)->header.bindOffsetPtr);
+  return Put<SQLPOINTER>(v, (s.Descriptors().*desc)->header.bindOffsetPtr);
 }
-template <cliDescriptor* Stmt::*desc>
+template <cliDescriptor* Desc::*desc>
 SQLRETURN GetRowsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, (s.*desc)->header.rowsProcessedPtr);
+  return Put<SQLPOINTER>(v, (s.Descriptors().*desc)->header.rowsProcessedPtr);
 }
 SQLRETURN GetRowNumber(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.cursor);
+  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.Result().cursor);
   return Put<SQLULEN>(v, s.stmtAttr.rowNumber);
 }
 SQLRETURN GetFetchBookmarkPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
@@ -351,30 +345,31 @@ SQLRETURN GetFetchBookmarkPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return SQL_SUCCESS_WITH_INFO;
 }
 SQLRETURN GetParamBindOffsetPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  const __cliDescriptorHeader& h = s.APD->header;
+  const __cliDescriptorHeader& h = s.APD()->header;
   return Put<SQLPOINTER>(v, h.bindOffsetPtr == &h.bindOffsetDummy ? nullptr : h.bindOffsetPtr);
 }
 SQLRETURN GetParamsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  const __cliDescriptorHeader& h = s.IPD->header;
+  const __cliDescriptorHeader& h = s.IPD()->header;
   return Put<SQLPOINTER>(v, h.rowsProcessedPtr == &h.rowsProcessed ? nullptr : h.rowsProcessedPtr);
 }
-template <SQLPOINTER Stmt::*id>
+template <SQLPOINTER Desc::*id>
 SQLRETURN GetHandleValue(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.*id);
+  return Put<SQLPOINTER>(v, s.Descriptors().*id);
 }
 SQLRETURN GetAutocommit(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLULEN>(v, s.connection->GetAutocommitMode());
 }
 SQLRETURN GetPtrArray(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.ptrArray);
+  return Put<SQLPOINTER>(v, s.Result().ptrArray);
 }
 SQLRETURN GetOldResultRowCount(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  if (s.oldResultRowCount > static_cast<SQLBIGINT>(std::numeric_limits<SQLUINTEGER>::max()))
+  if (s.Result().oldResultRowCount >
+      static_cast<SQLBIGINT>(std::numeric_limits<SQLUINTEGER>::max()))
     return QVO_DIAG(&s, _Value_overflow_converting_bigint_lo_ulong_, -1);
-  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.oldResultRowCount));
+  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.Result().oldResultRowCount));
 }
 SQLRETURN GetLines(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLUBIGINT>(v, s.nLines);
+  return Put<SQLUBIGINT>(v, s.Result().nLines);
 }
 SQLRETURN GetPreparedMessageLen(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLINTEGER>(v, s.preparedMessageLen);
@@ -386,7 +381,7 @@ SQLRETURN GetStatementText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<const char*>(v, s.sqlStmt.GetStatement());
 }
 SQLRETURN GetCursor(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLBIGINT>(v, s.cursor);
+  return Put<SQLBIGINT>(v, s.Result().cursor);
 }
 SQLRETURN GetResultHandle(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLINTEGER>(v, s.resultHandle);
@@ -398,7 +393,7 @@ SQLRETURN GetSessionID(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLUBIGINT>(v, s.connection->GetSessionID());
 }
 SQLRETURN GetStatusText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<const char*>(v, s.stmtStatusText);
+  return Put<const char*>(v, s.StatusText());
 }
 SQLRETURN GetSpecialOption(Stmt& s, SQLPOINTER, SQLINTEGER, SQLINTEGER*) {
   return QVO_DIAG(&s, _Incorrect_use_of_special_option_identifier_, -1);
@@ -417,40 +412,34 @@ constexpr AttrRow kAttributes[] = {
     {SQL_ATTR_NOSCAN, SetNoscan, GetAttrULen<&A::noscan>},
     {SQL_ATTR_MAX_LENGTH, SetMaxLength, GetAttrULen<&A::maxLength>},
     {SQL_ATTR_ASYNC_ENABLE, SetAsyncEnable, GetAttrULen<&A::asyncEnable>},
-    {SQL_ATTR_ROW_BIND_TYPE, SetBindType<&Stmt::ARD>, GetBindType<&Stmt::ARD>},
+    {SQL_ATTR_ROW_BIND_TYPE, SetBindType<&Desc::ARD>, GetBindType<&Desc::ARD>},
     {SQL_ATTR_CURSOR_TYPE, SetCursorType, GetAttrULen<&A::cursorType>},
     {SQL_ATTR_CONCURRENCY, SetConcurrency, GetAttrULen<&A::attrConcurency>},
     {SQL_ATTR_KEYSET_SIZE, SetKeysetSize, GetAttrULen<&A::keysetSize>},
-    {SQL_ROWSET_SIZE, SetRowArraySize, GetArraySize<&Stmt::ARD>},
+    {SQL_ROWSET_SIZE, SetRowArraySize, GetArraySize<&Desc::ARD>},
     {SQL_ATTR_SIMULATE_CURSOR, SetSimulateCursor, GetAttrULen<&A::simulateCursor>},
     {SQL_ATTR_RETRIEVE_DATA, SetRetrieveData, GetAttrULen<&A::retriveData>},
     {SQL_ATTR_USE_BOOKMARKS, SetUseBookmarks, GetAttrULen<&A::useBookmarks>},
     {SQL_ATTR_ROW_NUMBER, Accept, GetRowNumber},
     {SQL_ATTR_ENABLE_AUTO_IPD, SetEnableAutoIPD, GetAttrULen<&A::enableAutoIPD>},
     {SQL_ATTR_FETCH_BOOKMARK_PTR, SetFetchBookmarkPtr, GetFetchBookmarkPtr},
-    {SQL_ATTR_PARAM_BIND_OFFSET_PTR, SetBindOffsetPtr<&Stmt::APD>, GetParamBindOffsetPtr},
-    {SQL_ATTR_PARAM_BIND_TYPE, SetBindType<&Stmt::APD>, GetBindType<&Stmt::APD>},
-    {SQL_ATTR_PARAM_OPERATION_PTR, SetArrayStatusPtr<&Stmt::APD>, GetArrayStatusPtr<&Stmt::APD>},
-    {SQL_ATTR_PARAM_STATUS_PTR, SetArrayStatusPtr<&Stmt::IPD>, GetArrayStatusPtr<&Stmt::IPD>},
+    {SQL_ATTR_PARAM_BIND_OFFSET_PTR, SetBindOffsetPtr<&Desc::APD>, GetParamBindOffsetPtr},
+    {SQL_ATTR_PARAM_BIND_TYPE, SetBindType<&Desc::APD>, GetBindType<&Desc::APD>},
+    {SQL_ATTR_PARAM_OPERATION_PTR, SetArrayStatusPtr<&Desc::APD>, GetArrayStatusPtr<&Desc::APD>},
+    {SQL_ATTR_PARAM_STATUS_PTR, SetArrayStatusPtr<&Desc::IPD>, GetArrayStatusPtr<&Desc::IPD>},
     {SQL_ATTR_PARAMS_PROCESSED_PTR, SetParamsProcessedPtr, GetParamsProcessedPtr},
-    {SQL_ATTR_PARAMSET_SIZE, SetParamsetSize, GetArraySize<&Stmt::APD>},
-    {SQL_ATTR_ROW_BIND_OFFSET_PTR, SetBindOffsetPtr<&Stmt::ARD>, GetBindOffsetPtr<&Stmt::ARD>},
-    {SQL_ATTR_ROW_OPERATION_PTR, SetArrayStatusPtr<&Stmt::ARD>, GetArrayStatusPtr<&Stmt::ARD>},
-    {SQL_ATTR_ROW_STATUS_PTR, SetArrayStatusPtr<&Stmt::IRD>, GetArrayStatusPtr<&Stmt::IRD>},
-    {SQL_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, GetRowsProcessedPtr<&Stmt::IRD>},
-    {SQL_ATTR_ROW_ARRAY_SIZE, SetRowArraySize, GetArraySize<&Stmt::ARD>},
+    {SQL_ATTR_PARAMSET_SIZE, SetParamsetSize, GetArraySize<&Desc::APD>},
+    {SQL_ATTR_ROW_BIND_OFFSET_PTR, SetBindOffsetPtr<&Desc::ARD>, GetBindOffsetPtr<&Desc::ARD>},
+    {SQL_ATTR_ROW_OPERATION_PTR, SetArrayStatusPtr<&Desc::ARD>, GetArrayStatusPtr<&Desc::ARD>},
+    {SQL_ATTR_ROW_STATUS_PTR, SetArrayStatusPtr<&Desc::IRD>, GetArrayStatusPtr<&Desc::IRD>},
+    {SQL_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, GetRowsProcessedPtr<&Desc::IRD>},
+    {SQL_ATTR_ROW_ARRAY_SIZE, SetRowArraySize, GetArraySize<&Desc::ARD>},
     {SQL_ATTR_CURSOR_SCROLLABLE, SetCursorScrollable, GetAttrULen<&A::cursorScrollable>},
     {SQL_ATTR_CURSOR_SENSITIVITY, SetCursorSensitivity, GetAttrULen<&A::cursorSensitivity>},
-    {SQL_ATTR_APP_ROW_DESC,
-     SetDescriptorSlot<&Stmt::ARD, &Stmt::idARD, &Stmt::auto_ARD, &Stmt::auto_idARD>,
-     GetHandleValue<&Stmt::idARD>},
-    {SQL_ATTR_APP_PARAM_DESC,
-     SetDescriptorSlot<&Stmt::APD, &Stmt::idAPD, &Stmt::auto_APD, &Stmt::auto_idAPD>,
-     GetHandleValue<&Stmt::idAPD>},
-    {SQL_ATTR_IMP_ROW_DESC, SetImpRowDesc, GetHandleValue<&Stmt::idIRD>},
-    {SQL_ATTR_IMP_PARAM_DESC,
-     SetDescriptorSlot<&Stmt::IPD, &Stmt::idIPD, &Stmt::auto_IPD, &Stmt::auto_idIPD>,
-     GetHandleValue<&Stmt::idIPD>},
+    {SQL_ATTR_APP_ROW_DESC, SetDescriptorSlot<QVO_DESC_ARD>, GetHandleValue<&Desc::idARD>},
+    {SQL_ATTR_APP_PARAM_DESC, SetDescriptorSlot<QVO_DESC_APD>, GetHandleValue<&Desc::idAPD>},
+    {SQL_ATTR_IMP_ROW_DESC, SetImpRowDesc, GetHandleValue<&Desc::idIRD>},
+    {SQL_ATTR_IMP_PARAM_DESC, SetDescriptorSlot<QVO_DESC_IPD>, GetHandleValue<&Desc::idIPD>},
     {SQL_ATTR_METADATA_ID, SetMetadataID, GetAttrULen<&A::metadataID>},
     // ODBC 2 connection options set on a statement.
     {SQL_AUTOCOMMIT, nullptr, GetAutocommit},
@@ -473,7 +462,7 @@ constexpr AttrRow kAttributes[] = {
     {QVO_ATTR_EXTENDED_FETCH_MAPPING, SetExtendedFetchMapping, nullptr},
     {QVO_ATTR_FEEDBACK_INTERVAL, SetFeedbackInterval, nullptr},
     {QVO_ATTR_ROWS_FETCHED_PTR, SetRowsFetchedPtr, nullptr},
-    {QVO_ATTR_ARRAY_STATUS_PTR, SetArrayStatusPtr<&Stmt::IRD>, nullptr},
+    {QVO_ATTR_ARRAY_STATUS_PTR, SetArrayStatusPtr<&Desc::IRD>, nullptr},
     {QVO_ATTR_TRUNCATE_DECIMALS, SetTruncateDecimals, nullptr},
     {-9913, SetTruncateDecimals, nullptr},
     {QVO_ATTR_TIMESTAMP_PRECISION, SetTimestampPrecision, nullptr},
@@ -495,7 +484,7 @@ constexpr AttrRow kAttributes[] = {
     {-9905, nullptr, GetLines},
     {QVO_ATTR_PREPARED_MESSAGE_LEN, nullptr, GetPreparedMessageLen},
     {QVO_ATTR_STMT_PROTOCOL_VERSION, nullptr, GetProtocolVersion},
-    {QVO_ATTR_IRD_HANDLE, nullptr, GetHandleValue<&Stmt::idIRD>},
+    {QVO_ATTR_IRD_HANDLE, nullptr, GetHandleValue<&Desc::idIRD>},
     {QVO_ATTR_STATEMENT_TEXT, nullptr, GetStatementText},
     {-9914, nullptr, GetStatementText},
     {QVO_ATTR_CURSOR, nullptr, GetCursor},

@@ -63,7 +63,7 @@ TEST_F(CatalogTest, ColumnLookupRequests) {
             SQL_SUCCESS);
   EXPECT_EQ(RequestsOf(fake::kGetColumns).back().data,
             Cat({null, null, no, null, no, null, no, Le32(0), Le32(3)}));
-  EXPECT_EQ(st->sqlCallType, 2);
+  EXPECT_EQ(st->SqlCallType(), 2);
 
   // A pattern column goes to the server directly, with LIKE flags.
   auto U = [](const char* s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s)); };
@@ -71,7 +71,7 @@ TEST_F(CatalogTest, ColumnLookupRequests) {
             SQL_SUCCESS);
   EXPECT_EQ(RequestsOf(fake::kGetColumns).back().data,
             Cat({null, Str("SC"), yes, Str("T'1"), yes, Str("%"), yes, Le32(0), Le32(3)}));
-  EXPECT_EQ(st->sqlCallType, 2);
+  EXPECT_EQ(st->SqlCallType(), 2);
 
   // Identifier rules: bare names, folded unless quoted, no LIKE.
   ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_METADATA_ID, reinterpret_cast<SQLPOINTER>(1), 0),

@@ -148,7 +148,7 @@ TEST_F(ColumnsCacheTest, OneLookupServesTheColumnsOfATableOneByOne) {
   ASSERT_GE(request.size(), tail.size());
   EXPECT_EQ(fake::Bytes(request.end() - tail.size(), request.end()), tail);
   EXPECT_EQ(FetchAll(stmt), (std::vector<std::vector<std::string>>{ExpectedRow(table[0])}));
-  EXPECT_EQ(s->sqlCallType, 2);
+  EXPECT_EQ(s->SqlCallType(), 2);
 
   struct Case {
     const char* column;

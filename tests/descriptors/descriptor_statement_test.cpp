@@ -37,7 +37,7 @@ TEST_F(DescriptorOfStatement, BindingChangesReachTheStatement) {
   int data = 0;
   SQLLEN lengths[2] = {};
   // The source of the copy below: the statement's parameter binding.
-  ASSERT_EQ(QVOSetDescField(s->idAPD, 1, SQL_DESC_DATA_PTR, &data, 0), SQL_SUCCESS);
+  ASSERT_EQ(QVOSetDescField(s->Descriptors().idAPD, 1, SQL_DESC_DATA_PTR, &data, 0), SQL_SUCCESS);
 
   struct Case {
     const char* what;
@@ -82,14 +82,14 @@ TEST_F(DescriptorOfStatement, BindingChangesReachTheStatement) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    s->bindingChanged = false;
-    EXPECT_EQ(c.call(s->idARD, s->idAPD, &data, lengths), c.rc);
-    EXPECT_EQ(s->bindingChanged, c.notice);
+    s->Result().bindingChanged = false;
+    EXPECT_EQ(c.call(s->Descriptors().idARD, s->Descriptors().idAPD, &data, lengths), c.rc);
+    EXPECT_EQ(s->Result().bindingChanged, c.notice);
   }
   // The copy gave the ARD the parameter binding and kept its own kind.
-  EXPECT_EQ(s->ARD->descType, QVO_DESC_ARD);
-  EXPECT_EQ(s->ARD->header.allocType, SQL_DESC_ALLOC_AUTO);
-  EXPECT_EQ(s->ARD->records[1]->dataPtr, &data);
+  EXPECT_EQ(s->ARD()->descType, QVO_DESC_ARD);
+  EXPECT_EQ(s->ARD()->header.allocType, SQL_DESC_ALLOC_AUTO);
+  EXPECT_EQ(s->ARD()->records[1]->dataPtr, &data);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST_F(ColumnDescriptionTest, CatalogResultsHaveFixedTypes) {
   };
   for (const Case& c : cases) {
     const std::string where = std::to_string(c.kind) + "/" + std::to_string(c.column);
-    s->sqlCallType = c.kind;
+    s->MarkCatalogResult(c.kind);
     SQLSMALLINT type = 0, nullable = -1;
     SQLLEN attr = -1;
     const SQLRETURN rc =
@@ -228,7 +228,7 @@ TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
   EXPECT_EQ(LastDiag(*s), "07009 Invalid descriptor index.");
   // Unbinding a column beyond the count still grows the ARD to it.
   EXPECT_EQ(QVOBindCol(stmt, 4, SQL_C_CHAR, nullptr, 0, nullptr), SQL_SUCCESS);
-  EXPECT_EQ(s->ARD->header.count, 4);
+  EXPECT_EQ(s->ARD()->header.count, 4);
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ TEST_P(RowsetFetchTest, EveryRowOfEveryRowsetArrivesWhereItIsBound) {
                                       " rowset " + std::to_string(rowset) + " offset " +
                                       std::to_string(offset) + (rowWise ? " row-wise" : "");
             ASSERT_EQ(Open(table, d.blocks, d.protocol), SQL_SUCCESS) << where << LastDiag(*s);
-            if (d.answerBlockSize) s->qvoAnswerBlockSize = d.answerBlockSize;
+            if (d.answerBlockSize) s->Result().qvoAnswerBlockSize = d.answerBlockSize;
             std::vector<SQLUSMALLINT> status(rowset + 1, 0xEEEE);
             SetRowset(rowset, status.data());
             const size_t rowSize = Bind(rowWise, rowset, offset);

@@ -20,7 +20,7 @@ class ScrollTest : public FetchTest {
                    protocol),
               SQL_SUCCESS)
         << LastDiag(*s);
-    s->qvoAnswerBlockSize = 5;
+    s->Result().qvoAnswerBlockSize = 5;
     SetRowset(kRowset, status);
     ASSERT_EQ(QVOBindCol(stmt, 1, QVO_INT64, values, 8, indicators), SQL_SUCCESS);
   }
@@ -121,7 +121,7 @@ TEST_F(ScrollTest, ARowsetSizeOfZeroEndsWithADiagnostic) {
   OpenRows(25, 9);
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
-  s->ARD->header.arraySize = 0;
+  s->ARD()->header.arraySize = 0;
   EXPECT_EQ(QVOFetchScroll(stmt, SQL_FETCH_PRIOR, 0), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "ZE005 Invalid rowset size.");
   EXPECT_EQ(QVOFetch(stmt), SQL_NO_DATA);
@@ -149,7 +149,7 @@ TEST_F(ScrollTest, SetPosSelectsARowOfTheRowsetWithoutMovingTheNextFetch) {
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
   // The rowset starts at row 10; the received block holds rows from 10 on.
   EXPECT_EQ(QVOSetPos(stmt, 3, SQL_POSITION, 0), SQL_SUCCESS);
-  EXPECT_EQ(s->positionedRow, 12);
+  EXPECT_EQ(s->Result().positionedRow, 12);
   EXPECT_EQ(QVOSetPos(stmt, 11, SQL_POSITION, 0), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);

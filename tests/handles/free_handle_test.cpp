@@ -70,8 +70,8 @@ TEST_F(FreeHandleTest, FreeingAnApplicationDescriptorRestoresTheStatementsOwn) {
     ASSERT_EQ(StmtDescriptor(slot.attribute), desc);
     EXPECT_EQ(QVOFreeHandle(SQL_HANDLE_DESC, desc), SQL_SUCCESS) << slot.attribute;
     EXPECT_EQ(StmtDescriptor(slot.attribute), own) << slot.attribute;
-    EXPECT_EQ(static_cast<qvoStatement*>(GetHandlePtr(stmt))->ARD,
-              static_cast<qvoStatement*>(GetHandlePtr(stmt))->auto_ARD);
+    EXPECT_EQ(static_cast<qvoStatement*>(GetHandlePtr(stmt))->ARD(),
+              static_cast<qvoStatement*>(GetHandlePtr(stmt))->Descriptors().auto_ARD);
   }
   EXPECT_EQ(QVOFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
 }

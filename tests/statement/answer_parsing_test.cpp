@@ -88,14 +88,14 @@ TEST_F(StatementTest, ResultSetOfEveryTypeIsDescribedAndIndexed) {
   node.Push(fake::results::Answer({AllTypesResult(-3)}));
   ASSERT_EQ(Exec("SELECT * FROM ALL_TYPES"), SQL_SUCCESS) << LastDiag(*s);
   EXPECT_EQ(s->resultHandle, -3);
-  EXPECT_EQ(s->nLines, 2u);
-  EXPECT_EQ(s->resultRowCount, 2);
+  EXPECT_EQ(s->Result().nLines, 2u);
+  EXPECT_EQ(s->Result().resultRowCount, 2);
   const auto types = AllTypes();
-  ASSERT_EQ(s->IRD->header.count, static_cast<SQLSMALLINT>(types.size()));
-  EXPECT_EQ(s->ARD->header.count, s->IRD->header.count);
-  for (SQLSMALLINT i = 1; i <= s->IRD->header.count; ++i) {
+  ASSERT_EQ(s->IRD()->header.count, static_cast<SQLSMALLINT>(types.size()));
+  EXPECT_EQ(s->ARD()->header.count, s->IRD()->header.count);
+  for (SQLSMALLINT i = 1; i <= s->IRD()->header.count; ++i) {
     const TypeCase& t = types[static_cast<size_t>(i - 1)];
-    const __cliDescriptorRecords* r = s->IRD->GetRecord(i);
+    const __cliDescriptorRecords* r = s->IRD()->GetRecord(i);
     SCOPED_TRACE(t.column.name);
     EXPECT_STREQ(r->descName, t.column.name.c_str());
     EXPECT_STREQ(r->baseColumnName, t.column.name.c_str());
@@ -157,7 +157,7 @@ TEST_F(StatementTest, IntegerTypesFollowTheConnectionSetting) {
     conn->connAttr.intTypesInResultsIfPossible = c.intTypes;
     Give(ResultSet(-3, {c.column}, 0, 0, {}));
     ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-    const __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+    const __cliDescriptorRecords* r = s->IRD()->GetRecord(1);
     EXPECT_EQ(r->conciseType, c.concise)
         << c.column.precision << "," << c.column.scale << " int types " << c.intTypes;
     EXPECT_EQ(r->displaySize, SQLLEN{c.column.precision} + 2);
@@ -169,11 +169,11 @@ TEST_F(StatementTest, EveryResultStartsFromAnEmptyIrd) {
   Give(Join({ResultSet(-3, {Column::Decimal("A", 18, 4), Column::Double("B")}, 0, 0, {}),
              ResultSet(-3, {Column::Boolean("C")}, 0, 0, {})}));
   ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-  __cliDescriptorRecords::SetOwnedText(s->IRD->GetRecord(1)->label, s->IRD->GetRecord(1)->labelLen,
-                                       "stale", 5);
+  __cliDescriptorRecords::SetOwnedText(s->IRD()->GetRecord(1)->label,
+                                       s->IRD()->GetRecord(1)->labelLen, "stale", 5);
   ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-  ASSERT_EQ(s->IRD->header.count, 1);
-  const __cliDescriptorRecords* r = s->IRD->GetRecord(1);
+  ASSERT_EQ(s->IRD()->header.count, 1);
+  const __cliDescriptorRecords* r = s->IRD()->GetRecord(1);
   EXPECT_STREQ(r->descName, "C");
   EXPECT_EQ(r->label, nullptr);
   EXPECT_EQ(r->scale, 0);
@@ -237,7 +237,7 @@ TEST_F(StatementTest, EveryTruncationOfAResultSetIsRefused) {
     Give(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
     ASSERT_EQ(s->MoreResults(), SQL_ERROR) << n;
     ASSERT_EQ(LastDiag(*s), "HY010 Incorrect data array received from server.") << n;
-    EXPECT_EQ(s->ptrArray, nullptr) << n;
+    EXPECT_EQ(s->Result().ptrArray, nullptr) << n;
     ASSERT_EQ(s->MoreResults(), SQL_NO_DATA) << n;
   }
 }
@@ -303,7 +303,7 @@ TEST_F(StatementTest, MalformedAnswersGiveADiagnostic) {
     Give(c.data);
     EXPECT_EQ(s->MoreResults(), SQL_ERROR) << c.name;
     EXPECT_EQ(LastDiag(*s), c.diag) << c.name;
-    EXPECT_EQ(s->ptrArray, nullptr) << c.name;
+    EXPECT_EQ(s->Result().ptrArray, nullptr) << c.name;
     EXPECT_EQ(s->MoreResults(), SQL_NO_DATA) << c.name;
   }
 }
@@ -324,15 +324,15 @@ TEST_F(StatementTest, BlockSizeComesFromASaneMessageSize) {
     conn->connAttr.maxDataMessageSize = c.serverSize;
     Give(ResultSet(-3, {Column::Double("F")}, 0, 0, {}));
     ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-    EXPECT_EQ(s->qvoAnswerBlockSize, c.rowsPerBlock) << c.serverSize;
+    EXPECT_EQ(s->Result().qvoAnswerBlockSize, c.rowsPerBlock) << c.serverSize;
   }
 }
 
 TEST_F(StatementTest, ZeroColumnResultBuildsNoTable) {
   Give(ResultSet(-3, {}, 0, 0, {}));
   EXPECT_EQ(s->MoreResults(), SQL_SUCCESS);
-  EXPECT_EQ(s->ptrArray, nullptr);
-  EXPECT_EQ(s->IRD->header.count, 0);
+  EXPECT_EQ(s->Result().ptrArray, nullptr);
+  EXPECT_EQ(s->IRD()->header.count, 0);
 }
 
 }  // namespace
@@ -380,9 +380,9 @@ TEST_F(StatementTest, MutatedAnswersNeverEscapeTheBuffer) {
     while ((rc = s->MoreResults()) != SQL_NO_DATA) {
       ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_ERROR || rc == SQL_STILL_EXECUTING) << rc;
       ASSERT_LT(++results, 64) << "round " << round;
-      if (rc != SQL_SUCCESS || s->ptrArray == nullptr) continue;
-      for (SQLINTEGER c = 1; c <= s->ptrArrayCols; ++c) {
-        for (SQLBIGINT r = 1; r <= s->resultRowCount; ++r) {
+      if (rc != SQL_SUCCESS || s->Result().ptrArray == nullptr) continue;
+      for (SQLINTEGER c = 1; c <= s->Result().ptrArrayCols; ++c) {
+        for (SQLBIGINT r = 1; r <= s->Result().resultRowCount; ++r) {
           ASSERT_NE(s->RowValue(c, r), nullptr);
         }
       }

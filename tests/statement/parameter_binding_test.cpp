@@ -85,7 +85,7 @@ TEST_F(ParameterBindingTest, EffectiveLengthAndSize) {
                                value, c.bufferLength, &indicator),
               SQL_SUCCESS)
         << LastDiag(*Stmt(h));
-    const __cliDescriptorRecords* a = Stmt(h)->APD->GetRecord(1);
+    const __cliDescriptorRecords* a = Stmt(h)->APD()->GetRecord(1);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->conciseType, c.aptType);
     EXPECT_EQ(a->octetLength, c.octetLength);
@@ -99,7 +99,7 @@ TEST_F(ParameterBindingTest, EffectiveLengthAndSize) {
     EXPECT_EQ(type, c.sqlType);
     EXPECT_EQ(size, c.describedSize);
     EXPECT_EQ(digits, c.describedDigits);
-    EXPECT_EQ(Stmt(h)->IPD->GetRecord(1)->parameterType, SQL_PARAM_INPUT);
+    EXPECT_EQ(Stmt(h)->IPD()->GetRecord(1)->parameterType, SQL_PARAM_INPUT);
     QVOFreeHandle(SQL_HANDLE_STMT, h);
   }
 }
@@ -107,8 +107,8 @@ TEST_F(ParameterBindingTest, EffectiveLengthAndSize) {
 TEST_F(ParameterBindingTest, CharacterTypeWithoutLengthAndWithoutDefaultIsRefused) {
   EXPECT_EQ(Bind(1, SQL_C_CHAR, SQL_TYPE_TIME, 0, 0, 0), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY000 Cannot map buffer length 0 for this data type.");
-  EXPECT_EQ(s->APD->header.count, 0);
-  EXPECT_EQ(s->IPD->header.count, 0);
+  EXPECT_EQ(s->APD()->header.count, 0);
+  EXPECT_EQ(s->IPD()->header.count, 0);
 }
 
 TEST_F(ParameterBindingTest, CountsRiseToTheHighestParameterAndNeverFall) {
@@ -117,8 +117,8 @@ TEST_F(ParameterBindingTest, CountsRiseToTheHighestParameterAndNeverFall) {
   EXPECT_EQ(n, 0);
   ASSERT_EQ(Bind(3, SQL_C_SLONG, SQL_INTEGER, 0, 0, 0), SQL_SUCCESS);
   ASSERT_EQ(Bind(1, SQL_C_CHAR, SQL_VARCHAR, 10, 0, 10), SQL_SUCCESS);
-  EXPECT_EQ(s->APD->header.count, 3);
-  EXPECT_EQ(s->IPD->header.count, 3);
+  EXPECT_EQ(s->APD()->header.count, 3);
+  EXPECT_EQ(s->IPD()->header.count, 3);
   ASSERT_EQ(QVONumParams(stmt, &n), SQL_SUCCESS);
   EXPECT_EQ(n, 3);
   EXPECT_EQ(QVONumParams(stmt, nullptr), SQL_SUCCESS);
@@ -130,7 +130,7 @@ TEST_F(ParameterBindingTest, ParameterNumbersOutsideTheRangeAreInvalidIndexes) {
     SCOPED_TRACE(n);
     EXPECT_EQ(Bind(n, SQL_C_SLONG, SQL_INTEGER, 0, 0, 0), SQL_ERROR);
     EXPECT_EQ(LastDiag(*s), "07009 Invalid descriptor index.");
-    EXPECT_EQ(s->APD->header.count, 2);
+    EXPECT_EQ(s->APD()->header.count, 2);
   }
   SQLSMALLINT type = 77, digits = 77, nullable = 77;
   SQLULEN size = 77;

@@ -434,7 +434,7 @@ TEST_F(PreparedMessageTest, BuffersThatCannotHoldTheirValuesAreRefused) {
     ASSERT_EQ(QVOBindParameter(h, 1, SQL_PARAM_INPUT, c.cType, c.sqlType, 10, 0, buffer,
                                c.bufferLength, indicators),
               SQL_SUCCESS);
-    if (c.octetLength) st->APD->GetRecord(1)->octetLength = c.octetLength;
+    if (c.octetLength) st->APD()->GetRecord(1)->octetLength = c.octetLength;
     qvoParamBlock block;
     block.count = c.rows;
     EXPECT_EQ(st->BuildPreparedMessage(block), SQL_ERROR);

@@ -23,8 +23,8 @@ class ServedTableTest : public StatementTest {
  protected:
   // Checks the rows of the block the statement holds against the table.
   void ExpectBlock(const fake::Table& table) {
-    for (SQLBIGINT r = 1; r <= s->resultRowCount; ++r) {
-      const int64_t row = s->resultRowCountStart + r - 1;
+    for (SQLBIGINT r = 1; r <= s->Result().resultRowCount; ++r) {
+      const int64_t row = s->Result().resultRowCountStart + r - 1;
       for (size_t c = 0; c < table.columns.size(); ++c) {
         const Value want = table.value(row, c);
         const auto col = static_cast<SQLINTEGER>(c + 1);
@@ -42,18 +42,19 @@ class ServedTableTest : public StatementTest {
   // at a time before protocol 8, else by byte budget `ask`. Gives the rows
   // seen, or -1 when a request failed.
   int64_t ReadAll(const fake::Table& table, int protocol, int64_t ask) {
-    int64_t seen = s->resultRowCount;
+    int64_t seen = s->Result().resultRowCount;
     ExpectBlock(table);
-    while (s->resultRowCountStart + s->resultRowCount < static_cast<int64_t>(s->nLines)) {
-      const int64_t next = s->resultRowCountStart + s->resultRowCount;
-      const SQLRETURN rc = protocol < 8
-                               ? s->MoreData(next, std::min<int64_t>(ask, s->nLines - next))
-                               : s->Fetch2(next, ask);
+    while (s->Result().resultRowCountStart + s->Result().resultRowCount <
+           static_cast<int64_t>(s->Result().nLines)) {
+      const int64_t next = s->Result().resultRowCountStart + s->Result().resultRowCount;
+      const SQLRETURN rc =
+          protocol < 8 ? s->MoreData(next, std::min<int64_t>(ask, s->Result().nLines - next))
+                       : s->Fetch2(next, ask);
       if (rc != SQL_SUCCESS) {
         ADD_FAILURE() << LastDiag(*s);
         return -1;
       }
-      seen += s->resultRowCount;
+      seen += s->Result().resultRowCount;
       ExpectBlock(table);
     }
     return seen;

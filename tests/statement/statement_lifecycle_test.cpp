@@ -15,15 +15,17 @@ TEST_F(StatementTest, NewStatementHasItsDefaultsAndFourOwnDescriptors) {
   EXPECT_EQ(s->resultHandle, -2);
   EXPECT_EQ(s->preparedHandle, -2);
   EXPECT_EQ(s->GetMaxIdentifierLength(), 128);
-  EXPECT_STREQ(s->stmtStatusText, "Created");
+  EXPECT_STREQ(s->StatusText(), "Created");
   EXPECT_EQ(IsQVOHandle(stmt), SQL_HANDLE_STMT);
   EXPECT_EQ(GetMasterOfCliHandle(stmt), dbc);
   const struct {
     cliDescriptor* desc;
     SQLPOINTER id;
     SQLSMALLINT kind;
-  } own[] = {
-      {s->ARD, s->idARD, 5}, {s->APD, s->idAPD, 6}, {s->IRD, s->idIRD, 7}, {s->IPD, s->idIPD, 8}};
+  } own[] = {{s->ARD(), s->Descriptors().idARD, 5},
+             {s->APD(), s->Descriptors().idAPD, 6},
+             {s->IRD(), s->Descriptors().idIRD, 7},
+             {s->IPD(), s->Descriptors().idIPD, 8}};
   for (const auto& d : own) {
     EXPECT_EQ(IsQVOHandle(d.id), SQL_HANDLE_DESC);
     EXPECT_EQ(GetHandlePtr(d.id), d.desc);
@@ -65,17 +67,17 @@ TEST_F(StatementTest, AttributesStartFromTheirDefaults) {
       {SQL_ATTR_PARAMS_PROCESSED_PTR, 0},
       {SQL_ATTR_PARAMSET_SIZE, 1},
       // The ARD's and IRD's fields as they stand: their own targets.
-      {SQL_ATTR_ROW_BIND_OFFSET_PTR, P(&s->ARD->header.bindOffsetDummy)},
+      {SQL_ATTR_ROW_BIND_OFFSET_PTR, P(&s->ARD()->header.bindOffsetDummy)},
       {SQL_ATTR_ROW_OPERATION_PTR, 0},
       {SQL_ATTR_ROW_STATUS_PTR, 0},
-      {SQL_ATTR_ROWS_FETCHED_PTR, P(&s->IRD->header.rowsProcessed)},
+      {SQL_ATTR_ROWS_FETCHED_PTR, P(&s->IRD()->header.rowsProcessed)},
       {SQL_ATTR_ROW_ARRAY_SIZE, 1},
       {SQL_ATTR_CURSOR_SCROLLABLE, 1},
       {SQL_ATTR_CURSOR_SENSITIVITY, 0},
-      {SQL_ATTR_APP_ROW_DESC, P(s->auto_idARD)},
-      {SQL_ATTR_APP_PARAM_DESC, P(s->auto_idAPD)},
-      {SQL_ATTR_IMP_ROW_DESC, P(s->auto_idIRD)},
-      {SQL_ATTR_IMP_PARAM_DESC, P(s->auto_idIPD)},
+      {SQL_ATTR_APP_ROW_DESC, P(s->Descriptors().auto_idARD)},
+      {SQL_ATTR_APP_PARAM_DESC, P(s->Descriptors().auto_idAPD)},
+      {SQL_ATTR_IMP_ROW_DESC, P(s->Descriptors().auto_idIRD)},
+      {SQL_ATTR_IMP_PARAM_DESC, P(s->Descriptors().auto_idIPD)},
       {SQL_ATTR_METADATA_ID, 0},
       {SQL_AUTOCOMMIT, 1},
   };
@@ -128,7 +130,8 @@ TEST_F(StatementTest, FreeingAStatementKeepsTheApplicationsDescriptor) {
   SQLHDESC user = SQL_NULL_HANDLE;
   ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_DESC, dbc, &user), SQL_SUCCESS);
   ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_APP_ROW_DESC, user, 0), SQL_SUCCESS);
-  const SQLPOINTER own[] = {s->auto_idARD, s->auto_idAPD, s->auto_idIRD, s->auto_idIPD};
+  const SQLPOINTER own[] = {s->Descriptors().auto_idARD, s->Descriptors().auto_idAPD,
+                            s->Descriptors().auto_idIRD, s->Descriptors().auto_idIPD};
   ASSERT_EQ(QVOFreeStmt(stmt, SQL_DROP), SQL_SUCCESS);
   EXPECT_EQ(IsQVOHandle(stmt), 0);
   for (SQLPOINTER d : own) EXPECT_EQ(IsQVOHandle(d), 0);
@@ -150,15 +153,18 @@ TEST_F(StatementTest, DescriptorAttributesTakeUserOrOwnDescriptorsOnly) {
   };
   const Case cases[] = {
       {SQL_ATTR_APP_ROW_DESC, user, SQL_SUCCESS, "", user},
-      {SQL_ATTR_APP_ROW_DESC, nullptr, SQL_SUCCESS, "", s->auto_idARD},
-      {SQL_ATTR_APP_ROW_DESC, other->auto_idARD, SQL_ERROR, refused, s->auto_idARD},
-      {SQL_ATTR_APP_ROW_DESC, s->auto_idAPD, SQL_ERROR, refused, s->auto_idARD},
-      {SQL_ATTR_APP_ROW_DESC, stmt, SQL_ERROR, refused, s->auto_idARD},
+      {SQL_ATTR_APP_ROW_DESC, nullptr, SQL_SUCCESS, "", s->Descriptors().auto_idARD},
+      {SQL_ATTR_APP_ROW_DESC, other->Descriptors().auto_idARD, SQL_ERROR, refused,
+       s->Descriptors().auto_idARD},
+      {SQL_ATTR_APP_ROW_DESC, s->Descriptors().auto_idAPD, SQL_ERROR, refused,
+       s->Descriptors().auto_idARD},
+      {SQL_ATTR_APP_ROW_DESC, stmt, SQL_ERROR, refused, s->Descriptors().auto_idARD},
       {SQL_ATTR_APP_PARAM_DESC, user, SQL_SUCCESS, "", user},
-      {SQL_ATTR_APP_PARAM_DESC, s->auto_idAPD, SQL_SUCCESS, "", s->auto_idAPD},
+      {SQL_ATTR_APP_PARAM_DESC, s->Descriptors().auto_idAPD, SQL_SUCCESS, "",
+       s->Descriptors().auto_idAPD},
       {SQL_ATTR_IMP_PARAM_DESC, user, SQL_SUCCESS, "", user},
-      {SQL_ATTR_IMP_PARAM_DESC, nullptr, SQL_SUCCESS, "", s->auto_idIPD},
-      {SQL_ATTR_IMP_ROW_DESC, nullptr, SQL_ERROR, refused, s->auto_idIRD},
+      {SQL_ATTR_IMP_PARAM_DESC, nullptr, SQL_SUCCESS, "", s->Descriptors().auto_idIPD},
+      {SQL_ATTR_IMP_ROW_DESC, nullptr, SQL_ERROR, refused, s->Descriptors().auto_idIRD},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(QVOSetStmtAttr(stmt, c.attribute, c.value, 0), c.rc) << c.attribute;
@@ -167,7 +173,7 @@ TEST_F(StatementTest, DescriptorAttributesTakeUserOrOwnDescriptorsOnly) {
     ASSERT_EQ(QVOGetStmtAttr(stmt, c.attribute, &read, 0, nullptr), SQL_SUCCESS);
     EXPECT_EQ(read, c.expected) << c.attribute;
   }
-  EXPECT_EQ(s->ARD, s->auto_ARD);
+  EXPECT_EQ(s->ARD(), s->Descriptors().auto_ARD);
 }
 
 // Setting one attribute: the code, the diagnostic and what reading it back
@@ -260,9 +266,9 @@ TEST_F(StatementTest, EveryAttributeSetsAndReads) {
     EXPECT_TRUE(rc == SQL_SUCCESS || c.attribute == SQL_ATTR_FETCH_BOOKMARK_PTR);
     EXPECT_EQ(out, c.read);
   }
-  EXPECT_EQ(s->ARD->header.arraySize, 100u);
-  EXPECT_EQ(s->APD->header.arraySize, 3u);
-  EXPECT_EQ(s->IRD->header.rowsProcessedPtr, &processed);
+  EXPECT_EQ(s->ARD()->header.arraySize, 100u);
+  EXPECT_EQ(s->APD()->header.arraySize, 3u);
+  EXPECT_EQ(s->IRD()->header.rowsProcessedPtr, &processed);
 }
 
 TEST_F(StatementTest, PrivateAttributes) {
@@ -274,7 +280,7 @@ TEST_F(StatementTest, PrivateAttributes) {
   };
   SQLBIGINT row = 0;
   int precision = 12;
-  s->nLines = 10;
+  s->Result().nLines = 10;
   const Case cases[] = {
       {21082, 12, SQL_SUCCESS, ""},
       {21080, 0, SQL_SUCCESS, ""},
@@ -377,16 +383,16 @@ TEST_F(StatementTest, CursorOperations) {
   EXPECT_FALSE(s->using_QVO_VARCHAR_PTR);
   // With a bound column the cursor can be closed; SetPos counts from the
   // rowset's first row (not the block's) and leaves the next fetch's place.
-  s->ARD->SetDescField(0, SQL_DESC_COUNT, V(1), 0);
+  s->ARD()->SetDescField(0, SQL_DESC_COUNT, V(1), 0);
   EXPECT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
-  s->resultRowCountStart = 4;
-  s->rowsetStart = 10;
-  s->rowsetRows = 3;
-  s->cursor = 13;
-  s->ARD->header.arraySize = 5;
+  s->Result().resultRowCountStart = 4;
+  s->Result().rowsetStart = 10;
+  s->Result().rowsetRows = 3;
+  s->Result().cursor = 13;
+  s->ARD()->header.arraySize = 5;
   EXPECT_EQ(QVOSetPos(stmt, 2, SQL_POSITION, 0), SQL_SUCCESS);
-  EXPECT_EQ(s->positionedRow, 11);
-  EXPECT_EQ(s->cursor, 13);
+  EXPECT_EQ(s->Result().positionedRow, 11);
+  EXPECT_EQ(s->Result().cursor, 13);
   for (SQLBIGINT row : {0, 4, -1}) {
     EXPECT_EQ(QVOSetPos(stmt, row, SQL_POSITION, 0), SQL_ERROR) << row;
     EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");

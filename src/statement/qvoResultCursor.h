@@ -1,0 +1,107 @@
+// qvoResultCursor: the statement's current result as the fetch and GetData
+// read it: the answer of the last request, the row blocks received with
+// their row pointer table, the row counts, the cursor and rowset position,
+// and the fetch's scratch and per-column cache.
+//
+// Rows reach the statement in row blocks, column-major: per column, per row a
+// signed null flag byte (0: NULL, nothing follows) and the value, converted in
+// place to host order when the block is indexed:
+//   _SMALLDECIMAL          int32
+//   _DECIMAL               int32 (precision <= 9) or int64: qvoTypeLen bytes
+//   _BIGDECIMAL            two int64 halves (low half first)
+//   _DOUBLE                double
+//   _DATE                  day, month, int16 year
+//   _TIMESTAMP(_UTC)       int16 year, month, day, hour, minute, second, int32 fraction
+//   _CHAR, _VARCHAR        int32 byte length L, then L bytes
+//   others (_BOOLEAN ...)  qvoTypeLen bytes unchanged
+// ptrArray[c][r] (column c = 1..ptrArrayCols, row r = 1..resultRowCount)
+// points at the value of row r of the current block (character types: at the
+// length word; NULL: one past the flag); the null flag is always the byte
+// just before the pointer. Row r of the block is result row
+// resultRowCountStart + r - 1 (0-based). See RowValue / RowIsNull.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "protocol/qvoAnswerReader.h"
+#include "qvo/qvoDefs.h"
+
+struct qvoColumnConversions;
+
+struct qvoResultCursor {
+  // The value of row r (1..resultRowCount) of column c (1..ptrArrayCols) in
+  // the current block, or null when there is none; RowIsNull tells NULL.
+  char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
+  bool RowIsNull(SQLINTEGER c, SQLBIGINT r) const;
+  // Drops the row pointer table (its storage stays for the next block).
+  void FreePointerArray();
+  // Indexes a row block of `length` bytes (which RowBlockCanHold admitted)
+  // holding resultRowCount rows of the columns blockLayout describes (values
+  // converted in place). Bytes consumed, or -1 when the block does not hold
+  // all its values (no table is then kept).
+  SQLINTEGER IndexBlock(char* block, qvo_int64 length);
+
+  // The answer of the last request: 4-byte result count, then the results.
+  std::unique_ptr<char[]> qvoSocketAnswerBuffer;
+  SQLINTEGER qvoSocketAnswerLen = 0;
+  size_t answerPos = 0;
+  SQLBIGINT qvoAnswerBlockSize = 0;
+  // The last row block received by a fetch request, with its length.
+  std::unique_ptr<char[]> qvoAnswerNewLines;
+  qvo_int64 qvoAnswerNewLinesLen = 0;
+  size_t qvoAnswerNewLinesCapacity = 0;  // bytes allocated behind it; 0: unknown
+
+  SQLBIGINT resultRowCount = 0;
+  SQLINTEGER sqlRowCount = 0;
+  SQLBIGINT resultRowCountStart = 0;
+  SQLBIGINT cursor = 0;
+  SQLUBIGINT nLines = 0;
+
+  // ptrArray[c][r]: see the top of this file. Null while there is no table.
+  void*** ptrArray = nullptr;
+  SQLINTEGER ptrArrayCols = 0;
+  SQLBIGINT oldResultRowCount = 0;
+
+  // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
+  // all), the column it belongs to, its length in units (bytes, or 2-byte
+  // units for UTF-16), whether it is UTF-8, and the length slot used when
+  // the caller gives none.
+  SQLINTEGER gdCurs = 0;
+  SQLSMALLINT gdLastCol = 0;
+  SQLLEN gdTextLength = 0;
+  bool gdTextIsUtf8 = false;
+  SQLLEN gdStrLen = 0;
+
+  // The current rowset: its first result row (0-based) and its row count;
+  // SetPos selects positionedRow (0-based result row, -1 none) inside it.
+  SQLBIGINT rowsetStart = 0;
+  SQLBIGINT rowsetRows = 0;
+  SQLBIGINT positionedRow = -1;
+  // Per rowset row of one block call: the worst outcome of its columns, and
+  // one column's outcomes (kept here so that a fetch allocates nothing once
+  // the rowset size is reached).
+  std::vector<unsigned char> fetchRowWorst;
+  std::vector<unsigned char> fetchColumnOutcomes;
+  // What the fetch layer keeps of each column between calls (its conversion
+  // for the column's types); the type and its deleter are the fetch layer's.
+  std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)> columnConversions{nullptr,
+                                                                                           nullptr};
+
+  // Row pointer storage behind ptrArray, kept from block to block (the
+  // column arrays lie one after another in ptrStorage, ptrCapacity entries,
+  // never cleared: the indexing pass writes every entry a block uses), and
+  // the columns' layout as the indexing pass reads it.
+  std::unique_ptr<void*[]> ptrStorage;
+  size_t ptrCapacity = 0;
+  std::vector<void**> ptrTable;
+  std::vector<qvoBlockColumn> blockLayout;
+  // GetData's text scratch.
+  std::unique_ptr<char[]> stringBuffer;
+  int stringBufferSize = 0;
+  // The bound columns as the fetch counted them, and whether a binding
+  // changed since (the count and the column conversions are then redone).
+  int nBoundColumns = 0;
+  bool bindingChanged = true;
+};
