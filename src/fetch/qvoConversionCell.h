@@ -28,6 +28,8 @@
 #include "qvo/qvoDefs.h"
 
 class qvoStatement;
+struct qvoTextSettings;
+struct qvoNumericColumn;
 
 // What became of one row of a column. Ordered by severity: the frame keeps the
 // worst outcome of a row across its columns.
@@ -55,6 +57,10 @@ struct qvoColumnJob {
   const qvoStatement* stmt = nullptr;
   const __cliDescriptorRecords* ard = nullptr;
   const __cliDescriptorRecords* ird = nullptr;
+  // What the Ops would read from those, when the statement keeps it for the
+  // column (null: read it from stmt and ird).
+  const qvoTextSettings* text = nullptr;
+  const qvoNumericColumn* numeric = nullptr;
   SQLSMALLINT column = 0;   // ARD record number (1-based)
   SQLSMALLINT cType = 0;    // resolved C type (after SQL_C_DEFAULT and SQL_C_WCHAR)
   SQLSMALLINT qvoType = 0;  // server type of the column

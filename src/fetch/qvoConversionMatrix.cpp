@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/qvoTypeCodes.h"
+#include "platform/qvoConverter.h"
 #include "statement/qvoStatement.h"
 
 namespace {
@@ -160,34 +161,55 @@ qvoConversion qvoLookupConversion(SQLSMALLINT cType, SQLSMALLINT qvoType, bool s
   return out;
 }
 
-struct qvoColumnConversions {
-  struct Entry {
-    qvoConversionLookup lookup = nullptr;
-    SQLSMALLINT cType = 0;
-    SQLSMALLINT qvoType = 0;
-    bool stringsNotNull = false;
-    qvoConversion conv;
-  };
-  std::vector<Entry> columns;  // index: column number
-};
+namespace {
 
-const qvoConversion& qvoColumnConversion(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
-                                         SQLSMALLINT qvoType, bool stringsNotNull,
-                                         qvoConversionLookup lookup) {
+qvoColumnConversions::StatementKey StatementKeyOf(const qvoStatement& s) {
+  const __statementAttributes& a = s.stmtAttr;
+  qvoColumnConversions::StatementKey k;
+  k.decSeparator = s.decSeparator;
+  k.stringsNotNull = a.stringsNotNull;
+  k.truncateDecimals = a.truncateDecimals;
+  k.externalConversion = a.externalConversion;
+  k.floatPrecision = a.floatPrecision;
+  k.maxLength = a.maxLength;
+  // A statement's converters are its own (what GetDataConverter gives it).
+  if (s.dataConverter) k.dataCodepage = s.dataConverter->Stamp();
+  if (s.wcharDataConverter) k.wideCodepage = s.wcharDataConverter->Stamp();
+  return k;
+}
+
+}  // namespace
+
+qvoColumnConversions& qvoCheckedColumnSetups(qvoStatement& s) {
   if (!s.Result().columnConversions)
     s.Result().columnConversions = {new qvoColumnConversions,
                                     [](qvoColumnConversions* c) { delete c; }};
-  std::vector<qvoColumnConversions::Entry>& columns = s.Result().columnConversions->columns;
+  qvoColumnConversions& setups = *s.Result().columnConversions;
+  const qvoColumnConversions::StatementKey key = StatementKeyOf(s);
+  if (!(setups.statement == key)) {
+    setups.statement = key;
+    for (qvoColumnSetup& c : setups.columns) c.key.lookup = nullptr;
+  }
+  return setups;
+}
+
+const qvoColumnSetup& qvoBuildColumnSetup(qvoStatement& s, qvoColumnConversions& setups,
+                                          SQLSMALLINT col, const qvoColumnSetup::Key& key,
+                                          const __cliDescriptorRecords& ird) {
+  std::vector<qvoColumnSetup>& columns = setups.columns;
   const auto index = static_cast<std::size_t>(col < 0 ? 0 : col);
   if (columns.size() <= index) columns.resize(index + 1);
-  qvoColumnConversions::Entry& e = columns[index];
-  if (e.lookup != lookup || e.cType != cType || e.qvoType != qvoType ||
-      e.stringsNotNull != stringsNotNull) {
-    e.conv = lookup(cType, qvoType, stringsNotNull);
-    e.lookup = lookup;
-    e.cType = cType;
-    e.qvoType = qvoType;
-    e.stringsNotNull = stringsNotNull;
-  }
-  return e.conv;
+  qvoColumnSetup& e = columns[index];
+  e.key = key;
+  e.conv = key.lookup(key.cType, ird.qvoType, s.stmtAttr.stringsNotNull);
+  qvoColumnJob job;
+  job.stmt = &s;
+  job.ird = &ird;
+  job.column = col;
+  job.cType = key.cType;
+  job.qvoType = ird.qvoType;
+  job.valueWidth = ird.qvoTypeLen;
+  e.text = qvoReadTextSettings(job);
+  e.numeric = qvoReadNumericColumn(job);
+  return e;
 }

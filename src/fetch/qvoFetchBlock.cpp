@@ -51,14 +51,14 @@ const OutcomeDiag kOutcomeDiags[kOutcomes] = {
     {nullptr, nullptr, 1},
 };
 
-// A short rowset's bytes are cleared inline, a long one's by memset.
+// The frame's byte arrays hold at least this many bytes, so that a short
+// rowset's are cleared by one store instead of a call.
+constexpr std::size_t kClearedAtOnce = 16;
 void ClearBytes(void* p, std::size_t n) {
-  if (n > 16) {
+  if (n <= kClearedAtOnce)
+    std::memset(p, 0, kClearedAtOnce);
+  else
     std::memset(p, 0, n);
-    return;
-  }
-  auto* bytes = static_cast<unsigned char*>(p);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = 0;
 }
 
 }  // namespace
@@ -211,12 +211,14 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
 qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
     : s_(s), startRow_(startRow), lines_(static_cast<std::size_t>(lines)) {
   // Sized once per rowset size; later calls only clear them.
-  if (s.Result().fetchRowWorst.size() < lines_) s.Result().fetchRowWorst.resize(lines_);
-  if (s.Result().fetchColumnOutcomes.size() < lines_) s.Result().fetchColumnOutcomes.resize(lines_);
+  const std::size_t size = std::max(lines_, kClearedAtOnce);
+  if (s.Result().fetchRowWorst.size() < size) s.Result().fetchRowWorst.resize(size);
+  if (s.Result().fetchColumnOutcomes.size() < size) s.Result().fetchColumnOutcomes.resize(size);
   ClearBytes(s.Result().fetchRowWorst.data(), lines_);
 }
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
+  setups_ = &qvoCheckedColumnSetups(s_);
   for (int n = 1; n <= s_.ARD()->header.count; ++n) {
     const auto col = static_cast<SQLSMALLINT>(n);
     const __cliDescriptorRecords* a = s_.ARD()->GetRecord(col);
@@ -259,13 +261,16 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     return;
   }
   bool ok = true;
-  const SQLSMALLINT cType = qvoResolveCType(s_, col, a.conciseType, *ird, &ok);
+  const SQLSMALLINT bound = a.conciseType;  // most C types resolve to themselves
+  const SQLSMALLINT cType = bound != SQL_C_DEFAULT && bound != SQL_C_WCHAR
+                                ? bound
+                                : qvoResolveCType(s_, col, bound, *ird, &ok);
   if (!ok) {
     columnRefused_ = true;
     return;
   }
-  const qvoConversion& conv =
-      qvoColumnConversion(s_, col, cType, ird->qvoType, s_.stmtAttr.stringsNotNull);
+  const qvoColumnSetup& setup = qvoColumnSetupOf(s_, *setups_, col, cType, *ird);
+  const qvoConversion& conv = setup.conv;
   if (conv.refusal != qvoRefusal::None && qvoRecordRefusal(s_, conv.refusal, cType, ird->qvoType)) {
     columnRefused_ = true;
     return;
@@ -283,6 +288,8 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   job.stmt = &s_;
   job.ard = &a;
   job.ird = ird;
+  job.text = &setup.text;
+  job.numeric = &setup.numeric;
   job.column = col;
   job.cType = cType;
   job.qvoType = ird->qvoType;

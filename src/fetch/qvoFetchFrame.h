@@ -47,6 +47,7 @@ class qvoFetchFrame {
   qvoStatement& s_;
   SQLULEN startRow_;
   std::size_t lines_;
+  qvoColumnConversions* setups_ = nullptr;
   bool columnRefused_ = false;
   bool rowFailed_ = false;
   bool warned_ = false;

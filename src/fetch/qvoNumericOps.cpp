@@ -2,7 +2,7 @@
 
 #include "statement/qvoStatement.h"
 
-qvoNumericColumn qvoNumericColumnOf(const qvoColumnJob& job) {
+qvoNumericColumn qvoReadNumericColumn(const qvoColumnJob& job) {
   qvoNumericColumn c;
   c.valueWidth = job.valueWidth;
   if (job.ird) {

@@ -43,7 +43,14 @@ struct qvoNumericColumn {
   bool truncateDecimals = true;
   SQLLEN bufferLength = 0;
 };
-qvoNumericColumn qvoNumericColumnOf(const qvoColumnJob& job);
+qvoNumericColumn qvoReadNumericColumn(const qvoColumnJob& job);
+// The job's kept column facts with its buffer length, or those read now.
+inline qvoNumericColumn qvoNumericColumnOf(const qvoColumnJob& job) {
+  if (!job.numeric) return qvoReadNumericColumn(job);
+  qvoNumericColumn c = *job.numeric;
+  c.bufferLength = job.bufferLength;
+  return c;
+}
 
 // --- received values ----------------------------------------------------------------------
 // Values of the indexed row block are in host order but not aligned.

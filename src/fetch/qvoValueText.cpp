@@ -18,7 +18,7 @@ bool IsHostUtf16(const char* codepage) { return strcasecmp(codepage, QVO_UTF16_C
 
 }  // namespace
 
-qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job) {
+qvoTextSettings qvoReadTextSettings(const qvoColumnJob& job) {
   qvoTextSettings s;
   s.qvoType = job.qvoType;
   SQLINTEGER width = job.valueWidth;

@@ -69,7 +69,11 @@ struct qvoTextSettings {
 // The settings of the job's column (statement attributes, separator and
 // converter of job.stmt, facts of the IRD record). Without a statement the
 // defaults above hold; without an IRD record, the job's server type.
-qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job);
+qvoTextSettings qvoReadTextSettings(const qvoColumnJob& job);
+// The job's kept settings, or those read now.
+inline qvoTextSettings qvoTextSettingsOf(const qvoColumnJob& job) {
+  return job.text ? *job.text : qvoReadTextSettings(job);
+}
 
 // The text of one value: data points into the scratch buffer or at a boolean
 // word. A cut that keeps fewer than `whole` bytes would change the value (the

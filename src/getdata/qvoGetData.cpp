@@ -111,14 +111,17 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   // The by-reference VARCHAR serves only bound rowsets.
   if (cType == QVO_VARCHAR_PTR)
     return QVO_DIAG(this, _Invalid_C_data_type_requested_by_user_, cType);
-  const qvoConversion& conv =
-      qvoColumnConversion(*this, col, cType, ird.qvoType, stmtAttr.stringsNotNull);
+  const qvoColumnSetup& setup =
+      qvoColumnSetupOf(*this, qvoCheckedColumnSetups(*this), col, cType, ird);
+  const qvoConversion& conv = setup.conv;
   if (qvoRecordRefusal(*this, GetDataRefusal(cType, ird.qvoType, conv.refusal), cType, ird.qvoType))
     return SQL_ERROR;
 
   qvoColumnJob job;
   job.stmt = this;
   job.ird = &ird;
+  job.text = &setup.text;
+  job.numeric = &setup.numeric;
   job.column = col;
   job.cType = cType;
   job.qvoType = ird.qvoType;

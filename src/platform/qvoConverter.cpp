@@ -5,6 +5,8 @@
 #include <string.h>
 #include <strings.h>
 
+#include <atomic>
+
 #include "platform/qvoUnicode.h"
 
 namespace {
@@ -65,6 +67,13 @@ void iconverter::CloseDescriptors() {
   toUtf8_ = fromUtf8_ = kNoDescriptor;
 }
 
+namespace {
+std::atomic<std::uint64_t> codepageStamps{0};
+std::uint64_t NextCodepageStamp() {
+  return codepageStamps.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+}  // namespace
+
 int iconverter::SetCurrentCodepage(const char* codepage) {
   std::lock_guard<std::mutex> guard(lock_);
   if (codepage == nullptr || *codepage == 0) {
@@ -76,6 +85,7 @@ int iconverter::SetCurrentCodepage(const char* codepage) {
     codepage_ = codepage;
     charSize_ = 1;
     passThrough_ = true;
+    stamp_ = NextCodepageStamp();
     return 0;
   }
   iconv_t to = iconv_open("UTF-8", codepage);
@@ -91,6 +101,7 @@ int iconverter::SetCurrentCodepage(const char* codepage) {
   codepage_ = codepage;
   charSize_ = CharSizeOf(codepage);
   passThrough_ = false;
+  stamp_ = NextCodepageStamp();
   return 0;
 }
 

@@ -12,6 +12,7 @@
 
 #include <iconv.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -45,6 +46,9 @@ class iconverter {
   // True when the code page is UTF-8: text passes through unchanged.
   bool ConversionDeactivated() const { return passThrough_; }
   const char* GetErrorMessage() const { return error_.c_str(); }
+  // Differs between any two converters and any two code pages one converter
+  // held: what was read from a converter stays true while its stamp does.
+  std::uint64_t Stamp() const { return stamp_; }
 
   // Code page -> UTF-8. Bytes written (no terminator), or -1.
   int ToCodeset(const char* input, int inputLen, char* output, int outputSize);
@@ -70,6 +74,7 @@ class iconverter {
 
   std::string codepage_;
   std::string error_;
+  std::uint64_t stamp_ = 0;
   int charSize_ = 1;
   bool passThrough_ = false;
   iconv_t toUtf8_ = reinterpret_cast<iconv_t>(-1);

@@ -311,6 +311,58 @@ TEST(FetchTextApi, Settings) {
   EXPECT_EQ(d.Text(0), "+1.2345E+02");
 }
 
+// Settings changed between two fetches of one result reach the next fetch
+// and single-value retrieval: the code set of the data, the truncation of
+// decimals into integers, the float precision. Each step keeps the changes
+// before it.
+TEST(FetchTextApi, SettingsChangedBetweenFetches) {
+  Session s;
+  s.MakeStatement();
+  ASSERT_EQ(QVOSetStmtAttr(s.stmt, 21048, const_cast<char*>("UTF-8"), SQL_NTS), SQL_SUCCESS);
+  s.Execute({r::Column::Char("v", 10, 40, r::kVarying | r::kUtf8), r::Column::Decimal("d", 12, 2),
+             r::Column::Double("f"), r::Column::Char("g", 10, 40, r::kVarying | r::kUtf8)},
+            {{Value::Text("caf\xC3\xA9")},
+             {Value::Int64(12345)},
+             {Value::Double(1234.5678)},
+             {Value::Text("\xC3\xA9t\xC3\xA9")}});
+  Bound v(s.stmt, 1, SQL_C_CHAR, 16, 1), f(s.stmt, 3, SQL_C_CHAR, 16, 1);
+  SQLBIGINT d = 0;
+  SQLLEN dLength = 0;
+  ASSERT_EQ(QVOBindCol(s.stmt, 2, SQL_C_SBIGINT, &d, 0, &dLength), SQL_SUCCESS);
+
+  int precision = 5;
+  struct Step {
+    SQLINTEGER attribute;  // 0: none
+    SQLPOINTER value;
+    SQLRETURN rc;  // 01S07 while decimals are truncated
+    const char* text;
+    SQLBIGINT number;
+    const char* dbl;
+    const char* got;  // column 4 by QVOGetData
+  };
+  const Step steps[] = {
+      {0, nullptr, SQL_SUCCESS_WITH_INFO, "caf\xC3\xA9", 123, "1234.5678", "\xC3\xA9t\xC3\xA9"},
+      {21048, const_cast<char*>("ISO-8859-1"), SQL_SUCCESS_WITH_INFO, "caf\xE9", 123, "1234.5678",
+       "\xE9t\xE9"},
+      {21080, IntArg(0), SQL_SUCCESS, "caf\xE9", 12345, "1234.5678", "\xE9t\xE9"},
+      {21091, &precision, SQL_SUCCESS, "caf\xE9", 12345, "1234.6", "\xE9t\xE9"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.attribute);
+    if (step.attribute != 0) {
+      ASSERT_EQ(QVOSetStmtAttr(s.stmt, step.attribute, step.value, SQL_NTS), SQL_SUCCESS);
+    }
+    ASSERT_EQ(QVOFetchScroll(s.stmt, SQL_FETCH_FIRST, 0), step.rc);
+    EXPECT_EQ(v.Text(0), step.text);
+    EXPECT_EQ(d, step.number);
+    EXPECT_EQ(f.Text(0), step.dbl);
+    char got[16] = {};
+    SQLLEN gotLength = 0;
+    ASSERT_EQ(QVOGetData(s.stmt, 4, SQL_C_CHAR, got, sizeof got, &gotLength), SQL_SUCCESS);
+    EXPECT_EQ(std::string(got), step.got);
+  }
+}
+
 // A UTF-8 column into an application code set that lacks one of its
 // characters: the row and the rest of the column fail with the converter's
 // reason, the column number, the cursor position and the code page; the
