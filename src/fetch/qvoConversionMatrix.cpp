@@ -174,10 +174,9 @@ struct qvoColumnConversions {
 const qvoConversion& qvoColumnConversion(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
                                          SQLSMALLINT qvoType, bool stringsNotNull,
                                          qvoConversionLookup lookup) {
-  if (!s.Result().columnConversions)
-    s.Result().columnConversions = {new qvoColumnConversions,
-                                    [](qvoColumnConversions* c) { delete c; }};
-  std::vector<qvoColumnConversions::Entry>& columns = s.Result().columnConversions->columns;
+  if (!s.ColumnConversions())
+    s.ColumnConversions() = {new qvoColumnConversions, [](qvoColumnConversions* c) { delete c; }};
+  std::vector<qvoColumnConversions::Entry>& columns = s.ColumnConversions()->columns;
   const auto index = static_cast<std::size_t>(col < 0 ? 0 : col);
   if (columns.size() <= index) columns.resize(index + 1);
   qvoColumnConversions::Entry& e = columns[index];

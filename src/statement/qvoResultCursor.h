@@ -29,8 +29,30 @@
 #include "qvo/qvoDefs.h"
 
 struct qvoColumnConversions;
+class qvoStatement;
+struct qvoResultCursorTestPeer;
 
-struct qvoResultCursor {
+// What one block call converts with: per rowset row the worst outcome of its
+// columns, and one column's outcomes (kept so that a fetch allocates nothing
+// once the rowset size is reached).
+struct qvoFetchScratch {
+  std::vector<unsigned char> fetchRowWorst;
+  std::vector<unsigned char> fetchColumnOutcomes;
+  // Room for `rows` rows; grows only when the rowset size does.
+  void Prepare(std::size_t rows) {
+    if (fetchRowWorst.size() < rows) fetchRowWorst.resize(rows);
+    if (fetchColumnOutcomes.size() < rows) fetchColumnOutcomes.resize(rows);
+  }
+};
+
+// The statement fills the cursor from its answers (it owns the cursor's
+// state); the fetch, GetData and attribute code read it through the
+// accessors and move it through the named calls below.
+class qvoResultCursor {
+ public:
+  using ColumnConversionsPtr =
+      std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)>;
+
   // The value of row r (1..resultRowCount) of column c (1..ptrArrayCols) in
   // the current block, or null when there is none; RowIsNull tells NULL.
   char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
@@ -42,6 +64,59 @@ struct qvoResultCursor {
   // converted in place). Bytes consumed, or -1 when the block does not hold
   // all its values (no table is then kept).
   SQLINTEGER IndexBlock(char* block, qvo_int64 length);
+
+  // The next result row to fetch (0-based), and the rows of the result.
+  SQLBIGINT Cursor() const { return cursor; }
+  SQLUBIGINT NLines() const { return nLines; }
+  void SetCursor(SQLBIGINT row) { cursor = row; }
+  void AdvanceCursor(SQLBIGINT rows) { cursor += rows; }
+  // The row count the server gave for the last statement.
+  SQLINTEGER SqlRowCount() const { return sqlRowCount; }
+
+  // The current block: its first result row (0-based) and its row count;
+  // whether it holds result row `row`.
+  SQLBIGINT ResultRowCountStart() const { return resultRowCountStart; }
+  SQLBIGINT ResultRowCount() const { return resultRowCount; }
+  // A block request's rows: from `start` on, `count` of them (0 until a
+  // block arrives).
+  void SetBlockRows(SQLBIGINT start, SQLBIGINT count) {
+    resultRowCountStart = start;
+    resultRowCount = count;
+  }
+  bool BlockHolds(SQLBIGINT row) const {
+    return row >= resultRowCountStart && row < resultRowCountStart + resultRowCount;
+  }
+  // Rows of the current block from result row `row` on (0-based, inside the
+  // block), one entry per row, of column c (1..ptrArrayCols).
+  void** ColumnFrom(SQLINTEGER c, SQLBIGINT row) const {
+    return ptrArray[c] + (row - resultRowCountStart + 1);
+  }
+  void*** PtrArray() const { return ptrArray; }
+  SQLINTEGER PtrArrayCols() const { return ptrArrayCols; }
+  SQLBIGINT OldResultRowCount() const { return oldResultRowCount; }
+  // Rows per block the server suggests.
+  SQLBIGINT AnswerBlockSize() const { return qvoAnswerBlockSize; }
+  SQLINTEGER AnswerLen() const { return qvoSocketAnswerLen; }
+  const char* AnswerNewLines() const { return qvoAnswerNewLines.get(); }
+
+  // The current rowset and the row SetPos selected in it (-1 none).
+  SQLBIGINT RowsetStart() const { return rowsetStart; }
+  SQLBIGINT RowsetRows() const { return rowsetRows; }
+  SQLBIGINT PositionedRow() const { return positionedRow; }
+  void SetRowset(SQLBIGINT start, SQLBIGINT rows) {
+    rowsetStart = start;
+    rowsetRows = rows;
+  }
+
+  // Whether a binding changed since the fetch counted the bound columns.
+  bool BindingChanged() const { return bindingChanged; }
+
+  qvoFetchScratch& FetchScratch() { return fetchScratch; }
+  ColumnConversionsPtr& ColumnConversions() { return columnConversions; }
+
+ private:
+  friend class qvoStatement;
+  friend struct qvoResultCursorTestPeer;
 
   // The answer of the last request: 4-byte result count, then the results.
   std::unique_ptr<char[]> qvoSocketAnswerBuffer;
@@ -79,15 +154,10 @@ struct qvoResultCursor {
   SQLBIGINT rowsetStart = 0;
   SQLBIGINT rowsetRows = 0;
   SQLBIGINT positionedRow = -1;
-  // Per rowset row of one block call: the worst outcome of its columns, and
-  // one column's outcomes (kept here so that a fetch allocates nothing once
-  // the rowset size is reached).
-  std::vector<unsigned char> fetchRowWorst;
-  std::vector<unsigned char> fetchColumnOutcomes;
+  qvoFetchScratch fetchScratch;
   // What the fetch layer keeps of each column between calls (its conversion
   // for the column's types); the type and its deleter are the fetch layer's.
-  std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)> columnConversions{nullptr,
-                                                                                           nullptr};
+  ColumnConversionsPtr columnConversions{nullptr, nullptr};
 
   // Row pointer storage behind ptrArray, kept from block to block (the
   // column arrays lie one after another in ptrStorage, ptrCapacity entries,
