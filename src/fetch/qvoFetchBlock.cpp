@@ -139,19 +139,15 @@ static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arrayS
 }
 
 SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
-  resultCursor.gdCurs = 0;
-  resultCursor.gdLastCol = 0;
+  resultCursor.Piecewise().Restart();
   SQLULEN* const rowsProcessed = IRD()->header.rowsProcessedPtr;
   if (IRD()->header.count < 1) {
     QVO_DIAG(this, _Nothing_to_fetch_, 100);
     return SQL_NO_DATA;
   }
-  if (resultCursor.bindingChanged || resultCursor.nBoundColumns == 0) {
-    resultCursor.nBoundColumns = GetNumBoundColumns();
-    resultCursor.bindingChanged = false;
-  }
+  if (resultCursor.BoundColumnsStale()) resultCursor.SetBoundColumns(GetNumBoundColumns());
   const SQLBIGINT maxLines = qvoFetchMaxLines(*this);
-  if (resultCursor.cursor >= maxLines) {
+  if (resultCursor.Cursor() >= maxLines) {
     *rowsProcessed = 0;
     if (logFull) Log(" RowsProcessed=%i\n", 0);
     return SQL_NO_DATA;
@@ -162,8 +158,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
     *rowsProcessed = 0;
     return SQL_NO_DATA;
   }
-  if (resultCursor.cursor < resultCursor.resultRowCountStart ||
-      resultCursor.cursor >= resultCursor.resultRowCountStart + resultCursor.resultRowCount) {
+  if (!resultCursor.BlockHolds(resultCursor.Cursor())) {
     const SQLRETURN rc = RequestRows(*this, maxLines, arraySize);
     if (rc != SQL_SUCCESS) {
       *rowsProcessed = 0;
@@ -174,18 +169,18 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
       startRow < arraySize
           ? static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize - startRow, INT64_MAX))
           : 0;
-  if (resultCursor.nBoundColumns < 1) {
-    const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.cursor);
+  if (resultCursor.BoundColumns() < 1) {
+    const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.Cursor());
     *rowsProcessed = static_cast<SQLULEN>(n);
-    resultCursor.cursor += n;
+    resultCursor.AdvanceCursor(n);
     return SQL_SUCCESS;
   }
   if (logFull)
-    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(resultCursor.cursor),
+    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(resultCursor.Cursor()),
         static_cast<long long>(maxLines));
   const SQLBIGINT lines = std::min(
-      {wanted, maxLines - resultCursor.cursor,
-       resultCursor.resultRowCountStart + resultCursor.resultRowCount - resultCursor.cursor});
+      {wanted, maxLines - resultCursor.Cursor(),
+       resultCursor.ResultRowCountStart() + resultCursor.ResultRowCount() - resultCursor.Cursor()});
 
   SQLRETURN ret = SQL_SUCCESS;
   bool rowFailed = false;
@@ -200,7 +195,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
   }
   const SQLBIGINT done = ret == SQL_ERROR ? 0 : std::max<SQLBIGINT>(lines, 0);
   *rowsProcessed = static_cast<SQLULEN>(done);
-  resultCursor.cursor += done;
+  resultCursor.AdvanceCursor(done);
   if (logFull) Log(" RowsProcessed=%lli\n", static_cast<long long>(done));
   return ret;
 }

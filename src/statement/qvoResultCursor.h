@@ -45,6 +45,33 @@ struct qvoFetchScratch {
   }
 };
 
+// GetData's piecewise retrieval of one column's text: the text converted
+// once into stringBuffer, units of it delivered (gdTextLength + 1: all), the
+// column it belongs to, its length in units (bytes, or 2-byte units for
+// UTF-16), whether it is UTF-8, and the length slot used when the caller
+// gives none.
+struct qvoPiecewiseText {
+  SQLINTEGER gdCurs = 0;
+  SQLSMALLINT gdLastCol = 0;
+  SQLLEN gdTextLength = 0;
+  bool gdTextIsUtf8 = false;
+  SQLLEN gdStrLen = 0;
+  std::unique_ptr<char[]> stringBuffer;
+  int stringBufferSize = 0;
+
+  // A new row: the next call on any column starts its value anew.
+  void Restart() {
+    gdCurs = 0;
+    gdLastCol = 0;
+  }
+  // A call on `column`: another column's pieces are forgotten.
+  void Select(SQLSMALLINT column) {
+    if (gdLastCol == column) return;
+    gdCurs = 0;
+    gdLastCol = column;
+  }
+};
+
 // The statement fills the cursor from its answers (it owns the cursor's
 // state); the fetch, GetData and attribute code read it through the
 // accessors and move it through the named calls below.
@@ -103,13 +130,36 @@ class qvoResultCursor {
   SQLBIGINT RowsetStart() const { return rowsetStart; }
   SQLBIGINT RowsetRows() const { return rowsetRows; }
   SQLBIGINT PositionedRow() const { return positionedRow; }
+  // The row GetData reads: the one SetPos selected, else the rowset's last.
+  SQLBIGINT CurrentRow() const { return positionedRow >= 0 ? positionedRow : cursor - 1; }
   void SetRowset(SQLBIGINT start, SQLBIGINT rows) {
     rowsetStart = start;
     rowsetRows = rows;
   }
+  // No rowset (a fetch starts, or the cursor closes).
+  void ClearRowset() {
+    rowsetRows = 0;
+    positionedRow = -1;
+  }
+  // SetPos: row 1..rowsetRows of the rowset; false when there is no such row.
+  bool SelectRowsetRow(SQLBIGINT row) {
+    if (row < 1 || row > rowsetRows) return false;
+    positionedRow = rowsetStart + row - 1;
+    return true;
+  }
 
-  // Whether a binding changed since the fetch counted the bound columns.
+  // The bound columns as the fetch counted them, and whether a binding
+  // changed since (the count and the column conversions are then redone).
   bool BindingChanged() const { return bindingChanged; }
+  void NoteBindingChanged() { bindingChanged = true; }
+  bool BoundColumnsStale() const { return bindingChanged || nBoundColumns == 0; }
+  void SetBoundColumns(int n) {
+    nBoundColumns = n;
+    bindingChanged = false;
+  }
+  int BoundColumns() const { return nBoundColumns; }
+
+  qvoPiecewiseText& Piecewise() { return piecewise; }
 
   qvoFetchScratch& FetchScratch() { return fetchScratch; }
   ColumnConversionsPtr& ColumnConversions() { return columnConversions; }
@@ -139,15 +189,7 @@ class qvoResultCursor {
   SQLINTEGER ptrArrayCols = 0;
   SQLBIGINT oldResultRowCount = 0;
 
-  // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
-  // all), the column it belongs to, its length in units (bytes, or 2-byte
-  // units for UTF-16), whether it is UTF-8, and the length slot used when
-  // the caller gives none.
-  SQLINTEGER gdCurs = 0;
-  SQLSMALLINT gdLastCol = 0;
-  SQLLEN gdTextLength = 0;
-  bool gdTextIsUtf8 = false;
-  SQLLEN gdStrLen = 0;
+  qvoPiecewiseText piecewise;
 
   // The current rowset: its first result row (0-based) and its row count;
   // SetPos selects positionedRow (0-based result row, -1 none) inside it.
@@ -167,9 +209,6 @@ class qvoResultCursor {
   size_t ptrCapacity = 0;
   std::vector<void**> ptrTable;
   std::vector<qvoBlockColumn> blockLayout;
-  // GetData's text scratch.
-  std::unique_ptr<char[]> stringBuffer;
-  int stringBufferSize = 0;
   // The bound columns as the fetch counted them, and whether a binding
   // changed since (the count and the column conversions are then redone).
   int nBoundColumns = 0;

@@ -168,7 +168,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
     if (generation == columnCacheGeneration) columnCache = std::move(cache);
   }
   void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
-  void BindingWasChanged() override { resultCursor.bindingChanged = true; }
+  void BindingWasChanged() override { resultCursor.NoteBindingChanged(); }
   SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
   SQLRETURN SetPreparedParamcount(int n) override;
   void SetMaxIdentifierLength(int mil);
