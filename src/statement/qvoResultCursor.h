@@ -29,7 +29,6 @@
 #include "qvo/qvoDefs.h"
 
 struct qvoColumnConversions;
-class qvoStatement;
 struct qvoResultCursorTestPeer;
 
 // What one block call converts with: per rowset row the worst outcome of its
@@ -97,8 +96,6 @@ class qvoResultCursor {
   SQLUBIGINT NLines() const { return nLines; }
   void SetCursor(SQLBIGINT row) { cursor = row; }
   void AdvanceCursor(SQLBIGINT rows) { cursor += rows; }
-  // The row count the server gave for the last statement.
-  SQLINTEGER SqlRowCount() const { return sqlRowCount; }
 
   // The current block: its first result row (0-based) and its row count;
   // whether it holds result row `row`.
@@ -127,7 +124,6 @@ class qvoResultCursor {
   const char* AnswerNewLines() const { return qvoAnswerNewLines.get(); }
 
   // The current rowset and the row SetPos selected in it (-1 none).
-  SQLBIGINT RowsetStart() const { return rowsetStart; }
   SQLBIGINT RowsetRows() const { return rowsetRows; }
   SQLBIGINT PositionedRow() const { return positionedRow; }
   // The row GetData reads: the one SetPos selected, else the rowset's last.
@@ -148,8 +144,7 @@ class qvoResultCursor {
     return true;
   }
 
-  // The bound columns as the fetch counted them, and whether a binding
-  // changed since (the count and the column conversions are then redone).
+  // The bound columns as the fetch counted them (see nBoundColumns).
   bool BindingChanged() const { return bindingChanged; }
   void NoteBindingChanged() { bindingChanged = true; }
   bool BoundColumnsStale() const { return bindingChanged || nBoundColumns == 0; }
