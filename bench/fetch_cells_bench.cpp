@@ -81,7 +81,7 @@ qvoStatement& Indexed(const ServerColumn& col, std::vector<char>& block) {
   r->precision = col.qvoType == _DECIMAL ? (col.width == 4 ? 9 : 18) : 20;
   r->charAttr = col.charAttr;
   r->scale = col.scale;
-  s->Result().resultRowCount = kRows;
+  s->SetBlockRows(0, kRows);
   s->CreatePointerArray(block.data(), static_cast<qvo_int64>(block.size()));
   return *s;
 }
@@ -111,7 +111,7 @@ void RunCell(benchmark::State& state, SQLSMALLINT cType, ServerColumn col, size_
     job.dataStride = targetSize;
     job.lengths = reinterpret_cast<char*>(lengths.data());
     job.lengthStride = sizeof(SQLLEN);
-    job.values = s.Result().ptrArray[1] + 1;
+    job.values = s.Result().PtrArray()[1] + 1;
     job.rows = kRows;
     job.outcomes = outcomes.data();
     conv.cell(job, conv.nulls);

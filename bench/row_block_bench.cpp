@@ -95,12 +95,12 @@ void BM_IndexRowBlock(benchmark::State& state) {
   const int64_t rows = state.range(0);
   std::vector<char> block = MakeBlock(rows);
   qvoStatement& s = Statement();
-  s.Result().resultRowCount = rows;
+  s.SetBlockRows(0, rows);
   for (auto _ : state) {
     const SQLINTEGER used =
         s.CreatePointerArray(block.data(), static_cast<qvo_int64>(block.size()));
     if (used != static_cast<SQLINTEGER>(block.size())) state.SkipWithError("block not indexed");
-    benchmark::DoNotOptimize(s.Result().ptrArray);
+    benchmark::DoNotOptimize(s.Result().PtrArray());
   }
   state.SetItemsProcessed(state.iterations() * rows);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(block.size()));

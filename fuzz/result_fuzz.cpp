@@ -43,10 +43,10 @@ void ParseAnswer(qvoStatement& s, const uint8_t* data, size_t size) {
   for (int n = 0; n < 256; ++n) {
     const SQLRETURN rc = s.MoreResults();
     if (rc == SQL_NO_DATA) break;
-    if (rc == SQL_SUCCESS && s.Result().ptrArray) {
+    if (rc == SQL_SUCCESS && s.Result().PtrArray()) {
       // Every indexed value lies inside the answer.
-      for (SQLINTEGER c = 1; c <= s.Result().ptrArrayCols; ++c)
-        for (SQLBIGINT r = 1; r <= s.Result().resultRowCount; ++r)
+      for (SQLINTEGER c = 1; c <= s.Result().PtrArrayCols(); ++c)
+        for (SQLBIGINT r = 1; r <= s.Result().ResultRowCount(); ++r)
           if (s.RowValue(c, r) == nullptr) __builtin_trap();
     }
   }
@@ -66,7 +66,7 @@ void IndexBlock(qvoStatement& s, const uint8_t* data, size_t size) {
   }
   auto block = std::make_unique<char[]>(size ? size : 1);
   if (size) std::memcpy(block.get(), data, size);
-  s.Result().resultRowCount = rows;
+  s.SetBlockRows(0, rows);
   const SQLINTEGER used = s.CreatePointerArray(block.get(), static_cast<qvo_int64>(size));
   if (used > static_cast<SQLINTEGER>(size)) __builtin_trap();
   if (used >= 0 && rows > 0) {

@@ -181,10 +181,9 @@ qvoColumnConversions::StatementKey StatementKeyOf(const qvoStatement& s) {
 }  // namespace
 
 qvoColumnConversions& qvoCheckedColumnSetups(qvoStatement& s) {
-  if (!s.Result().columnConversions)
-    s.Result().columnConversions = {new qvoColumnConversions,
-                                    [](qvoColumnConversions* c) { delete c; }};
-  qvoColumnConversions& setups = *s.Result().columnConversions;
+  if (!s.ColumnConversions())
+    s.ColumnConversions() = {new qvoColumnConversions, [](qvoColumnConversions* c) { delete c; }};
+  qvoColumnConversions& setups = *s.ColumnConversions();
   const qvoColumnConversions::StatementKey key = StatementKeyOf(s);
   if (!(setups.statement == key)) {
     setups.statement = key;

@@ -10,17 +10,17 @@
 SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOffset) {
   if (GetNumRecords() > 0) ClearDiagRecords();
   const SQLBIGINT N = qvoFetchMaxLines(*this);
-  const SQLBIGINT C = resultCursor.cursor;
+  const SQLBIGINT C = resultCursor.Cursor();
   const SQLULEN R = ARD()->header.arraySize;
   switch (static_cast<SQLUSMALLINT>(FetchOrientation)) {
     case SQL_FETCH_NEXT:
       break;
     case SQL_FETCH_FIRST:
-      resultCursor.cursor = 0;
+      resultCursor.SetCursor(0);
       break;
     case SQL_FETCH_LAST:
       if (N < 1) return SQL_NO_DATA;
-      resultCursor.cursor = N - 1;
+      resultCursor.SetCursor(N - 1);
       break;
     case SQL_FETCH_PRIOR: {
       // Without a rowset size there is no previous rowset to step back to.
@@ -28,10 +28,10 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
       const SQLULEN c = static_cast<SQLULEN>(C);
       if (c >= 2 * R) {
         const SQLBIGINT rest = C % static_cast<SQLBIGINT>(R);
-        resultCursor.cursor =
-            rest != 0 ? C - static_cast<SQLBIGINT>(R) - rest : C - 2 * static_cast<SQLBIGINT>(R);
+        resultCursor.SetCursor(rest != 0 ? C - static_cast<SQLBIGINT>(R) - rest
+                                         : C - 2 * static_cast<SQLBIGINT>(R));
       } else if (c >= R) {
-        resultCursor.cursor = 0;
+        resultCursor.SetCursor(0);
         *IRD()->header.rowsProcessedPtr = 0;
         return SQL_SUCCESS;
       } else {
@@ -42,10 +42,10 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
     case SQL_FETCH_ABSOLUTE:
       if (FetchOffset < 0) return QVO_DIAG(this, _Negative_fetch_offset_not_supported_, -1);
       if (FetchOffset == 0) {
-        resultCursor.cursor = 0;
+        resultCursor.SetCursor(0);
       } else {
         if (FetchOffset - 1 > N) return SQL_NO_DATA;
-        resultCursor.cursor = FetchOffset - 1;
+        resultCursor.SetCursor(FetchOffset - 1);
       }
       break;
     case SQL_FETCH_RELATIVE: {
@@ -53,7 +53,7 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
         return SQL_NO_DATA;
       const SQLBIGINT t = C + FetchOffset;
       if (t - 1 < 0 || t - 1 > N) return SQL_NO_DATA;
-      resultCursor.cursor = FetchOffset < 1 ? t : t - 1;
+      resultCursor.SetCursor(FetchOffset < 1 ? t : t - 1);
       break;
     }
     default:
@@ -66,10 +66,9 @@ SQLRETURN qvoStatement::Fetch() {
   if (GetNumRecords() > 0) ClearDiagRecords();
   SQLULEN* const rowsFetched = IRD()->header.rowsProcessedPtr;
   *rowsFetched = 0;
-  const SQLBIGINT start = resultCursor.cursor;
+  const SQLBIGINT start = resultCursor.Cursor();
   const SQLULEN arraySize = ARD()->header.arraySize;
-  resultCursor.positionedRow = -1;
-  resultCursor.rowsetRows = 0;
+  resultCursor.ClearRowset();
 
   SQLRETURN ret = FetchBlock(0);
   bool warned = ret == SQL_SUCCESS_WITH_INFO;
@@ -81,7 +80,7 @@ SQLRETURN qvoStatement::Fetch() {
       Log(" Flag using_QVO_VARCHAR_PTR is set, returning rows from the existing buffer.");
   } else {
     while ((ret == SQL_SUCCESS || ret == SQL_SUCCESS_WITH_INFO) && rows < arraySize &&
-           resultCursor.cursor < qvoFetchMaxLines(*this)) {
+           resultCursor.Cursor() < qvoFetchMaxLines(*this)) {
       if (logFull) Log(" Have to get more rows to fill block.");
       ret = FetchBlock(rows);
       if (ret != SQL_SUCCESS && ret != SQL_SUCCESS_WITH_INFO) break;
@@ -99,7 +98,7 @@ SQLRETURN qvoStatement::Fetch() {
   if (ret == SQL_ERROR) {
     // No row of a failed fetch counts as fetched; the next fetch starts
     // where this one did.
-    resultCursor.cursor = start;
+    resultCursor.SetCursor(start);
     *rowsFetched = 0;
     if (status && rows > 0) FillStatusArray(-1, 0);
     return SQL_ERROR;
@@ -109,8 +108,7 @@ SQLRETURN qvoStatement::Fetch() {
     return ret == SQL_NO_DATA ? SQL_NO_DATA : ret;
   }
   *rowsFetched = rows;
-  resultCursor.rowsetStart = start;
-  resultCursor.rowsetRows = static_cast<SQLBIGINT>(rows);
+  resultCursor.SetRowset(start, static_cast<SQLBIGINT>(rows));
   if (status) FillStatusArray(0, rows);
   return warned ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS;
 }

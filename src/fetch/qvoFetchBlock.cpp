@@ -99,7 +99,7 @@ void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob&
 
 SQLBIGINT qvoFetchMaxLines(const qvoStatement& s) {
   const SQLUBIGINT all =
-      std::min<SQLUBIGINT>(s.Result().nLines, std::numeric_limits<SQLBIGINT>::max());
+      std::min<SQLUBIGINT>(s.Result().NLines(), std::numeric_limits<SQLBIGINT>::max());
   const SQLUBIGINT limit = s.stmtAttr.maxRows;
   return static_cast<SQLBIGINT>(limit != 0 && limit < all ? limit : all);
 }
@@ -108,10 +108,11 @@ SQLBIGINT qvoFetchMaxLines(const qvoStatement& s) {
 // returns at once: 100 or -1, with a diagnostic.
 static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arraySize) {
   SQLBIGINT best = static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize, INT64_MAX));
-  if (arraySize > 0 && best < s.Result().qvoAnswerBlockSize &&
-      s.Result().cursor >= s.Result().resultRowCountStart)
-    best = (s.Result().qvoAnswerBlockSize / best) * best;
-  if (best > maxLines - s.Result().cursor) best = maxLines - s.Result().cursor;
+  const qvoResultCursor& result = s.Result();
+  if (arraySize > 0 && best < result.AnswerBlockSize() &&
+      result.Cursor() >= result.ResultRowCountStart())
+    best = (result.AnswerBlockSize() / best) * best;
+  if (best > maxLines - result.Cursor()) best = maxLines - result.Cursor();
   if (best <= 0) {
     QVO_DIAG(&s, _Invalid_rowset_size_, -1);
     return best == 0 ? SQL_NO_DATA : SQL_ERROR;
@@ -121,38 +122,32 @@ static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arrayS
   if (protocol >= 8) {
     if (s.logFull)
       s.Log("More data required from server: Fetch2(cursor=%lli, rowsetSizeInBytes=%lli)\n",
-            static_cast<long long>(s.Result().cursor), static_cast<long long>(kRowsetSizeInBytes));
-    rc = s.Fetch2(s.Result().cursor, kRowsetSizeInBytes);
+            static_cast<long long>(result.Cursor()), static_cast<long long>(kRowsetSizeInBytes));
+    rc = s.Fetch2(result.Cursor(), kRowsetSizeInBytes);
   } else {
     if (s.logFull)
       s.Log("More data required from server: MoreData(cursor=%lli, rowsetSizeInLine=%lli)\n",
-            static_cast<long long>(s.Result().cursor), static_cast<long long>(best));
-    rc = s.MoreData(s.Result().cursor, best);
+            static_cast<long long>(result.Cursor()), static_cast<long long>(best));
+    rc = s.MoreData(result.Cursor(), best);
   }
   if (rc == SQL_ERROR) return SQL_ERROR;
   // The rows below must come from this block: one that does not hold the
   // cursor's row cannot be read.
-  if (s.Result().cursor < s.Result().resultRowCountStart ||
-      s.Result().cursor >= s.Result().resultRowCountStart + s.Result().resultRowCount ||
-      s.Result().ptrArray == nullptr)
+  if (!result.BlockHolds(result.Cursor()) || result.PtrArray() == nullptr)
     return QVO_DIAG(&s, _Error_getting_more_lines_reading_data_, -1);
   return SQL_SUCCESS;
 }
 
 SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
-  resultCursor.gdCurs = 0;
-  resultCursor.gdLastCol = 0;
+  resultCursor.Piecewise().Restart();
   SQLULEN* const rowsProcessed = IRD()->header.rowsProcessedPtr;
   if (IRD()->header.count < 1) {
     QVO_DIAG(this, _Nothing_to_fetch_, 100);
     return SQL_NO_DATA;
   }
-  if (resultCursor.bindingChanged || resultCursor.nBoundColumns == 0) {
-    resultCursor.nBoundColumns = GetNumBoundColumns();
-    resultCursor.bindingChanged = false;
-  }
+  if (resultCursor.BoundColumnsStale()) resultCursor.SetBoundColumns(GetNumBoundColumns());
   const SQLBIGINT maxLines = qvoFetchMaxLines(*this);
-  if (resultCursor.cursor >= maxLines) {
+  if (resultCursor.Cursor() >= maxLines) {
     *rowsProcessed = 0;
     if (logFull) Log(" RowsProcessed=%i\n", 0);
     return SQL_NO_DATA;
@@ -163,8 +158,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
     *rowsProcessed = 0;
     return SQL_NO_DATA;
   }
-  if (resultCursor.cursor < resultCursor.resultRowCountStart ||
-      resultCursor.cursor >= resultCursor.resultRowCountStart + resultCursor.resultRowCount) {
+  if (!resultCursor.BlockHolds(resultCursor.Cursor())) {
     const SQLRETURN rc = RequestRows(*this, maxLines, arraySize);
     if (rc != SQL_SUCCESS) {
       *rowsProcessed = 0;
@@ -175,18 +169,18 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
       startRow < arraySize
           ? static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize - startRow, INT64_MAX))
           : 0;
-  if (resultCursor.nBoundColumns < 1) {
-    const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.cursor);
+  if (resultCursor.BoundColumns() < 1) {
+    const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.Cursor());
     *rowsProcessed = static_cast<SQLULEN>(n);
-    resultCursor.cursor += n;
+    resultCursor.AdvanceCursor(n);
     return SQL_SUCCESS;
   }
   if (logFull)
-    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(resultCursor.cursor),
+    Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(resultCursor.Cursor()),
         static_cast<long long>(maxLines));
   const SQLBIGINT lines = std::min(
-      {wanted, maxLines - resultCursor.cursor,
-       resultCursor.resultRowCountStart + resultCursor.resultRowCount - resultCursor.cursor});
+      {wanted, maxLines - resultCursor.Cursor(),
+       resultCursor.ResultRowCountStart() + resultCursor.ResultRowCount() - resultCursor.Cursor()});
 
   SQLRETURN ret = SQL_SUCCESS;
   bool rowFailed = false;
@@ -201,7 +195,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
   }
   const SQLBIGINT done = ret == SQL_ERROR ? 0 : std::max<SQLBIGINT>(lines, 0);
   *rowsProcessed = static_cast<SQLULEN>(done);
-  resultCursor.cursor += done;
+  resultCursor.AdvanceCursor(done);
   if (logFull) Log(" RowsProcessed=%lli\n", static_cast<long long>(done));
   return ret;
 }
@@ -211,10 +205,9 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
 qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
     : s_(s), startRow_(startRow), lines_(static_cast<std::size_t>(lines)) {
   // Sized once per rowset size; later calls only clear them.
-  const std::size_t size = std::max(lines_, kClearedAtOnce);
-  if (s.Result().fetchRowWorst.size() < size) s.Result().fetchRowWorst.resize(size);
-  if (s.Result().fetchColumnOutcomes.size() < size) s.Result().fetchColumnOutcomes.resize(size);
-  ClearBytes(s.Result().fetchRowWorst.data(), lines_);
+  qvoFetchScratch& scratch = s.FetchScratch();
+  scratch.Prepare(std::max(lines_, kClearedAtOnce));
+  ClearBytes(scratch.fetchRowWorst.data(), lines_);
 }
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
@@ -255,7 +248,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   // Whatever the application wrote into its descriptors, only columns that
   // the result has and the block indexes are read.
   const __cliDescriptorRecords* ird = s_.IRD()->GetRecord(col);
-  if (!ird || col > s_.Result().ptrArrayCols || s_.Result().ptrArray == nullptr) {
+  if (!ird || col > s_.Result().PtrArrayCols() || s_.Result().PtrArray() == nullptr) {
     QVO_DIAG(&s_, _Invalid_descriptor_index_, -1);
     columnRefused_ = true;
     return;
@@ -304,11 +297,12 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   if (a.dataPtr) job.data = static_cast<char*>(a.dataPtr) + offset + startRow_ * job.dataStride;
   if (a.octetLengthPtr)
     job.lengths = reinterpret_cast<char*>(a.octetLengthPtr) + offset + startRow_ * job.lengthStride;
-  job.values =
-      s_.Result().ptrArray[col] + (s_.Result().cursor - s_.Result().resultRowCountStart + 1);
+  const SQLBIGINT first = s_.Result().Cursor();
+  job.values = s_.Result().ColumnFrom(col, first);
   job.rows = lines_;
-  job.firstRow = s_.Result().cursor;
-  auto* outcomes = reinterpret_cast<Outcome*>(s_.Result().fetchColumnOutcomes.data());
+  job.firstRow = first;
+  qvoFetchScratch& scratch = s_.FetchScratch();
+  auto* outcomes = reinterpret_cast<Outcome*>(scratch.fetchColumnOutcomes.data());
   ClearBytes(outcomes, lines_);
   job.outcomes = outcomes;
 
@@ -327,7 +321,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   // Fold the column's outcomes into the rows' worst and note each kind once.
   unsigned seen = 0;
   std::size_t firstConversionError = lines_;
-  unsigned char* worst = s_.Result().fetchRowWorst.data();
+  unsigned char* worst = scratch.fetchRowWorst.data();
   for (std::size_t i = 0; i < lines_; ++i) {
     const auto o = static_cast<unsigned char>(outcomes[i]);
     if (o == 0) continue;
@@ -345,8 +339,7 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
       warned_ = true;
     qvoRecordCellOutcome(
         s_, o, job,
-        s_.Result().cursor +
-            static_cast<SQLBIGINT>(o == Outcome::ConversionError ? firstConversionError : 0));
+        first + static_cast<SQLBIGINT>(o == Outcome::ConversionError ? firstConversionError : 0));
   }
   if (s_.logFull && !s_.logDebugComm) LogRows(job, conv);
 }
@@ -355,7 +348,7 @@ bool qvoFetchFrame::RowFailed() const { return rowFailed_; }
 
 void qvoFetchFrame::WriteRowStatus(SQLUSMALLINT* status) const {
   if (!status) return;
-  const unsigned char* worst = s_.Result().fetchRowWorst.data();
+  const unsigned char* worst = s_.FetchScratch().fetchRowWorst.data();
   for (std::size_t i = 0; i < lines_; ++i) {
     const auto o = static_cast<Outcome>(worst[i]);
     status[startRow_ + i] = qvoCellIsError(o)  ? SQL_ROW_ERROR

@@ -75,9 +75,9 @@ bool IsUtf8Codepage(const char* name) {
 
 bool qvoStatement::GetDataLogAdmits() const {
   if (logFileLines == -1)
-    return resultCursor.cursor == 0 ||
-           static_cast<SQLUBIGINT>(resultCursor.cursor) + 1 == resultCursor.nLines;
-  return resultCursor.cursor < logFileLines;
+    return resultCursor.Cursor() == 0 ||
+           static_cast<SQLUBIGINT>(resultCursor.Cursor()) + 1 == resultCursor.NLines();
+  return resultCursor.Cursor() < logFileLines;
 }
 
 SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
@@ -86,9 +86,9 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (GetNumRecords() > 0) ClearDiagRecords();
   const bool logging = logFull && GetDataLogAdmits();
   if (logging)
-    Log("qvoStatement::GetData() cursor=%lli\n", static_cast<long long>(resultCursor.cursor));
+    Log("qvoStatement::GetData() cursor=%lli\n", static_cast<long long>(resultCursor.Cursor()));
 
-  if (resultCursor.cursor < 1) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  if (resultCursor.Cursor() < 1) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_buffer_length_, -1);
   if (ColumnNumber == 0) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const auto col = static_cast<SQLSMALLINT>(ColumnNumber);
@@ -96,14 +96,12 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
 
   // The current row must lie in the block held: no result, a row outside it,
   // or a column the block has no values for is no current row.
-  const SQLBIGINT row =
-      resultCursor.positionedRow >= 0 ? resultCursor.positionedRow : resultCursor.cursor - 1;
-  if (resultCursor.ptrArray == nullptr || col > resultCursor.ptrArrayCols ||
-      row < resultCursor.resultRowCountStart ||
-      row >= resultCursor.resultRowCountStart + resultCursor.resultRowCount)
+  const SQLBIGINT row = resultCursor.CurrentRow();
+  if (resultCursor.PtrArray() == nullptr || col > resultCursor.PtrArrayCols() ||
+      !resultCursor.BlockHolds(row))
     return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   const __cliDescriptorRecords& ird = *IRD()->GetRecord(col);
-  void* const value = resultCursor.ptrArray[col][row - resultCursor.resultRowCountStart + 1];
+  void* const value = *resultCursor.ColumnFrom(col, row);
 
   bool ok = true;
   const SQLSMALLINT cType = qvoResolveCType(*this, col, TargetType, ird, &ok);
@@ -177,39 +175,37 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
 SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   const bool wide = job.cType == QVO_WCHAR_UTF16;
   const SQLLEN unit = wide ? 2 : 1;
-  if (resultCursor.gdLastCol != job.column) {
-    resultCursor.gdCurs = 0;
-    resultCursor.gdLastCol = job.column;
-  }
+  qvoPiecewiseText& gd = resultCursor.Piecewise();
+  gd.Select(job.column);
   SQLLEN bufferLength = job.bufferLength;
   if (stmtAttr.maxLength != 0 && static_cast<SQLULEN>(bufferLength) > stmtAttr.maxLength)
     bufferLength = static_cast<SQLLEN>(stmtAttr.maxLength);
 
   const char* value = static_cast<const char*>(job.values[0]);
-  if (resultCursor.gdCurs == 0) {
+  if (gd.gdCurs == 0) {
     // Room for any conversion of the received bytes: 4 per byte and a
     // terminator; the block bounded the length, the sum is 64-bit.
     const std::uint64_t need = 4 * static_cast<std::uint64_t>(qvoCharacterLength(value)) + 4;
     if (need > INT32_MAX) return QVO_DIAG(this, _Memory_allocation_error_, -1);
-    if (static_cast<std::uint64_t>(resultCursor.stringBufferSize) < need) {
+    if (static_cast<std::uint64_t>(gd.stringBufferSize) < need) {
       std::unique_ptr<char[]> grown(new (std::nothrow) char[need]);
       if (!grown) return QVO_DIAG(this, _Memory_allocation_error_, -1);
-      resultCursor.stringBuffer = std::move(grown);
-      resultCursor.stringBufferSize = static_cast<int>(need);
+      gd.stringBuffer = std::move(grown);
+      gd.stringBufferSize = static_cast<int>(need);
     }
     qvoColumnJob whole = job;
-    whole.bufferLength = resultCursor.stringBufferSize;
+    whole.bufferLength = gd.stringBufferSize;
     SQLLEN bytes = 0;
     qvoCellOutcome o;
     if (wide) {
       qvoWideCharacterOp op(whole);
       op.limitUnits = SIZE_MAX;  // maxLength limits the pieces, not the text kept
-      o = op(value, resultCursor.stringBuffer.get(), &bytes);
+      o = op(value, gd.stringBuffer.get(), &bytes);
     } else {
       qvoNarrowCharacterOp op(whole);
       op.limit = SIZE_MAX;
-      o = op(value, resultCursor.stringBuffer.get(), &bytes);
-      resultCursor.gdTextIsUtf8 =
+      o = op(value, gd.stringBuffer.get(), &bytes);
+      gd.gdTextIsUtf8 =
           op.settings.utf8Column && (op.settings.converter == nullptr ||
                                      IsUtf8Codepage(op.settings.converter->GetCurrentCodepage()));
     }
@@ -218,41 +214,39 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
       qvoRecordCellOutcome(*this, o, job, job.firstRow);
       return SQL_ERROR;
     }
-    resultCursor.gdTextLength = bytes / unit;
+    gd.gdTextLength = bytes / unit;
   }
 
-  SQLLEN* length = job.lengths ? reinterpret_cast<SQLLEN*>(job.lengths) : &resultCursor.gdStrLen;
+  SQLLEN* length = job.lengths ? reinterpret_cast<SQLLEN*>(job.lengths) : &gd.gdStrLen;
   char* target = job.data;
   const SQLLEN units = bufferLength / unit;
   // A length query: a null target reports what is left, BufferLength 0 the
   // whole value; neither moves the position.
   if (target == nullptr || units == 0) {
-    const SQLLEN left = resultCursor.gdCurs > resultCursor.gdTextLength
-                            ? 0
-                            : resultCursor.gdTextLength - resultCursor.gdCurs;
-    *length = (target == nullptr ? left : resultCursor.gdTextLength) * unit;
+    const SQLLEN left = gd.gdCurs > gd.gdTextLength ? 0 : gd.gdTextLength - gd.gdCurs;
+    *length = (target == nullptr ? left : gd.gdTextLength) * unit;
     return SQL_SUCCESS;
   }
-  if (resultCursor.gdCurs > resultCursor.gdTextLength) return SQL_NO_DATA;
-  const SQLLEN rest = resultCursor.gdTextLength - resultCursor.gdCurs;
-  const char* from = resultCursor.stringBuffer.get() + resultCursor.gdCurs * unit;
+  if (gd.gdCurs > gd.gdTextLength) return SQL_NO_DATA;
+  const SQLLEN rest = gd.gdTextLength - gd.gdCurs;
+  const char* from = gd.stringBuffer.get() + gd.gdCurs * unit;
   if (units > rest) {
     std::memcpy(target, from, static_cast<std::size_t>(rest * unit));
     std::memset(target + rest * unit, 0, static_cast<std::size_t>(unit));
     *length = rest * unit;
-    resultCursor.gdCurs = resultCursor.gdTextLength + 1;
+    gd.gdCurs = gd.gdTextLength + 1;
     return SQL_SUCCESS;
   }
   // A piece ends on a character boundary of the delivered text.
   std::size_t n = static_cast<std::size_t>(units - 1);
   if (wide)
     n = Utf16Boundary(from, n);
-  else if (resultCursor.gdTextIsUtf8 && job.cType != SQL_C_BINARY)
+  else if (gd.gdTextIsUtf8 && job.cType != SQL_C_BINARY)
     n = Utf8Boundary(from, n);
   std::memcpy(target, from, n * static_cast<std::size_t>(unit));
   std::memset(target + n * unit, 0, static_cast<std::size_t>(unit));
   *length = rest * unit;
-  resultCursor.gdCurs += static_cast<SQLINTEGER>(n);
+  gd.gdCurs += static_cast<SQLINTEGER>(n);
   QVO_DIAG(this, _Data_truncated_, 0);
   return SQL_SUCCESS_WITH_INFO;
 }

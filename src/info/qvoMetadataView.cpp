@@ -46,7 +46,7 @@ std::string_view Received(const std::vector<char>& buffer, SQLLEN indicator) {
 }
 
 SQLRETURN ReadRows(qvoConnection& conn, qvoStatement& s, const qvoMetadataRowFn& onRow) {
-  if (s.Result().nLines < 1) return SQL_ERROR;  // an empty view: nothing to load
+  if (s.Result().NLines() < 1) return SQL_ERROR;  // an empty view: nothing to load
   if (!HasNameAndValue(s)) return conn.SetDiagRec("HY000", -1, "Error retriving dbms infos");
   // The connection keeps its texts in UTF-8, as the server sends them: the
   // values pass into the read buffers unconverted.

@@ -317,7 +317,7 @@ SQLRETURN qvoStatement::BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType
                                 SQLPOINTER TargetValuePtr, SQLLEN BufferLength,
                                 SQLLEN* StrLen_or_Ind) {
   ClearDiagRecords();
-  resultCursor.bindingChanged = true;
+  resultCursor.NoteBindingChanged();
   // Bookmarks (column 0) are not supported; record numbers start at 1.
   if (ColumnNumber < 1) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const bool unbind = TargetValuePtr == nullptr && StrLen_or_Ind == nullptr;

@@ -29,8 +29,56 @@
 #include "qvo/qvoDefs.h"
 
 struct qvoColumnConversions;
+struct qvoResultCursorTestPeer;
 
-struct qvoResultCursor {
+// What one block call converts with: per rowset row the worst outcome of its
+// columns, and one column's outcomes (kept so that a fetch allocates nothing
+// once the rowset size is reached).
+struct qvoFetchScratch {
+  std::vector<unsigned char> fetchRowWorst;
+  std::vector<unsigned char> fetchColumnOutcomes;
+  // Room for `rows` rows; grows only when the rowset size does.
+  void Prepare(std::size_t rows) {
+    if (fetchRowWorst.size() < rows) fetchRowWorst.resize(rows);
+    if (fetchColumnOutcomes.size() < rows) fetchColumnOutcomes.resize(rows);
+  }
+};
+
+// GetData's piecewise retrieval of one column's text: the text converted
+// once into stringBuffer, units of it delivered (gdTextLength + 1: all), the
+// column it belongs to, its length in units (bytes, or 2-byte units for
+// UTF-16), whether it is UTF-8, and the length slot used when the caller
+// gives none.
+struct qvoPiecewiseText {
+  SQLINTEGER gdCurs = 0;
+  SQLSMALLINT gdLastCol = 0;
+  SQLLEN gdTextLength = 0;
+  bool gdTextIsUtf8 = false;
+  SQLLEN gdStrLen = 0;
+  std::unique_ptr<char[]> stringBuffer;
+  int stringBufferSize = 0;
+
+  // A new row: the next call on any column starts its value anew.
+  void Restart() {
+    gdCurs = 0;
+    gdLastCol = 0;
+  }
+  // A call on `column`: another column's pieces are forgotten.
+  void Select(SQLSMALLINT column) {
+    if (gdLastCol == column) return;
+    gdCurs = 0;
+    gdLastCol = column;
+  }
+};
+
+// The statement fills the cursor from its answers (it owns the cursor's
+// state); the fetch, GetData and attribute code read it through the
+// accessors and move it through the named calls below.
+class qvoResultCursor {
+ public:
+  using ColumnConversionsPtr =
+      std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)>;
+
   // The value of row r (1..resultRowCount) of column c (1..ptrArrayCols) in
   // the current block, or null when there is none; RowIsNull tells NULL.
   char* RowValue(SQLINTEGER c, SQLBIGINT r) const;
@@ -42,6 +90,78 @@ struct qvoResultCursor {
   // converted in place). Bytes consumed, or -1 when the block does not hold
   // all its values (no table is then kept).
   SQLINTEGER IndexBlock(char* block, qvo_int64 length);
+
+  // The next result row to fetch (0-based), and the rows of the result.
+  SQLBIGINT Cursor() const { return cursor; }
+  SQLUBIGINT NLines() const { return nLines; }
+  void SetCursor(SQLBIGINT row) { cursor = row; }
+  void AdvanceCursor(SQLBIGINT rows) { cursor += rows; }
+
+  // The current block: its first result row (0-based) and its row count;
+  // whether it holds result row `row`.
+  SQLBIGINT ResultRowCountStart() const { return resultRowCountStart; }
+  SQLBIGINT ResultRowCount() const { return resultRowCount; }
+  // A block request's rows: from `start` on, `count` of them (0 until a
+  // block arrives).
+  void SetBlockRows(SQLBIGINT start, SQLBIGINT count) {
+    resultRowCountStart = start;
+    resultRowCount = count;
+  }
+  bool BlockHolds(SQLBIGINT row) const {
+    return row >= resultRowCountStart && row < resultRowCountStart + resultRowCount;
+  }
+  // Rows of the current block from result row `row` on (0-based, inside the
+  // block), one entry per row, of column c (1..ptrArrayCols).
+  void** ColumnFrom(SQLINTEGER c, SQLBIGINT row) const {
+    return ptrArray[c] + (row - resultRowCountStart + 1);
+  }
+  void*** PtrArray() const { return ptrArray; }
+  SQLINTEGER PtrArrayCols() const { return ptrArrayCols; }
+  SQLBIGINT OldResultRowCount() const { return oldResultRowCount; }
+  // Rows per block the server suggests.
+  SQLBIGINT AnswerBlockSize() const { return qvoAnswerBlockSize; }
+  SQLINTEGER AnswerLen() const { return qvoSocketAnswerLen; }
+  const char* AnswerNewLines() const { return qvoAnswerNewLines.get(); }
+
+  // The current rowset and the row SetPos selected in it (-1 none).
+  SQLBIGINT RowsetRows() const { return rowsetRows; }
+  SQLBIGINT PositionedRow() const { return positionedRow; }
+  // The row GetData reads: the one SetPos selected, else the rowset's last.
+  SQLBIGINT CurrentRow() const { return positionedRow >= 0 ? positionedRow : cursor - 1; }
+  void SetRowset(SQLBIGINT start, SQLBIGINT rows) {
+    rowsetStart = start;
+    rowsetRows = rows;
+  }
+  // No rowset (a fetch starts, or the cursor closes).
+  void ClearRowset() {
+    rowsetRows = 0;
+    positionedRow = -1;
+  }
+  // SetPos: row 1..rowsetRows of the rowset; false when there is no such row.
+  bool SelectRowsetRow(SQLBIGINT row) {
+    if (row < 1 || row > rowsetRows) return false;
+    positionedRow = rowsetStart + row - 1;
+    return true;
+  }
+
+  // The bound columns as the fetch counted them (see nBoundColumns).
+  bool BindingChanged() const { return bindingChanged; }
+  void NoteBindingChanged() { bindingChanged = true; }
+  bool BoundColumnsStale() const { return bindingChanged || nBoundColumns == 0; }
+  void SetBoundColumns(int n) {
+    nBoundColumns = n;
+    bindingChanged = false;
+  }
+  int BoundColumns() const { return nBoundColumns; }
+
+  qvoPiecewiseText& Piecewise() { return piecewise; }
+
+  qvoFetchScratch& FetchScratch() { return fetchScratch; }
+  ColumnConversionsPtr& ColumnConversions() { return columnConversions; }
+
+ private:
+  friend class qvoStatement;
+  friend struct qvoResultCursorTestPeer;
 
   // The answer of the last request: 4-byte result count, then the results.
   std::unique_ptr<char[]> qvoSocketAnswerBuffer;
@@ -64,30 +184,17 @@ struct qvoResultCursor {
   SQLINTEGER ptrArrayCols = 0;
   SQLBIGINT oldResultRowCount = 0;
 
-  // Piecewise retrieval: units of the kept text delivered (gdTextLength + 1:
-  // all), the column it belongs to, its length in units (bytes, or 2-byte
-  // units for UTF-16), whether it is UTF-8, and the length slot used when
-  // the caller gives none.
-  SQLINTEGER gdCurs = 0;
-  SQLSMALLINT gdLastCol = 0;
-  SQLLEN gdTextLength = 0;
-  bool gdTextIsUtf8 = false;
-  SQLLEN gdStrLen = 0;
+  qvoPiecewiseText piecewise;
 
   // The current rowset: its first result row (0-based) and its row count;
   // SetPos selects positionedRow (0-based result row, -1 none) inside it.
   SQLBIGINT rowsetStart = 0;
   SQLBIGINT rowsetRows = 0;
   SQLBIGINT positionedRow = -1;
-  // Per rowset row of one block call: the worst outcome of its columns, and
-  // one column's outcomes (kept here so that a fetch allocates nothing once
-  // the rowset size is reached).
-  std::vector<unsigned char> fetchRowWorst;
-  std::vector<unsigned char> fetchColumnOutcomes;
+  qvoFetchScratch fetchScratch;
   // What the fetch layer keeps of each column between calls (its conversion
   // for the column's types); the type and its deleter are the fetch layer's.
-  std::unique_ptr<qvoColumnConversions, void (*)(qvoColumnConversions*)> columnConversions{nullptr,
-                                                                                           nullptr};
+  ColumnConversionsPtr columnConversions{nullptr, nullptr};
 
   // Row pointer storage behind ptrArray, kept from block to block (the
   // column arrays lie one after another in ptrStorage, ptrCapacity entries,
@@ -97,9 +204,6 @@ struct qvoResultCursor {
   size_t ptrCapacity = 0;
   std::vector<void**> ptrTable;
   std::vector<qvoBlockColumn> blockLayout;
-  // GetData's text scratch.
-  std::unique_ptr<char[]> stringBuffer;
-  int stringBufferSize = 0;
   // The bound columns as the fetch counted them, and whether a binding
   // changed since (the count and the column conversions are then redone).
   int nBoundColumns = 0;

@@ -56,8 +56,7 @@ void qvoStatement::GiveBackRows(std::unique_ptr<char[]>& buffer, size_t& capacit
 SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
   char request[kRowsRequestBytes];
   EncodeRowsRequest(request, resultHandle, start, count);
-  resultCursor.resultRowCount = count;
-  resultCursor.resultRowCountStart = start;
+  resultCursor.SetBlockRows(start, count);
   {
     qvoMutex lock(connection->executionMutex);
     if (Exchange(request, sizeof request, send_rows) == SQL_ERROR) return FetchFailed();
@@ -103,8 +102,7 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
   EncodeRowsRequest(request, resultHandle, start, byteBudget);
   // Until a block is indexed the statement holds no rows: a failed request
   // leaves nothing behind that a later fetch could take for received rows.
-  resultCursor.resultRowCount = 0;
-  resultCursor.resultRowCountStart = start;
+  resultCursor.SetBlockRows(start, 0);
   {
     qvoMutex lock(connection->executionMutex);
     if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) return FetchFailed();

@@ -201,8 +201,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
 
   executionStatus.clear();
   extendedFetchMapping = 0;
-  resultCursor.stringBuffer.reset();
-  resultCursor.stringBufferSize = 0;
+  resultCursor.piecewise.stringBuffer.reset();
+  resultCursor.piecewise.stringBufferSize = 0;
   // Node arrays handed out by the parallel calls end here.
   slaveConnections = {};
 
@@ -238,9 +238,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   }
 
   resultCursor.nBoundColumns = 0;
-  resultCursor.rowsetRows = 0;
-  resultCursor.positionedRow = -1;
-  resultCursor.bindingChanged = true;
+  resultCursor.ClearRowset();
+  resultCursor.NoteBindingChanged();
   slaveConnections.clear();
   resultHandle = QVO_RESULT_NONE;
   numResultSets = 0;
@@ -299,13 +298,10 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
 SQLRETURN qvoStatement::SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT) {
   if (operation != SQL_POSITION)
     return QVO_DIAG(this, _Driver_does_not_support_operation_, operation);
-  if (resultCursor.rowsetRows == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  if (resultCursor.RowsetRows() == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   // Row 1 is the first row of the current rowset, wherever the received
   // block starts; the next fetch still goes on after the rowset.
-  if (row >= 1 && row <= resultCursor.rowsetRows) {
-    resultCursor.positionedRow = resultCursor.rowsetStart + row - 1;
-    return SQL_SUCCESS;
-  }
+  if (resultCursor.SelectRowsetRow(row)) return SQL_SUCCESS;
   return QVO_DIAG(this, _Invalid_cursor_position_, -1);
 }
 

@@ -168,7 +168,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
     if (generation == columnCacheGeneration) columnCache = std::move(cache);
   }
   void SetAsyncMode(SQLUINTEGER value) override { stmtAttr.asyncEnable = value; }
-  void BindingWasChanged() override { resultCursor.bindingChanged = true; }
+  void BindingWasChanged() override { resultCursor.NoteBindingChanged(); }
   SQLULEN GetStmtAttr_QVO_TIMESTAMP_PRECISION() override { return stmtAttr.timestampPrecision; }
   SQLRETURN SetPreparedParamcount(int n) override;
   void SetMaxIdentifierLength(int mil);
@@ -348,7 +348,13 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // The result cursor: the answer, the rows received and the fetch position
   // (see qvoResultCursor.h).
   const qvoResultCursor& Result() const { return resultCursor; }
-  qvoResultCursor& Result() { return resultCursor; }
+  // What the fetch moves and keeps in it.
+  void SetCursor(SQLBIGINT row) { resultCursor.SetCursor(row); }
+  void SetBlockRows(SQLBIGINT start, SQLBIGINT count) { resultCursor.SetBlockRows(start, count); }
+  qvoFetchScratch& FetchScratch() { return resultCursor.FetchScratch(); }
+  qvoResultCursor::ColumnConversionsPtr& ColumnConversions() {
+    return resultCursor.ColumnConversions();
+  }
 
   // --- result description and binding ------------------------------------------
   // Text results are UTF-8; the exported functions convert them. A text cut

@@ -232,8 +232,8 @@ SQLRETURN SetCursorRow(Stmt& s, SQLPOINTER v) {
   SQLBIGINT row = 0;
   std::memcpy(&row, v, sizeof row);
   const auto r = static_cast<SQLUBIGINT>(row);
-  if (r < 1 || r > s.Result().nLines) return DIAG(s, _Row_value_out_of_range_, -1);
-  s.Result().cursor = row;
+  if (r < 1 || r > s.Result().NLines()) return DIAG(s, _Row_value_out_of_range_, -1);
+  s.SetCursor(row);
   return SQL_SUCCESS;
 }
 template <char value>
@@ -336,7 +336,7 @@ SQLRETURN GetRowsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLPOINTER>(v, (s.Descriptors().*desc)->header.rowsProcessedPtr);
 }
 SQLRETURN GetRowNumber(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.Result().cursor);
+  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.Result().Cursor());
   return Put<SQLULEN>(v, s.stmtAttr.rowNumber);
 }
 SQLRETURN GetFetchBookmarkPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
@@ -360,16 +360,16 @@ SQLRETURN GetAutocommit(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLULEN>(v, s.connection->GetAutocommitMode());
 }
 SQLRETURN GetPtrArray(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLPOINTER>(v, s.Result().ptrArray);
+  return Put<SQLPOINTER>(v, s.Result().PtrArray());
 }
 SQLRETURN GetOldResultRowCount(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  if (s.Result().oldResultRowCount >
+  if (s.Result().OldResultRowCount() >
       static_cast<SQLBIGINT>(std::numeric_limits<SQLUINTEGER>::max()))
     return QVO_DIAG(&s, _Value_overflow_converting_bigint_lo_ulong_, -1);
-  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.Result().oldResultRowCount));
+  return Put<SQLUINTEGER>(v, static_cast<SQLUINTEGER>(s.Result().OldResultRowCount()));
 }
 SQLRETURN GetLines(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLUBIGINT>(v, s.Result().nLines);
+  return Put<SQLUBIGINT>(v, s.Result().NLines());
 }
 SQLRETURN GetPreparedMessageLen(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLINTEGER>(v, s.preparedMessageLen);
@@ -381,7 +381,7 @@ SQLRETURN GetStatementText(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<const char*>(v, s.sqlStmt.GetStatement());
 }
 SQLRETURN GetCursor(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  return Put<SQLBIGINT>(v, s.Result().cursor);
+  return Put<SQLBIGINT>(v, s.Result().Cursor());
 }
 SQLRETURN GetResultHandle(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLINTEGER>(v, s.resultHandle);

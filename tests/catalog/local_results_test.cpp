@@ -39,7 +39,7 @@ TEST_F(CatalogTest, TimestampIsAnsweredLocallyAndFetchedLikeAnyResult) {
     ASSERT_EQ(byText ? Exec("ExecGetTimestamp") : QVOExecGetTimestamp(stmt), SQL_SUCCESS)
         << LastDiag(*s);
     const std::time_t after = std::time(nullptr);
-    EXPECT_EQ(s->Result().qvoSocketAnswerLen, 62);
+    EXPECT_EQ(s->Result().AnswerLen(), 62);
     EXPECT_EQ(DescribeAll(stmt), (std::vector<Described>{{"SQL_TIMESTAMP", SQL_TYPE_TIMESTAMP}}));
     ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
     SQL_TIMESTAMP_STRUCT ts{};

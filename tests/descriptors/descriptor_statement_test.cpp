@@ -8,6 +8,7 @@
 #include "statement/qvoStatement.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
+#include "support/result_cursor_peer.h"
 
 namespace {
 
@@ -82,9 +83,9 @@ TEST_F(DescriptorOfStatement, BindingChangesReachTheStatement) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    s->Result().bindingChanged = false;
+    qvoResultCursorTestPeer(*s).bindingChanged() = false;
     EXPECT_EQ(c.call(s->Descriptors().idARD, s->Descriptors().idAPD, &data, lengths), c.rc);
-    EXPECT_EQ(s->Result().bindingChanged, c.notice);
+    EXPECT_EQ(s->Result().BindingChanged(), c.notice);
   }
   // The copy gave the ARD the parameter binding and kept its own kind.
   EXPECT_EQ(s->ARD()->descType, QVO_DESC_ARD);

@@ -72,7 +72,7 @@ TEST_F(ConversionTest, RefusedPairsNameTheTypesAndKeepTheCursor) {
     EXPECT_EQ(DiagsOf(*s).back().native, c.native) << where;
     EXPECT_EQ(rowsFetched, 0u) << where;
     EXPECT_EQ(status[0], 77) << where;
-    EXPECT_EQ(s->Result().cursor, 0) << where;
+    EXPECT_EQ(s->Result().Cursor(), 0) << where;
   }
 }
 
@@ -177,7 +177,7 @@ TEST_F(ConversionTest, AFailedRowWithoutStatusArrayFailsTheFetchAndReportsNoRow)
   EXPECT_EQ(QVOFetch(stmt), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "22003 Numeric value out of range.");
   EXPECT_EQ(rowsFetched, 0u);
-  EXPECT_EQ(s->Result().cursor, 0);
+  EXPECT_EQ(s->Result().Cursor(), 0);
 }
 
 TEST_F(ConversionTest, NullNeedsAnIndicator) {
@@ -322,7 +322,7 @@ TEST_F(FrameOutcomeTest, ALaterWarningNeverHidesAnError) {
   std::vector<std::string> states;
   for (const auto& d : DiagsOf(*s)) states.push_back(d.state);
   EXPECT_EQ(states, (std::vector<std::string>{"22003", "01004"}));
-  EXPECT_EQ(s->Result().cursor, 0);
+  EXPECT_EQ(s->Result().Cursor(), 0);
 
   // With a status array each row tells its own outcome.
   SQLUSMALLINT status[3] = {};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fetch/fetch_fixture.h"
+#include "support/result_cursor_peer.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ TEST_P(RowsetFetchTest, EveryRowOfEveryRowsetArrivesWhereItIsBound) {
                                       " rowset " + std::to_string(rowset) + " offset " +
                                       std::to_string(offset) + (rowWise ? " row-wise" : "");
             ASSERT_EQ(Open(table, d.blocks, d.protocol), SQL_SUCCESS) << where << LastDiag(*s);
-            if (d.answerBlockSize) s->Result().qvoAnswerBlockSize = d.answerBlockSize;
+            if (d.answerBlockSize)
+              qvoResultCursorTestPeer(*s).qvoAnswerBlockSize() = d.answerBlockSize;
             std::vector<SQLUSMALLINT> status(rowset + 1, 0xEEEE);
             SetRowset(rowset, status.data());
             const size_t rowSize = Bind(rowWise, rowset, offset);

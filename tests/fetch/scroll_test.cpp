@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fetch/fetch_fixture.h"
+#include "support/result_cursor_peer.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ class ScrollTest : public FetchTest {
                    protocol),
               SQL_SUCCESS)
         << LastDiag(*s);
-    s->Result().qvoAnswerBlockSize = 5;
+    qvoResultCursorTestPeer(*s).qvoAnswerBlockSize() = 5;
     SetRowset(kRowset, status);
     ASSERT_EQ(QVOBindCol(stmt, 1, QVO_INT64, values, 8, indicators), SQL_SUCCESS);
   }
@@ -149,7 +150,7 @@ TEST_F(ScrollTest, SetPosSelectsARowOfTheRowsetWithoutMovingTheNextFetch) {
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);
   // The rowset starts at row 10; the received block holds rows from 10 on.
   EXPECT_EQ(QVOSetPos(stmt, 3, SQL_POSITION, 0), SQL_SUCCESS);
-  EXPECT_EQ(s->Result().positionedRow, 12);
+  EXPECT_EQ(s->Result().PositionedRow(), 12);
   EXPECT_EQ(QVOSetPos(stmt, 11, SQL_POSITION, 0), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
   ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS);

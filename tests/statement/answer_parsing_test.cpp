@@ -88,8 +88,8 @@ TEST_F(StatementTest, ResultSetOfEveryTypeIsDescribedAndIndexed) {
   node.Push(fake::results::Answer({AllTypesResult(-3)}));
   ASSERT_EQ(Exec("SELECT * FROM ALL_TYPES"), SQL_SUCCESS) << LastDiag(*s);
   EXPECT_EQ(s->resultHandle, -3);
-  EXPECT_EQ(s->Result().nLines, 2u);
-  EXPECT_EQ(s->Result().resultRowCount, 2);
+  EXPECT_EQ(s->Result().NLines(), 2u);
+  EXPECT_EQ(s->Result().ResultRowCount(), 2);
   const auto types = AllTypes();
   ASSERT_EQ(s->IRD()->header.count, static_cast<SQLSMALLINT>(types.size()));
   EXPECT_EQ(s->ARD()->header.count, s->IRD()->header.count);
@@ -237,7 +237,7 @@ TEST_F(StatementTest, EveryTruncationOfAResultSetIsRefused) {
     Give(Bytes(full.begin(), full.begin() + static_cast<long>(n)));
     ASSERT_EQ(s->MoreResults(), SQL_ERROR) << n;
     ASSERT_EQ(LastDiag(*s), "HY010 Incorrect data array received from server.") << n;
-    EXPECT_EQ(s->Result().ptrArray, nullptr) << n;
+    EXPECT_EQ(s->Result().PtrArray(), nullptr) << n;
     ASSERT_EQ(s->MoreResults(), SQL_NO_DATA) << n;
   }
 }
@@ -303,7 +303,7 @@ TEST_F(StatementTest, MalformedAnswersGiveADiagnostic) {
     Give(c.data);
     EXPECT_EQ(s->MoreResults(), SQL_ERROR) << c.name;
     EXPECT_EQ(LastDiag(*s), c.diag) << c.name;
-    EXPECT_EQ(s->Result().ptrArray, nullptr) << c.name;
+    EXPECT_EQ(s->Result().PtrArray(), nullptr) << c.name;
     EXPECT_EQ(s->MoreResults(), SQL_NO_DATA) << c.name;
   }
 }
@@ -324,14 +324,14 @@ TEST_F(StatementTest, BlockSizeComesFromASaneMessageSize) {
     conn->connAttr.maxDataMessageSize = c.serverSize;
     Give(ResultSet(-3, {Column::Double("F")}, 0, 0, {}));
     ASSERT_EQ(s->MoreResults(), SQL_SUCCESS);
-    EXPECT_EQ(s->Result().qvoAnswerBlockSize, c.rowsPerBlock) << c.serverSize;
+    EXPECT_EQ(s->Result().AnswerBlockSize(), c.rowsPerBlock) << c.serverSize;
   }
 }
 
 TEST_F(StatementTest, ZeroColumnResultBuildsNoTable) {
   Give(ResultSet(-3, {}, 0, 0, {}));
   EXPECT_EQ(s->MoreResults(), SQL_SUCCESS);
-  EXPECT_EQ(s->Result().ptrArray, nullptr);
+  EXPECT_EQ(s->Result().PtrArray(), nullptr);
   EXPECT_EQ(s->IRD()->header.count, 0);
 }
 
@@ -380,9 +380,9 @@ TEST_F(StatementTest, MutatedAnswersNeverEscapeTheBuffer) {
     while ((rc = s->MoreResults()) != SQL_NO_DATA) {
       ASSERT_TRUE(rc == SQL_SUCCESS || rc == SQL_ERROR || rc == SQL_STILL_EXECUTING) << rc;
       ASSERT_LT(++results, 64) << "round " << round;
-      if (rc != SQL_SUCCESS || s->Result().ptrArray == nullptr) continue;
-      for (SQLINTEGER c = 1; c <= s->Result().ptrArrayCols; ++c) {
-        for (SQLBIGINT r = 1; r <= s->Result().resultRowCount; ++r) {
+      if (rc != SQL_SUCCESS || s->Result().PtrArray() == nullptr) continue;
+      for (SQLINTEGER c = 1; c <= s->Result().PtrArrayCols(); ++c) {
+        for (SQLBIGINT r = 1; r <= s->Result().ResultRowCount(); ++r) {
           ASSERT_NE(s->RowValue(c, r), nullptr);
         }
       }

@@ -159,7 +159,7 @@ TEST_F(StatementTest, PollingDropsTheRowsOfTheReplacedAnswer) {
   EXPECT_EQ(QVOMoreResults(stmt), SQL_STILL_EXECUTING);
   EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_STILL_EXECUTING);
   EXPECT_EQ(s->executionStatus, "2%");
-  EXPECT_EQ(s->Result().ptrArray, nullptr);
+  EXPECT_EQ(s->Result().PtrArray(), nullptr);
   EXPECT_EQ(s->RowValue(1, 1), nullptr);
   EXPECT_TRUE(s->RowIsNull(1, 1));
   EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_SUCCESS);
@@ -237,12 +237,12 @@ TEST_F(StatementTest, FurtherRowsByCountAndByByteBudget) {
     SetProtocol(c.protocol);
     node.Push(ThreeRowResult(5));
     ASSERT_EQ(Exec("SELECT V FROM T"), SQL_SUCCESS) << LastDiag(*s) << LastDiag(*conn);
-    EXPECT_EQ(s->Result().nLines, 3u);
+    EXPECT_EQ(s->Result().NLines(), 3u);
     node.Push(c.answer);
     const SQLRETURN rc = c.command == fake::kSendRows ? s->MoreData(1, 2) : s->Fetch2(1, 16777216);
     ASSERT_EQ(rc, SQL_SUCCESS) << LastDiag(*s);
-    EXPECT_EQ(s->Result().resultRowCountStart, 1);
-    EXPECT_EQ(s->Result().resultRowCount, 2);
+    EXPECT_EQ(s->Result().ResultRowCountStart(), 1);
+    EXPECT_EQ(s->Result().ResultRowCount(), 2);
     const char* v = s->RowValue(1, 1);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(std::string(v + 4, 2), "bb");
@@ -283,8 +283,8 @@ TEST_F(StatementTest, FailedFetchesLeaveNoRowsBehind) {
     node.Push(c.answer);
     EXPECT_EQ(s->Fetch2(1, 16777216), SQL_ERROR) << c.name;
     EXPECT_EQ(LastDiag(*s), c.diag) << c.name;
-    EXPECT_EQ(s->Result().resultRowCount, 0) << c.name;
-    EXPECT_EQ(s->Result().ptrArray, nullptr) << c.name;
+    EXPECT_EQ(s->Result().ResultRowCount(), 0) << c.name;
+    EXPECT_EQ(s->Result().PtrArray(), nullptr) << c.name;
     // The results of the execution are still there.
     EXPECT_EQ(QVOMoreResults(stmt), SQL_SUCCESS) << c.name;
     SQLLEN rows = 0;
@@ -298,7 +298,7 @@ TEST_F(StatementTest, FailedFetchesLeaveNoRowsBehind) {
   node.Push(SendRowsAnswer(longer));
   EXPECT_EQ(s->MoreData(1, 2), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY010 Error getting more lines: sum mismatch.");
-  EXPECT_EQ(s->Result().resultRowCount, 0);
+  EXPECT_EQ(s->Result().ResultRowCount(), 0);
   QVOCloseCursor(stmt);
 
   // Before protocol 9 a server error arrives as a short block.
@@ -330,16 +330,16 @@ TEST_F(StatementTest, FetchAnswersReuseOneBuffer) {
   ASSERT_EQ(Exec("SELECT V FROM T"), SQL_SUCCESS);
   node.Push(FetchAnswer(2, longer));
   ASSERT_EQ(s->Fetch2(1, 16777216), SQL_SUCCESS) << LastDiag(*s);
-  const char* buffer = s->Result().qvoAnswerNewLines.get();
+  const char* buffer = s->Result().AnswerNewLines();
 
   node.Push(FetchAnswer(2, unreadable));
   EXPECT_EQ(s->Fetch2(1, 16777216), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "HY010 Error getting more lines: sum mismatch.");
-  EXPECT_EQ(s->Result().qvoAnswerNewLines.get(), buffer);
+  EXPECT_EQ(s->Result().AnswerNewLines(), buffer);
 
   node.Push(FetchAnswer(2, RowBlock({{Value::Text("bb"), Value::Null()}})));
   ASSERT_EQ(s->Fetch2(1, 16777216), SQL_SUCCESS) << LastDiag(*s);
-  EXPECT_EQ(s->Result().qvoAnswerNewLines.get(), buffer);
+  EXPECT_EQ(s->Result().AnswerNewLines(), buffer);
   const char* v = s->RowValue(1, 1);
   ASSERT_NE(v, nullptr);
   int32_t length = 0;
@@ -357,7 +357,7 @@ TEST_F(StatementTest, ServerHandlesAreDescribedAndClosed) {
   EXPECT_EQ(RequestsOf(fake::kDescribeResultSet).back().data, Le32(9));
   EXPECT_EQ(s->resultHandle, 9);
   EXPECT_EQ(s->IRD()->header.count, 2);
-  EXPECT_EQ(s->Result().nLines, 100u);
+  EXPECT_EQ(s->Result().NLines(), 100u);
 
   // A failed close still forgets the result set.
   node.Push(Answer({Exception("no such result", "HY000")}));

@@ -23,8 +23,8 @@ class ServedTableTest : public StatementTest {
  protected:
   // Checks the rows of the block the statement holds against the table.
   void ExpectBlock(const fake::Table& table) {
-    for (SQLBIGINT r = 1; r <= s->Result().resultRowCount; ++r) {
-      const int64_t row = s->Result().resultRowCountStart + r - 1;
+    for (SQLBIGINT r = 1; r <= s->Result().ResultRowCount(); ++r) {
+      const int64_t row = s->Result().ResultRowCountStart() + r - 1;
       for (size_t c = 0; c < table.columns.size(); ++c) {
         const Value want = table.value(row, c);
         const auto col = static_cast<SQLINTEGER>(c + 1);
@@ -42,19 +42,19 @@ class ServedTableTest : public StatementTest {
   // at a time before protocol 8, else by byte budget `ask`. Gives the rows
   // seen, or -1 when a request failed.
   int64_t ReadAll(const fake::Table& table, int protocol, int64_t ask) {
-    int64_t seen = s->Result().resultRowCount;
+    int64_t seen = s->Result().ResultRowCount();
     ExpectBlock(table);
-    while (s->Result().resultRowCountStart + s->Result().resultRowCount <
-           static_cast<int64_t>(s->Result().nLines)) {
-      const int64_t next = s->Result().resultRowCountStart + s->Result().resultRowCount;
+    while (s->Result().ResultRowCountStart() + s->Result().ResultRowCount() <
+           static_cast<int64_t>(s->Result().NLines())) {
+      const int64_t next = s->Result().ResultRowCountStart() + s->Result().ResultRowCount();
       const SQLRETURN rc =
-          protocol < 8 ? s->MoreData(next, std::min<int64_t>(ask, s->Result().nLines - next))
+          protocol < 8 ? s->MoreData(next, std::min<int64_t>(ask, s->Result().NLines() - next))
                        : s->Fetch2(next, ask);
       if (rc != SQL_SUCCESS) {
         ADD_FAILURE() << LastDiag(*s);
         return -1;
       }
-      seen += s->Result().resultRowCount;
+      seen += s->Result().ResultRowCount();
       ExpectBlock(table);
     }
     return seen;

@@ -6,6 +6,7 @@
 
 #include "handles/qvoHandleTable.h"
 #include "statement_fixture.h"
+#include "support/result_cursor_peer.h"
 
 namespace {
 
@@ -280,7 +281,7 @@ TEST_F(StatementTest, PrivateAttributes) {
   };
   SQLBIGINT row = 0;
   int precision = 12;
-  s->Result().nLines = 10;
+  qvoResultCursorTestPeer(*s).nLines() = 10;
   const Case cases[] = {
       {21082, 12, SQL_SUCCESS, ""},
       {21080, 0, SQL_SUCCESS, ""},
@@ -385,14 +386,15 @@ TEST_F(StatementTest, CursorOperations) {
   // rowset's first row (not the block's) and leaves the next fetch's place.
   s->ARD()->SetDescField(0, SQL_DESC_COUNT, V(1), 0);
   EXPECT_EQ(QVOCloseCursor(stmt), SQL_SUCCESS);
-  s->Result().resultRowCountStart = 4;
-  s->Result().rowsetStart = 10;
-  s->Result().rowsetRows = 3;
-  s->Result().cursor = 13;
+  qvoResultCursorTestPeer peer(*s);
+  peer.resultRowCountStart() = 4;
+  peer.rowsetStart() = 10;
+  peer.rowsetRows() = 3;
+  peer.cursor() = 13;
   s->ARD()->header.arraySize = 5;
   EXPECT_EQ(QVOSetPos(stmt, 2, SQL_POSITION, 0), SQL_SUCCESS);
-  EXPECT_EQ(s->Result().positionedRow, 11);
-  EXPECT_EQ(s->Result().cursor, 13);
+  EXPECT_EQ(s->Result().PositionedRow(), 11);
+  EXPECT_EQ(s->Result().Cursor(), 13);
   for (SQLBIGINT row : {0, 4, -1}) {
     EXPECT_EQ(QVOSetPos(stmt, row, SQL_POSITION, 0), SQL_ERROR) << row;
     EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
