@@ -237,12 +237,13 @@ TEST(ThreadHandlesApi, CancelDuringAPolledExecutionGoesOutBesideThePolls) {
     fake::Reply polled = Answer({StillExecuting("0%")});
     for (int i = 1; i < kStillExecuting; ++i)
       polled.then.push_back(Answer({StillExecuting(std::to_string(i))}));
-    if (!k.confirmAbort) polled.then.push_back(Answer({RowCount(3)}));
     node.OnSql("SELECT SLOW", polled);
     node.OnSql("SELECT 1", Answer({RowCount(1)}));
-    if (k.confirmAbort)
-      node.On(fake::kAbortQuery,
-              [](const fake::Request&, fake::FakeNode&) { return Answer({Empty()}); });
+    // The execution's last answer follows the abort, so that the cancel
+    // always falls among the polls, however fast the client reads them: the
+    // server's confirmation, or the result it finished first.
+    const fake::Reply last = k.confirmAbort ? Answer({Empty()}) : Answer({RowCount(3)});
+    node.On(fake::kAbortQuery, [last](const fake::Request&, fake::FakeNode&) { return last; });
 
     for (int round = 0; round < kRounds; ++round) {
       SCOPED_TRACE(round);
@@ -385,6 +386,9 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
     ASSERT_EQ(QVOBindCol(c.stmt, 1, SQL_C_SBIGINT, &bound, sizeof bound, &boundInd), SQL_SUCCESS);
 
     std::atomic<int64_t> fetched{0};
+    // Once the other call is on its way the reader slows down, so that the
+    // call gets its turn between two of the reader's calls.
+    std::atomic<bool> calling{false};
     int wrong = 0;
     SQLRETURN end = SQL_SUCCESS;
     std::thread reading([&] {
@@ -401,10 +405,12 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
             n >= kRows || (!k.readsOn && bound != n))
           ++wrong;
         ++fetched;
+        if (calling.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
       end = rc;
     });
     while (fetched.load() < 100) std::this_thread::yield();
+    calling = true;
     EXPECT_EQ(k.call(c.stmt), SQL_SUCCESS);
     reading.join();
 
