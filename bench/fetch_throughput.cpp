@@ -66,9 +66,10 @@ constexpr int kRuns = 5;
 constexpr int kThreads = 8;
 
 void Put(Bytes& out, uint64_t v, int width) {
-  uint8_t le[8];
-  for (int i = 0; i < width; ++i) le[i] = static_cast<uint8_t>(v >> (8 * i));
-  out.insert(out.end(), le, le + width);
+  const size_t at = out.size();
+  out.resize(at + static_cast<size_t>(width));
+  for (int i = 0; i < width; ++i)
+    out[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 uint64_t Get(const uint8_t* p, int width) {
   uint64_t v = 0;
