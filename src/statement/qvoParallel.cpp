@@ -47,8 +47,8 @@ SQLRETURN qvoStatement::EnterParallel(SQLINTEGER nConnections, SQLINTEGER* nConn
     AppendConnectionDiagnostics();
     return QVO_DIAG(this, _Error_entering_parallel_, -1);
   }
-  char* answer = resultCursor.qvoSocketAnswerBuffer.get();
-  const size_t length = answer ? static_cast<size_t>(resultCursor.qvoSocketAnswerLen) : 0;
+  char* answer = resultCursor.Answer();
+  const size_t length = resultCursor.AnswerBytes();
   if (IsExceptionAnswer(answer, length)) return SyncMoreResults(200);
 
   qvo_int32 count = 0;
@@ -56,7 +56,7 @@ SQLRETURN qvoStatement::EnterParallel(SQLINTEGER nConnections, SQLINTEGER* nConn
   std::vector<qvoNodeAddress> nodes;
   const qvoParallelRead read =
       ReadEnterParallelAnswer(answer, length, kMaxHostName, &count, &answerToken, &nodes);
-  resultCursor.answerPos = length;
+  resultCursor.SetAnswerPos(length);
   if (read == qvoParallelRead::Ok) *nConnectionsPtr = count;
   if (read != qvoParallelRead::Ok)
     return QVO_DIAG(this, _Incorrect_data_array_received_from_server_, -1);
@@ -88,14 +88,14 @@ SQLRETURN qvoStatement::GetHostnames(SQLINTEGER* nHostsPtr, __ConnectionStru** C
     AppendConnectionDiagnostics();
     return QVO_DIAG(this, _Error_getting_host_names_, -1);
   }
-  char* answer = resultCursor.qvoSocketAnswerBuffer.get();
-  const size_t length = answer ? static_cast<size_t>(resultCursor.qvoSocketAnswerLen) : 0;
+  char* answer = resultCursor.Answer();
+  const size_t length = resultCursor.AnswerBytes();
   if (IsExceptionAnswer(answer, length)) return SyncMoreResults(0);
 
   qvo_int32 count = 0;
   std::vector<std::string_view> hosts;
   const qvoParallelRead read = ReadHostnamesAnswer(answer, length, kMaxHostName, &count, &hosts);
-  resultCursor.answerPos = length;
+  resultCursor.SetAnswerPos(length);
   if (read == qvoParallelRead::Ok) *nHostsPtr = count;
   if (read != qvoParallelRead::Ok)
     return QVO_DIAG(this, _Incorrect_data_array_received_from_server_, -1);

@@ -165,7 +165,7 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
     note(failedFrom, failedTo, SQL_PARAM_ERROR);
     note(failedTo, arraySize, SQL_PARAM_UNUSED);
     *IPD()->header.rowsProcessedPtr = failedTo;
-    resultCursor.sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+    resultCursor.SetSqlRowCount(total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0);
     return SQL_ERROR;
   };
   const bool numbered = protocolVersion >= kPartNumberProtocol;
@@ -212,7 +212,7 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
     paramStart += static_cast<SQLUINTEGER>(block.rows);
     ++part;
   }
-  resultCursor.sqlRowCount = total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0;
+  resultCursor.SetSqlRowCount(total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0);
   *IPD()->header.rowsProcessedPtr = arraySize;
   // Reading an answer starts the records afresh: the warning for values cut
   // to their slots goes in after the last one, whichever block cut them.

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "protocol/qvoAnswerReader.h"
@@ -71,9 +72,8 @@ struct qvoPiecewiseText {
   }
 };
 
-// The statement fills the cursor from its answers (it owns the cursor's
-// state); the fetch, GetData and attribute code read it through the
-// accessors and move it through the named calls below.
+// The statement fills the cursor from its answers, and the fetch, GetData
+// and attribute code read and move it, all through the named calls below.
 class qvoResultCursor {
  public:
   using ColumnConversionsPtr =
@@ -123,6 +123,81 @@ class qvoResultCursor {
   SQLINTEGER AnswerLen() const { return qvoSocketAnswerLen; }
   const char* AnswerNewLines() const { return qvoAnswerNewLines.get(); }
 
+  // The answer of the last request (replacing the one before, read from its
+  // start), its bytes (0 when there is none) and how far it has been read.
+  void TakeAnswer(std::unique_ptr<char[]> answer, SQLINTEGER length) {
+    qvoSocketAnswerBuffer = std::move(answer);
+    qvoSocketAnswerLen = length;
+    answerPos = 0;
+  }
+  char* Answer() const { return qvoSocketAnswerBuffer.get(); }
+  size_t AnswerBytes() const {
+    return qvoSocketAnswerBuffer ? static_cast<size_t>(qvoSocketAnswerLen) : 0;
+  }
+  size_t AnswerPos() const { return answerPos; }
+  void SetAnswerPos(size_t pos) { answerPos = pos; }
+  // Nothing more of the answer is read.
+  void SkipAnswer() { answerPos = static_cast<size_t>(qvoSocketAnswerLen); }
+  void SetAnswerBlockSize(SQLBIGINT rows) { qvoAnswerBlockSize = rows; }
+
+  // The last row block received (kept behind the pointer table) and its
+  // bytes. SwapRows hands `rows` (with the bytes allocated behind it, 0:
+  // unknown) in and the previous block back out.
+  char* Rows() const { return qvoAnswerNewLines.get(); }
+  size_t RowsLength() const { return static_cast<size_t>(qvoAnswerNewLinesLen); }
+  void SwapRows(std::unique_ptr<char[]>& rows, size_t& capacity, qvo_int64 length) {
+    std::swap(qvoAnswerNewLines, rows);
+    std::swap(qvoAnswerNewLinesCapacity, capacity);
+    qvoAnswerNewLinesLen = qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
+  }
+  // The columns of the blocks IndexBlock indexes: `columns` of them, each
+  // set by SetBlockColumn (index 0-based).
+  void SetBlockColumns(size_t columns) { blockLayout.resize(columns); }
+  void SetBlockColumn(size_t index, qvoBlockColumn column) { blockLayout[index] = column; }
+  // The rows of the current block (0: none, after a failed request).
+  void SetBlockRowCount(SQLBIGINT rows) { resultRowCount = rows; }
+
+  // A new result: no rows, the cursor at its start.
+  void StartResult() {
+    cursor = 0;
+    nLines = 0;
+  }
+  // A result set of `totalRows` rows whose first block holds `rowsHere`.
+  void StartResultSet(SQLUBIGINT totalRows, SQLBIGINT rowsHere) {
+    nLines = totalRows;
+    resultRowCount = rowsHere;
+    resultRowCountStart = 0;
+    oldResultRowCount = 0;
+  }
+  // The rows of the result and the rows the statement affected (0: none
+  // stated, or more than fit).
+  void SetTotals(SQLUBIGINT lines, SQLINTEGER rowCount) {
+    nLines = lines;
+    sqlRowCount = rowCount;
+  }
+  SQLINTEGER SqlRowCount() const { return sqlRowCount; }
+  void SetSqlRowCount(SQLINTEGER rowCount) { sqlRowCount = rowCount; }
+
+  // The statement starts anew: answer, rows, their table and the bound
+  // columns let go (the fetch cursor and the row count stay).
+  void Reset() {
+    nBoundColumns = 0;
+    ClearRowset();
+    NoteBindingChanged();
+    qvoAnswerNewLines.reset();
+    qvoAnswerNewLinesLen = 0;
+    qvoAnswerNewLinesCapacity = 0;
+    resultRowCount = 0;
+    nLines = 0;
+    FreePointerArray();
+    ptrStorage.reset();
+    ptrCapacity = 0;
+    ptrTable = {};
+    qvoSocketAnswerBuffer.reset();
+    qvoSocketAnswerLen = 0;
+    answerPos = 0;
+  }
+
   // The current rowset and the row SetPos selected in it (-1 none).
   SQLBIGINT RowsetRows() const { return rowsetRows; }
   SQLBIGINT PositionedRow() const { return positionedRow; }
@@ -160,7 +235,6 @@ class qvoResultCursor {
   ColumnConversionsPtr& ColumnConversions() { return columnConversions; }
 
  private:
-  friend class qvoStatement;
   friend struct qvoResultCursorTestPeer;
 
   // The answer of the last request: 4-byte result count, then the results.

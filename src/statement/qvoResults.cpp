@@ -150,9 +150,7 @@ SQLRETURN qvoStatement::TakeResults(char* answer, qvo_int64 length) {
   }
   // Rows indexed in the buffer being replaced are gone with it.
   FreePointerArray();
-  resultCursor.qvoSocketAnswerBuffer = std::move(owned);
-  resultCursor.qvoSocketAnswerLen = static_cast<SQLINTEGER>(length);
-  resultCursor.answerPos = 0;
+  resultCursor.TakeAnswer(std::move(owned), static_cast<SQLINTEGER>(length));
   return SQL_SUCCESS;
 }
 
@@ -173,7 +171,7 @@ SQLRETURN qvoStatement::RecordServerException(const char* text, size_t textLen, 
 
 SQLRETURN qvoStatement::MalformedAnswer() {
   // Nothing behind a result that cannot be read can be trusted.
-  resultCursor.answerPos = static_cast<size_t>(resultCursor.qvoSocketAnswerLen);
+  resultCursor.SkipAnswer();
   return QVO_DIAG(this, _Incorrect_data_array_received_from_server_, -1);
 }
 
@@ -190,27 +188,25 @@ SQLRETURN qvoStatement::MoreResults() {
   if (logFull) Log("qvoStatement::MoreResults()\n");
 
   SQLRETURN rc = SQL_NO_DATA;
-  const size_t length =
-      resultCursor.qvoSocketAnswerBuffer ? static_cast<size_t>(resultCursor.qvoSocketAnswerLen) : 0;
+  const size_t length = resultCursor.AnswerBytes();
   if (length >= 4) {
-    if (resultCursor.answerPos == 0) {
-      DecodeResultCount(resultCursor.qvoSocketAnswerBuffer.get(), length, &numResultSets);
-      resultCursor.answerPos = kResultCountBytes;
+    if (resultCursor.AnswerPos() == 0) {
+      DecodeResultCount(resultCursor.Answer(), length, &numResultSets);
+      resultCursor.SetAnswerPos(kResultCountBytes);
     }
-    resultCursor.cursor = 0;
-    resultCursor.nLines = 0;
-    if (resultCursor.answerPos < length) {
-      qvoAnswerCursor in{resultCursor.qvoSocketAnswerBuffer.get(), length, resultCursor.answerPos};
+    resultCursor.StartResult();
+    if (resultCursor.AnswerPos() < length) {
+      qvoAnswerCursor in{resultCursor.Answer(), length, resultCursor.AnswerPos()};
       qvo_int8 kind = 0;
       in.Int8(&kind);
       SetDiagField(0, SQL_DIAG_ROW_COUNT, 0, 0);
-      resultCursor.sqlRowCount = 0;
+      resultCursor.SetSqlRowCount(0);
       rc = SQL_SUCCESS;
       switch (kind) {
         case QVO_KIND_EMPTY:
           if (logFull) Log("Got result type: _RESULT_EMPTY_\n");
           resultHandle = remembered;
-          resultCursor.answerPos = in.pos;
+          resultCursor.SetAnswerPos(in.pos);
           break;
         case QVO_KIND_EXCEPTION: {
           if (logFull) Log("Got result type: R_Exception\n");
@@ -219,7 +215,7 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          resultCursor.answerPos = in.pos;
+          resultCursor.SetAnswerPos(in.pos);
           resultHandle = QVO_RESULT_EXCEPTION;
           rc = RecordServerException(text.data(), text.size(), state.data());
           break;
@@ -231,11 +227,11 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          resultCursor.answerPos = in.pos;
+          resultCursor.SetAnswerPos(in.pos);
           if (IRD()) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
-          resultCursor.nLines = count < 0 ? 0 : static_cast<SQLUBIGINT>(count);
-          resultCursor.sqlRowCount = SaturatedRowCount(count);
-          SetDiagField(0, SQL_DIAG_ROW_COUNT, resultCursor.sqlRowCount, 0);
+          resultCursor.SetTotals(count < 0 ? 0 : static_cast<SQLUBIGINT>(count),
+                                 SaturatedRowCount(count));
+          SetDiagField(0, SQL_DIAG_ROW_COUNT, resultCursor.SqlRowCount(), 0);
           break;
         }
         case QVO_KIND_RESULT_SET:
@@ -247,7 +243,7 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          resultCursor.answerPos = in.pos;
+          resultCursor.SetAnswerPos(in.pos);
           preparedHandle = handle;
           if (logFull)
             Log("Got result type: R_Handle (prepared statement handle) = %lli\n",
@@ -261,7 +257,7 @@ SQLRETURN qvoStatement::MoreResults() {
             rc = MalformedAnswer();
             break;
           }
-          resultCursor.answerPos = in.pos;
+          resultCursor.SetAnswerPos(in.pos);
           executionStatus.assign(status);
           resultHandle = QVO_RESULT_STILL_EXECUTING;
           rc = SQL_STILL_EXECUTING;
@@ -269,11 +265,11 @@ SQLRETURN qvoStatement::MoreResults() {
         }
         case QVO_KIND_MORE_ROWS:
           if (logFull) Log("Got result type: R_MoreRows\n");
-          resultCursor.answerPos = in.pos;
+          resultCursor.SetAnswerPos(in.pos);
           break;
         default:
           if (logFull) Log("Got UNKNOWN result type: %i\n", kind);
-          resultCursor.answerPos = length;
+          resultCursor.SetAnswerPos(length);
           rc = QVO_DIAG(this, _Invalid_type_of_server_answer_, kind);
           break;
       }
@@ -318,14 +314,11 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
       target->header.count != h.columns)
     return MalformedAnswer();
 
-  resultCursor.nLines = static_cast<SQLUBIGINT>(h.totalRows);
-  resultCursor.resultRowCount = h.rowsHere;
-  resultCursor.resultRowCountStart = 0;
-  resultCursor.oldResultRowCount = 0;
+  resultCursor.StartResultSet(static_cast<SQLUBIGINT>(h.totalRows), h.rowsHere);
   if (logFull)
     Log(" Columns: %i\n Total rows in resultset: %llu\n Rows received: %lli\n", h.columns,
-        static_cast<unsigned long long>(resultCursor.nLines),
-        static_cast<long long>(resultCursor.resultRowCount));
+        static_cast<unsigned long long>(resultCursor.NLines()),
+        static_cast<long long>(resultCursor.ResultRowCount()));
 
   const bool intTypes = connection && connection->connAttr.intTypesInResultsIfPossible;
   qvo_int64 lineBytes = 0;
@@ -337,7 +330,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
     ColumnLayout layout;
     if (status == qvoReadStatus::UnknownType ||
         !LayoutOf(c, intTypes, dateTypeCode, timestampTypeCode, &layout)) {
-      resultCursor.answerPos = static_cast<size_t>(resultCursor.qvoSocketAnswerLen);
+      resultCursor.SkipAnswer();
       return QVO_DIAG(this, _QVO_Type_error_, -1);
     }
     __cliDescriptorRecords* r = target->GetRecord(i);
@@ -374,7 +367,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
           static_cast<int>(r->precision), static_cast<int>(r->scale),
           static_cast<int>(r->displaySize));
   }
-  resultCursor.answerPos = in.pos;
+  resultCursor.SetAnswerPos(in.pos);
   if (target != IRD() && ipdCount != h.columns && logFull)
     Log("SQL_ERROR: assert(resultDescriptor==IRD || assertionNumColumns==numColumns)\n");
 
@@ -382,11 +375,11 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
   qvo_int64 messageSize = connection ? connection->GetMaxDataMessageSize() : 0;
   if (messageSize <= 0) messageSize = kDefaultDataMessageSize;
   messageSize = std::min(messageSize, kMaxDataMessageSize);
-  resultCursor.qvoAnswerBlockSize =
-      std::max<qvo_int64>(1, (messageSize - 100 - 50 * h.columns) / lineBytes);
+  resultCursor.SetAnswerBlockSize(
+      std::max<qvo_int64>(1, (messageSize - 100 - 50 * h.columns) / lineBytes));
 
   const SQLINTEGER used = CreatePointerArray(in.Here(), static_cast<qvo_int64>(in.Remaining()));
   if (used < 0) return MalformedAnswer();
-  resultCursor.answerPos = in.pos + static_cast<size_t>(used);
+  resultCursor.SetAnswerPos(in.pos + static_cast<size_t>(used));
   return SQL_SUCCESS;
 }

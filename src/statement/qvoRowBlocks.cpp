@@ -15,17 +15,17 @@
 
 SQLINTEGER qvoStatement::CreatePointerArray(char* block, qvo_int64 length) {
   const SQLSMALLINT columns = IRD() ? IRD()->header.count : 0;
-  const qvo_int64 rows = resultCursor.resultRowCount;
+  const qvo_int64 rows = resultCursor.ResultRowCount();
   // Any earlier table points into a block this one replaces.
   FreePointerArray();
   if (length < 0 ||
       !RowBlockCanHold(static_cast<size_t>(length), static_cast<size_t>(columns), rows))
     return -1;
 
-  resultCursor.blockLayout.resize(static_cast<size_t>(columns));
+  resultCursor.SetBlockColumns(static_cast<size_t>(columns));
   for (int c = 1; c <= columns; ++c) {
     const __cliDescriptorRecords* r = IRD()->GetRecord(static_cast<SQLSMALLINT>(c));
-    resultCursor.blockLayout[static_cast<size_t>(c - 1)] = {r->qvoType, r->qvoTypeLen};
+    resultCursor.SetBlockColumn(static_cast<size_t>(c - 1), {r->qvoType, r->qvoTypeLen});
   }
   return resultCursor.IndexBlock(block, length);
 }
@@ -40,10 +40,7 @@ SQLRETURN qvoStatement::SwapRows(std::unique_ptr<char[]>& answer, size_t& capaci
                                  qvo_int64 length) {
   // Any earlier table points into the block being handed back.
   FreePointerArray();
-  std::swap(resultCursor.qvoAnswerNewLines, answer);
-  std::swap(resultCursor.qvoAnswerNewLinesCapacity, capacity);
-  resultCursor.qvoAnswerNewLinesLen =
-      resultCursor.qvoAnswerNewLines && length > 0 ? (length & 0xFFFFFFFF) : 0;
+  resultCursor.SwapRows(answer, capacity, length);
   return SQL_SUCCESS;
 }
 
@@ -63,10 +60,8 @@ SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
   }
   char* block = nullptr;
   size_t blockLength = 0;
-  if (!DecodeRowsAnswer(resultCursor.qvoAnswerNewLines.get(),
-                        static_cast<size_t>(resultCursor.qvoAnswerNewLinesLen), &block,
-                        &blockLength)) {
-    resultCursor.resultRowCount = 0;
+  if (!DecodeRowsAnswer(resultCursor.Rows(), resultCursor.RowsLength(), &block, &blockLength)) {
+    resultCursor.SetBlockRowCount(0);
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
   return IndexFetchedRows(block, static_cast<qvo_int64>(blockLength));
@@ -74,7 +69,7 @@ SQLRETURN qvoStatement::MoreData(SQLBIGINT start, SQLBIGINT count) {
 
 SQLRETURN qvoStatement::FetchFailed() {
   FreePointerArray();
-  resultCursor.resultRowCount = 0;
+  resultCursor.SetBlockRowCount(0);
   AppendConnectionDiagnostics();
   return QVO_DIAG(this, _Error_getting_more_lines_exec_stmt_, -1);
 }
@@ -82,12 +77,12 @@ SQLRETURN qvoStatement::FetchFailed() {
 SQLRETURN qvoStatement::IndexFetchedRows(char* rows, qvo_int64 length) {
   const SQLINTEGER used = CreatePointerArray(rows, length);
   if (used < 0) {
-    resultCursor.resultRowCount = 0;
+    resultCursor.SetBlockRowCount(0);
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
   if (used != length) {
     FreePointerArray();
-    resultCursor.resultRowCount = 0;
+    resultCursor.SetBlockRowCount(0);
     return QVO_DIAG(this, _Error_getting_more_lines_summ_val_len_package_len_, -1);
   }
   return SQL_SUCCESS;
@@ -108,8 +103,7 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
     if (Exchange(request, sizeof request, send_rows_fetch2) == SQL_ERROR) return FetchFailed();
   }
   qvoFetchAnswer answer;
-  switch (DecodeFetch2Answer(resultCursor.qvoAnswerNewLines.get(),
-                             static_cast<size_t>(resultCursor.qvoAnswerNewLinesLen),
+  switch (DecodeFetch2Answer(resultCursor.Rows(), resultCursor.RowsLength(),
                              protocolVersion >= kFetchKindProtocol, &answer)) {
     case qvoFetchAnswerStatus::Rows:
       break;
@@ -130,11 +124,11 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
       return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
   const qvo_int64 rows = answer.rows;
-  resultCursor.resultRowCount = rows;
+  resultCursor.SetBlockRowCount(rows);
   const SQLRETURN rc = IndexFetchedRows(answer.block, static_cast<qvo_int64>(answer.blockLength));
   if (rc != SQL_SUCCESS) return rc;
   // A block without rows while rows remain would let a fetch ask for ever.
-  if (rows == 0 && static_cast<SQLUBIGINT>(start) < resultCursor.nLines) {
+  if (rows == 0 && static_cast<SQLUBIGINT>(start) < resultCursor.NLines()) {
     FreePointerArray();
     return QVO_DIAG(this, _Error_getting_more_lines_reading_data_, -1);
   }
@@ -143,10 +137,11 @@ SQLRETURN qvoStatement::Fetch2(SQLBIGINT start, SQLBIGINT byteBudget) {
 
 SQLRETURN qvoStatement::RowCount(SQLLEN* rowCountPtr) {
   if (rowCountPtr == nullptr) return QVO_DIAG(this, _Invalid_row_count_pointer_, -1);
-  if (resultCursor.sqlRowCount >= 1)
-    *rowCountPtr = resultCursor.sqlRowCount;
+  if (resultCursor.SqlRowCount() >= 1)
+    *rowCountPtr = resultCursor.SqlRowCount();
   else
-    *rowCountPtr =
-        resultCursor.nLines < 2147483648ULL ? static_cast<SQLLEN>(resultCursor.nLines) : 2147483647;
+    *rowCountPtr = resultCursor.NLines() < 2147483648ULL
+                       ? static_cast<SQLLEN>(resultCursor.NLines())
+                       : 2147483647;
   return SQL_SUCCESS;
 }

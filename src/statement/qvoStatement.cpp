@@ -201,8 +201,8 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
 
   executionStatus.clear();
   extendedFetchMapping = 0;
-  resultCursor.piecewise.stringBuffer.reset();
-  resultCursor.piecewise.stringBufferSize = 0;
+  resultCursor.Piecewise().stringBuffer.reset();
+  resultCursor.Piecewise().stringBufferSize = 0;
   // Node arrays handed out by the parallel calls end here.
   slaveConnections = {};
 
@@ -220,7 +220,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
     if (rc == SQL_STILL_EXECUTING) continue;
     if (rc != SQL_SUCCESS && resultHandle != QVO_RESULT_EXCEPTION) break;
   }
-  resultCursor.sqlRowCount = 0;
+  resultCursor.SetSqlRowCount(0);
 
   SQLRETURN rc = SQL_SUCCESS;
   if (level >= QVO_INIT_CLOSE_PREPARED) {
@@ -237,28 +237,14 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
     oldParamNum = paramNum = paramStart = 0;
   }
 
-  resultCursor.nBoundColumns = 0;
-  resultCursor.ClearRowset();
-  resultCursor.NoteBindingChanged();
+  resultCursor.Reset();
   slaveConnections.clear();
   resultHandle = QVO_RESULT_NONE;
   numResultSets = 0;
-  resultCursor.qvoAnswerNewLines.reset();
-  resultCursor.qvoAnswerNewLinesLen = 0;
-  resultCursor.qvoAnswerNewLinesCapacity = 0;
   stmtStringLength = 0;
-  resultCursor.resultRowCount = 0;
-  resultCursor.nLines = 0;
   token = 0;
   batchList.clear();
   nBatches = 0;
-  FreePointerArray();
-  resultCursor.ptrStorage.reset();
-  resultCursor.ptrCapacity = 0;
-  resultCursor.ptrTable = {};
-  resultCursor.qvoSocketAnswerBuffer.reset();
-  resultCursor.qvoSocketAnswerLen = 0;
-  resultCursor.answerPos = 0;
   if (IRD() && IRD()->header.count > 0) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   NoteExecutionState();
   return rc;
