@@ -42,6 +42,9 @@ SQLRETURN DescribeColAny(SQLHSTMT handle, SQLUSMALLINT column, char* name, SQLSM
     const SQLRETURN rc = s.DescribeCol(col, nullptr, bufferLength, nullptr, dataType, columnSize,
                                        decimalDigits, nullable);
     if (rc == SQL_ERROR) return rc;
+    // Nothing of the name asked: a name the code set cannot hold is no
+    // reason to refuse the column's type.
+    if (!name && !nameLength) return rc;
     const __cliDescriptorRecords* r = s.IRD()->GetRecord(col);
     const std::string utf8(r->descName ? r->descName : "", static_cast<size_t>(r->descNameLen));
     iconverter* conv = width == Width::Narrow ? s.GetSqlConverter() : s.GetWcharSqlConverter();
@@ -49,7 +52,7 @@ SQLRETURN DescribeColAny(SQLHSTMT handle, SQLUSMALLINT column, char* name, SQLSM
     int full = 0;
     bool cut = false;
     if (!qvoDeliverText(conv, utf8, name, bufferLength * unit, unit, &full, &cut))
-      return QVO_DIAG(&s, _Error_converting_string_value_, -1);
+      return QVO_DIAG(&s, _Error_converting_column_name_to_statements_sql_codeset_, -1);
     if (nameLength) *nameLength = static_cast<SQLSMALLINT>(full / unit);
     return cut ? Truncated(s, rc) : rc;
   });
@@ -84,8 +87,10 @@ SQLRETURN ColAttributeAny(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT fie
     const int unit = width == Width::Narrow ? 1 : (conv ? conv->GetCharSize() : 2);
     int full = 0;
     bool cut = false;
+    // The text came from the server, not from the application: the
+    // converter's own reason tells what it could not hold.
     if (!qvoDeliverText(conv, utf8, static_cast<char*>(text), bufferLength, unit, &full, &cut))
-      return QVO_DIAG(&s, _Error_converting_string_value_, -1);
+      return s.SetDiagRec("HY000", -1, GetErrorMessage(conv));
     if (stringLength) *stringLength = static_cast<SQLSMALLINT>(full);
     return cut ? Truncated(s, SQL_SUCCESS) : SQL_SUCCESS;
   });

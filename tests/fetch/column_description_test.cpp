@@ -1,8 +1,10 @@
 // Describing result columns through the exported functions: every server
-// type, the fixed types of catalog results, cut names and attributes.
+// type, the fixed types of catalog results, cut names and attributes, names
+// the application's code set cannot hold.
 #include <string>
 #include <vector>
 
+#include "api/api_session.h"
 #include "fetch/fetch_fixture.h"
 
 namespace {
@@ -172,8 +174,29 @@ TEST_F(ColumnDescriptionTest, CutTextsReportTheirWholeLength) {
   EXPECT_EQ(LastDiag(*s), "HY090 Invalid string or buffer length.");
 }
 
+// The name and the label of column 1 into a buffer of 16 units of a form.
+template <class Unit, auto describe>
+SQLRETURN NameOfColumn1(SQLHSTMT h, SQLLEN*) {
+  Unit name[16];
+  SQLSMALLINT len = 0;
+  return describe(h, 1, name, 16, &len, nullptr, nullptr, nullptr, nullptr);
+}
+template <class Unit, auto attribute>
+SQLRETURN LabelOfColumn1(SQLHSTMT h, SQLLEN* a) {
+  Unit label[16];
+  SQLSMALLINT len = 0;
+  return attribute(h, 1, SQL_DESC_LABEL, label, sizeof label, &len, a);
+}
+
 TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
-  ASSERT_EQ(Open(fake::Table::Sample({Column::Double("F")}, 1), fake::Blocks{}, 9), SQL_SUCCESS);
+  // A Japanese name outside the 16-bit plane: neither ASCII (narrow) nor
+  // UCS-2 (wide) can hold it.
+  ASSERT_EQ(Open(fake::Table::Sample({Column::Double("\xF0\xA0\xAE\xB7")}, 1), fake::Blocks{}, 9),
+            SQL_SUCCESS);
+  ASSERT_EQ(QVOSetStmtAttr(stmt, QVO_ANSI_ARG_ENCODING, const_cast<char*>("ASCII"), SQL_NTS),
+            SQL_SUCCESS);
+  ASSERT_EQ(QVOSetStmtAttr(stmt, QVO_UNICODE_ARG_ENCODING, const_cast<char*>("UCS-2"), SQL_NTS),
+            SQL_SUCCESS);
   SQLLEN attr = 0;
   SQLSMALLINT native = 0;
   struct Case {
@@ -181,6 +204,7 @@ TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
     SQLRETURN (*call)(SQLHSTMT, SQLLEN*);
     SQLRETURN rc;
     const char* diag;
+    SQLINTEGER native = 0;  // of the record, checked when not 0
   };
   const Case cases[] = {
       {"describe 0",
@@ -215,11 +239,42 @@ TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
       {"text without any output",
        [](SQLHSTMT h, SQLLEN* a) { return QVOColAttribute(h, 1, SQL_DESC_LABEL, 0, 0, 0, a); },
        SQL_ERROR, "HY090 Invalid string or buffer length."},
+      {"describe a name the code set cannot hold", &NameOfColumn1<SQLCHAR, QVODescribeCol>,
+       SQL_ERROR, "HY995 Error converting column name to the codeset of the statements.", -1},
+      {"describe its length only",
+       [](SQLHSTMT h, SQLLEN*) {
+         SQLSMALLINT len = 0;
+         return QVODescribeCol(h, 1, nullptr, 0, &len, nullptr, nullptr, nullptr, nullptr);
+       },
+       SQL_ERROR, "HY995 Error converting column name to the codeset of the statements.", -1},
+      {"describe W a name the code set cannot hold", &NameOfColumn1<SQLWCHAR, QVODescribeColW>,
+       SQL_ERROR, "HY995 Error converting column name to the codeset of the statements.", -1},
+      {"describe the type beside such a name",
+       [](SQLHSTMT h, SQLLEN* a) {
+         SQLSMALLINT type = 0;
+         const SQLRETURN rc =
+             QVODescribeCol(h, 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr);
+         *a = type == SQL_DOUBLE ? 0 : type;
+         return rc;
+       },
+       SQL_SUCCESS, ""},
+      {"label the code set cannot hold", &LabelOfColumn1<char, QVOColAttribute>, SQL_ERROR,
+       "HY000 Cannot convert from UTF-8 to ASCII: invalid or unconvertible character at byte 0.",
+       -1},
+      {"label W the code set cannot hold", &LabelOfColumn1<SQLWCHAR, QVOColAttributeW>, SQL_ERROR,
+       "HY000 Cannot convert from UTF-8 to UCS-2: invalid or unconvertible character at byte 0.",
+       -1},
   };
   for (const Case& c : cases) {
     attr = -5;
     EXPECT_EQ(c.call(stmt, &attr), c.rc) << c.name;
     EXPECT_EQ(LastDiag(*s), c.diag) << c.name;
+    // A refusal is one record; a success none.
+    const std::vector<api::Record> records = api::Records(SQL_HANDLE_STMT, stmt);
+    EXPECT_EQ(records.size(), c.rc == SQL_ERROR ? 1u : 0u) << c.name;
+    if (c.native != 0 && !records.empty()) {
+      EXPECT_EQ(records[0].native, c.native) << c.name;
+    }
     if (c.rc == SQL_SUCCESS) {
       EXPECT_EQ(attr, 0) << c.name;
     }
