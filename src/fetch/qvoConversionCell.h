@@ -86,8 +86,6 @@ struct qvoColumnJob {
   // flag (0: NULL, no value bytes). Bounded when the block was indexed.
   void* const* values = nullptr;
   std::size_t rows = 0;
-  // 0-based result row of values[0] (for the text of a conversion error).
-  SQLBIGINT firstRow = 0;
 
   // Out: the outcome of each row (rows entries, Ok on entry).
   qvoCellOutcome* outcomes = nullptr;

@@ -82,7 +82,7 @@ bool qvoRecordRefusal(qvoStatement& s, qvoRefusal refusal, SQLSMALLINT cType, SQ
 }
 
 void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob& job,
-                          SQLBIGINT row) {
+                          SQLBIGINT position) {
   if (o == Outcome::ConversionError) {
     // The code page the text was going into: the wide data converter's for
     // the UTF-16 target, the application's narrow one otherwise.
@@ -90,7 +90,7 @@ void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob&
         job.cType == QVO_WCHAR_UTF16 ? s.wcharDataConverter : s.dataConverter;
     const char* codepage = conv ? conv->GetCurrentCodepage() : "";
     QVO_DIAG_FMT(&s, _Characterset_conversion_error_, 1, job.detail, static_cast<int>(job.column),
-                 static_cast<int>(row), codepage);
+                 static_cast<int>(position), codepage);
     return;
   }
   const OutcomeDiag& d = kOutcomeDiags[static_cast<int>(o)];
@@ -300,7 +300,6 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
   const SQLBIGINT first = s_.Result().Cursor();
   job.values = s_.Result().ColumnFrom(col, first);
   job.rows = lines_;
-  job.firstRow = first;
   qvoFetchScratch& scratch = s_.FetchScratch();
   auto* outcomes = reinterpret_cast<Outcome*>(scratch.fetchColumnOutcomes.data());
   ClearBytes(outcomes, lines_);
@@ -318,7 +317,8 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
     return;
   }
 
-  // Fold the column's outcomes into the rows' worst and note each kind once.
+  // Fold the column's outcomes into the rows' worst and note each kind: a
+  // cut once per row, every other kind once per column.
   unsigned seen = 0;
   std::size_t firstConversionError = lines_;
   unsigned char* worst = scratch.fetchRowWorst.data();
@@ -337,6 +337,12 @@ void qvoFetchFrame::ConvertColumn(SQLSMALLINT col, const __cliDescriptorRecords&
       rowFailed_ = true;
     else
       warned_ = true;
+    if (o == Outcome::Truncated) {
+      // Every cut row tells of itself, so that the records count the rows.
+      for (std::size_t i = 0; i < lines_; ++i)
+        if (outcomes[i] == o) qvoRecordCellOutcome(s_, o, job, first + static_cast<SQLBIGINT>(i));
+      continue;
+    }
     qvoRecordCellOutcome(
         s_, o, job,
         first + static_cast<SQLBIGINT>(o == Outcome::ConversionError ? firstConversionError : 0));

@@ -24,16 +24,16 @@ SQLSMALLINT qvoResolveCType(qvoStatement& s, SQLSMALLINT col, SQLSMALLINT cType,
 // the pair converts.
 bool qvoRecordRefusal(qvoStatement& s, qvoRefusal refusal, SQLSMALLINT cType, SQLSMALLINT qvoType);
 // Records the diagnostic of a row outcome of a column (nothing for Ok):
-// row is the 0-based result row named by a conversion error.
+// position is the cursor position a conversion error names.
 void qvoRecordCellOutcome(qvoStatement& s, qvoCellOutcome o, const qvoColumnJob& job,
-                          SQLBIGINT row);
+                          SQLBIGINT position);
 
 class qvoFetchFrame {
  public:
   qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines);
   // Every bound column: -1 when a column was refused as a whole, 1 when a
-  // row of a column had a warning or an error, else 0. Each kind of event of
-  // a column records one diagnostic.
+  // row of a column had a warning or an error, else 0. A cut records one
+  // diagnostic per row, every other kind of event one per column.
   SQLRETURN ConvertColumns();
   // A row failed in some column (22002, 22003, 22018, HY090, conversion).
   bool RowFailed() const;

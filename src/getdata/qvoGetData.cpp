@@ -129,7 +129,6 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   job.lengths = reinterpret_cast<char*>(StrLen_or_Ind);
   job.values = &value;
   job.rows = 1;
-  job.firstRow = row;
   qvoCellOutcome outcome = qvoCellOutcome::Ok;
   job.outcomes = &outcome;
 
@@ -139,7 +138,7 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
     ret = GetDataPiece(job, conv);
   } else {
     conv.cell(job, conv.nulls);
-    qvoRecordCellOutcome(*this, outcome, job, row);
+    qvoRecordCellOutcome(*this, outcome, job, resultCursor.Cursor());
     ret = qvoCellIsError(outcome)         ? SQL_ERROR
           : outcome != qvoCellOutcome::Ok ? SQL_SUCCESS_WITH_INFO
                                           : SQL_SUCCESS;
@@ -211,7 +210,7 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
     }
     if (o != qvoCellOutcome::Ok) {
       std::memcpy(job.detail, whole.detail, sizeof job.detail);
-      qvoRecordCellOutcome(*this, o, job, job.firstRow);
+      qvoRecordCellOutcome(*this, o, job, resultCursor.Cursor());
       return SQL_ERROR;
     }
     gd.gdTextLength = bytes / unit;

@@ -217,11 +217,13 @@ struct CutCase {
   SQLRETURN rc;
   const char* state;  // "" none
   SQLINTEGER native;
+  size_t rows = 1;  // rows holding the value, all in one rowset
 };
 
 // Values cut to a short buffer: characters and fraction digits give 01004
-// with the full length; integer digits are never cut (22003, the row not
-// written); a buffer of 0 only reports the length.
+// with the full length, one record for each cut row; integer digits are
+// never cut (22003, the row not written); a buffer of 0 only reports the
+// length.
 TEST(FetchTextApi, CutsAndRange) {
   const CutCase cases[] = {
       {"text", r::Column::Char("v", 10, 10, r::kVarying), Value::Text("hello"), SQL_C_CHAR, 5,
@@ -240,39 +242,52 @@ TEST(FetchTextApi, CutsAndRange) {
        SQL_SUCCESS_WITH_INFO, "01004", 1},
       {"length only", r::Column::Decimal("d", 12, 2), Value::Int64(12345), SQL_C_CHAR, 0, "", 6,
        SQL_SUCCESS_WITH_INFO, "01004", 1},
+      {"text, two rows", r::Column::Char("v", 10, 10, r::kVarying), Value::Text("hello"),
+       SQL_C_CHAR, 3, "he", 5, SQL_SUCCESS_WITH_INFO, "01004", 1, 2},
+      {"text, wide, two rows", r::Column::Char("v", 10, 10, r::kVarying), Value::Text("hello"),
+       SQL_C_WCHAR, 9, "hel", 10, SQL_SUCCESS_WITH_INFO, "01004", 1, 2},
   };
   for (const CutCase& c : cases) {
     SCOPED_TRACE(c.name);
     Session s;
-    s.Execute({c.column}, {{c.value}});
-    std::vector<char> buffer(static_cast<size_t>(c.bufferLength) + 8, '#');
-    SQLLEN indicator = -777;
-    ASSERT_EQ(QVOBindCol(s.stmt, 1, c.cType, buffer.data(), c.bufferLength, &indicator),
+    s.Execute({c.column}, {std::vector<Value>(c.rows, c.value)});
+    const size_t width = static_cast<size_t>(c.bufferLength);
+    std::vector<char> buffer(c.rows * width + 8, '#');
+    std::vector<SQLLEN> indicators(c.rows, -777);
+    ASSERT_EQ(QVOBindCol(s.stmt, 1, c.cType, buffer.data(), c.bufferLength, indicators.data()),
               SQL_SUCCESS);
     EXPECT_EQ(QVOFetch(s.stmt), c.rc);
-    EXPECT_EQ(indicator, c.length);
     const size_t unit = c.cType == SQL_C_WCHAR ? 2 : 1;
     const size_t written = c.rc == SQL_ERROR || c.bufferLength == 0
                                ? 0
                                : unit * (c.written.size() + 1);  // with the terminator
-    if (unit == 1 && written) {
-      EXPECT_EQ(std::string(buffer.data()), c.written);
+    for (size_t row = 0; row < c.rows; ++row) {
+      const char* at = buffer.data() + row * width;
+      EXPECT_EQ(indicators[row], c.length) << "row " << row;
+      if (unit == 1 && written) {
+        EXPECT_EQ(std::string(at), c.written) << "row " << row;
+      }
+      if (unit == 2 && written) {
+        const std::u16string w = U16(c.written) + u'\0';
+        EXPECT_EQ(std::memcmp(at, w.data(), written), 0) << "row " << row;
+      }
+      for (size_t k = row * width + written; k < (row + 1) * width; ++k)
+        ASSERT_EQ(buffer[k], '#') << "byte " << k << " written";
     }
-    if (unit == 2 && written) {
-      const std::u16string w = U16(c.written) + u'\0';
-      EXPECT_EQ(std::memcmp(buffer.data(), w.data(), written), 0);
-    }
-    for (size_t k = written; k < buffer.size(); ++k)
+    for (size_t k = c.rows * width; k < buffer.size(); ++k)
       ASSERT_EQ(buffer[k], '#') << "byte " << k << " written";
+    // A record for each cut row; the cases of other records have one row.
     const auto records = s.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].state, c.state);
-    EXPECT_EQ(records[0].native, c.native);
-    if (std::string(c.state) == "01004") {
-      EXPECT_EQ(records[0].text, std::string(kPrefix) + "String data, right truncated.");
-    }
-    if (std::string(c.state) == "22003") {
-      EXPECT_EQ(records[0].text, std::string(kPrefix) + "Numeric value out of range.");
+    ASSERT_EQ(records.size(), c.rows);
+    for (const Record& record : records) {
+      EXPECT_EQ(record.state, c.state);
+      EXPECT_EQ(record.native, c.native);
+      if (std::string(c.state) == "01004") {
+        EXPECT_EQ(record.text, std::string(kPrefix) + "String data, right truncated.");
+      }
+      if (std::string(c.state) == "22003") {
+        EXPECT_EQ(record.text, std::string(kPrefix) + "Numeric value out of range.");
+      }
     }
   }
 }

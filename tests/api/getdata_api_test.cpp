@@ -211,6 +211,13 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
       {"null small decimal into date refused", r::Column::SmallDecimal("s", 9, 0), Value::Null(),
        SQL_C_TYPE_DATE, 6, true, -1, "HY000", "", 0,
        "Server returns a data type that is not supported by CLI driver.", 63},
+      // The conversion error names the rows fetched so far: 1 on the first.
+      {"text that is not UTF-8 as wide text", kUtf8, Value::Text("a\xFF"), SQL_C_WCHAR, 16, true,
+       -1, "HY000", "", 0,
+       "Character set conversion error or output buffer to small: Cannot convert from UTF-8 to "
+       "UTF-16LE: invalid or unconvertible character at byte 1. column 1, cursor position 1, "
+       "codepage UTF-16LE.",
+       1},
   };
   for (SQLSMALLINT cType : {SQL_C_DATE, SQL_C_TYPE_DATE, SQL_C_TIME, SQL_C_TYPE_TIME,
                             SQL_C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, QVO_TYPE_TIMESTAMP_UTC})
