@@ -16,41 +16,126 @@ constexpr bool BadLength(int len) { return len < 0 && len != SQL_NTS; }
 // Room for a negative work-area size.
 constexpr int kDefaultWorkArea = 1025;
 
-}  // namespace
+int UnitLength(const char* text) { return static_cast<int>(std::strlen(text)); }
+int UnitLength(const SQLWCHAR* text) { return qvoWcslen(text); }
 
-// ---------------------------------------------------------------- aString
-
-void aString::UseHeap(size_t bytes) {
-  heap = std::make_unique<char[]>(bytes);  // zero-filled
-  str = heap.get();
-  bufferLen = static_cast<int>(bytes);
+void CopyUnits(char* to, const char* from, int n, int room) {
+  qvoCopyStr(to, from, n, room, SQL_NTS);
+}
+void CopyUnits(SQLWCHAR* to, const SQLWCHAR* from, int n, int room) {
+  qvoCopyStrW(to, from, n, room, SQL_NTS);
 }
 
-aString::aString(int len) {
+}  // namespace
+
+// ---------------------------------------------------------------- qvoArgText
+
+template <class Unit>
+qvoArgText<Unit>::qvoArgText(int len) {
   if (len < 0)
     UseHeap(kDefaultWorkArea);
-  else if (len >= static_cast<int>(sizeof stackBuffer))
+  else if (len >= static_cast<int>(std::size(stackBuffer)))
     UseHeap(static_cast<size_t>(len) + 1);
 }
 
-aString::aString(const char* input, int len) {
-  wasNull = input == nullptr;
-  if (BadLength(len)) {
-    invalidLength = true;
-    return;
-  }
-  if (wasNull) return;
+template <class Unit>
+qvoArgText<Unit>::qvoArgText(const Unit* input, int len) {
+  if (!Accept(input, len)) return;
   fixLen = len == SQL_NTS ? 0 : len;
-  SetVal(input, len);
+  CopyIn(input, len == SQL_NTS ? UnitLength(input) : len);
 }
 
-aString::aString(iconverter* conv, const char* input, int len) {
+template <class Unit>
+bool qvoArgText<Unit>::Accept(const void* input, int len) {
   wasNull = input == nullptr;
   if (BadLength(len)) {
     invalidLength = true;
-    return;
+    return false;
   }
-  if (wasNull) return;
+  return !wasNull;
+}
+
+template <class Unit>
+bool qvoArgText<Unit>::BeginValue(int len) {
+  if (BadLength(len)) {
+    invalidLength = true;
+    str[0] = 0;
+    return false;
+  }
+  invalidLength = false;
+  return true;
+}
+
+template <class Unit>
+void qvoArgText<Unit>::CopyIn(const Unit* input, int n) {
+  if (n >= bufferLen) UseHeap(static_cast<size_t>(n) + 1);
+  CopyUnits(str, input, n, bufferLen);
+}
+
+template <class Unit>
+void qvoArgText<Unit>::UseHeap(size_t units) {
+  heap = std::make_unique<Unit[]>(units);  // zero-filled
+  str = heap.get();
+  bufferLen = static_cast<int>(units);
+}
+
+template <class Unit>
+int qvoArgText<Unit>::GetStrLen() const {
+  return UnitLength(str);
+}
+
+template <class Unit>
+int qvoArgText<Unit>::GetStrLenMax() const {
+  return std::max(fixLen, GetStrLen());
+}
+
+template <class Unit>
+void qvoArgText<Unit>::EnsureUtfBuffer() {
+  const int need = 4 * bufferLen + 1;
+  if (utf8len < need) {
+    utfBuffer = std::make_unique<char[]>(need);
+    utf8len = need;
+  }
+  utfBuffer[0] = 0;
+}
+
+template <class Unit>
+char* qvoArgText<Unit>::GetUTF8(iconverter* conv) {
+  if (invalidLength) {
+    utflen = -1;
+    return nullptr;
+  }
+  EnsureUtfBuffer();
+  utflen = 0;
+  const int m = std::min(GetStrLenMax(), bufferLen) * static_cast<int>(sizeof(Unit));
+  if (m == 0) return utfBuffer.get();
+  // One byte stays free for the terminator.
+  utflen = ToCodeset(conv, reinterpret_cast<const char*>(str), m, utfBuffer.get(), utf8len - 1);
+  if (utflen < 0) {
+    utflen = -1;
+    return nullptr;
+  }
+  utfBuffer[utflen] = 0;
+  return utfBuffer.get();
+}
+
+template <class Unit>
+char* qvoArgText<Unit>::GetUTF8orNULL(iconverter* conv) {
+  return wasNull ? nullptr : GetUTF8(conv);
+}
+
+template <class Unit>
+bool qvoArgText<Unit>::isChar(char lower, char upper) const {
+  return bufferLen >= 2 && (str[0] == Unit(lower) || str[0] == Unit(upper)) && str[1] == 0;
+}
+
+template class qvoArgText<char>;
+template class qvoArgText<SQLWCHAR>;
+
+// ---------------------------------------------------------------- aString
+
+aString::aString(iconverter* conv, const char* input, int len) {
+  if (!Accept(input, len)) return;
   const size_t n = len == SQL_NTS ? std::strlen(input) : static_cast<size_t>(len);
   if (n == 0) return;
   // Any code page takes at most four bytes per UTF-8 byte, plus a terminator
@@ -62,11 +147,7 @@ aString::aString(iconverter* conv, const char* input, int len) {
 }
 
 aString::aString(const SQLWCHAR* input, int len) {
-  if (BadLength(len)) {
-    invalidLength = true;
-    return;
-  }
-  if (input == nullptr) return;
+  if (!Accept(input, len)) return;
   const int n = len == SQL_NTS ? qvoWcslen(input) : len;
   if (n == 0) return;
   const size_t need = 4 * static_cast<size_t>(n) + 4;
@@ -75,83 +156,16 @@ aString::aString(const SQLWCHAR* input, int len) {
 }
 
 char* aString::SetVal(const char* input, int len) {
-  if (BadLength(len)) {
-    invalidLength = true;
-    str[0] = 0;
-    return nullptr;
-  }
-  invalidLength = false;
+  if (!BeginValue(len)) return nullptr;
   if (input == nullptr) {
     str[0] = 0;
     return str;
   }
-  const int n = len == SQL_NTS ? static_cast<int>(std::strlen(input)) : len;
-  if (bufferLen <= n) UseHeap(static_cast<size_t>(n) + 1);
-  qvoCopyStr(str, input, n, bufferLen, SQL_NTS);
+  CopyIn(input, len == SQL_NTS ? UnitLength(input) : len);
   return str;
 }
 
-int aString::GetStrLen() const { return static_cast<int>(std::strlen(str)); }
-
-int aString::GetStrLenMax() const { return std::max(fixLen, GetStrLen()); }
-
-char* aString::GetUTF8(iconverter* conv) {
-  if (invalidLength) {
-    utflen = -1;
-    return nullptr;
-  }
-  const int need = 4 * bufferLen + 1;
-  if (utf8len < need) {
-    utfBuffer = std::make_unique<char[]>(need);
-    utf8len = need;
-  }
-  utflen = 0;
-  utfBuffer[0] = 0;
-  const int m = std::min(GetStrLenMax(), bufferLen);
-  if (m == 0) return utfBuffer.get();
-  // One byte stays free for the terminator.
-  utflen = ToCodeset(conv, str, m, utfBuffer.get(), utf8len - 1);
-  if (utflen < 0) {
-    utflen = -1;
-    return nullptr;
-  }
-  utfBuffer[utflen] = 0;
-  return utfBuffer.get();
-}
-
-char* aString::GetUTF8orNULL(iconverter* conv) { return wasNull ? nullptr : GetUTF8(conv); }
-
-bool aString::isChar(char lower, char upper) const {
-  return bufferLen >= 2 && (str[0] == lower || str[0] == upper) && str[1] == 0;
-}
-
 // ---------------------------------------------------------------- wString
-
-void wString::UseHeap(size_t units) {
-  heap = std::make_unique<SQLWCHAR[]>(units);  // zero-filled
-  str = heap.get();
-  bufferLen = static_cast<int>(units);
-}
-
-wString::wString(int len) {
-  if (len < 0)
-    UseHeap(kDefaultWorkArea);
-  else if (len >= static_cast<int>(std::size(stackBuffer)))
-    UseHeap(static_cast<size_t>(len) + 1);
-}
-
-wString::wString(const SQLWCHAR* input, int len) {
-  wasNull = input == nullptr;
-  if (BadLength(len)) {
-    invalidLength = true;
-    return;
-  }
-  if (wasNull) return;
-  fixLen = len == SQL_NTS ? 0 : len;
-  const int n = len == SQL_NTS ? qvoWcslen(input) : len;
-  if (n >= bufferLen) UseHeap(static_cast<size_t>(n) + 1);
-  qvoCopyStrW(str, input, n, bufferLen, SQL_NTS);
-}
 
 wString::wString(const char* input, int len) {
   wasNull = input == nullptr;
@@ -161,12 +175,7 @@ wString::wString(const char* input, int len) {
 }
 
 wString::wString(const wchar_t* input, int len) {
-  wasNull = input == nullptr;
-  if (BadLength(len)) {
-    invalidLength = true;
-    return;
-  }
-  if (wasNull) return;
+  if (!Accept(input, len)) return;
   const size_t n = len == SQL_NTS ? std::wcslen(input) : static_cast<size_t>(len);
   if (n >= static_cast<size_t>(bufferLen)) UseHeap(n + 1);
   for (size_t i = 0; i < n; ++i) str[i] = static_cast<SQLWCHAR>(input[i] & 0xFFFF);
@@ -175,12 +184,7 @@ wString::wString(const wchar_t* input, int len) {
 
 SQLWCHAR* wString::SetVal(const char* input, int len) {
   unitsMade = 0;
-  if (BadLength(len)) {
-    invalidLength = true;
-    str[0] = 0;
-    return nullptr;
-  }
-  invalidLength = false;
+  if (!BeginValue(len)) return nullptr;
   if (input == nullptr) {
     std::fill(str, str + bufferLen, SQLWCHAR{0});
     return str;
@@ -208,39 +212,6 @@ int wString::Concat(const char* source) {
   wString tmp(source, SQL_NTS);
   return Concat(&tmp);
 }
-
-int wString::GetStrLen() const { return qvoWcslen(str); }
-
-int wString::GetStrLenMax() const { return std::max(fixLen, GetStrLen()); }
-
-void wString::EnsureUtfBuffer() {
-  const int need = 4 * bufferLen + 1;
-  if (utf8len < need) {
-    utfBuffer = std::make_unique<char[]>(need);
-    utf8len = need;
-  }
-  utfBuffer[0] = 0;
-}
-
-char* wString::GetUTF8(iconverter* conv) {
-  if (invalidLength) {
-    utflen = -1;
-    return nullptr;
-  }
-  EnsureUtfBuffer();
-  utflen = 0;
-  const int m = std::min(GetStrLenMax(), bufferLen) * static_cast<int>(sizeof(SQLWCHAR));
-  if (m == 0) return utfBuffer.get();
-  utflen = ToCodeset(conv, reinterpret_cast<const char*>(str), m, utfBuffer.get(), utf8len - 1);
-  if (utflen < 0) {
-    utflen = -1;
-    return nullptr;
-  }
-  utfBuffer[utflen] = 0;
-  return utfBuffer.get();
-}
-
-char* wString::GetUTF8orNULL(iconverter* conv) { return wasNull ? nullptr : GetUTF8(conv); }
 
 char* wString::GetMultibyte() {
   EnsureUtfBuffer();
@@ -274,8 +245,4 @@ wchar_t* wString::GetWchar_tStr() {
 bool wString::compare_char(const char* cmpStr) {
   if (cmpStr == nullptr) return false;
   return strcasecmp(GetMultibyte(), cmpStr) == 0;
-}
-
-bool wString::isChar(char lower, char upper) const {
-  return bufferLen >= 2 && (str[0] == SQLWCHAR(lower) || str[0] == SQLWCHAR(upper)) && str[1] == 0;
 }

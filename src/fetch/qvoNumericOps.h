@@ -79,28 +79,6 @@ inline qvoTextValue qvoLoadText(const char* p) {
   return {t.bytes, t.length > 0 ? static_cast<std::size_t>(t.length) : 0};
 }
 
-// _DATE: day, month, 16-bit year. _TIMESTAMP(_UTC): 16-bit year, month, day,
-// hour, minute, second, 32-bit nanoseconds.
-struct qvoCalendarValue {
-  int year, month, day, hour, minute, second;
-  std::int32_t fraction;
-};
-inline qvoCalendarValue qvoLoadDate(const char* p) {
-  const qvoDateFields d = DecodeDateFields(p);
-  return {d.year, static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day), 0, 0, 0,
-          0};
-}
-inline qvoCalendarValue qvoLoadTimestamp(const char* p) {
-  const qvoTimestampFields t = DecodeTimestampFields(p);
-  return {t.year,
-          static_cast<unsigned char>(t.month),
-          static_cast<unsigned char>(t.day),
-          static_cast<unsigned char>(t.hour),
-          static_cast<unsigned char>(t.minute),
-          static_cast<unsigned char>(t.second),
-          t.fraction};
-}
-
 // --- integer targets ----------------------------------------------------------------------
 
 // An integer target: its element type and the values it holds.
@@ -266,7 +244,7 @@ struct qvoIntegerFromDate {
   qvoCellOutcome operator()(const char* value, char* target, SQLLEN* length) const {
     *length = sizeof(std::int32_t);
     if (target) {
-      const qvoCalendarValue v = qvoLoadDate(value);
+      const qvoCalendarValue v = DecodeCalendarDate(value);
       const std::int32_t element = v.year * 10000 + v.month * 100 + v.day;
       std::memcpy(target, &element, sizeof element);
     }
@@ -290,7 +268,7 @@ class qvoIntegerFromTimestamp {
       return qvoCellOutcome::Ok;
     }
     if (!fits_) return qvoCellOutcome::InvalidBufferLength;
-    const qvoCalendarValue v = qvoLoadTimestamp(value);
+    const qvoCalendarValue v = DecodeCalendarTimestamp(value);
     const std::int32_t element[3] = {v.year * 10000 + v.month * 100 + v.day,
                                      v.hour * 10000 + v.minute * 100 + v.second, v.fraction};
     std::memcpy(target, element, sizeof element);

@@ -7,7 +7,8 @@
 //   _BIGDECIMAL                 the low 64-bit half, then the high half
 //   _CHAR, _VARCHAR             int32 byte length, then the bytes
 // Byte fields are handed over as the server sent them (signed bytes); the
-// callers decide how an out-of-range field is shown.
+// callers decide how an out-of-range field is shown (qvoCalendarValue: read
+// unsigned).
 #pragma once
 
 #include <cstddef>
@@ -51,6 +52,29 @@ inline qvoTimestampFields DecodeTimestampFields(const char* v) {
           static_cast<signed char>(v[5]),
           static_cast<signed char>(v[6]),
           qvoValueLayoutDetail::Load<qvo_int32>(v + 7)};
+}
+
+// A date or time stamp as whole numbers, its byte fields read unsigned (a
+// byte above 127 shows as 128..255): how the integer targets and the
+// statement's texts show them. A date has no time of day and no fraction.
+struct qvoCalendarValue {
+  int year, month, day, hour, minute, second;
+  qvo_int32 fraction;
+};
+inline qvoCalendarValue DecodeCalendarDate(const char* v) {
+  const qvoDateFields d = DecodeDateFields(v);
+  return {d.year, static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day), 0, 0, 0,
+          0};
+}
+inline qvoCalendarValue DecodeCalendarTimestamp(const char* v) {
+  const qvoTimestampFields t = DecodeTimestampFields(v);
+  return {t.year,
+          static_cast<unsigned char>(t.month),
+          static_cast<unsigned char>(t.day),
+          static_cast<unsigned char>(t.hour),
+          static_cast<unsigned char>(t.minute),
+          static_cast<unsigned char>(t.second),
+          t.fraction};
 }
 
 struct qvoBigDecimalValue {

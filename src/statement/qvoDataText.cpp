@@ -10,21 +10,6 @@
 
 namespace {
 
-// A time stamp value of the block, its byte fields read unsigned.
-struct Timestamp {
-  int year, month, day, hour, minute, second, fraction;
-};
-Timestamp ReadTimestamp(const char* v) {
-  const qvoTimestampFields t = DecodeTimestampFields(v);
-  return {t.year,
-          static_cast<unsigned char>(t.month),
-          static_cast<unsigned char>(t.day),
-          static_cast<unsigned char>(t.hour),
-          static_cast<unsigned char>(t.minute),
-          static_cast<unsigned char>(t.second),
-          t.fraction};
-}
-
 // Bytes a fixed-size C type shows per dump line; 0: forty a line.
 struct DumpWidth {
   short cType;
@@ -91,7 +76,7 @@ SQLRETURN qvoStatement::TimestampToChar(char* buffer, SQLLEN bufferLen, const ch
   const SQLLEN full = prec == 0 ? 19 : 20 + prec;
   *strLenPtr = full;
   if (bufferLen < 1 || !buffer) return SQL_SUCCESS;
-  const Timestamp t = ReadTimestamp(valuePtr);
+  const qvoCalendarValue t = DecodeCalendarTimestamp(valuePtr);
   char text[64];
   std::snprintf(text, sizeof text, "%04i-%02i-%02i %02i:%02i:%02i.%09i", t.year, t.month, t.day,
                 t.hour, t.minute, t.second, t.fraction);
@@ -104,11 +89,9 @@ SQLRETURN qvoStatement::TimestampToChar(char* buffer, SQLLEN bufferLen, const ch
 
 SQLRETURN qvoStatement::DateToChar(char* buffer, SQLLEN bufferLen, const char* valuePtr,
                                    SQLLEN* strLenPtr) {
-  const qvoDateFields d = DecodeDateFields(valuePtr);
+  const qvoCalendarValue d = DecodeCalendarDate(valuePtr);
   char text[32];
-  const int n =
-      std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year,
-                    static_cast<unsigned char>(d.month), static_cast<unsigned char>(d.day));
+  const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
   if (n < 0) return SQL_ERROR;
   *strLenPtr = n;
   if (bufferLen < 1 || !buffer) return SQL_SUCCESS;

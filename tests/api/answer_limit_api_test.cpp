@@ -9,24 +9,11 @@
 #include <vector>
 
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 
 namespace {
-
-std::vector<std::string> States(SQLSMALLINT type, SQLHANDLE h) {
-  std::vector<std::string> out;
-  for (SQLSMALLINT n = 1;; ++n) {
-    SQLCHAR state[6] = {};
-    SQLCHAR text[512] = {};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    if (QVOGetDiagRec(type, h, n, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
-    out.push_back(std::string(reinterpret_cast<char*>(state)) + " " +
-                  reinterpret_cast<char*>(text));
-  }
-  return out;
-}
 
 TEST(AnswerLimitApi, TrickledAnswerEndsAtTheExecuteLimit) {
   fake::FakeNode node;
@@ -56,7 +43,7 @@ TEST(AnswerLimitApi, TrickledAnswerEndsAtTheExecuteLimit) {
   EXPECT_EQ(QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql), SQL_NTS), SQL_ERROR);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_LT(took, std::chrono::seconds(15));
-  const std::vector<std::string> records = States(SQL_HANDLE_STMT, stmt);
+  const std::vector<std::string> records = api::StatesAndTexts(SQL_HANDLE_STMT, stmt);
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records.front().substr(0, 6), "08S01 ");
   EXPECT_NE(records.front().find("Socket error. Connection interrupted."), std::string::npos);

@@ -8,31 +8,11 @@
 #include <vector>
 
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 
 namespace api {
-
-struct Record {
-  std::string state;
-  SQLINTEGER native = 0;
-  std::string text;
-};
-
-inline std::vector<Record> Records(SQLSMALLINT type, SQLHANDLE handle) {
-  std::vector<Record> out;
-  for (SQLSMALLINT n = 1;; ++n) {
-    SQLCHAR state[6] = {};
-    SQLCHAR text[512] = {};
-    SQLSMALLINT len = 0;
-    Record r;
-    if (QVOGetDiagRec(type, handle, n, state, &r.native, text, sizeof text, &len) != 0) break;
-    r.state = reinterpret_cast<char*>(state);
-    r.text = reinterpret_cast<char*>(text);
-    out.push_back(r);
-  }
-  return out;
-}
 
 struct Session {
   Session() : player(node) {

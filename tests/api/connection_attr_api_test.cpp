@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 #include "support/fake_results.h"
@@ -17,26 +18,7 @@ namespace {
 
 using fake::Request;
 
-struct Record {
-  std::string state;
-  SQLINTEGER native = 0;
-  std::string text;
-};
-
-std::vector<Record> RecordsOf(SQLSMALLINT type, SQLHANDLE h) {
-  std::vector<Record> out;
-  for (SQLSMALLINT n = 1;; ++n) {
-    SQLCHAR state[6] = {};
-    SQLCHAR text[512] = {};
-    SQLSMALLINT len = 0;
-    Record r;
-    if (QVOGetDiagRec(type, h, n, state, &r.native, text, sizeof text, &len) != 0) break;
-    r.state = reinterpret_cast<char*>(state);
-    r.text = reinterpret_cast<char*>(text);
-    out.push_back(r);
-  }
-  return out;
-}
+using api::Record;
 
 // An environment with `n` connections, freed with the object.
 struct Env {
@@ -122,7 +104,7 @@ TEST(ConnectionAttrApi, UnknownHandles) {
     EXPECT_EQ(QVOGetConnectAttr(h, SQL_ATTR_ACCESS_MODE, &v, 0, nullptr), -2);
     EXPECT_EQ(QVOGetConnectAttrW(h, SQL_ATTR_ACCESS_MODE, &v, 0, nullptr), -2);
   }
-  EXPECT_TRUE(RecordsOf(SQL_HANDLE_ENV, e.env).empty());
+  EXPECT_TRUE(api::Records(SQL_HANDLE_ENV, e.env).empty());
 }
 
 TEST(ConnectionAttrApi, SetThenReadInBothForms) {
@@ -163,7 +145,7 @@ TEST(ConnectionAttrApi, SetThenReadInBothForms) {
       const SQLHANDLE dbc = e.dbc[0];
       if (k.id != 0) {
         EXPECT_EQ(SetAttr(dbc, k.id, k.value, wide), k.rc);
-        const auto records = RecordsOf(SQL_HANDLE_DBC, dbc);
+        const auto records = api::Records(SQL_HANDLE_DBC, dbc);
         EXPECT_EQ(records.empty() ? "" : records.back().state, k.state);
       }
       if (k.readId == 0) continue;
@@ -232,7 +214,7 @@ TEST(ConnectionAttrApi, TextsAreCutToTheBufferAndTheLengthShowsIt) {
                                 : QVOGetConnectAttr(dbc, 21007, buffer, k.bufferLength, &len);
     EXPECT_EQ(rc, k.rc);
     EXPECT_EQ(len, k.length);
-    const auto records = RecordsOf(SQL_HANDLE_DBC, dbc);
+    const auto records = api::Records(SQL_HANDLE_DBC, dbc);
     EXPECT_EQ(records.empty() ? "" : records.back().state, k.state);
     // The expected bytes: the text and its terminator, then the fill.
     std::string expected;
@@ -257,7 +239,7 @@ TEST(ConnectionAttrApi, TransactionStateNeedsAConnection) {
   for (auto get : {&QVOGetConnectAttr, &QVOGetConnectAttrW}) {
     SQLUINTEGER state = 7;
     EXPECT_EQ(get(e.dbc[0], 21043, &state, 0, nullptr), SQL_ERROR);
-    const std::vector<Record> records = RecordsOf(SQL_HANDLE_DBC, e.dbc[0]);
+    const std::vector<Record> records = api::Records(SQL_HANDLE_DBC, e.dbc[0]);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].state, "HY000");
     EXPECT_NE(records[0].text.find("Database server not connected."), std::string::npos);
@@ -284,7 +266,7 @@ TEST(ConnectionAttrApi, ATextTheCodeSetCannotHoldIsAnError) {
     len = -1;
     EXPECT_EQ(QVOGetConnectAttr(dbc, 21007, narrow, bufferLength, &len), SQL_ERROR);
     EXPECT_EQ(len, -1) << "nothing is reported";
-    EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, dbc).back().state, "HY923");
+    EXPECT_EQ(api::Records(SQL_HANDLE_DBC, dbc).back().state, "HY923");
   }
 }
 
@@ -328,12 +310,12 @@ TEST(ConnectionAttrApi, EndTranOverAnEnvironment) {
   EXPECT_EQ(QVOEndTran(SQL_HANDLE_ENV, e.env, SQL_COMMIT), SQL_ERROR);
   const Request committed = first.Requests().back();
   EXPECT_EQ(std::string(committed.data.begin(), committed.data.end()), "commit /*SQL_COMMIT*/");
-  const auto records = RecordsOf(SQL_HANDLE_DBC, e.dbc[1]);
+  const auto records = api::Records(SQL_HANDLE_DBC, e.dbc[1]);
   ASSERT_FALSE(records.empty());
   EXPECT_EQ(records.back().state, "40001");
 
   EXPECT_EQ(QVOEndTran(SQL_HANDLE_DBC, e.dbc[0], 2), SQL_ERROR);
-  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, e.dbc[0]).back().state, "HY000");
+  EXPECT_EQ(api::Records(SQL_HANDLE_DBC, e.dbc[0]).back().state, "HY000");
 }
 
 TEST(ConnectionAttrApi, SlaveConnectAndDisconnect) {
@@ -352,7 +334,7 @@ TEST(ConnectionAttrApi, SlaveConnectAndDisconnect) {
   EXPECT_EQ(
       QVOSlaveConnect(e.dbc[0], const_cast<char*>("127.0.0.1"), SQL_NTS, port.data(), SQL_NTS, 43),
       SQL_ERROR);
-  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, e.dbc[0]).back().state, "08002");
+  EXPECT_EQ(api::Records(SQL_HANDLE_DBC, e.dbc[0]).back().state, "08002");
 
   EXPECT_EQ(QVODisconnect(e.dbc[0]), SQL_SUCCESS);
   EXPECT_EQ(node.Requests().back().command, fake::kDisconnect);
@@ -360,7 +342,7 @@ TEST(ConnectionAttrApi, SlaveConnectAndDisconnect) {
   EXPECT_EQ(QVOGetConnectAttr(e.dbc[0], SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr), 0);
   EXPECT_EQ(dead, 1u);
   EXPECT_EQ(QVOEndTran(SQL_HANDLE_DBC, e.dbc[0], SQL_COMMIT), SQL_ERROR);
-  EXPECT_EQ(RecordsOf(SQL_HANDLE_DBC, e.dbc[0]).back().state, "08003");
+  EXPECT_EQ(api::Records(SQL_HANDLE_DBC, e.dbc[0]).back().state, "08003");
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 
@@ -19,19 +21,11 @@ SQLPOINTER Int(SQLLEN v) { return reinterpret_cast<SQLPOINTER>(static_cast<intpt
 
 // SQLSTATE and text (without the driver prefix) of a handle's last record.
 std::string LastDiag(SQLSMALLINT type, SQLHANDLE handle) {
-  std::string last;
-  for (SQLSMALLINT n = 1;; ++n) {
-    SQLCHAR state[6] = {};
-    SQLCHAR text[512] = {};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    if (QVOGetDiagRec(type, handle, n, state, &native, text, sizeof text, &len) != SQL_SUCCESS)
-      break;
-    std::string t = reinterpret_cast<char*>(text);
-    if (t.rfind(kPrefix, 0) == 0) t.erase(0, sizeof kPrefix - 1);
-    last = std::string(reinterpret_cast<char*>(state)) + " " + t;
-  }
-  return last;
+  const std::vector<api::Record> records = api::Records(type, handle);
+  if (records.empty()) return "";
+  std::string t = records.back().text;
+  if (t.rfind(kPrefix, 0) == 0) t.erase(0, sizeof kPrefix - 1);
+  return records.back().state + " " + t;
 }
 
 template <class T>

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 #include "support/fake_table.h"
@@ -18,23 +19,7 @@ namespace {
 
 using namespace fake::results;
 
-struct Record {
-  std::string state;
-  std::string text;
-};
-
-std::vector<Record> RecordsOf(SQLSMALLINT type, SQLHANDLE h) {
-  std::vector<Record> out;
-  for (SQLSMALLINT n = 1;; ++n) {
-    SQLCHAR state[6] = {};
-    SQLCHAR text[512] = {};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    if (QVOGetDiagRec(type, h, n, state, &native, text, sizeof text, &len) != 0) break;
-    out.push_back({reinterpret_cast<char*>(state), reinterpret_cast<char*>(text)});
-  }
-  return out;
-}
+using api::Record;
 
 // An environment with one connection and one statement per node given.
 struct Sessions {
@@ -308,7 +293,7 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
       node.Push(c.reply);
       rc = QVOGetSlaveOffset(stmt, &offset);
       count = static_cast<SQLINTEGER>(offset);
-      records = RecordsOf(SQL_HANDLE_STMT, stmt);
+      records = api::Records(SQL_HANDLE_STMT, stmt);
       // The rows of the open result set are still all there.
       SQLBIGINT value = -1;
       SQLLEN ind = 0;
@@ -322,7 +307,7 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
       node.Push(c.reply);
       rc = c.call == Enter ? QVOEnterParallel(stmt, 2, &count, &nodes, &token)
                            : QVOGetHostnames(stmt, &count, &nodes);
-      records = RecordsOf(SQL_HANDLE_STMT, stmt);
+      records = api::Records(SQL_HANDLE_STMT, stmt);
     }
     EXPECT_EQ(rc, c.rc);
     EXPECT_EQ(count, c.count);
@@ -353,7 +338,7 @@ TEST(ParallelApi, OffsetWithoutOpenResultAsksNothing) {
   const size_t before = node.Requests().size();
   SQLBIGINT offset = 0;
   EXPECT_EQ(QVOGetSlaveOffset(stmt, &offset), SQL_ERROR);
-  EXPECT_NE(RecordsOf(SQL_HANDLE_STMT, stmt)
+  EXPECT_NE(api::Records(SQL_HANDLE_STMT, stmt)
                 .back()
                 .text.find("Function sequence error: statement handle is invalid."),
             std::string::npos);
@@ -372,7 +357,7 @@ TEST(ParallelApi, UnknownHandles) {
   SQLBIGINT big = 0;
   // The live statement's diagnostics are left alone.
   EXPECT_EQ(QVOGetSlaveOffset(live, &big), SQL_ERROR);
-  const size_t liveRecords = RecordsOf(SQL_HANDLE_STMT, live).size();
+  const size_t liveRecords = api::Records(SQL_HANDLE_STMT, live).size();
   for (SQLHANDLE h : {SQLHANDLE{SQL_NULL_HANDLE}, s.env, freed}) {
     EXPECT_EQ(QVOEnterParallel(h, 2, &n, &nodes, &big), SQL_INVALID_HANDLE);
     EXPECT_EQ(QVOGetHostnames(h, &n, &nodes), SQL_INVALID_HANDLE);
@@ -380,8 +365,8 @@ TEST(ParallelApi, UnknownHandles) {
     EXPECT_EQ(QVOExecuteDescRes(h, 1), SQL_INVALID_HANDLE);
     EXPECT_EQ(QVOExecuteCloseRes(h), SQL_INVALID_HANDLE);
   }
-  EXPECT_TRUE(RecordsOf(SQL_HANDLE_ENV, s.env).empty());
-  EXPECT_EQ(RecordsOf(SQL_HANDLE_STMT, live).size(), liveRecords);
+  EXPECT_TRUE(api::Records(SQL_HANDLE_ENV, s.env).empty());
+  EXPECT_EQ(api::Records(SQL_HANDLE_STMT, live).size(), liveRecords);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 #include "support/fake_prepared.h"
@@ -25,20 +26,6 @@
 namespace {
 
 using namespace fake::results;
-
-std::vector<std::string> States(SQLSMALLINT type, SQLHANDLE h) {
-  std::vector<std::string> out;
-  for (SQLSMALLINT n = 1;; ++n) {
-    SQLCHAR state[6] = {};
-    SQLCHAR text[512] = {};
-    SQLINTEGER native = 0;
-    SQLSMALLINT len = 0;
-    if (QVOGetDiagRec(type, h, n, state, &native, text, sizeof text, &len) != SQL_SUCCESS) break;
-    out.push_back(std::string(reinterpret_cast<char*>(state)) + " " +
-                  reinterpret_cast<char*>(text));
-  }
-  return out;
-}
 
 // Holds the node's answer until the test opens it. Every wait is bounded, so
 // a test that fails still ends.
@@ -142,30 +129,36 @@ TEST(ThreadHandlesApi, FreeAndDisconnectWaitForAnExecuteInside) {
   }
 }
 
-// QVOCancel from another thread while a synchronous execute waits for a
-// silent server: the abort request goes out at once, beside the execute; the
-// execute ends with whatever the server then answers, and is never sent again.
+// QVOCancel from another thread while a synchronous execute waits for its
+// answer, from a silent server or one that answers "still executing" many
+// times: the cancel never waits for the execute (however it falls among the
+// polls), the abort request goes out at once beside it, the execute ends with
+// whatever the server then answers ("Operation canceled." when the server
+// confirms the abort or never answers) and is never sent again, and the
+// statement executes again after.
 TEST(ThreadHandlesApi, CancelFromAnotherThreadAbortsAWaitingExecute) {
+  constexpr int kStillExecuting = 400;
+  const std::vector<std::string> canceled = {"HY008 [OSTRANA][Vandrel driver]Operation canceled."};
   struct Case {
     const char* what;
+    bool polled;  // the execute is answered "still executing" until the abort
     std::optional<fake::Reply> abortAnswer;  // none: the server says nothing
+    int rounds;
     SQLRETURN executed;
     std::vector<std::string> records;
     SQLLEN rows;
+    int connections;  // at the end: after a time-out the next execute connects anew
   };
   const Case cases[] = {
-      {"the server confirms the abort",
-       Answer({Empty()}),
-       SQL_ERROR,
-       {"HY008 [OSTRANA][Vandrel driver]Operation canceled."},
-       0},
-      {"the result arrives first", Answer({RowCount(3)}), SQL_SUCCESS, {}, 3},
+      {"the server confirms the abort", false, Answer({Empty()}), 1, SQL_ERROR, canceled, 0, 1},
+      {"the result arrives first", false, Answer({RowCount(3)}), 1, SQL_SUCCESS, {}, 3, 1},
       // Ends at the execute's time limit (5 seconds with the test setting).
-      {"the server never answers",
-       std::nullopt,
-       SQL_ERROR,
-       {"HY008 [OSTRANA][Vandrel driver]Operation canceled."},
-       0},
+      {"the server never answers", false, std::nullopt, 1, SQL_ERROR, canceled, 0, 2},
+      // The execution's last answer follows the abort, so that the cancel
+      // always falls among the polls, however fast the client reads them.
+      {"polled, the server confirms the abort", true, Answer({Empty()}), 8, SQL_ERROR, canceled, 0,
+       1},
+      {"polled, the result comes first", true, Answer({RowCount(3)}), 8, SQL_SUCCESS, {}, 3, 1},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -175,79 +168,25 @@ TEST(ThreadHandlesApi, CancelFromAnotherThreadAbortsAWaitingExecute) {
     // A limit that ends the execute even when the cancel did nothing.
     ASSERT_EQ(QVOSetConnectAttr(c.dbc, 21061, reinterpret_cast<SQLPOINTER>(intptr_t{-1701}), 0),
               SQL_SUCCESS);
-    node.OnSql("SELECT SLOW", fake::Reply::Silent());
+    fake::Reply execution = fake::Reply::Silent();
+    if (k.polled) {
+      execution = Answer({StillExecuting("0%")});
+      for (int i = 1; i < kStillExecuting; ++i)
+        execution.then.push_back(Answer({StillExecuting(std::to_string(i))}));
+    }
+    node.OnSql("SELECT SLOW", execution);
+    node.OnSql("SELECT 1", Answer({RowCount(1)}));
     if (k.abortAnswer) {
       const fake::Reply answer = *k.abortAnswer;
       node.On(fake::kAbortQuery,
               [answer](const fake::Request&, fake::FakeNode&) { return answer; });
     }
-    const size_t before = node.Requests().size();
 
-    SQLRETURN executed = SQL_SUCCESS;
-    std::thread executing([&] { executed = Exec(c.stmt, "SELECT SLOW"); });
-    EXPECT_TRUE(node.WaitForRequests(before + 1));
-    EXPECT_EQ(QVOCancel(c.stmt), SQL_SUCCESS);
-    executing.join();
-
-    EXPECT_EQ(executed, k.executed);
-    EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt), k.records);
-    SQLLEN rows = 0;
-    EXPECT_EQ(QVORowCount(c.stmt, &rows), SQL_SUCCESS);
-    EXPECT_EQ(rows, k.rows);
-    const std::vector<fake::Request> requests = node.Requests();
-    ASSERT_GE(requests.size(), before + 2);
-    EXPECT_EQ(requests[before].command, fake::kExecute);
-    EXPECT_EQ(requests[before + 1].command, fake::kAbortQuery);
-    EXPECT_EQ(node.Sql(), std::vector<std::string>{"SELECT SLOW"});
-    EXPECT_EQ(node.Connections(), 1);
-  }
-}
-
-// QVOCancel from another thread while a synchronous execute polls a server
-// that answers "still executing" many times: the cancel never waits for the
-// polls (however it falls between them), the abort goes out beside them once,
-// and the execute ends with the server's answer, or "Operation canceled."
-// when the server confirms the abort. The statement executes again after.
-TEST(ThreadHandlesApi, CancelDuringAPolledExecutionGoesOutBesideThePolls) {
-  constexpr int kRounds = 8;
-  constexpr int kStillExecuting = 400;
-  struct Case {
-    const char* what;
-    bool confirmAbort;  // else the result follows the "still executing" answers
-    SQLRETURN executed;
-    std::vector<std::string> records;
-    SQLLEN rows;
-  };
-  const Case cases[] = {
-      {"the server confirms the abort",
-       true,
-       SQL_ERROR,
-       {"HY008 [OSTRANA][Vandrel driver]Operation canceled."},
-       0},
-      {"the result comes first", false, SQL_SUCCESS, {}, 3},
-  };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.what);
-    fake::FakeNode node;
-    fake::LoginPlayer player(node);
-    Connected c(node);
-    // A limit that ends the execute even when the cancel did nothing.
-    ASSERT_EQ(QVOSetConnectAttr(c.dbc, 21061, reinterpret_cast<SQLPOINTER>(intptr_t{-1701}), 0),
-              SQL_SUCCESS);
-    fake::Reply polled = Answer({StillExecuting("0%")});
-    for (int i = 1; i < kStillExecuting; ++i)
-      polled.then.push_back(Answer({StillExecuting(std::to_string(i))}));
-    node.OnSql("SELECT SLOW", polled);
-    node.OnSql("SELECT 1", Answer({RowCount(1)}));
-    // The execution's last answer follows the abort, so that the cancel
-    // always falls among the polls, however fast the client reads them: the
-    // server's confirmation, or the result it finished first.
-    const fake::Reply last = k.confirmAbort ? Answer({Empty()}) : Answer({RowCount(3)});
-    node.On(fake::kAbortQuery, [last](const fake::Request&, fake::FakeNode&) { return last; });
-
-    for (int round = 0; round < kRounds; ++round) {
+    std::vector<std::string> sql;
+    for (int round = 0; round < k.rounds; ++round) {
       SCOPED_TRACE(round);
       const size_t before = node.Requests().size();
+      const int connections = node.Connections();
       SQLRETURN executed = SQL_SUCCESS;
       std::thread executing([&] { executed = Exec(c.stmt, "SELECT SLOW"); });
       EXPECT_TRUE(node.WaitForRequests(before + 1));
@@ -255,7 +194,7 @@ TEST(ThreadHandlesApi, CancelDuringAPolledExecutionGoesOutBesideThePolls) {
       executing.join();
 
       EXPECT_EQ(executed, k.executed);
-      EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt), k.records);
+      EXPECT_EQ(api::StatesAndTexts(SQL_HANDLE_STMT, c.stmt), k.records);
       SQLLEN rows = 0;
       EXPECT_EQ(QVORowCount(c.stmt, &rows), SQL_SUCCESS);
       EXPECT_EQ(rows, k.rows);
@@ -264,13 +203,16 @@ TEST(ThreadHandlesApi, CancelDuringAPolledExecutionGoesOutBesideThePolls) {
       ASSERT_EQ(requests.size(), before + 2);
       EXPECT_EQ(requests[before].command, fake::kExecute);
       EXPECT_EQ(requests[before + 1].command, fake::kAbortQuery);
+      EXPECT_EQ(node.Connections(), connections);
 
       // Nothing of the execution is left running.
       EXPECT_EQ(Exec(c.stmt, "SELECT 1"), SQL_SUCCESS);
       EXPECT_EQ(QVORowCount(c.stmt, &rows), SQL_SUCCESS);
       EXPECT_EQ(rows, 1);
+      sql.insert(sql.end(), {"SELECT SLOW", "SELECT 1"});
     }
-    EXPECT_EQ(node.Connections(), 1);
+    EXPECT_EQ(node.Sql(), sql);
+    EXPECT_EQ(node.Connections(), k.connections);
     EXPECT_TRUE(node.Errors().empty());
   }
 }
@@ -315,11 +257,11 @@ TEST(ThreadHandlesApi, CancelFromAnotherThreadEndsValuesSuppliedAtExecution) {
     supplying.join();
 
     EXPECT_EQ(last, SQL_ERROR);
-    EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt),
+    EXPECT_EQ(api::StatesAndTexts(SQL_HANDLE_STMT, c.stmt),
               std::vector<std::string>{"HY008 [OSTRANA][Vandrel driver]Operation canceled."});
     // The sequence is over.
     EXPECT_EQ(QVOParamData(c.stmt, &token), SQL_ERROR);
-    EXPECT_EQ(States(SQL_HANDLE_STMT, c.stmt),
+    EXPECT_EQ(api::StatesAndTexts(SQL_HANDLE_STMT, c.stmt),
               std::vector<std::string>{"HY010 [OSTRANA][Vandrel driver]Function sequence error."});
   }
   EXPECT_TRUE(seen.empty());
@@ -422,7 +364,7 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
       EXPECT_GE(fetched.load(), kRows);
     }
     if (end == SQL_ERROR) {
-      const std::vector<std::string> states = States(SQL_HANDLE_STMT, c.stmt);
+      const std::vector<std::string> states = api::StatesAndTexts(SQL_HANDLE_STMT, c.stmt);
       ASSERT_EQ(states.size(), 1u);
       EXPECT_EQ(states[0].substr(0, 5), "24000");
     }

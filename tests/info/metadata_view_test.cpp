@@ -12,6 +12,7 @@
 #include "handles/qvoHandleTable.h"
 #include "info/qvoInfoValues.h"
 #include "qvo/qvoCInterface.h"
+#include "support/api_records.h"
 #include "support/diag_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
@@ -148,21 +149,7 @@ TEST_F(MetadataViewTest, AFailedQueryShowsBothRecords) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_EQ(c.request(dbc), SQL_ERROR);
-    struct Seen {
-      std::string state;
-      std::string text;
-    };
-    std::vector<Seen> seen;
-    for (SQLSMALLINT n = 1; n <= 4; ++n) {
-      SQLCHAR state[6] = {};
-      SQLCHAR text[256] = {};
-      SQLINTEGER native = 0;
-      SQLSMALLINT length = 0;
-      if (QVOGetDiagRec(SQL_HANDLE_DBC, dbc, n, state, &native, text, sizeof text, &length) !=
-          SQL_SUCCESS)
-        break;
-      seen.push_back({reinterpret_cast<char*>(state), reinterpret_cast<char*>(text)});
-    }
+    const std::vector<api::Record> seen = api::Records(SQL_HANDLE_DBC, dbc);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].state, "HY000");
     EXPECT_NE(seen[0].text.find("Error reading db metadata form Vandrel."), std::string::npos)

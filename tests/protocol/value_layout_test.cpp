@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "protocol/qvoValueLayout.h"
 
@@ -44,6 +45,18 @@ TEST(ValueLayout, DatesAndTimestampsKeepTheirFieldsAsSent) {
   EXPECT_EQ(
       DecodeTimestampFields(Unaligned("\x00\x00\x90\x01\x00\x00\x00\x00\x00\x00\x00"s).get()).month,
       -112);
+}
+
+TEST(ValueLayout, CalendarValuesReadTheByteFieldsUnsigned) {
+  const auto fields = [](const qvoCalendarValue& v) {
+    return std::vector<int>{v.year, v.month, v.day, v.hour, v.minute, v.second, v.fraction};
+  };
+  EXPECT_EQ(fields(DecodeCalendarTimestamp(
+                Unaligned("\xE8\x07\x90\x1F\x17\x3B\xFF\x15\xCD\x5B\x07"s).get())),
+            (std::vector<int>{2024, 144, 31, 23, 59, 255, 123456789}));
+  // A date has no time of day.
+  EXPECT_EQ(fields(DecodeCalendarDate(Unaligned("\xFF\x81\x01\x00"s).get())),
+            (std::vector<int>{1, 129, 255, 0, 0, 0, 0}));
 }
 
 TEST(ValueLayout, BigDecimalsAndTexts) {
