@@ -48,8 +48,8 @@ SQLINTEGER qvoStatement::CreateDataAtExecList() {
     const __cliDescriptorRecords* a = APD()->GetRecord(p);
     const __cliDescriptorRecords* i = IPD() ? IPD()->GetRecord(p) : nullptr;
     const SQLSMALLINT cType = a ? a->conciseType : 0;
-    // A pairing the execution will refuse takes pieces like binary data;
-    // the execution then reports why it cannot be sent.
+    // The header's checks found a wire form for every parameter before the
+    // list is made; without one a value would take pieces like binary data.
     const qvoParamEncoding* e = FindParamEncoding(cType, i ? i->conciseType : 0, nullptr);
     const qvoParamKind kind = e ? e->kind : qvoParamKind::Binary;
     const size_t k = dataAtExec.Add(const_cast<char*>(data), cType, indicator, kind,

@@ -56,8 +56,21 @@ qvo_int32 Clamp32(SQLLEN v, SQLLEN high) {
   return static_cast<qvo_int32>(std::clamp<SQLLEN>(v, 0, std::min<SQLLEN>(high, INT32_MAX)));
 }
 
+// A value the message cannot take goes into the next block, which it
+// starts: the message and the collected values taken drop back to where
+// its row began.
+SQLRETURN SpillRow(qvoMessageBuffer& out, size_t rowStart, qvoParamBlock& block,
+                   size_t longValueAtRowStart) {
+  out.Truncate(rowStart);
+  out.ClearFailure();
+  block.nextLongValue = longValueAtRowStart;
+  return SQL_NO_DATA;
+}
+
+}  // namespace
+
 // One bound parameter as the rows need it, settled once per block.
-struct BoundParam {
+struct qvoBoundParam {
   SQLSMALLINT number = 0;
   const __cliDescriptorRecords* apd = nullptr;
   const qvoParamEncoding* encoding = nullptr;
@@ -67,7 +80,15 @@ struct BoundParam {
   bool dateTimeText = false;
 };
 
-}  // namespace
+// The bound parameters of a message, in parameter order, with their
+// descriptions.
+struct qvoParamSet {
+  std::vector<qvoBoundParam> params;
+  std::vector<qvoParamDescription> descriptions;
+  // One row bound column-wise goes out at its given length, whatever length
+  // was bound or derived; otherwise each value is read within its slot.
+  bool givenLength = false;
+};
 
 // --- locating values -----------------------------------------------------------------
 
@@ -123,30 +144,27 @@ SQLRETURN qvoStatement::CreateEmptyHeader() {
   return SQL_SUCCESS;
 }
 
-SQLRETURN qvoStatement::CheckBoundParams() {
+SQLRETURN qvoStatement::CheckPreparedHeader() {
+  qvoParamSet set;
+  if (DescribeBoundParams(set, APD()->header.arraySize) == SQL_ERROR)
+    return QVO_DIAG(this, _Error_creating_prepared_header_, -1);
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::DescribeBoundParams(qvoParamSet& set, SQLULEN rows) {
   if (IPD() == nullptr)
     return QVO_DIAG(this, _Implementation_parameter_descriptor_not_initialized_, -1);
   if (IPD()->header.count == 0) return QVO_DIAG(this, _Zero_parameters_bound_, -1);
   if (GetNumBoundParams() != APD()->header.count)
     return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
-  return SQL_SUCCESS;
-}
-
-SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
-  block.rows = 0;
-  preparedMessageLen = 0;
-  if (CheckBoundParams() == SQL_ERROR) return SQL_ERROR;
   const SQLSMALLINT n = APD()->header.count;
-
   const bool byColumn = APD()->header.bindType == SQL_BIND_BY_COLUMN;
-  const bool beyondFirstRow = block.first + block.count > 1;
-  // One row bound column-wise goes out at its given length, whatever length
-  // was bound or derived; otherwise each value is read within its slot.
-  const bool givenLength = byColumn && !beyondFirstRow;
-  std::vector<BoundParam> params(static_cast<size_t>(n));
-  std::vector<qvoParamDescription> descriptions(static_cast<size_t>(n));
+  const bool beyondFirstRow = rows > 1;
+  set.givenLength = byColumn && !beyondFirstRow;
+  set.params.assign(static_cast<size_t>(n), qvoBoundParam{});
+  set.descriptions.assign(static_cast<size_t>(n), qvoParamDescription{});
   for (int p = 1; p <= n; ++p) {
-    BoundParam& bp = params[static_cast<size_t>(p - 1)];
+    qvoBoundParam& bp = set.params[static_cast<size_t>(p - 1)];
     bp.number = static_cast<SQLSMALLINT>(p);
     __cliDescriptorRecords* i = IPD()->GetRecord(bp.number);
     bp.apd = APD()->GetRecord(bp.number);
@@ -179,7 +197,7 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
     i->qvoType = e.serverType;
     if (e.precisionRule != qvoPrecisionRule::Keep) i->precision = e.precision;
     if (e.precisionRule == qvoPrecisionRule::SetScaleZero) i->scale = 0;
-    qvoParamDescription& d = descriptions[static_cast<size_t>(p - 1)];
+    qvoParamDescription& d = set.descriptions[static_cast<size_t>(p - 1)];
     d.serverType = e.serverType;
     d.precision = i->precision;
     d.scale = i->scale;
@@ -194,6 +212,14 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
       d.columnSize = std::max(d.columnSize, e.textBytes);
     }
   }
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
+  block.rows = 0;
+  preparedMessageLen = 0;
+  qvoParamSet set;
+  if (DescribeBoundParams(set, block.first + block.count) == SQL_ERROR) return SQL_ERROR;
 
   qvoMessageBuffer out;
   out.Adopt(std::move(preparedBuffer), preparedBufferSize);
@@ -205,8 +231,10 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
     return rc;
   };
 
-  EncodePreparedHeader(out, preparedHandle, n, static_cast<qvo_int64>(block.count));
-  for (size_t p = 0; p < params.size(); ++p) params[p].encoding->describe(out, descriptions[p]);
+  EncodePreparedHeader(out, preparedHandle, static_cast<qvo_int32>(set.params.size()),
+                       static_cast<qvo_int64>(block.count));
+  for (size_t p = 0; p < set.params.size(); ++p)
+    set.params[p].encoding->describe(out, set.descriptions[p]);
   if (out.Failed()) return finish(QVO_DIAG(this, _Memory_allocation_error_, -1));
   preparedHeaderLen = static_cast<SQLINTEGER>(out.Size());
 
@@ -216,107 +244,10 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   bool cut = false;
   SQLULEN row = block.first;
   const SQLULEN end = block.first + block.count;
-  const auto fail = [&](const BoundParam& bp, SQLULEN r, SQLRETURN rc) {
-    block.errorParam = bp.number;
-    block.errorRow = r;
-    return finish(rc);
-  };
   while (row < end) {
-    const size_t rowStart = out.Size();
-    const size_t longValueAtRowStart = block.nextLongValue;
-    for (const BoundParam& bp : params) {
-      const qvoParamEncoding& e = *bp.encoding;
-      const char* data = nullptr;
-      SQLLEN indicator = SQL_NTS;
-      LocateParamValue(bp.number, row, &data, &indicator);
-      if (indicator == SQL_NULL_DATA) {
-        out.Int8(0);
-        continue;
-      }
-      qvoParamValue v;
-      v.converter = bp.utf8 ? nullptr : bp.converter;
-      v.dateTimeText = bp.dateTimeText;
-      if (IsDataAtExec(indicator)) {
-        // The value collected by PutData, in the order the rows are sent.
-        const std::string* collected = nullptr;
-        if (!dataAtExec.Collected(block.nextLongValue, &collected))
-          return fail(bp, row, QVO_DIAG(this, _Function_sequence_error_, -1));
-        ++block.nextLongValue;
-        if (collected == nullptr) {
-          out.Int8(0);
-          continue;
-        }
-        v.data = collected->data();
-        v.length = collected->size();
-      } else if (e.kind == qvoParamKind::Fixed) {
-        v.data = data;
-        v.length = static_cast<size_t>(e.valueBytes);
-      } else {
-        // Character and binary values: the indicator gives the length,
-        // SQL_NTS asks to measure text (within its slot, when it has one);
-        // a length beyond the slot is cut to it, with a warning.
-        const size_t slot = givenLength ? 0 : bp.bound;
-        size_t length = 0;
-        if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Narrow) {
-          length = slot ? strnlen(data, slot) : std::strlen(data);
-        } else if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Wide) {
-          const size_t maxUnits = slot ? slot / 2 : SIZE_MAX / 2;
-          size_t units = 0;
-          for (qvo_uint16 u = 1; units < maxUnits; ++units) {
-            std::memcpy(&u, data + 2 * units, 2);
-            if (u == 0) break;
-          }
-          length = 2 * units;
-        } else if (indicator == SQL_NTS && bp.apd->octetLengthPtr == nullptr &&
-                   e.kind == qvoParamKind::Binary && bp.bound) {
-          length = bp.bound;  // binary without an indicator: the whole buffer
-        } else if (indicator >= 0) {
-          length = static_cast<size_t>(indicator);
-        } else {
-          return fail(bp, row, QVO_DIAG(this, _Error_converting_string_value_, -1));
-        }
-        if (slot && length > slot) {
-          length = ParamCutLength(e.kind, data, length, slot, bp.utf8);
-          v.cut = cut = true;
-        }
-        v.data = data;
-        v.length = length;
-      }
-      if (v.data == nullptr && (v.length > 0 || e.kind == qvoParamKind::Fixed))
-        return fail(bp, row, QVO_DIAG(this, _Invalid_use_of_null_pointer_, -1));
-      if (e.kind == qvoParamKind::Fixed && v.length < static_cast<size_t>(e.valueBytes))
-        return fail(bp, row, QVO_DIAG(this, _Invalid_buffer_length_, -1));
-      if (v.data == nullptr) v.data = "";
-
-      const size_t flagAt = out.Size();
-      out.Int8(1);
-      const qvoValueStatus status = e.encode(out, v);
-      if (status == qvoValueStatus::Ok && !out.Failed()) continue;
-      out.Truncate(flagAt);
-      if (status == qvoValueStatus::TooLarge && row > block.first && !out.OutOfMemory()) {
-        // The row goes into the next block, which it starts.
-        out.Truncate(rowStart);
-        out.ClearFailure();
-        block.nextLongValue = longValueAtRowStart;
-        block.rows = row - block.first;
-        PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
-        return finish(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
-      }
-      switch (status) {
-        case qvoValueStatus::OutOfRange:
-          return fail(bp, row, QVO_DIAG(this, _Numeric_value_out_of_range_, -1));
-        case qvoValueStatus::ConversionFailed:
-          return fail(bp, row, QVO_DIAG(this, _Error_converting_string_value_, -1));
-        case qvoValueStatus::InvalidUtf8:
-          return fail(
-              bp, row,
-              QVO_DIAG(this, _Invalid_UTF_8_character_found_in_string_parameter_value_, -1));
-        default:
-          return fail(bp, row,
-                      out.OutOfMemory() ? QVO_DIAG(this, _Memory_allocation_error_, -1)
-                                        : QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1));
-      }
-    }
+    const SQLRETURN rc = EncodeParamRow(out, set, row, block, &cut);
+    if (rc == SQL_ERROR) return finish(SQL_ERROR);
+    if (rc == SQL_NO_DATA) break;
     ++row;
     // A block closes after the first row that reaches the message size.
     if (out.Size() >= limit) break;
@@ -324,4 +255,107 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   block.rows = row - block.first;
   PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
   return finish(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
+}
+
+SQLRETURN qvoStatement::EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet& set, SQLULEN row,
+                                       qvoParamBlock& block, bool* cut) {
+  const size_t rowStart = out.Size();
+  const size_t longValueAtRowStart = block.nextLongValue;
+  for (const qvoBoundParam& bp : set.params) {
+    const auto fail = [&](SQLRETURN rc) {
+      block.errorParam = bp.number;
+      block.errorRow = row;
+      return rc;
+    };
+    qvoParamValue v;
+    bool isNull = false;
+    if (TakeParamValue(bp, set.givenLength, row, block, &v, &isNull, cut) == SQL_ERROR)
+      return fail(SQL_ERROR);
+    if (isNull) {
+      out.Int8(0);
+      continue;
+    }
+    const size_t flagAt = out.Size();
+    out.Int8(1);
+    const qvoValueStatus status = bp.encoding->encode(out, v);
+    if (status == qvoValueStatus::Ok && !out.Failed()) continue;
+    out.Truncate(flagAt);
+    if (status == qvoValueStatus::TooLarge && row > block.first && !out.OutOfMemory())
+      return SpillRow(out, rowStart, block, longValueAtRowStart);
+    switch (status) {
+      case qvoValueStatus::OutOfRange:
+        return fail(QVO_DIAG(this, _Numeric_value_out_of_range_, -1));
+      case qvoValueStatus::ConversionFailed:
+        return fail(QVO_DIAG(this, _Error_converting_string_value_, -1));
+      case qvoValueStatus::InvalidUtf8:
+        return fail(QVO_DIAG(this, _Invalid_UTF_8_character_found_in_string_parameter_value_, -1));
+      default:
+        return fail(out.OutOfMemory() ? QVO_DIAG(this, _Memory_allocation_error_, -1)
+                                      : QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1));
+    }
+  }
+  return SQL_SUCCESS;
+}
+
+SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength, SQLULEN row,
+                                       qvoParamBlock& block, qvoParamValue* v, bool* isNull,
+                                       bool* cut) {
+  const qvoParamEncoding& e = *bp.encoding;
+  const char* data = nullptr;
+  SQLLEN indicator = SQL_NTS;
+  LocateParamValue(bp.number, row, &data, &indicator);
+  *isNull = indicator == SQL_NULL_DATA;
+  if (*isNull) return SQL_SUCCESS;
+  v->converter = bp.utf8 ? nullptr : bp.converter;
+  v->dateTimeText = bp.dateTimeText;
+  if (IsDataAtExec(indicator)) {
+    // The value collected by PutData, in the order the rows are sent.
+    const std::string* collected = nullptr;
+    if (!dataAtExec.Collected(block.nextLongValue, &collected))
+      return QVO_DIAG(this, _Function_sequence_error_, -1);
+    ++block.nextLongValue;
+    *isNull = collected == nullptr;
+    if (*isNull) return SQL_SUCCESS;
+    v->data = collected->data();
+    v->length = collected->size();
+  } else if (e.kind == qvoParamKind::Fixed) {
+    v->data = data;
+    v->length = static_cast<size_t>(e.valueBytes);
+  } else {
+    // Character and binary values: the indicator gives the length, SQL_NTS
+    // asks to measure text (within its slot, when it has one); a length
+    // beyond the slot is cut to it, with a warning.
+    const size_t slot = givenLength ? 0 : bp.bound;
+    size_t length = 0;
+    if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Narrow) {
+      length = slot ? strnlen(data, slot) : std::strlen(data);
+    } else if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Wide) {
+      const size_t maxUnits = slot ? slot / 2 : SIZE_MAX / 2;
+      size_t units = 0;
+      for (qvo_uint16 u = 1; units < maxUnits; ++units) {
+        std::memcpy(&u, data + 2 * units, 2);
+        if (u == 0) break;
+      }
+      length = 2 * units;
+    } else if (indicator == SQL_NTS && bp.apd->octetLengthPtr == nullptr &&
+               e.kind == qvoParamKind::Binary && bp.bound) {
+      length = bp.bound;  // binary without an indicator: the whole buffer
+    } else if (indicator >= 0) {
+      length = static_cast<size_t>(indicator);
+    } else {
+      return QVO_DIAG(this, _Error_converting_string_value_, -1);
+    }
+    if (slot && length > slot) {
+      length = ParamCutLength(e.kind, data, length, slot, bp.utf8);
+      v->cut = *cut = true;
+    }
+    v->data = data;
+    v->length = length;
+  }
+  if (v->data == nullptr && (v->length > 0 || e.kind == qvoParamKind::Fixed))
+    return QVO_DIAG(this, _Invalid_use_of_null_pointer_, -1);
+  if (e.kind == qvoParamKind::Fixed && v->length < static_cast<size_t>(e.valueBytes))
+    return QVO_DIAG(this, _Invalid_buffer_length_, -1);
+  if (v->data == nullptr) v->data = "";
+  return SQL_SUCCESS;
 }

@@ -41,14 +41,7 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
   const int n = qvoSqlStrLen(text, len);
   if (n <= 0)
     return QVO_DIAG(this, _Statement_text_couldn_t_be_converted_from_current_codeset_to_UTF_8_, -1);
-  sqlStmt.SetStatement(text, n);
-  stmtStringLength = sqlStmt.GetStatementLen();
-  if (logFull) {
-    Log(" StringLength = %i\n", static_cast<int>(len));
-    Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
-    if (stmtStringLength >= 1 && stmtStringLength <= 4095)
-      Log(" Statement = %s\n", sqlStmt.GetStatement());
-  }
+  TakeStatementText(text, len, n);
   const int numParams = GetNumParams(sqlStmt.GetStatement());
   if (logFull) Log("Parameter holders found in statement=%i\n", numParams);
   if (IPD() == nullptr || APD() == nullptr)
@@ -140,8 +133,9 @@ SQLRETURN qvoStatement::ExecuteBase() {
   paramNum = static_cast<SQLUINTEGER>(arraySize);
   paramStart = 0;
   if (logFull) Log("Total parameter rows to send: %i\n", static_cast<int>(arraySize));
-  // Nothing is asked for at execution that could not be sent.
-  if (arraySize > 0 && CheckBoundParams() == SQL_ERROR) return SQL_ERROR;
+  // The header first: nothing is asked for at execution that could not be
+  // sent.
+  if (arraySize > 0 && CheckPreparedHeader() == SQL_ERROR) return SQL_ERROR;
   // The first pass finds the values to be supplied at execution and asks for
   // them; the pass that ParamData starts sends them.
   if (!dataAtExec.Parsed() && CreateDataAtExecList() > 0) {

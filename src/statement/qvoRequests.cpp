@@ -185,6 +185,17 @@ void qvoStatement::DrainRunningExecution() {
 
 // --- direct execution ------------------------------------------------------------------------
 
+void qvoStatement::TakeStatementText(const char* text, SQLINTEGER len, int n) {
+  sqlStmt.SetStatement(text, n);
+  stmtStringLength = sqlStmt.GetStatementLen();
+  if (logFull) {
+    Log(" StringLength = %i\n", static_cast<int>(len));
+    Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
+    if (stmtStringLength >= 1 && stmtStringLength <= 4095)
+      Log(" Statement = %s\n", sqlStmt.GetStatement());
+  }
+}
+
 SQLRETURN qvoStatement::ExecDirect(const char* text, SQLINTEGER len) {
   if (logFull)
     Log("qvoStatement::ExecDirect - CurrentCodepages: dataConverter(%s), sqlConverter(%s), "
@@ -225,14 +236,7 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   if (n <= 0)
     return QVO_DIAG(this, _The_string_argument_has_length_zero_it_or_contains_invalid_characters_,
                     -1);
-  sqlStmt.SetStatement(text, n);
-  stmtStringLength = sqlStmt.GetStatementLen();
-  if (logFull) {
-    Log(" StringLength = %i\n", static_cast<int>(len));
-    Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
-    if (stmtStringLength >= 1 && stmtStringLength <= 4095)
-      Log(" Statement = %s\n", sqlStmt.GetStatement());
-  }
+  TakeStatementText(text, len, n);
   // Answered here, never sent.
   static constexpr std::string_view kTimestampText = "ExecGetTimestamp";
   if (std::string_view(sqlStmt.GetStatement(), static_cast<size_t>(sqlStmt.GetStatementLen())) ==

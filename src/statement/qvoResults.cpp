@@ -285,6 +285,10 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
   FreePointerArray();
   qvoResultSetHeader h;
   if (ReadResultSetHeader(in, &h) != qvoReadStatus::Ok) return MalformedAnswer();
+  // Only a still-executing result puts the statement in the running state: a
+  // result set naming it would make the next execution poll instead of
+  // sending its rows, and report the poll's answer as its own.
+  if (h.handle == QVO_RESULT_STILL_EXECUTING) return MalformedAnswer();
   resultHandle = h.handle;
   cliDescriptor* target = h.handle == QVO_RESULT_PARAMETERS ? IPD() : IRD();
   if (logFull) {

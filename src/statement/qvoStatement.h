@@ -48,6 +48,8 @@ struct qvoColumnJob;
 struct qvoConversion;
 class ColumnsCache;
 struct __ConnectionStru;
+struct qvoBoundParam;
+struct qvoParamSet;
 
 // Values of resultHandle with a meaning of their own.
 enum : SQLINTEGER {
@@ -273,9 +275,31 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // afresh); -1 with a diagnostic, block.errorParam and errorRow naming the
   // value, and an empty message.
   SQLRETURN BuildPreparedMessage(qvoParamBlock& block);
-  // Whether the bound parameters are the descriptors' records 1..count:
-  // 0, or -1 with the diagnostic.
-  SQLRETURN CheckBoundParams();
+  // The header's checks for an execution of the APD's array size, made
+  // before anything is sent or asked for at execution: the bound parameters
+  // are the descriptors' records 1..count, and each has a wire form for its
+  // C type and SQL type and buffers that can give its values. 0, or -1 with
+  // the reason and then "Error creating prepared statement header.".
+  SQLRETURN CheckPreparedHeader();
+  // Settles each bound parameter for a message of rows [0, rows): its wire
+  // form (its server type, and the precision that form sets, stored in the
+  // IPD record), its description and how its values are read. 0, or -1 with
+  // the diagnostic.
+  SQLRETURN DescribeBoundParams(qvoParamSet& set, SQLULEN rows);
+  // Appends row `row` of every bound parameter to `out`. 0, with *cut set
+  // when a value was cut to its slot; SQL_NO_DATA when a value does not fit
+  // the message and the row is not the block's first (the message and
+  // block.nextLongValue are then as before the row: the row starts the next
+  // block); -1 with the diagnostic, block.errorParam and errorRow naming the
+  // value.
+  SQLRETURN EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet& set, SQLULEN row,
+                           qvoParamBlock& block, bool* cut);
+  // The value of one parameter in a row as the encoder takes it: from the
+  // application's buffers or, for data at execution, the next collected
+  // value (block.nextLongValue advanced). *isNull for a NULL; *cut when the
+  // value was cut to its slot. 0, or -1 with the diagnostic.
+  SQLRETURN TakeParamValue(const qvoBoundParam& bp, bool givenLength, SQLULEN row,
+                           qvoParamBlock& block, qvoParamValue* v, bool* isNull, bool* cut);
   // The message of a statement without parameters: the header alone.
   SQLRETURN CreateEmptyHeader();
   // Sends the message in preparedBuffer and reads its first result.
@@ -559,6 +583,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN FailWith(char* (Translator::*code)(), char* (Translator::*message)(),
                      bool onlyWithoutRecords = false);
   SQLRETURN AppendConnectionDiagnostics();
+  // Keeps the n bytes of SQL text given with length len (SQL_NTS or a
+  // count) as the statement's text, logged when the handle logs.
+  void TakeStatementText(const char* text, SQLINTEGER len, int n);
   // Result-set kind of MoreResults.
   SQLRETURN ParseResultSet(qvoAnswerCursor& in);
   // A server exception at the reader; always -1.

@@ -279,6 +279,7 @@ TEST_F(StatementTest, MalformedAnswersGiveADiagnostic) {
       {"huge columns", Header(0x7FFFFFFF, 0, 0, Bytes(64, 0)), bad},
       {"negative rows here", Header(0, 0, -1, {}), bad},
       {"negative total", Header(0, -5, 0, {}), bad},
+      {"result set named running", Join({{1}, Le32(-7), Le32(0), Le64(0), Le64(0)}), bad},
       {"negative name length", Header(1, 0, 0, Join({Le32(-4), Le32(8)})), bad},
       {"name beyond", Header(1, 0, 0, Join({Le32(400), Le32(8)})), bad},
       {"unknown type", Header(1, 0, 0, Describe(Column::Raw("x", 99))),
@@ -303,6 +304,7 @@ TEST_F(StatementTest, MalformedAnswersGiveADiagnostic) {
     Give(c.data);
     EXPECT_EQ(s->MoreResults(), SQL_ERROR) << c.name;
     EXPECT_EQ(LastDiag(*s), c.diag) << c.name;
+    EXPECT_NE(s->resultHandle, QVO_RESULT_STILL_EXECUTING) << c.name;
     EXPECT_EQ(s->Result().PtrArray(), nullptr) << c.name;
     EXPECT_EQ(s->MoreResults(), SQL_NO_DATA) << c.name;
   }

@@ -104,6 +104,62 @@ TEST_F(PrepareExecuteTest, ExecDirectWithParametersSendsWhatPrepareAndExecuteSen
   }
 }
 
+// The header is settled before anything is sent or asked for at execution:
+// each failure of it gives its own record, then the header's, and -1, also
+// when the values were to come at execution (never SQL_NEED_DATA).
+TEST_F(PrepareExecuteTest, HeaderFailuresComeBeforeDataAtExecution) {
+  enum Binding { FirstUnbound, FirstAsCDate, IpdReplacedByEmptyDescriptor };
+  struct Case {
+    const char* what;
+    Binding binding;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"a parameter left unbound", FirstUnbound, "07001 Wrong number of parameters."},
+      {"SQL_C_DATE bound", FirstAsCDate, "SI002 C-Type not supported."},
+      {"the IPD replaced by an empty descriptor", IpdReplacedByEmptyDescriptor,
+       "HY000 Zero parameter bound."},
+  };
+  SQL_DATE_STRUCT dates[kRows] = {};
+  for (const Case& c : cases) {
+    for (const SQLLEN indicator : {SQLLEN{0}, SQLLEN{SQL_DATA_AT_EXEC}}) {
+      SCOPED_TRACE(std::string(c.what) + (indicator == 0 ? "" : ", at execution"));
+      from = node.Requests().size();
+      SQLHSTMT h = NewStatement();
+      ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+      Fill(100);
+      for (SQLULEN r = 0; r < kRows; ++r) idInd[r] = nameInd[r] = indicator;
+      ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, V(kRows), 0), SQL_SUCCESS);
+      if (c.binding != FirstUnbound) {
+        const bool date = c.binding == FirstAsCDate;
+        ASSERT_EQ(QVOBindParameter(h, 1, SQL_PARAM_INPUT, date ? SQL_C_DATE : SQL_C_SLONG,
+                                   date ? SQL_TYPE_DATE : SQL_DECIMAL, 18, 0,
+                                   date ? static_cast<SQLPOINTER>(dates) : ids,
+                                   date ? sizeof dates[0] : 0, idInd),
+                  SQL_SUCCESS);
+      }
+      ASSERT_EQ(QVOBindParameter(h, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, names,
+                                 sizeof names[0], nameInd),
+                SQL_SUCCESS);
+      SQLHDESC empty = SQL_NULL_HANDLE;
+      if (c.binding == IpdReplacedByEmptyDescriptor) {
+        ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_DESC, dbc, &empty), SQL_SUCCESS);
+        ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_IMP_PARAM_DESC, empty, 0), SQL_SUCCESS);
+      }
+
+      EXPECT_EQ(QVOExecute(h), SQL_ERROR);
+      EXPECT_EQ(
+          StatesAndTexts(*Stmt(h)),
+          (std::vector<std::string>{c.reason, "HY010 Error creating prepared statement header."}));
+      SQLPOINTER token = nullptr;
+      EXPECT_EQ(QVOParamData(h, &token), SQL_ERROR);  // nothing is asked for
+      EXPECT_TRUE(Of(fake::kExecutePrepared).empty());
+      QVOFreeHandle(SQL_HANDLE_STMT, h);
+      if (empty != SQL_NULL_HANDLE) QVOFreeHandle(SQL_HANDLE_DESC, empty);
+    }
+  }
+}
+
 // A failing block ends the execution there: the server is told that no part
 // follows, the row count and rows processed are those of the blocks before
 // it, the status array tells sent, failed and unused rows apart, and the
