@@ -252,7 +252,8 @@ class qvoSocket {
   SQLRETURN SendAll(const char* bytes, size_t len, int logCode);
   // A failed send leaves nothing in the buffer to lead the next message.
   void DropUnsent() { sendBufferPos = 0; }
-  // Records a failed send; the socket no longer counts as connected. -1.
+  // Records a failed send (result -1): -1, and the socket no longer counts
+  // as connected; 0 for any other result.
   SQLRETURN ErrorSend(qvo_int64 result);
   SQLRETURN qvoSafeRecvBase(void* buffer, qvo_int64 len, __qvoMessageMode command);
   SQLRETURN ErrorRecv(qvo_int64 result);
