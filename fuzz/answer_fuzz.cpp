@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         sendKey[k] = static_cast<unsigned char>(k);
         receiveKey[k] = static_cast<unsigned char>(k * 3 + 1);
       }
-      socket.encryptor.SetKeys(sendKey, 256, receiveKey, 256);
-      socket.encryptor.encryptedCommunication = true;
+      socket.SetCipherKeys(sendKey, receiveKey, 256);
+      socket.StartEnciphering();
     }
     // A stream may hold several answers; each is read after the one before.
     for (int n = 0; n < 4; ++n) {

@@ -49,17 +49,9 @@ class FuzzSession {
     h.Restore();
     conn->SetProtocollVer(protocol);
     s->SetProtocollVer(protocol);
-    // The socket is kept too (it zeroes a large send buffer when made): it
-    // takes the new descriptor as a freshly connected one.
-    if (!conn->Socket) conn->Socket = std::make_unique<qvoSocket>(conn, -1);
-    qvoSocket& socket = *conn->Socket;
-    socket.sock = fds_[0];
+    // A fresh socket takes the new descriptor as a connected one.
+    conn->Socket = std::make_unique<qvoSocket>(conn, fds_[0]);
     fds_[0] = -1;  // the socket's now
-    socket.qvoConnected = 1;
-    socket.nPackageSerial = 0;
-    socket.sendBufferPos = 0;
-    socket.reconnect = false;
-    socket.encryptor.encryptedCommunication = false;
   }
   ~FuzzSession() {
     if (conn && conn->Socket) conn->Socket->closeSocket();

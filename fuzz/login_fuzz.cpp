@@ -121,13 +121,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!(flags & 4)) {
       const SQLRETURN rc = conn.Login(socket);
       // Nothing of the key material outlives the login.
-      if (socket.publicKey || socket.secretPhrase || socket.secretPhraseLen != 0 ||
-          socket.loginWaitLimit != 0)
+      const qvoNodeKeys& keys = socket.NodeKeys();
+      if (keys.publicKey || keys.phrase || keys.phraseLength != 0 || socket.EachReadBound() != 0)
         __builtin_trap();
       if (rc == SQL_SUCCESS && !socket.qvoIsConnected()) __builtin_trap();
       // A stream reported as enciphered is enciphered, and one the client
       // asked for is there when the login succeeds.
-      const bool enciphered = socket.encryptor.encryptedCommunication;
+      const bool enciphered = socket.Enciphered();
       if (conn.connAttr.checkConnectionIsEncrypted && !enciphered) __builtin_trap();
       if ((flags & 2) && rc == SQL_SUCCESS && socket.GetSocketError() == QVO_SOCKET_OK &&
           !enciphered)

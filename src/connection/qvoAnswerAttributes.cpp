@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -109,8 +108,8 @@ const AnswerRule answerRules[] = {
                                                                    : v.bytes[0] == 1 ? "closed"
                                                                                      : "invalid");
      }},
-    // The exchange itself lowers the protocol version: it decides whether
-    // the rest of the answer can be read.
+    // The exchange judges the protocol version (it decides whether the rest
+    // of the answer can be read) and hands the one it accepted over apart.
     {ATTR_PROTOCOL_VERSION, LogInt},
     {ATTR_DATETIME_FORMAT,
      [](AnswerState& s, const AnswerValue& v) {
@@ -149,20 +148,14 @@ const AnswerRule answerRules[] = {
      }},
     {ATTR_PUBLIC_KEY,
      [](AnswerState& s, const AnswerValue& v) {
-       // Only a key of two 128-byte blocks is a key; anything else leaves the
-       // socket without one, which the login reports as a missing key.
-       s.socket->publicKey.reset();
-       if (v.length == static_cast<SQLINTEGER>(kPublicKeyBytes)) {
-         s.socket->publicKey = std::make_unique<char[]>(kPublicKeyBytes);
-         std::memcpy(s.socket->publicKey.get(), v.bytes, kPublicKeyBytes);
-       }
+       // A key of another size leaves the socket without one, which the login
+       // reports as a missing key.
+       s.socket->TakeNodeKey(v.bytes, v.length);
        if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_PUBLIC_KEY received.\n");
      }},
     {ATTR_RANDOM_PHRASE,
      [](AnswerState& s, const AnswerValue& v) {
-       s.socket->secretPhrase = std::make_unique<char[]>(static_cast<size_t>(v.length) + 1);
-       std::memcpy(s.socket->secretPhrase.get(), v.bytes, static_cast<size_t>(v.length));
-       s.socket->secretPhraseLen = v.length;
+       s.socket->TakeNodePhrase(v.bytes, v.length);
        if (s.conn->logFull) s.conn->Log("qvoGetAnswer::ATTR_RANDOM_PHRASE received.\n");
      }},
     {ATTR_QUERY_TIMEOUT,
@@ -237,6 +230,14 @@ const AnswerRule* FindRule(SQLSMALLINT id) {
   return nullptr;
 }
 
+// The protocol version an answer named (0: none) lowers the connection's,
+// never raises it.
+void LowerProtocolVersion(qvoConnection& c, qvo_int32 named) {
+  if (named <= 0) return;
+  qvoMutex lock(c.executionMutex);
+  if (named < c.GetProtocolVersion()) c.SetProtocollVer(named);
+}
+
 }  // namespace
 
 void qvoConnection::ApplyAnswerAttributes(qvoSocket& socket, qvoAttributes* answer) {
@@ -258,15 +259,19 @@ qvo_int64 qvoConnection::Exchange(qvoSocket& socket, qvoHandle* requester,
                                   std::unique_ptr<qvoAttributes>* attributes, const char* data,
                                   qvo_int64 dataLength, __qvoMessageMode command) {
   std::unique_ptr<qvoAttributes> answer;
+  qvo_int32 version = 0;
   const qvo_int64 result =
-      socket.qvoExecSQL(requester, attributes, data, dataLength, command, &answer);
+      socket.qvoExecSQL(requester, attributes, data, dataLength, command, &answer, &version);
+  LowerProtocolVersion(*this, version);
   ApplyAnswerAttributes(socket, answer.get());
   return result;
 }
 
 qvo_int64 qvoConnection::ReadAnswer(qvoSocket& socket, __qvoMessageMode command) {
   std::unique_ptr<qvoAttributes> answer;
-  const qvo_int64 result = socket.qvoGetAnswer(command, &answer);
+  qvo_int32 version = 0;
+  const qvo_int64 result = socket.qvoGetAnswer(command, &answer, &version);
+  LowerProtocolVersion(*this, version);
   ApplyAnswerAttributes(socket, answer.get());
   return result;
 }

@@ -122,7 +122,7 @@ SQLRETURN qvoConnection::qvoConnect(const char* ServerHosts, int ServerHostsLen,
     std::snprintf(diagHeader.diagConnectionName, connectionNameLimit, "Server=%s;Port=%s;User=%s",
                   server.qvoServer, server.qvoPort, connAttr.userName.get());
     if (logFull) Log(" diagHeader.diagConnectionName: %s\n", diagHeader.diagConnectionName);
-    Socket = std::make_unique<qvoSocket>(this);
+    OpenSocket();
     if (Socket->GetSocketError() != QVO_SOCKET_NOT_MAIN_NODE && Socket->qvoIsConnected())
       return AllocInternalStatement();
     Socket.reset();

@@ -114,11 +114,18 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   void ApplyAnswerAttributes(qvoSocket& socket, qvoAttributes* answer);
 
   // --- login (qvoLogin.cpp) ------------------------------------------------------
+  // A new Socket to the chosen node (server), connected and logged in; it asks
+  // for the newest protocol version again. The socket's GetSocketError and
+  // qvoIsConnected tell the outcome.
+  void OpenSocket();
+  // Connects the broken Socket again to its node and logs in into the same
+  // session. 0, or -1 when the connect failed or a login refusal ended it.
+  SQLRETURN Reconnect();
   // The login message, the password and, when the stream is to be
   // enciphered, the cipher keys, on a socket that has just connected. 0 when
-  // logged in, else -1 with the socket's socketError telling why. Each read
-  // waits at most the login time-out when one is set.
-  SQLRETURN Login(qvoSocket& socket) override;
+  // logged in, else -1 with the socket's GetSocketError telling why. Each
+  // read waits at most the login time-out when one is set.
+  SQLRETURN Login(qvoSocket& socket);
 
   // --- session attributes --------------------------------------------------------
   // Queue a session attribute for the next request or the login (value in

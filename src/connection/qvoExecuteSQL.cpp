@@ -114,7 +114,7 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
   };
 
   if (!Socket) return QVO_DIAG(diagTarget, _Database_server_not_connected_, -1);
-  if (!Socket->qvoIsConnected() && !(reconnectAllowed() && Socket->Reconnect() != SQL_ERROR))
+  if (!Socket->qvoIsConnected() && !(reconnectAllowed() && Reconnect() != SQL_ERROR))
     return passFailure(
         [&]() -> SQLRETURN { return QVO_DIAG(diagTarget, _Database_server_not_connected_, -1); });
 
@@ -141,8 +141,8 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
     attributes.reset();
     if (!reconnectAllowed()) return interrupted();
 
-    const bool answerArrived = Socket->answerBytesReceived > 0;
-    if (Socket->Reconnect() != SQL_ERROR) {
+    const bool answerArrived = Socket->AnswerBytesReceived() > 0;
+    if (Reconnect() != SQL_ERROR) {
       // The server has already run it: the statement hears of the broken
       // answer, the connection goes on in its session.
       if (answerArrived && RunsOnArrival(mode)) return interrupted();

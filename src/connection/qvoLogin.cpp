@@ -1,7 +1,9 @@
 // Logging in on a socket that has connected to a node: the login message with
 // the session attributes, the RSA-encoded password, the optional stream-cipher
-// key exchange and the server's refusals. The answers' attributes are applied
-// by the connection once each exchange is over.
+// key exchange and the server's refusals. The connection connects its socket
+// and then runs the login, which tells the socket how far it came; the
+// answers' attributes are applied by the connection once each exchange is
+// over.
 //
 // The password and the cipher keys only ever leave this file encoded under
 // the node's public key; every buffer that held them is wiped before it goes.
@@ -70,15 +72,15 @@ class SecretBuffer {
 // The reads of one login wait at most the connection's login time-out.
 class LoginWaitLimit {
  public:
-  LoginWaitLimit(int* limit, SQLUINTEGER seconds) : limit_(limit) {
-    *limit_ = seconds > INT_MAX ? INT_MAX : static_cast<int>(seconds);
+  LoginWaitLimit(qvoSocket& socket, SQLUINTEGER seconds) : socket_(socket) {
+    socket_.BoundEachRead(seconds > INT_MAX ? INT_MAX : static_cast<int>(seconds));
   }
-  ~LoginWaitLimit() { *limit_ = 0; }
+  ~LoginWaitLimit() { socket_.BoundEachRead(0); }
   LoginWaitLimit(const LoginWaitLimit&) = delete;
   LoginWaitLimit& operator=(const LoginWaitLimit&) = delete;
 
  private:
-  int* limit_;
+  qvoSocket& socket_;
 };
 
 // The node's public key and random phrase serve one login: none is left over
@@ -86,17 +88,12 @@ class LoginWaitLimit {
 // outlives the login, however it ends.
 class KeyMaterialScope {
  public:
-  explicit KeyMaterialScope(qvoSocket& socket) : socket_(socket) { Forget(); }
-  ~KeyMaterialScope() { Forget(); }
+  explicit KeyMaterialScope(qvoSocket& socket) : socket_(socket) { socket_.ForgetNodeKeys(); }
+  ~KeyMaterialScope() { socket_.ForgetNodeKeys(); }
   KeyMaterialScope(const KeyMaterialScope&) = delete;
   KeyMaterialScope& operator=(const KeyMaterialScope&) = delete;
 
  private:
-  void Forget() {
-    socket_.publicKey.reset();
-    socket_.secretPhrase.reset();
-    socket_.secretPhraseLen = 0;
-  }
   qvoSocket& socket_;
 };
 
@@ -145,12 +142,38 @@ class LoginRun {
   SQLRETURN Login();
 
  private:
-  // The steps after a readable login answer.
+  // How the cipher keys came out.
+  enum class CipherKeys { Added, NotEncoded, NotMade };
+
+  // The steps after a readable login answer: the credentials encoded and
+  // sent in clear, the cipher started, the session's settings read.
   SQLRETURN KeyExchange();
+  // The set_attributes list with the password (main node) and, when the
+  // stream is to be enciphered, the cipher keys, each encoded under the
+  // node's public key; the node's key material is forgotten once they are.
+  // 0, or the login's result when it ends here.
+  SQLRETURN EncodeCredentials(std::unique_ptr<qvoAttributes>* list);
+  // Keys for both directions from the seed and the system's random bytes:
+  // the socket's cipher is keyed with them, and the list gets them encoded.
+  // NotMade leaves errno telling why.
+  CipherKeys AddCipherKeys(RSA_encoder& encoder, int encodedLength, qvoAttributes& list);
+  // The node enciphers from its answer to the keys on; the client from here,
+  // when the stream is to be enciphered. 0 or -1.
+  SQLRETURN StartCipher();
+  // The first enciphered request; its answer brings the session's settings.
+  // The login's result: a refusal's, else `result`.
+  SQLRETURN ReadSessionSettings(SQLRETURN result);
+  // The node cannot take a password. -1.
+  SQLRETURN CannotAccept();
+  // The key exchange failed: the session cannot go on. -1.
+  SQLRETURN KeyExchangeFailed();
+  // The socket no longer counts as connected, and code tells why. -1.
+  SQLRETURN Failed(qvoSocketErrorCode code);
   // Records the server's refusal in the answer buffer, if it holds one, and
-  // sets the socket's qvoConnected and socketError by its SQLSTATE: 0 none,
-  // -1 refused.
+  // tells the socket whether it stays connected and why it failed, by the
+  // refusal's SQLSTATE: 0 none, -1 refused.
   SQLRETURN Refusal();
+  bool CipherProtocol() const { return connection->GetProtocolVersion() >= kCipherProtocol; }
 
   qvoConnection* connection;
   qvoSocket& socket;
@@ -158,15 +181,36 @@ class LoginRun {
 
 }  // namespace
 
+void qvoConnection::OpenSocket() {
+  // Every new socket asks for the newest protocol version again.
+  protocolVersion = kCurrentProtocol;
+  auto socket = std::make_unique<qvoSocket>(this);
+  if (socket->Connect() == SQL_SUCCESS) Login(*socket);
+  // The connection takes the socket once the login is over: nothing that the
+  // login's answers set sends a request of its own on a socket still logging
+  // in.
+  Socket = std::move(socket);
+}
+
+SQLRETURN qvoConnection::Reconnect() {
+  if (Socket->Reconnect() != SQL_SUCCESS) return SQL_ERROR;
+  // Still flagged for a reconnect, the login joins the existing session.
+  if (Login(*Socket) != SQL_SUCCESS) {
+    const int error = Socket->GetSocketError();
+    if (error <= QVO_SOCKET_LOGIN_UNREADABLE && error >= QVO_SOCKET_LOGIN_GROUP1) return SQL_ERROR;
+  }
+  Socket->Rejoined();
+  return SQL_SUCCESS;
+}
+
 SQLRETURN qvoConnection::Login(qvoSocket& socket) { return LoginRun(this, socket).Login(); }
 
 // ---- login -----------------------------------------------------------------------
 
 SQLRETURN LoginRun::Login() {
-  socket.encryptor.encryptedCommunication = false;
   connectionAttr& attr = connection->connAttr;
-  LoginWaitLimit waitLimit(&socket.loginWaitLimit, attr.loginTimeout);
-  KeyMaterialScope keyMaterial(socket);
+  const LoginWaitLimit waitLimit(socket, attr.loginTimeout);
+  const KeyMaterialScope keyMaterial(socket);
   if (connection->logFull) connection->Log("qvoSocket::Login()\n");
 
   // The pending session attributes travel with the login. Taken under the
@@ -225,7 +269,7 @@ SQLRETURN LoginRun::Login() {
   addText(ATTR_LANGUAGE, language ? language : "NULL");
   if (char numeric[3]; NumericCharacters(numeric))
     list->AddAttribute(ATTR_NUMERIC_CHARACTERS, numeric, 2);
-  if (socket.reconnect) {
+  if (socket.ShouldIReconnect()) {
     const qvo_int64 session = static_cast<qvo_int64>(attr.qvosessionID);
     list->AddAttribute(ATTR_SESSIONID, &session, 8);
     if (connection->logFull)
@@ -242,231 +286,239 @@ SQLRETURN LoginRun::Login() {
                           list->GetAttrDataPtr(), list->GetAttrDataLen()))
     return QVO_DIAG(connection, _Error_converting_attr_to_little_endian_, -1);
   list.reset();
-  const qvo_int64 messageLength = static_cast<qvo_int64>(message.size());
-  if (socket.qvoSend(message.data(), messageLength, messageLength) != SQL_SUCCESS ||
-      socket.qvoFlush() != SQL_SUCCESS) {
-    socket.sendBufferPos = 0;
-    return socket.ErrorSend(-1);
-  }
+  if (socket.SendMessage(message.data(), static_cast<qvo_int64>(message.size())) != SQL_SUCCESS)
+    return SQL_ERROR;
 
-  socket.qvoConnected = 1;
+  socket.SetConnected(true);
   const qvo_int64 answer = connection->ReadAnswer(socket, login);
   if (answer < 0) {
     if (connection->logFull) connection->Log("Login: qvoGetAnswer returned an error.\n");
-    socket.qvoConnected = 0;
-    socket.socketError = QVO_SOCKET_LOGIN_UNREADABLE;
-    return SQL_ERROR;
+    return Failed(QVO_SOCKET_LOGIN_UNREADABLE);
   }
   if (answer > 0) {
-    socket.socketError = QVO_SOCKET_LOGIN_UNREADABLE;
+    socket.SetSocketError(QVO_SOCKET_LOGIN_UNREADABLE);
     Refusal();
-    socket.qvoConnected = 0;
+    socket.SetConnected(false);
     return SQL_ERROR;
   }
   return KeyExchange();
 }
 
+// ---- key exchange ------------------------------------------------------------------
+
 // What follows a readable login answer: the password and, when the stream is
 // to be enciphered, the cipher keys, each encoded under the node's public key.
 SQLRETURN LoginRun::KeyExchange() {
   connectionAttr& attr = connection->connAttr;
-  if (attr.socketEncryption && connection->GetProtocolVersion() < kCipherProtocol) {
-    socket.socketError = QVO_SOCKET_ENCRYPTION_FAILED;
+  if (attr.socketEncryption && !CipherProtocol()) {
     QVO_DIAG(connection,
              _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
-    socket.qvoConnected = 0;
-    return SQL_ERROR;
+    return Failed(QVO_SOCKET_ENCRYPTION_FAILED);
   }
   if (!connection->ImMainNode) {
     if (connection->logFull) connection->Log("SlaveNode login.\n");
-    if (connection->GetProtocolVersion() < kCipherProtocol) return SQL_SUCCESS;
+    if (!CipherProtocol()) return SQL_SUCCESS;
   }
   if (attr.encryptionRequired) attr.socketEncryption = true;
 
-  // The node must be able to take a password: a public key and a phrase to
-  // interleave it with. A node without them is not one to log in to.
-  auto cannotAccept = [&] {
-    if (connection->logFull) {
-      connection->Log("MainNode login.\n");
-      connection->Log("ERROR_NOT_MAIN_NODE_CONNECTED\n");
-    }
-    QVO_DIAG(connection, _Selected_node_cannot_accept_connections_, -1);
-    socket.socketError = QVO_SOCKET_NOT_MAIN_NODE;
-    attr.checkConnectionIsEncrypted = false;
-    return SQL_ERROR;
-  };
-  const int passwordEncodedLen = RSA_encoder::EncodedPwdLen(
-      attr.qvoPassword ? attr.qvoPasswordLen : 0, socket.secretPhraseLen);
-  const int keyEncodedLen = RSA_encoder::EncodedPwdLen(cipherKeyLength, socket.secretPhraseLen);
-  if (!socket.publicKey || !socket.secretPhrase || socket.secretPhraseLen <= 0 ||
-      socket.secretPhraseLen > maxSecretPhraseLength || passwordEncodedLen < 0 ||
-      keyEncodedLen < 0) {
-    socket.publicKey.reset();
-    socket.secretPhrase.reset();
-    socket.secretPhraseLen = 0;
-    return cannotAccept();
-  }
-
-  // Buffers sized by what the encoder writes, whatever the phrase's length.
-  SecretBuffer password(static_cast<size_t>(passwordEncodedLen));
-  SecretBuffer encodedReceiveKey(static_cast<size_t>(keyEncodedLen));
-  SecretBuffer encodedSendKey(static_cast<size_t>(keyEncodedLen));
-  int passwordLen = 0, receiveKeyLen = 0, sendKeyLen = 0;
-  std::unique_ptr<RSA_encoder> encoder;
-  {
-    qvoMutex lock(gmpMutex);
-    encoder = std::make_unique<RSA_encoder>();
-  }
-  encoder->SetPublicKey(socket.publicKey.get());
-  bool encoded = true;
-  if (connection->ImMainNode) {
-    const char* pwd = attr.qvoPassword ? attr.qvoPassword.get() : "";
-    encoded = encoder->EncodePwd(pwd, attr.qvoPassword ? attr.qvoPasswordLen : 0,
-                                 socket.secretPhrase.get(), socket.secretPhraseLen, password.get(),
-                                 password.size(), &passwordLen) == 0;
-  }
-
-  auto list = std::make_unique<qvoAttributes>(connection);
-  attr.checkConnectionIsEncrypted = false;
-  bool keysFailed = false;
-  if (encoded && connection->GetProtocolVersion() >= kCipherProtocol && attr.socketEncryption) {
-    if (!attr.randomSeed) {
-      attr.randomSeed = std::make_unique<char[]>(randomSeedBufferSize);
-      std::memcpy(attr.randomSeed.get(), defaultRandomSeed, sizeof defaultRandomSeed);
-    }
-    const char* seed = attr.randomSeed.get();
-    size_t seedLength = std::strlen(seed);
-    if (seedLength == 0) {
-      seed = defaultRandomSeed;
-      seedLength = sizeof defaultRandomSeed - 1;
-    }
-    // The receive key continues the seed's cycle where the send key stopped.
-    for (size_t k = 0; k < cipherKeyLength; ++k) {
-      socket.sendKey[k] = static_cast<unsigned char>(seed[k % seedLength]);
-      socket.receiveKey[k] = static_cast<unsigned char>(seed[(cipherKeyLength + k) % seedLength]);
-    }
-    errno = 0;
-    if (qvoProtocolEncryption::getRandomKey(socket.sendKey, cipherKeyLength) != 0 ||
-        qvoProtocolEncryption::getRandomKey(socket.receiveKey, cipherKeyLength) != 0 ||
-        socket.encryptor.SetKeys(socket.sendKey, cipherKeyLength, socket.receiveKey,
-                                 cipherKeyLength) != 0) {
-      keysFailed = true;
-    } else {
-      encoded = encoder->EncodePwd(reinterpret_cast<const char*>(socket.receiveKey),
-                                   cipherKeyLength, socket.secretPhrase.get(),
-                                   socket.secretPhraseLen, encodedReceiveKey.get(),
-                                   encodedReceiveKey.size(), &receiveKeyLen) == 0 &&
-                encoder->EncodePwd(reinterpret_cast<const char*>(socket.sendKey), cipherKeyLength,
-                                   socket.secretPhrase.get(), socket.secretPhraseLen,
-                                   encodedSendKey.get(), encodedSendKey.size(), &sendKeyLen) == 0;
-      if (encoded) {
-        const qvo_int32 keysLength = cipherKeyLength;
-        list->AddAttribute(ATTR_CLIENT_RECEIVE_KEY, encodedReceiveKey.get(), receiveKeyLen);
-        list->AddAttribute(ATTR_CLIENT_SEND_KEY, encodedSendKey.get(), sendKeyLen);
-        list->AddAttribute(ATTR_CLIENT_KEYS_LEN, &keysLength, 4);
-        attr.checkConnectionIsEncrypted = true;
-      }
-    }
-    // The cipher holds its own schedule; the raw keys are not needed again.
-    explicit_bzero(socket.sendKey, sizeof socket.sendKey);
-    explicit_bzero(socket.receiveKey, sizeof socket.receiveKey);
-  }
-  if (encoded && !keysFailed && connection->ImMainNode)
-    list->AddAttribute(ATTR_ENCODED_PASSWORD, password.get(), passwordLen);
-
-  encoder.reset();
-  socket.publicKey.reset();
-  socket.secretPhrase.reset();
-  socket.secretPhraseLen = 0;
-  if (keysFailed) {
-    // The system's random source failed; its reason is the record.
-    if (errno == 0) errno = EIO;
-    socket.WSAError();
-    socket.socketError = QVO_SOCKET_ENCRYPTION_FAILED;
-    socket.qvoConnected = 0;
-    attr.checkConnectionIsEncrypted = false;
-    return SQL_ERROR;
-  }
-  if (!encoded) {
-    list.reset();
-    return cannotAccept();
-  }
+  std::unique_ptr<qvoAttributes> list;
+  if (const SQLRETURN rc = EncodeCredentials(&list); rc != SQL_SUCCESS) return rc;
 
   // Still in clear: the node learns the keys from this request.
-  auto attributeExchangeFailed = [&] {
-    socket.socketError = QVO_SOCKET_ENCRYPTION_FAILED;
-    socket.qvoConnected = 0;
-    attr.checkConnectionIsEncrypted = false;
-    return SQL_ERROR;
-  };
   const bool keysSent = attr.checkConnectionIsEncrypted;
-  qvo_int64 answer = connection->Exchange(socket, nullptr, &list, nullptr, 0, set_attributes);
+  const qvo_int64 answer = connection->Exchange(socket, nullptr, &list, nullptr, 0, set_attributes);
   list.reset();
-  if (answer < 0) return attributeExchangeFailed();
-  if (keysSent && connection->GetProtocolVersion() < kCipherProtocol) {
+  if (answer < 0) return KeyExchangeFailed();
+  if (keysSent && !CipherProtocol()) {
     // The node has the keys and enciphers from here on; an answer that names
     // a version without the cipher must not turn the session into a clear one
     // that still reports itself enciphered.
     if (answer > 0) Refusal();
     QVO_DIAG(connection,
              _Encrypted_communication_only_possible_with_a_server_of_version_5_0_or_newer_, -1);
-    return attributeExchangeFailed();
+    return KeyExchangeFailed();
   }
   SQLRETURN result = SQL_SUCCESS;
   if (answer > 0) {
     attr.checkConnectionIsEncrypted = false;
     result = Refusal();
-    if (connection->GetProtocolVersion() < kCipherProtocol || socket.qvoConnected == 0)
-      return result;
-  } else if (connection->GetProtocolVersion() < kCipherProtocol) {
-    socket.qvoConnected = 1;
+    if (!CipherProtocol() || !socket.qvoIsConnected()) return result;
+  } else if (!CipherProtocol()) {
+    socket.SetConnected(true);
     return result;
   }
+  if (StartCipher() != SQL_SUCCESS) return KeyExchangeFailed();
+  return ReadSessionSettings(result);
+}
 
+SQLRETURN LoginRun::EncodeCredentials(std::unique_ptr<qvoAttributes>* list) {
+  connectionAttr& attr = connection->connAttr;
+  const qvoNodeKeys& node = socket.NodeKeys();
+  const int passwordLength = attr.qvoPassword ? attr.qvoPasswordLen : 0;
+  const int passwordEncodedLen = RSA_encoder::EncodedPwdLen(passwordLength, node.phraseLength);
+  const int keyEncodedLen = RSA_encoder::EncodedPwdLen(cipherKeyLength, node.phraseLength);
+  // The node must be able to take a password: a public key and a phrase to
+  // interleave it with. A node without them is not one to log in to.
+  if (!node.publicKey || !node.phrase || node.phraseLength <= 0 ||
+      node.phraseLength > maxSecretPhraseLength || passwordEncodedLen < 0 || keyEncodedLen < 0) {
+    socket.ForgetNodeKeys();
+    return CannotAccept();
+  }
+
+  // Sized by what the encoder writes, whatever the phrase's length.
+  SecretBuffer password(static_cast<size_t>(passwordEncodedLen));
+  int passwordLen = 0;
+  std::unique_ptr<RSA_encoder> encoder;
+  {
+    qvoMutex lock(gmpMutex);
+    encoder = std::make_unique<RSA_encoder>();
+  }
+  encoder->SetPublicKey(node.publicKey.get());
+  bool encoded = true;
+  if (connection->ImMainNode) {
+    const char* pwd = attr.qvoPassword ? attr.qvoPassword.get() : "";
+    encoded = encoder->EncodePwd(pwd, passwordLength, node.phrase.get(), node.phraseLength,
+                                 password.get(), password.size(), &passwordLen) == 0;
+  }
+
+  *list = std::make_unique<qvoAttributes>(connection);
+  attr.checkConnectionIsEncrypted = false;
+  bool keysFailed = false;
+  if (encoded && CipherProtocol() && attr.socketEncryption) {
+    const CipherKeys keys = AddCipherKeys(*encoder, keyEncodedLen, **list);
+    keysFailed = keys == CipherKeys::NotMade;
+    encoded = keys != CipherKeys::NotEncoded;
+  }
+  if (encoded && !keysFailed && connection->ImMainNode)
+    (*list)->AddAttribute(ATTR_ENCODED_PASSWORD, password.get(), passwordLen);
+
+  encoder.reset();
+  socket.ForgetNodeKeys();
+  if (keysFailed) {
+    // The system's random source failed; its reason is the record.
+    if (errno == 0) errno = EIO;
+    socket.WSAError();
+    return KeyExchangeFailed();
+  }
+  if (!encoded) {
+    list->reset();
+    return CannotAccept();
+  }
+  return SQL_SUCCESS;
+}
+
+LoginRun::CipherKeys LoginRun::AddCipherKeys(RSA_encoder& encoder, int encodedLength,
+                                             qvoAttributes& list) {
+  connectionAttr& attr = connection->connAttr;
+  if (!attr.randomSeed) {
+    attr.randomSeed = std::make_unique<char[]>(randomSeedBufferSize);
+    std::memcpy(attr.randomSeed.get(), defaultRandomSeed, sizeof defaultRandomSeed);
+  }
+  const char* seed = attr.randomSeed.get();
+  size_t seedLength = std::strlen(seed);
+  if (seedLength == 0) {
+    seed = defaultRandomSeed;
+    seedLength = sizeof defaultRandomSeed - 1;
+  }
+  // The receive key continues the seed's cycle where the send key stopped.
+  SecretBuffer sendKey(cipherKeyLength);
+  SecretBuffer receiveKey(cipherKeyLength);
+  auto* send = reinterpret_cast<unsigned char*>(sendKey.get());
+  auto* receive = reinterpret_cast<unsigned char*>(receiveKey.get());
+  for (size_t k = 0; k < cipherKeyLength; ++k) {
+    send[k] = static_cast<unsigned char>(seed[k % seedLength]);
+    receive[k] = static_cast<unsigned char>(seed[(cipherKeyLength + k) % seedLength]);
+  }
+  errno = 0;
+  if (qvoProtocolEncryption::getRandomKey(send, cipherKeyLength) != 0 ||
+      qvoProtocolEncryption::getRandomKey(receive, cipherKeyLength) != 0 ||
+      socket.SetCipherKeys(send, receive, cipherKeyLength) != 0)
+    return CipherKeys::NotMade;
+
+  // The cipher holds its own schedule; the raw keys are wiped as they go.
+  const qvoNodeKeys& node = socket.NodeKeys();
+  SecretBuffer encodedReceiveKey(static_cast<size_t>(encodedLength));
+  SecretBuffer encodedSendKey(static_cast<size_t>(encodedLength));
+  int receiveKeyLen = 0, sendKeyLen = 0;
+  if (encoder.EncodePwd(receiveKey.get(), cipherKeyLength, node.phrase.get(), node.phraseLength,
+                        encodedReceiveKey.get(), encodedReceiveKey.size(), &receiveKeyLen) != 0 ||
+      encoder.EncodePwd(sendKey.get(), cipherKeyLength, node.phrase.get(), node.phraseLength,
+                        encodedSendKey.get(), encodedSendKey.size(), &sendKeyLen) != 0)
+    return CipherKeys::NotEncoded;
+  const qvo_int32 keysLength = cipherKeyLength;
+  list.AddAttribute(ATTR_CLIENT_RECEIVE_KEY, encodedReceiveKey.get(), receiveKeyLen);
+  list.AddAttribute(ATTR_CLIENT_SEND_KEY, encodedSendKey.get(), sendKeyLen);
+  list.AddAttribute(ATTR_CLIENT_KEYS_LEN, &keysLength, 4);
+  attr.checkConnectionIsEncrypted = true;
+  return CipherKeys::Added;
+}
+
+SQLRETURN LoginRun::StartCipher() {
+  const connectionAttr& attr = connection->connAttr;
   const int version = connection->GetProtocolVersion();
   if (connection->logFull)
     connection->Log("Protocol version V%i, encryption supported.\n", version);
   if (attr.socketEncryption) {
-    if (socket.qvoFlush() != SQL_SUCCESS) {
-      socket.sendBufferPos = 0;
-      socket.ErrorSend(-1);
-      return attributeExchangeFailed();
-    }
-    socket.encryptor.encryptedCommunication = true;
+    if (socket.StartEnciphering() != SQL_SUCCESS) return SQL_ERROR;
     if (connection->logFull) connection->Log("Encryption activated in client.\n");
   }
   if (connection->logFull)
-    connection->Log("Protocol version V%i, %s%s", version,
-                    attr.socketEncryption ? "socketEncryption=Y, " : "socketEncryption=N, ",
-                    socket.encryptor.encryptedCommunication ? "encryptedCommunication=Y\n"
-                                                            : "encryptedCommunication=N\n");
+    connection->Log(
+        "Protocol version V%i, %s%s", version,
+        attr.socketEncryption ? "socketEncryption=Y, " : "socketEncryption=N, ",
+        socket.Enciphered() ? "encryptedCommunication=Y\n" : "encryptedCommunication=N\n");
+  return SQL_SUCCESS;
+}
 
-  // The first enciphered request; its answer brings the session's settings.
-  answer = connection->Exchange(socket, nullptr, nullptr, nullptr, 0, get_attributes);
-  if (answer < 0) return attributeExchangeFailed();
+SQLRETURN LoginRun::ReadSessionSettings(SQLRETURN result) {
+  const qvo_int64 answer =
+      connection->Exchange(socket, nullptr, nullptr, nullptr, 0, get_attributes);
+  if (answer < 0) return KeyExchangeFailed();
   if (answer > 0) {
     result = Refusal();
-    attr.checkConnectionIsEncrypted = false;
+    connection->connAttr.checkConnectionIsEncrypted = false;
     return result;
   }
-  socket.qvoConnected = 1;
+  socket.SetConnected(true);
   return result;
+}
+
+// ---- failures ----------------------------------------------------------------------
+
+SQLRETURN LoginRun::CannotAccept() {
+  if (connection->logFull) {
+    connection->Log("MainNode login.\n");
+    connection->Log("ERROR_NOT_MAIN_NODE_CONNECTED\n");
+  }
+  QVO_DIAG(connection, _Selected_node_cannot_accept_connections_, -1);
+  socket.SetSocketError(QVO_SOCKET_NOT_MAIN_NODE);
+  connection->connAttr.checkConnectionIsEncrypted = false;
+  return SQL_ERROR;
+}
+
+SQLRETURN LoginRun::KeyExchangeFailed() {
+  connection->connAttr.checkConnectionIsEncrypted = false;
+  return Failed(QVO_SOCKET_ENCRYPTION_FAILED);
+}
+
+SQLRETURN LoginRun::Failed(qvoSocketErrorCode code) {
+  socket.SetSocketError(code);
+  socket.SetConnected(false);
+  return SQL_ERROR;
 }
 
 SQLRETURN LoginRun::Refusal() {
   if (connection->logFull) connection->Log("qvoSocket::LoginError()\n");
-  const char* answer = socket.qvoAnswerBuffer.get();
-  const size_t length =
-      answer && socket.qvoAnswerBufferLen > 0 ? static_cast<size_t>(socket.qvoAnswerBufferLen) : 0;
+  const char* answer = socket.GetQvoAnswer(nullptr);
+  const qvo_int64 answerLength = socket.GetQvoAnswerLen();
+  const size_t length = answer && answerLength > 0 ? static_cast<size_t>(answerLength) : 0;
   qvoServerException e;
   switch (DecodeExceptionAnswer(answer, length, &e)) {
     case qvoExceptionAnswer::None:
       return SQL_SUCCESS;
     case qvoExceptionAnswer::Malformed:
       QVO_DIAG(connection, _Incorrect_data_array_received_from_server_, -1);
-      socket.qvoConnected = 0;
-      socket.socketError = QVO_SOCKET_LOGIN_REFUSED;
-      return SQL_ERROR;
+      return Failed(QVO_SOCKET_LOGIN_REFUSED);
     case qvoExceptionAnswer::Exception:
       break;
   }
@@ -482,17 +534,13 @@ SQLRETURN LoginRun::Refusal() {
 
   switch (LoginRefusalOf(state)) {
     case qvoLoginRefusal::EndsSession:
-      socket.qvoConnected = 0;
-      socket.socketError = QVO_SOCKET_LOGIN_GROUP1;
-      break;
+      return Failed(QVO_SOCKET_LOGIN_GROUP1);
     case qvoLoginRefusal::KeepsSocket:
-      socket.qvoConnected = 1;
-      socket.socketError = QVO_SOCKET_LOGIN_GROUP2;
-      break;
+      socket.SetConnected(true);
+      socket.SetSocketError(QVO_SOCKET_LOGIN_GROUP2);
+      return SQL_ERROR;
     case qvoLoginRefusal::None:
-      socket.qvoConnected = 0;
-      socket.socketError = QVO_SOCKET_LOGIN_REFUSED;
       break;
   }
-  return SQL_ERROR;
+  return Failed(QVO_SOCKET_LOGIN_REFUSED);
 }

@@ -141,7 +141,7 @@ SQLRETURN qvoConnection::SlaveConnect(const char* ServerHost, int ServerHostLen,
   server.qvoServerLen = static_cast<int>(std::strlen(server.qvoServer));
 
   connectionToken = slaveToken;
-  Socket = std::make_unique<qvoSocket>(this);
+  OpenSocket();
   if (!Socket->qvoIsConnected()) {
     Socket.reset();
     // The token belongs to the slave session that did not come about; a later

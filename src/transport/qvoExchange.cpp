@@ -112,7 +112,8 @@ void qvoSocket::LogExchange(qvoHandle* requester, const qvoAttributes* attribute
 
 qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttributes>* attributes,
                                 const char* data, qvo_int64 dataLength, __qvoMessageMode command,
-                                std::unique_ptr<qvoAttributes>* answerAttributes) {
+                                std::unique_ptr<qvoAttributes>* answerAttributes,
+                                qvo_int32* answerVersion) {
   qvoMutex lock(socketMutex);
   answerBytesReceived = 0;
   qvoAttributes* list = attributes ? attributes->get() : nullptr;
@@ -137,7 +138,7 @@ qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttribu
     // Anything left in the send buffer by a failed request must not lead the
     // next one.
     auto sendFailed = [&] {
-      sendBufferPos = 0;
+      DropUnsent();
       ErrorSend(-1);
       return -1;
     };
@@ -169,7 +170,7 @@ qvo_int64 qvoSocket::qvoExecSQL(qvoHandle* requester, std::unique_ptr<qvoAttribu
     }
   }
 
-  qvo_int64 result = qvoGetAnswer(command, answerAttributes);
+  qvo_int64 result = qvoGetAnswer(command, answerAttributes, answerVersion);
   if (result >= 0) return result;
   ResetAnswerBuffer(0);
   if (connection->logFull) connection->Log("ExecSQL: qvoGetAnswer returned an error.\n");
@@ -182,7 +183,7 @@ SQLRETURN qvoSocket::SendAbortRequest() {
   if (connection->logFull) connection->Log("qvoSocket::SendAbortRequest()\n");
   char* header = qvoCreateHeader(nullptr, 0, abort_query);
   if (qvoSend(header, headerSize, 0) != SQL_SUCCESS || qvoFlush() != SQL_SUCCESS) {
-    sendBufferPos = 0;
+    DropUnsent();
     return SQL_ERROR;
   }
   return SQL_SUCCESS;
@@ -257,32 +258,41 @@ qvo_int64 qvoSocket::ReadAnswerData(qvo_int64 dataLength, int results, __qvoMess
 
 namespace {
 
-// The time limit of one answer, from its first byte to its last: set while
-// the answer is read, for the command's receive limit (none: unbounded).
-class AnswerDeadline {
+// What holds while one answer is read, from its first byte to its last: its
+// time limit, for the command's receive limit (none: unbounded), and the
+// protocol version it names (none yet).
+class AnswerScope {
  public:
-  AnswerDeadline(std::optional<std::chrono::steady_clock::time_point>* deadline, int seconds)
-      : deadline_(deadline) {
+  AnswerScope(std::optional<std::chrono::steady_clock::time_point>* deadline, int seconds,
+              qvo_int32* version)
+      : deadline_(deadline), version_(version) {
     if (seconds > 0)
       *deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     else
       deadline_->reset();
+    *version_ = 0;
   }
-  ~AnswerDeadline() { deadline_->reset(); }
-  AnswerDeadline(const AnswerDeadline&) = delete;
-  AnswerDeadline& operator=(const AnswerDeadline&) = delete;
+  ~AnswerScope() {
+    deadline_->reset();
+    *version_ = 0;
+  }
+  AnswerScope(const AnswerScope&) = delete;
+  AnswerScope& operator=(const AnswerScope&) = delete;
 
  private:
   std::optional<std::chrono::steady_clock::time_point>* deadline_;
+  qvo_int32* version_;
 };
 
 }  // namespace
 
 qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command,
-                                  std::unique_ptr<qvoAttributes>* answerAttributes) {
+                                  std::unique_ptr<qvoAttributes>* answerAttributes,
+                                  qvo_int32* namedVersion) {
   if (answerAttributes) answerAttributes->reset();
+  if (namedVersion) *namedVersion = 0;
   if (connection->logFull) connection->Log("qvoSocket::qvoGetAnswer()\n");
-  const AnswerDeadline limit(&answerDeadline, ReceiveTimeout(command));
+  const AnswerScope scope(&answerDeadline, ReceiveTimeout(command), &answerVersion);
   ResetAnswerBuffer(0);
   if (qvoSafeRecv(headerV2, headerSize, command) != SQL_SUCCESS) {
     ErrorRecv(-1);
@@ -337,9 +347,11 @@ qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command,
       return QVO_DIAG(connection, _Cannot_determine_qvo_attr_type_, -1);
     }
     if (carried) {
+      // The connection lowers its version to the one named; until then it
+      // holds for the rest of this answer.
       if (serverVersion >= 7 && serverVersion <= 13) {
-        if (serverVersion < connection->protocolVersion)
-          connection->protocolVersion = serverVersion;
+        answerVersion = serverVersion;
+        if (namedVersion) *namedVersion = serverVersion;
       } else {
         if (dataLength != 0) qvoConnected = 0;
         return QVO_DIAG(connection, _The_driver_does_not_support_this_protocol_version_,
@@ -349,9 +361,8 @@ qvo_int64 qvoSocket::qvoGetAnswer(__qvoMessageMode command,
   }
 
   if (dataLength == 0) {
-    if (connection->protocolVersion >= kOldestProtocol &&
-        connection->protocolVersion <= kCurrentProtocol)
-      return 0;
+    const qvo_int32 version = ProtocolVersion();
+    if (version >= kOldestProtocol && version <= kCurrentProtocol) return 0;
     return QVO_DIAG(connection, _The_driver_does_not_support_this_protocol_version_, -1);
   }
   return ReadAnswerData(dataLength, results, command);

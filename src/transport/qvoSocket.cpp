@@ -30,7 +30,8 @@ constexpr int toleratedEmptyReads = 20;
 
 qvoSocket::qvoSocket(qvoSocketOwner* socketOwner, int connectedSocket)
     : sock(connectedSocket),
-      sendBuffer(std::make_unique<char[]>(sendBufferThreshold)),
+      // Bytes of the send buffer are only sent after they were written.
+      sendBuffer(std::make_unique_for_overwrite<char[]>(sendBufferThreshold)),
       sendBufferSize(sendBufferThreshold),
       owner(socketOwner),
       connection(socketOwner->SocketHandle()) {
@@ -80,11 +81,11 @@ qvo_int64 qvoSocket::qvoParseHeader(const char* header, int* numAttributes, int*
 // version 12 or more, the stream asked for); from then on every byte passes
 // it, whatever a later answer names as version or the application sets for
 // the next login.
-bool qvoSocket::Enciphering() const { return encryptor.encryptedCommunication; }
+bool qvoSocket::Enciphered() const { return encryptor.encryptedCommunication; }
 
 SQLRETURN qvoSocket::qvoSend(const char* bytes, qvo_int64 len, qvo_int64 sizeHint) {
   if (len < 0 || (len > 0 && !bytes)) return SQL_ERROR;
-  const bool encrypt = Enciphering();
+  const bool encrypt = Enciphered();
   if (connection->logFull)
     connection->Log(encrypt ? "qvoSocket::qvoSend() encrypted\n" : "qvoSocket::qvoSend()\n");
   if (!encrypt) return qvoSendBase(bytes, len, sizeHint);
@@ -178,7 +179,18 @@ SQLRETURN qvoSocket::qvoFlush() {
   return rc;
 }
 
+SQLRETURN qvoSocket::SendMessage(const char* bytes, qvo_int64 len) {
+  if (qvoSend(bytes, len, len) == SQL_SUCCESS && qvoFlush() == SQL_SUCCESS) return SQL_SUCCESS;
+  DropUnsent();
+  return ErrorSend(-1);
+}
+
 // ---- receiving -----------------------------------------------------------------
+
+qvo_int32 qvoSocket::ProtocolVersion() const {
+  const qvo_int32 version = connection->protocolVersion;
+  return answerVersion > 0 && answerVersion < version ? answerVersion : version;
+}
 
 int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
   const qvo_int64 feedback = owner->FeedbackInterval();
@@ -187,7 +199,7 @@ int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
       command == continue_execution)
     t = feedback * 10 + 300;
   if (feedback == kFeedbackIntervalTestSetting) t = 5;
-  if (connection->protocolVersion < kFeedbackProtocol) t = INT_MAX;
+  if (ProtocolVersion() < kFeedbackProtocol) t = INT_MAX;
   if (!owner->IsMainNode() || t < 1) t = 0;
   // While a login runs, a node that stays silent must not hold the caller
   // longer than the login time-out.
@@ -196,7 +208,7 @@ int qvoSocket::ReceiveTimeout(__qvoMessageMode command) const {
 }
 
 SQLRETURN qvoSocket::qvoSafeRecv(void* buffer, qvo_int64 len, __qvoMessageMode command) {
-  if (!Enciphering()) return qvoSafeRecvBase(buffer, len, command);
+  if (!Enciphered()) return qvoSafeRecvBase(buffer, len, command);
   SQLRETURN rc = qvoSafeRecvBase(buffer, len, command);
   if (rc != SQL_SUCCESS) return rc;
   auto* bytes = static_cast<unsigned char*>(buffer);
@@ -333,6 +345,7 @@ void qvoSocket::closeSocket() {
   spareAnswerBuffer.reset();
   spareAnswerCapacity = 0;
   qvoConnected = 0;
+  encryptor.encryptedCommunication = false;
 }
 
 void qvoSocket::closeSocketForce() {

@@ -1,5 +1,6 @@
-// Connecting a socket to a node: the address, one connect with a time-out,
-// and the reconnect into the same session (the owner logs in).
+// Connecting a socket to a node: the address, one connect with a time-out and
+// the reconnect to the same node; then what the connection's login tells the
+// socket (how far it came, the node's key material, the cipher's keys).
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,11 +15,13 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "common/qvoServices.h"
 #include "handles/qvoDiag.h"
 #include "handles/qvoHandle.h"
-#include "protocol/qvoProtocolVersion.h"
+#include "protocol/qvoAttributeBlock.h"
 #include "transport/qvoSocket.h"
 
 namespace {
@@ -71,20 +74,17 @@ int timed_connect(int socket, sockaddr* address, unsigned addressLength, timeval
   return -1;
 }
 
-qvoSocket::qvoSocket(qvoSocketOwner* socketOwner) : qvoSocket(socketOwner, -1) {
-  // Every new socket asks for the newest protocol version again.
-  connection->protocolVersion = kCurrentProtocol;
+SQLRETURN qvoSocket::Connect() {
   sockaddr_in address{};
   if (GetSocketServer(owner->NodeHost(), owner->NodePort(), &address) != SQL_SUCCESS) {
     socketError = QVO_SOCKET_CREATE_FAILED;
-    return;
+    return SQL_ERROR;
   }
   if (ConnectToServer(&address) != SQL_SUCCESS) {
     socketError = QVO_SOCKET_CONNECT_FAILED;
-    return;
+    return SQL_ERROR;
   }
-  // The connection judges the outcome by the socket error and the connected flag.
-  owner->Login(*this);
+  return SQL_SUCCESS;
 }
 
 SQLRETURN qvoSocket::GetSocketServer(const char* host, const char* port, sockaddr_in* address) {
@@ -140,20 +140,52 @@ SQLRETURN qvoSocket::Reconnect() {
   closeSocket();
   sendBufferPos = 0;
   sleep(1);
-  sockaddr_in address{};
-  if (GetSocketServer(owner->NodeHost(), owner->NodePort(), &address) != SQL_SUCCESS) {
-    socketError = QVO_SOCKET_CREATE_FAILED;
-    return SQL_ERROR;
-  }
-  if (ConnectToServer(&address) != SQL_SUCCESS) {
-    socketError = QVO_SOCKET_CONNECT_FAILED;
-    return SQL_ERROR;
-  }
-  // Still flagged for a reconnect, the login joins the existing session.
-  if (owner->Login(*this) != SQL_SUCCESS && socketError <= QVO_SOCKET_LOGIN_UNREADABLE &&
-      socketError >= QVO_SOCKET_LOGIN_GROUP1)
-    return SQL_ERROR;
+  return Connect();
+}
+
+void qvoSocket::Rejoined() {
   reconnect = false;
   if (connection->logFull) connection->Log("qvoSocket::Reconnect() success!\n");
+}
+
+// ---- what the login tells the socket ---------------------------------------------
+
+void qvoSocket::SetConnected(bool connected) { qvoConnected = connected ? 1 : 0; }
+
+void qvoSocket::SetSocketError(qvoSocketErrorCode code) { socketError = code; }
+
+void qvoSocket::BoundEachRead(int seconds) { loginWaitLimit = seconds; }
+
+void qvoSocket::TakeNodeKey(const char* bytes, SQLINTEGER length) {
+  nodeKeys.publicKey.reset();
+  if (length != static_cast<SQLINTEGER>(kPublicKeyBytes)) return;
+  nodeKeys.publicKey = std::make_unique<char[]>(kPublicKeyBytes);
+  std::memcpy(nodeKeys.publicKey.get(), bytes, kPublicKeyBytes);
+}
+
+void qvoSocket::TakeNodePhrase(const char* bytes, SQLINTEGER length) {
+  nodeKeys.phrase = std::make_unique<char[]>(static_cast<size_t>(length) + 1);
+  std::memcpy(nodeKeys.phrase.get(), bytes, static_cast<size_t>(length));
+  nodeKeys.phraseLength = length;
+}
+
+void qvoSocket::ForgetNodeKeys() {
+  nodeKeys.publicKey.reset();
+  nodeKeys.phrase.reset();
+  nodeKeys.phraseLength = 0;
+}
+
+int qvoSocket::SetCipherKeys(const unsigned char* sendKey, const unsigned char* receiveKey,
+                             int length) {
+  return encryptor.SetKeys(sendKey, length, receiveKey, length);
+}
+
+SQLRETURN qvoSocket::StartEnciphering() {
+  qvoMutex sending(sendMutex);
+  if (qvoFlush() != SQL_SUCCESS) {
+    DropUnsent();
+    return ErrorSend(-1);
+  }
+  encryptor.encryptedCommunication = true;
   return SQL_SUCCESS;
 }

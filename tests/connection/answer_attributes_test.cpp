@@ -65,13 +65,13 @@ TEST(AnswerAttributes, AnswerAttributesChangeTheConnection) {
        [](qvoConnection& c) { EXPECT_EQ(c.GetMaxDataMessageSize(), 1000); }},
       {Attr::Binary(fake::ATTR_PUBLIC_KEY, fake::Bytes(key.begin(), key.end())),
        [&](qvoConnection& c) {
-         ASSERT_NE(c.Socket->publicKey, nullptr);
-         EXPECT_EQ(std::memcmp(c.Socket->publicKey.get(), key.data(), 256), 0);
+         ASSERT_NE(c.Socket->NodeKeys().publicKey, nullptr);
+         EXPECT_EQ(std::memcmp(c.Socket->NodeKeys().publicKey.get(), key.data(), 256), 0);
        }},
       {Attr::Binary(fake::ATTR_RANDOM_PHRASE, {1, 2, 3}),
        [](qvoConnection& c) {
-         ASSERT_EQ(c.Socket->secretPhraseLen, 3);
-         EXPECT_EQ(c.Socket->secretPhrase[2], 3);
+         ASSERT_EQ(c.Socket->NodeKeys().phraseLength, 3);
+         EXPECT_EQ(c.Socket->NodeKeys().phrase[2], 3);
        }},
       {Attr::Int32(fake::ATTR_QUERY_TIMEOUT, 77),
        [](qvoConnection& c) { EXPECT_EQ(c.GetQueryTimeout(), 77u); }},
@@ -144,6 +144,31 @@ TEST(AnswerAttributes, FeedbackIntervalTestSettingStays) {
   EXPECT_EQ(w.conn.connAttr.feedbackInterval, -1701);
 }
 
+// The version an answer names lowers the connection's, never raises it; one
+// the exchange refuses (its records: the exchange's tests) changes nothing. A
+// version accepted ahead of data that never arrive still holds.
+TEST(AnswerAttributes, ProtocolVersionIsLoweredNeverRaised) {
+  struct Case {
+    qvo_int32 current, announced;
+    qvo_int64 result;
+    qvo_int32 after;
+    bool truncated;
+  };
+  for (Case c :
+       {Case{13, 12, 0, 12, false}, Case{12, 13, 0, 12, false}, Case{13, 7, 0, 7, false},
+        Case{13, 14, -1, 13, false}, Case{13, 6, -1, 13, false}, Case{13, 8, -1, 8, true}}) {
+    SCOPED_TRACE(c.announced);
+    WireFixture w;
+    w.conn.SetProtocollVer(c.current);
+    Reply reply = c.truncated ? Reply::CloseAfter(40) : Reply{};
+    reply.attrs = {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, c.announced)};
+    if (c.truncated) reply.data = fake::Bytes(100, 7);
+    w.node.Push(reply);
+    EXPECT_EQ(w.Exchange(get_attributes), c.result);
+    EXPECT_EQ(w.conn.GetProtocolVersion(), c.after);
+  }
+}
+
 // A block that goes wrong part of the way: what lies ahead of the fault, and
 // within the header's count, still reaches the connection.
 TEST(AnswerAttributes, RecordsAheadOfABadOneAreApplied) {
@@ -177,12 +202,16 @@ TEST(AnswerAttributes, RecordsAheadOfABadOneAreApplied) {
 TEST(AnswerAttributes, OnlyAKeyOfTwoBlocksIsAKey) {
   for (size_t size : {255u, 257u, 0u}) {
     WireFixture w;
-    w.socket().publicKey = std::make_unique<char[]>(256);  // from an earlier answer
+    Reply earlier;  // a key that an earlier answer brought
+    earlier.attrs = {Attr::Binary(fake::ATTR_PUBLIC_KEY, fake::Bytes(256, 2))};
+    w.node.Push(earlier);
+    ASSERT_EQ(w.Exchange(get_attributes), 0);
+    ASSERT_NE(w.socket().NodeKeys().publicKey, nullptr);
     Reply reply;
     reply.attrs = {Attr::Binary(fake::ATTR_PUBLIC_KEY, fake::Bytes(size, 1))};
     w.node.Push(reply);
     EXPECT_EQ(w.Exchange(get_attributes), 0);
-    EXPECT_EQ(w.socket().publicKey, nullptr) << size;
+    EXPECT_EQ(w.socket().NodeKeys().publicKey, nullptr) << size;
   }
 }
 

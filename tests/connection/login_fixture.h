@@ -2,6 +2,7 @@
 // statement stand-in that receives what requests hand over.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -115,11 +116,19 @@ struct LoginFixture {
 
   // Connects and logs in; the socket's error code.
   int Login() {
-    conn.Socket = std::make_unique<qvoSocket>(&conn);
+    conn.OpenSocket();
     return conn.Socket->GetSocketError();
   }
 
   qvoSocket& socket() { return *conn.Socket; }
+
+  // Breaks the stream under a request, which leaves the socket flagged for a
+  // reconnect.
+  void BreakRequest() {
+    socket().closeSocketForce();
+    ASSERT_EQ(socket().qvoExecSQL(nullptr, nullptr, nullptr, 0, Ping), -1);
+    ASSERT_TRUE(socket().ShouldIReconnect());
+  }
 
   std::vector<uint8_t> Commands() const {
     std::vector<uint8_t> out;

@@ -56,10 +56,10 @@ TEST(Login, InClearWithTheSessionAttributes) {
   // The answers' settings reached the connection; the key material is gone.
   EXPECT_EQ(f.conn.GetSessionID(), 7001u);
   EXPECT_STREQ(f.conn.GetServerVersion(), "8.1.4");
-  EXPECT_EQ(f.socket().publicKey, nullptr);
-  EXPECT_EQ(f.socket().secretPhrase, nullptr);
+  EXPECT_EQ(f.socket().NodeKeys().publicKey, nullptr);
+  EXPECT_EQ(f.socket().NodeKeys().phrase, nullptr);
   EXPECT_FALSE(f.conn.connAttr.checkConnectionIsEncrypted);
-  EXPECT_FALSE(f.socket().encryptor.encryptedCommunication);
+  EXPECT_FALSE(f.socket().Enciphered());
   EXPECT_TRUE(f.node.Errors().empty());
 }
 
@@ -168,7 +168,7 @@ TEST(Login, EncipheredStreamAfterTheKeyExchange) {
     EXPECT_EQ(f.socket().qvoIsConnected(), 1);
     EXPECT_TRUE(f.conn.connAttr.socketEncryption);
     EXPECT_TRUE(f.conn.connAttr.checkConnectionIsEncrypted);
-    EXPECT_TRUE(f.socket().encryptor.encryptedCommunication);
+    EXPECT_TRUE(f.socket().Enciphered());
 
     const auto seen = f.player.Seen();
     ASSERT_EQ(seen.size(), 1u);
@@ -356,9 +356,9 @@ TEST(Login, NoKeyMaterialOutlivesTheLogin) {
     LoginFixture f;
     c.arrange(f);
     EXPECT_EQ(f.Login(), c.socketError);
-    EXPECT_EQ(f.socket().publicKey, nullptr);
-    EXPECT_EQ(f.socket().secretPhrase, nullptr);
-    EXPECT_EQ(f.socket().secretPhraseLen, 0);
+    EXPECT_EQ(f.socket().NodeKeys().publicKey, nullptr);
+    EXPECT_EQ(f.socket().NodeKeys().phrase, nullptr);
+    EXPECT_EQ(f.socket().NodeKeys().phraseLength, 0);
   }
 
   // A later login on the socket cannot stand in an earlier node's key for
@@ -371,8 +371,8 @@ TEST(Login, NoKeyMaterialOutlivesTheLogin) {
   LoginScript noKey;
   noKey.sendPublicKey = false;
   f.player.SetScript(noKey);
-  f.socket().reconnect = true;
-  f.socket().Reconnect();
+  f.BreakRequest();
+  f.conn.Reconnect();
   EXPECT_EQ(f.socket().GetSocketError(), QVO_SOCKET_NOT_MAIN_NODE);
   EXPECT_TRUE(f.player.Seen().empty()) << "no password went out";
 }
@@ -435,14 +435,14 @@ TEST(Login, SilentNodeEndsWithTheLoginTimeOut) {
   EXPECT_NE(
       std::find(texts.begin(), texts.end(), "Socket read has run into timeout after 1 seconds."),
       texts.end());
-  EXPECT_EQ(f.socket().loginWaitLimit, 0) << "the limit ends with the login";
+  EXPECT_EQ(f.socket().EachReadBound(), 0) << "the limit ends with the login";
 }
 
 TEST(Login, ReconnectJoinsTheSession) {
   LoginFixture f;
   ASSERT_EQ(f.Login(), 0);
-  f.socket().reconnect = true;
-  EXPECT_EQ(f.socket().Reconnect(), 0);
+  f.BreakRequest();
+  EXPECT_EQ(f.conn.Reconnect(), 0);
   EXPECT_FALSE(f.socket().ShouldIReconnect());
   EXPECT_EQ(f.socket().qvoIsConnected(), 1);
   const auto requests = f.node.Requests();
@@ -456,8 +456,8 @@ TEST(Login, ReconnectJoinsTheSession) {
   LoginScript refusing;
   refusing.refusePassword = Refusal{"28000", "No."};
   f.player.SetScript(refusing);
-  f.socket().reconnect = true;
-  EXPECT_EQ(f.socket().Reconnect(), 0);
+  f.BreakRequest();
+  EXPECT_EQ(f.conn.Reconnect(), 0);
   EXPECT_FALSE(f.socket().ShouldIReconnect());
   EXPECT_EQ(f.socket().GetSocketError(), QVO_SOCKET_LOGIN_REFUSED);
 }

@@ -34,7 +34,7 @@ TEST(Header, BytesOfARequestHeader) {
   qvoAttributes list(&conn);
   qvo_int64 session = 5;
   list.AddAttribute(ATTR_SESSIONID, &session, 8);
-  socket.nPackageSerial = 0x01020304;
+  qvoSocketTestPeer(socket).serial() = 0x01020304;
   const unsigned char expected[21] = {
       0x0F, 0,    0,    0,     // 10 attribute bytes + 5 data bytes
       12,                      // execute
@@ -44,14 +44,14 @@ TEST(Header, BytesOfARequestHeader) {
       1,    0,    0,    0,     // there are data
   };
   EXPECT_EQ(std::memcmp(socket.qvoCreateHeader(&list, 5, execute), expected, 21), 0);
-  EXPECT_EQ(socket.nPackageSerial, 0x01020305u);
+  EXPECT_EQ(qvoSocketTestPeer(socket).serial(), 0x01020305u);
   const unsigned char bare[21] = {0, 0, 0, 0, 34, 0x05, 0x03, 0x02, 0x01};
   EXPECT_EQ(std::memcmp(socket.qvoCreateHeader(nullptr, 0, get_attributes), bare, 21), 0);
 }
 
 TEST(Exchange, RequestsAsTheNodeDecodesThem) {
   SocketFixture w;
-  w.socket().nPackageSerial = 4294967295u;  // the counter wraps to 0
+  qvoSocketTestPeer(w.socket()).serial() = 4294967295u;  // the counter wraps to 0
   auto list = ListWith(w.owner, 42, "tool");
   EXPECT_EQ(w.Exchange(execute, "select 1", &list), 0);
   EXPECT_EQ(list, nullptr) << "a sent list is consumed";
@@ -202,21 +202,25 @@ TEST(Exchange, FurtherRowsReuseTheBufferATakerHandsBack) {
   }
 }
 
-TEST(Exchange, ProtocolVersionIsLoweredNeverRaised) {
+// The exchange hands the version an answer names back, for the connection to
+// lower its own to; the handle's stays as it is. A version outside 7..13
+// refuses the answer and is not handed back.
+TEST(Exchange, ProtocolVersionIsHandedBack) {
   struct Case {
     qvo_int32 current, announced;
     qvo_int64 result;
-    qvo_int32 after;
+    qvo_int32 named;
   };
-  for (Case c : {Case{13, 12, 0, 12}, Case{12, 13, 0, 12}, Case{13, 7, 0, 7}, Case{13, 14, -1, 13},
-                 Case{13, 6, -1, 13}}) {
+  for (Case c : {Case{13, 12, 0, 12}, Case{12, 13, 0, 13}, Case{13, 7, 0, 7}, Case{13, 14, -1, 0},
+                 Case{13, 6, -1, 0}}) {
     SocketFixture w;
     w.owner.protocolVersion = c.current;
     Reply reply;
     reply.attrs = {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, c.announced)};
     w.node.Push(reply);
     EXPECT_EQ(w.Exchange(get_attributes), c.result) << c.announced;
-    EXPECT_EQ(w.owner.protocolVersion, c.after);
+    EXPECT_EQ(w.answerVersion, c.named) << c.announced;
+    EXPECT_EQ(w.owner.protocolVersion, c.current);
     if (c.result < 0) {
       auto diags = DiagsOf(w.owner);
       ASSERT_EQ(diags.size(), 2u);
@@ -334,8 +338,8 @@ TEST(Exchange, MisbehavingNodes) {
   }
 }
 
-// The exchange changes nothing of its connection but the protocol version: it
-// hands the answer's attributes over in their order, also those ahead of a
+// The exchange changes nothing of its connection: it hands the answer's
+// attributes over in their order, also those ahead of a
 // bad record when it fails, and no more than the header counts.
 TEST(Exchange, AnswerAttributesAreHandedOver) {
   using Records = std::vector<std::pair<int, std::string>>;
@@ -420,8 +424,8 @@ TEST(Exchange, EncipheredStreamBothWays) {
   w.node.SetCipherKeys(sendKey, receiveKey, true);
   w.node.On(execute, echo);
   w.owner.socketEncryption = true;
-  w.socket().encryptor.SetKeys(sendKey.data(), 256, receiveKey.data(), 256);
-  w.socket().encryptor.encryptedCommunication = true;
+  ASSERT_EQ(w.socket().SetCipherKeys(sendKey.data(), receiveKey.data(), 256), 0);
+  ASSERT_EQ(w.socket().StartEnciphering(), 0);
 
   for (size_t size : {10u, 60000u, 3u, 2500000u}) {  // buffered, direct, buffered, grown
     std::string data(size, '\0');
@@ -448,7 +452,8 @@ TEST(Exchange, EncipheredStreamBothWays) {
   lower.attrs = {Attr::Int32(fake::ATTR_PROTOCOL_VERSION, 11)};
   w.node.Push(lower);
   ASSERT_EQ(w.Exchange(get_attributes), 0);
-  EXPECT_EQ(w.owner.protocolVersion, 11);
+  EXPECT_EQ(w.answerVersion, 11);
+  w.owner.protocolVersion = w.answerVersion;  // as the connection lowers its own
   w.owner.socketEncryption = false;
   EXPECT_EQ(w.Exchange(execute, "after"), 9);
   EXPECT_EQ(w.AnswerData(), "after");
@@ -501,7 +506,7 @@ TEST(Socket, SendingToAClosedPeerFailsWithoutASignal) {
 TEST(Socket, ClosingTwiceClosesOnlyItsOwnDescriptor) {
   SocketFixture w;
   w.socket().closeSocket();
-  EXPECT_EQ(w.socket().sock, -1);
+  EXPECT_EQ(qvoSocketTestPeer(w.socket()).descriptor(), -1);
   EXPECT_EQ(w.socket().qvoIsConnected(), 0);
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);  // likely takes the number just given up

@@ -10,10 +10,11 @@
 #include "protocol/qvoProtocolVersion.h"
 #include "support/diag_records.h"
 #include "support/fake_node.h"
+#include "support/socket_peer.h"
 #include "transport/qvoSocket.h"
 
 // What a connection tells its socket, as plain settings; it keeps the
-// socket's diagnostics and does not log in.
+// socket's diagnostics.
 struct SocketOwner : qvoHandle, qvoSocketOwner {
   SocketOwner() {
     SetTranslatorLangCode(0);
@@ -26,7 +27,6 @@ struct SocketOwner : qvoHandle, qvoSocketOwner {
   bool IsMainNode() const override { return mainNode; }
   bool SocketEncryption() const override { return socketEncryption; }
   SQLHSTMT GetStmt4Attr() const override { return nullptr; }
-  SQLRETURN Login(qvoSocket&) override { return SQL_ERROR; }
 
   qvo_int32 feedbackInterval = 30;
   bool mainNode = true;
@@ -43,11 +43,12 @@ struct SocketFixture {
   qvoSocket& socket() { return *sock; }
 
   // One exchange on behalf of the connection; the answer's attributes are
-  // kept in `answer`.
+  // kept in `answer`, the protocol version it named in `answerVersion`.
   qvo_int64 Exchange(__qvoMessageMode command, const std::string& data = {},
                      std::unique_ptr<qvoAttributes>* attributes = nullptr) {
     return socket().qvoExecSQL(nullptr, attributes, data.empty() ? nullptr : data.data(),
-                               static_cast<qvo_int64>(data.size()), command, &answer);
+                               static_cast<qvo_int64>(data.size()), command, &answer,
+                               &answerVersion);
   }
 
   // The answer data after the 4-byte result count.
@@ -73,4 +74,5 @@ struct SocketFixture {
   SocketOwner owner;
   std::unique_ptr<qvoSocket> sock;
   std::unique_ptr<qvoAttributes> answer;
+  qvo_int32 answerVersion = 0;
 };
