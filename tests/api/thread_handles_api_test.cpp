@@ -328,9 +328,11 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
     ASSERT_EQ(QVOBindCol(c.stmt, 1, SQL_C_SBIGINT, &bound, sizeof bound, &boundInd), SQL_SUCCESS);
 
     std::atomic<int64_t> fetched{0};
-    // Once the other call is on its way the reader slows down, so that the
-    // call gets its turn between two of the reader's calls.
+    // Once the other call is on its way the reader waits between rows until
+    // it has returned (for a bounded time), so that the call gets its turn
+    // however loaded the host is.
     std::atomic<bool> calling{false};
+    std::atomic<bool> called{false};
     int wrong = 0;
     SQLRETURN end = SQL_SUCCESS;
     std::thread reading([&] {
@@ -347,13 +349,18 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
             n >= kRows || (!k.readsOn && bound != n))
           ++wrong;
         ++fetched;
-        if (calling.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (calling.load()) {
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+          while (!called.load() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
       }
       end = rc;
     });
     while (fetched.load() < 100) std::this_thread::yield();
     calling = true;
     EXPECT_EQ(k.call(c.stmt), SQL_SUCCESS);
+    called = true;
     reading.join();
 
     EXPECT_EQ(wrong, 0);
