@@ -242,6 +242,7 @@ const AnswerRule* FindRule(SQLSMALLINT id) {
 void qvoConnection::ApplyAnswerAttributes(qvoSocket& socket, qvoAttributes* answer) {
   if (!answer) return;
   qvoMutex lock(executionMutex);
+  qvoMutex settings(settingsMutex);
   AnswerState state{&socket, this};
   const SQLINTEGER count = answer->GetNumAttributes();
   for (SQLINTEGER n = 0; n < count; ++n) {
