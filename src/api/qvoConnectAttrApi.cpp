@@ -3,7 +3,9 @@
 // converted between the application's code set (narrow: the SQL converter,
 // W: the wide SQL converter) and the UTF-8 the connection keeps. As in ODBC,
 // the lengths of attribute values are in bytes, for the W forms too; a text
-// cut to the caller's buffer reports its full length with 01004.
+// cut to the caller's buffer reports its full length with 01004. The
+// connection's converters are used under its settings lock, as their code
+// pages are settings that another thread may change.
 
 #include <algorithm>
 #include <cstring>
@@ -86,6 +88,7 @@ SQLRETURN SetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
       ConnectionHandle, SQL_HANDLE_DBC,
       [&](qvoConnection& c) -> SQLRETURN {
         if (!IsConnectAttrText(Attribute, false) || !ValuePtr) return SQL_SUCCESS;
+        qvoMutex settings(c.settingsMutex);
         text.emplace(static_cast<const Char*>(ValuePtr), WrapperLength<Char>(StringLength));
         utf8 = text->GetUTF8(isWide<Char> ? c.GetWcharSqlConverter() : c.GetSqlConverter());
         if (!utf8) return QVO_DIAG(&c, _Error_converting_connection_attribute_string_to_UTF_8_, -1);
@@ -114,6 +117,7 @@ SQLRETURN GetConnectAttrAny(SQLHDBC ConnectionHandle, SQLINTEGER Attribute, SQLP
         std::string utf8;
         const SQLRETURN rc = ReadWholeText(c, Attribute, utf8);
         if (rc < 0) return rc;
+        qvoMutex settings(c.settingsMutex);
         iconverter* conv = isWide<Char> ? c.GetWcharSqlConverter() : c.GetSqlConverter();
         // The whole text's length in the application's code set, in bytes. A
         // text the code set cannot hold is an error, not an empty value

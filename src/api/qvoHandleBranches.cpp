@@ -68,7 +68,11 @@ SQLRETURN AllocStatementBranch(qvoHandle* connection, SQLHANDLE, SQLHANDLE* outp
     *outputHandle = SQL_NULL_HANDLE;
     return SQL_ERROR;  // the connection holds the diagnostic
   }
-  statement->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
+  {
+    // The server's limit is a setting its answers change (see settingsMutex).
+    qvoMutex settings(conn->settingsMutex);
+    statement->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
+  }
   statement->SetMaxIdentifierLengthInDescriptors();
   // Calls find the statement only now that it is built.
   SetHandlePtr(*outputHandle, statement.release());
@@ -96,8 +100,11 @@ SQLRETURN AllocDescriptorBranch(qvoHandle* connection, SQLHANDLE connectionHandl
     return AbandonEntry(conn, outputHandle);
   }
   descriptor->SetMasterAndMyID(conn, *outputHandle);
-  descriptor->maxVarcharLength = conn->maxVarcharLength;
-  descriptor->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
+  {
+    qvoMutex settings(conn->settingsMutex);
+    descriptor->maxVarcharLength = conn->maxVarcharLength;
+    descriptor->SetMaxIdentifierLength(conn->GetMaxIdentifierLength());
+  }
   SetHandlePtr(*outputHandle, descriptor.release());
   return SQL_SUCCESS;
 }

@@ -167,7 +167,7 @@ SQLRETURN ColumnsFromCache(qvoStatement& s, const LookupNames& n, const char* Sc
   }
   const std::vector<const CachedColumn*> rows =
       SelectCachedColumns(*cache, GetArgument(n.column, n.successColumn), !like,
-                          n.columnQuotesWereRemoved, c->connAttr.searchStringEscape);
+                          n.columnQuotesWereRemoved, c->GetSearchStringEscape().c_str());
   const SQLRETURN rc = AnswerFromColumnsCache(s, rows);
   s.MarkCatalogResult(2);
   SetStatus(s, "Executed read from microCache");
@@ -182,22 +182,25 @@ SQLRETURN qvoStatement::Columns(const char* sysSchemaName, const char* CatalogNa
   SetStatus(*this, "Entering qvoStatement::Columns");
   qvoConnection* c = connection;
   const bool onlyCurrentSchema = c->ShowOnlyCurrentSchema();
+  // Copies: another thread may change the connection's settings meanwhile.
+  const std::string currentSchema = c->GetCurrentSchema();
+  const qvoConnection::MetadataSwitches switches = c->GetMetadataSwitches();
   if (logFull) {
     if (onlyCurrentSchema) Log("onlyCurrentSchema=Y\n");
-    if (c->GetCurrentSchema())
-      Log(" currentSchema=%s", c->GetCurrentSchema());
+    if (!currentSchema.empty())
+      Log(" currentSchema=%s", currentSchema.c_str());
     else
       Log(" currentSchema=NULL\n");
-    if (c->connAttr.alwaysSearchPatternsInCat) Log("alwaysSearchPatternsInCat=Y\n");
+    if (c->AlwaysSearchPatternsInCat()) Log("alwaysSearchPatternsInCat=Y\n");
     if (stmtAttr.metadataID == 1) Log("metadataID=SQL_TRUE\n");
   }
-  if (!c->fastMetadata || c->GetProtocolVersion() < 13)
+  if (!switches.fast || c->GetProtocolVersion() < 13)
     return ColumnsBySql(*this, sysSchemaName, CatalogName, SchemaName, TableName, ColumnName);
 
   if (logFull) {
-    if (c->columnsMicroCache && c->forceColumnsMicroCache)
+    if (switches.microCache && switches.forceMicroCache)
       Log("columnsMicroCache=F\n");
-    else if (c->columnsMicroCache)
+    else if (switches.microCache)
       Log("columnsMicroCache=Y\n");
     Log("fastMetadata=Y\n");
   }
@@ -210,7 +213,7 @@ SQLRETURN qvoStatement::Columns(const char* sysSchemaName, const char* CatalogNa
     return SQL_ERROR;
   }
   if (onlyCurrentSchema) {
-    n.schema = c->GetCurrentSchema() ? c->GetCurrentSchema() : "";
+    n.schema = currentSchema;
     n.successSchema = SQL_SUCCESS;
   } else {
     n.successSchema = GetPatternValueArgumentFast(SchemaName, &n.schema);
@@ -228,9 +231,9 @@ SQLRETURN qvoStatement::Columns(const char* sysSchemaName, const char* CatalogNa
   }
   const bool good = GoodForColumnsMicroCache(
       GetArgument(n.schema, n.successSchema), GetArgument(n.table, n.successTable),
-      GetArgument(n.column, n.successColumn), c->connAttr.searchStringEscape);
+      GetArgument(n.column, n.successColumn), c->GetSearchStringEscape().c_str());
   if (logFull) Log("ColumnsMicoCache can be used: %s\n", TrueFalse(good));
-  if (c->columnsMicroCache && (good || c->forceColumnsMicroCache))
+  if (switches.microCache && (good || switches.forceMicroCache))
     return ColumnsFromCache(*this, n, SchemaName, TableName);
   return ColumnsDirect(*this, n);
 }

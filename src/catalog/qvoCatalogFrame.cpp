@@ -56,14 +56,14 @@ void LogSettings(qvoStatement& s, const char* onlyCurrentSchemaLine) {
   qvoConnection* c = s.GetConnection();
   if (c->ShowOnlyCurrentSchema())
     s.Log("%s", onlyCurrentSchemaLine ? onlyCurrentSchemaLine : "onlyCurrentSchema=Y\n");
-  if (c->connAttr.alwaysSearchPatternsInCat) s.Log("alwaysSearchPatternsInCat=Y\n");
+  if (c->AlwaysSearchPatternsInCat()) s.Log("alwaysSearchPatternsInCat=Y\n");
   if (s.stmtAttr.metadataID == 1) s.Log("metadataID=SQL_TRUE\n");
 }
 
 std::string CurrentSchemaFilter(qvoStatement& s, const char* format) {
   qvoConnection* c = s.GetConnection();
-  const char* schema = c->GetCurrentSchema();
-  if (!c->ShowOnlyCurrentSchema() || !schema) return {};
+  const std::string schema = c->GetCurrentSchema();
+  if (!c->ShowOnlyCurrentSchema() || schema.empty()) return {};
   // The schema comes from the server: its quotes are doubled like any other.
   std::string literal;
   AppendQuoted(literal, schema, '\'');

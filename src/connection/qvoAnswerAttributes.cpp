@@ -243,6 +243,7 @@ void LowerProtocolVersion(qvoConnection& c, qvo_int32 named) {
 void qvoConnection::ApplyAnswerAttributes(qvoSocket& socket, qvoAttributes* answer) {
   if (!answer) return;
   qvoMutex lock(executionMutex);
+  qvoMutex settings(settingsMutex);
   AnswerState state{&socket, this};
   const SQLINTEGER count = answer->GetNumAttributes();
   for (SQLINTEGER n = 0; n < count; ++n) {

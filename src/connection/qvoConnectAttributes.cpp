@@ -21,6 +21,13 @@
 // Locale attributes 21029, 21030, 21031 and 21067 call setlocale: they change
 // the locale of the whole process, for every thread and every connection, not
 // only of this connection.
+//
+// Threads: a setter runs under executionMutex, as the requests that read the
+// settings do, and stores under settingsMutex, under which a reader beside
+// the requests reads (see qvoConnection::settingsMutex). Most rules run
+// whole under both; the few that talk to the server or take the handle
+// table's lock (setBesideSettings, getBesideSettings) take settingsMutex
+// themselves, only where they store or read a setting.
 
 #include <algorithm>
 #include <clocale>
@@ -106,6 +113,16 @@ SQLRETURN SetYesNo(qvoConnection& c, const SetArgs& a, Flag* flag) {
   return SQL_SUCCESS;
 }
 
+// Stores a setting for a rule that runs outside the settings lock; the value
+// it held.
+template <class T>
+T Replace(qvoConnection& c, T* member, T value) {
+  qvoMutex lock(c.settingsMutex);
+  const T old = *member;
+  *member = value;
+  return old;
+}
+
 // ---- immediate session changes ----------------------------------------------------
 
 // Queues the attribute, or, with a socket, sends it with whatever is pending
@@ -141,7 +158,7 @@ SQLRETURN ChangeOrRestore(qvoConnection& c, T* member, T oldValue, qvo_int16 att
                           qvo_int64 value, bool autocommitFirst) {
   const SQLRETURN rc = ChangeSession(c, attr, width, value, autocommitFirst);
   if (rc >= 0) return rc;
-  *member = oldValue;
+  Replace(c, member, oldValue);
   QVO_DIAG(&c, _Option_value_changed_, 1);
   return SQL_ERROR;
 }
@@ -204,8 +221,7 @@ SQLRETURN NotImplemented(qvoConnection& c, const SetArgs&) {
 
 SQLRETURN SetQueryTimeout(qvoConnection& c, const SetArgs& a) {
   const SQLUINTEGER value = IntValue(a);
-  const SQLUINTEGER old = c.connAttr.queryTimeout;
-  c.connAttr.queryTimeout = value;
+  const SQLUINTEGER old = Replace(c, &c.connAttr.queryTimeout, value);
   if (value == old || c.GetProtocolVersion() < kQueryTimeoutProtocol) return SQL_SUCCESS;
   return ChangeOrRestore(c, &c.connAttr.queryTimeout, old, ATTR_QUERY_TIMEOUT, 4, value, true);
 }
@@ -216,21 +232,21 @@ SQLRETURN SetAsyncEnable(qvoConnection& c, const SetArgs& a) {
   // Under the table lock no statement of the connection can be freed while
   // it is told.
   qvoMutex lock(handleMutex);
-  c.connAttr.asyncEnable = value;
+  Replace(c, &c.connAttr.asyncEnable, value);
   for (SQLHANDLE h : HandlesOfMaster(c.GetHandleID(), SQL_HANDLE_STMT))
     if (auto* stmt = AnswerTakerOf(GetHandlePtr(h))) stmt->SetAsyncMode(value);
   return SQL_SUCCESS;
 }
 
 SQLRETURN SetAutocommit(qvoConnection& c, const SetArgs& a) {
-  const unsigned char old = c.connAttr.autoCommit;
-  c.connAttr.autoCommit = static_cast<unsigned char>(IntValue(a));
+  const unsigned char old =
+      Replace(c, &c.connAttr.autoCommit, static_cast<unsigned char>(IntValue(a)));
   return ChangeOrRestore(c, &c.connAttr.autoCommit, old, ATTR_AUTOCOMMIT, 1, c.connAttr.autoCommit,
                          false);
 }
 
 SQLRETURN SetTxnIsolation(qvoConnection& c, const SetArgs& a) {
-  c.connAttr.txnIsolation = IntValue(a);
+  Replace(c, &c.connAttr.txnIsolation, IntValue(a));
   if (c.connAttr.txnIsolation != 2 || c.connAttr.autoCommit > 1) return SQL_SUCCESS;
   // Without a socket the autocommit joins the settings queued for the login
   // instead of discarding them.
@@ -414,28 +430,28 @@ SQLRETURN SetFeedbackInterval(qvoConnection& c, const SetArgs& a) {
     QVO_DIAG(&c, _Option_value_changed_, 1);
     return SQL_ERROR;
   }
-  const qvo_int32 old = c.connAttr.feedbackInterval;
-  c.connAttr.feedbackInterval = value;
+  const qvo_int32 old = Replace(c, &c.connAttr.feedbackInterval, value);
   if (testSetting) return SQL_SUCCESS;  // stays on the client
   return ChangeOrRestore(c, &c.connAttr.feedbackInterval, old, ATTR_FEEDBACK_INTERVAL, 4, value,
                          true);
 }
 
 SQLRETURN SetDefaultParamSize(qvoConnection& c, const SetArgs& a) {
-  const SQLUINTEGER old = c.connAttr.defaultParamSize;
-  c.connAttr.defaultParamSize = IntValue(a);
+  const SQLUINTEGER old = Replace(c, &c.connAttr.defaultParamSize, IntValue(a));
   if (c.GetProtocolVersion() < kDefaultParamSizeProtocol) return SQL_SUCCESS;
   return ChangeOrRestore(c, &c.connAttr.defaultParamSize, old, ATTR_UNKNOWN_TYPE_MAX_LEN, 8,
                          static_cast<qvo_int64>(c.connAttr.defaultParamSize), true);
 }
 
+// The switch is read with the records, under their lock.
 SQLRETURN SetErrorReset(qvoConnection& c, const SetArgs& a) {
+  qvoMutex records(c.setDiagMutex);
   return SetYesNo(c, a, &c.errorReset);
 }
 
 SQLRETURN SetTimestampUtc(qvoConnection& c, const SetArgs& a) {
-  const unsigned char old = c.connAttr.timestampUTC;
-  c.connAttr.timestampUTC = IntValue(a) != 0 ? 1 : 0;
+  const unsigned char old =
+      Replace(c, &c.connAttr.timestampUTC, static_cast<unsigned char>(IntValue(a) != 0 ? 1 : 0));
   if (c.GetProtocolVersion() < kTimestampUtcProtocol) return SQL_SUCCESS;
   return ChangeOrRestore(c, &c.connAttr.timestampUTC, old, ATTR_TSUTC_ENABLED, 1,
                          c.connAttr.timestampUTC, false);
@@ -600,6 +616,14 @@ constexpr SetRule setRules[] = {
     {30002, 30002, NotImplemented},
 };
 
+// Setters that talk to the server or take the handle table's lock: they run
+// outside the settings lock and store through Replace.
+constexpr SQLINTEGER setBesideSettings[] = {SQL_ATTR_QUERY_TIMEOUT,     SQL_ATTR_ASYNC_ENABLE,
+                                            SQL_ATTR_AUTOCOMMIT,        SQL_ATTR_TXN_ISOLATION,
+                                            QVO_ATTR_SESSION_KILL,      QVO_ATTR_CLOSE_SOCKET,
+                                            QVO_ATTR_FEEDBACK_INTERVAL, QVO_ATTR_DEFAULT_PARAM_SIZE,
+                                            QVO_ATTR_TIMESTAMP_UTC,     QVO_ATTR_MAX_HANDLES};
+
 // Attributes set by the answer handling and the log and error switches: they
 // keep the diagnostics that are there.
 constexpr SQLINTEGER setKeepsRecords[] = {
@@ -698,6 +722,7 @@ SQLRETURN SqlServerOnlyRead(qvoConnection& c, const GetArgs&) {
 // The server's supported encodings come with its DB_METADATA values.
 SQLRETURN GetSupportedEncodings(qvoConnection& c, const GetArgs& a) {
   if (c.EnsureInfoValues() < 0) return SQL_ERROR;
+  qvoMutex lock(c.settingsMutex);
   return GetText<&connectionAttr::supportedEncodings>(c, a);
 }
 
@@ -747,6 +772,7 @@ SQLRETURN GetTransactionState(qvoConnection& c, const GetArgs& a) {
   if (c.GetSocket() == nullptr) return QVO_DIAG(&c, _Database_server_not_connected_, -1);
   const SQLRETURN rc = c.GetAttributesFromQVO();
   if (rc < 0) return rc;
+  qvoMutex lock(c.settingsMutex);
   return PutInt(a, static_cast<SQLUINTEGER>(static_cast<SQLINTEGER>(c.transactionState)));
 }
 
@@ -898,6 +924,12 @@ constexpr GetRule getRules[] = {
     {30002, 30002, NotImplementedRead},
 };
 
+// Reads that ask the server, load the metadata view or take the handle
+// table's lock: they run outside the settings lock.
+constexpr SQLINTEGER getBesideSettings[] = {SQL_ATTR_CONNECTION_DEAD, QVO_ATTR_SUPPORTED_ENCODINGS,
+                                            QVO_ATTR_TRANSACTION_STATE, QVO_ATTR_HOST_LIST,
+                                            QVO_ATTR_MAX_HANDLES};
+
 // Reads that keep the diagnostics that are there.
 constexpr SQLINTEGER getKeepsRecords[] = {QVO_ATTR_NODE_TABLE,   QVO_ATTR_NODE_COUNT,
                                           QVO_ATTR_CURRENT_NODE, QVO_ATTR_COGNOS,
@@ -928,7 +960,10 @@ SQLRETURN qvoConnection::SetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePt
   // settings that requests carry) is read by the requests of the
   // connection's statements, which hold this lock for their exchange.
   qvoMutex lock(executionMutex);
-  return rule->set(*this, SetArgs{valuePtr, stringLength});
+  const SetArgs args{valuePtr, stringLength};
+  if (Contains(setBesideSettings, attribute)) return rule->set(*this, args);
+  qvoMutex settings(settingsMutex);
+  return rule->set(*this, args);
 }
 
 SQLRETURN qvoConnection::GetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePtr,
@@ -939,17 +974,26 @@ SQLRETURN qvoConnection::GetConnectAttr(SQLINTEGER attribute, SQLPOINTER valuePt
   if (!rule)
     return QVO_DIAG_FMT(this, _Trying_to_read_an_unknown_connection_attribute_Attribute_type_, -1,
                         static_cast<int>(attribute));
-  return rule->get(*this, GetArgs{valuePtr, bufferLength, stringLengthPtr});
+  const GetArgs args{valuePtr, bufferLength, stringLengthPtr};
+  if (Contains(getBesideSettings, attribute)) return rule->get(*this, args);
+  qvoMutex settings(settingsMutex);
+  return rule->get(*this, args);
 }
 
 SQLRETURN qvoConnection::SetQueryTimeoutInQvo(SQLUINTEGER value) {
-  if (logFull) Log("SetQueryTimeoutInQvo(%llu)\n", static_cast<unsigned long long>(value));
+  {
+    qvoMutex lock(settingsMutex);  // the log switch is a setting too
+    if (logFull) Log("SetQueryTimeoutInQvo(%llu)\n", static_cast<unsigned long long>(value));
+  }
   return SetConnectAttr(SQL_ATTR_QUERY_TIMEOUT,
                         reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)), 0);
 }
 
 SQLRETURN qvoConnection::SetFeedbackIntervalInQvo(SQLUINTEGER value) {
-  if (logFull) Log("SetFeedbackIntervalInQvo(%llu)\n", static_cast<unsigned long long>(value));
+  {
+    qvoMutex lock(settingsMutex);  // the log switch is a setting too
+    if (logFull) Log("SetFeedbackIntervalInQvo(%llu)\n", static_cast<unsigned long long>(value));
+  }
   return SetConnectAttr(QVO_ATTR_FEEDBACK_INTERVAL,
                         reinterpret_cast<SQLPOINTER>(static_cast<uintptr_t>(value)), 0);
 }

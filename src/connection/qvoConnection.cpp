@@ -63,6 +63,21 @@ void qvoConnection::SetQueryTimeoutValue(SQLUINTEGER value) {
   connAttr.queryTimeout = value;
 }
 
+std::string qvoConnection::GetCurrentSchema() const {
+  qvoMutex lock(settingsMutex);
+  return connAttr.currentSchema ? std::string(connAttr.currentSchema.get()) : std::string();
+}
+
+std::string qvoConnection::GetSearchStringEscape() const {
+  qvoMutex lock(settingsMutex);
+  return connAttr.searchStringEscape;
+}
+
+std::string qvoConnection::DiagServerName() const {
+  qvoMutex lock(settingsMutex);
+  return connAttr.dsnName ? std::string(connAttr.dsnName.get()) : std::string();
+}
+
 void qvoConnection::SetDateFormat(const char* text, int length) {
   if (text) CopyCut(dateFormat, sizeof dateFormat - 1, text, length);
 }

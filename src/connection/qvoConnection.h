@@ -7,8 +7,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "connection/qvoConnAttr.h"
@@ -230,26 +232,37 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   int GetMaxIdentifierOctetLength() const { return maxIdentifierOctetLength; }
   // Stores the session's query timeout without telling the server.
   void SetQueryTimeoutValue(SQLUINTEGER value);
-  SQLUINTEGER GetQueryTimeout() const { return connAttr.queryTimeout; }
-  qvo_int64 GetMaxDataMessageSize() const { return connAttr.maxDataMessageSize; }
-  qvo_uint64 GetSessionID() const { return connAttr.qvosessionID; }
-  SQLUINTEGER GetAutocommitMode() const { return connAttr.autoCommit; }
-  SQLUINTEGER GetAsyncMode() const { return connAttr.asyncEnable; }
-  SQLUINTEGER GetAttrPrepareAlwaysSuccess() const { return connAttr.prepareSuccess; }
-  SQLINTEGER GetAttrOutputNts() const { return connAttr.attrOutputNTS; }
-  SQLUINTEGER GetMetadataID() const { return connAttr.metadataID; }
-  SQLUBIGINT GetAttrMaxRows() const { return connAttr.maxRows; }
-  int GetCharacterDisplaySize() const { return connAttr.characterDisplaySize; }
-  bool ShowOnlyCurrentSchema() const { return connAttr.showOnlyCurrentSchema; }
-  bool StringsNotNull() const { return connAttr.stringsNotNull; }
-  bool IntTypesInResultsIfPossible() const { return connAttr.intTypesInResultsIfPossible; }
-  const char* GetNumericCharacters() const { return connAttr.numericCharacters; }
-  const char* GetWordForTrue() const { return connAttr.wordForTrue; }
-  const char* GetWordForFalse() const { return connAttr.wordForFalse; }
-  // Null when there is none or it is empty.
-  const char* GetCurrentSchema() const {
-    return connAttr.currentSchema && connAttr.currentSchema[0] ? connAttr.currentSchema.get()
-                                                               : nullptr;
+  // Settings that statements read beside the requests: each under
+  // settingsMutex.
+  SQLUINTEGER GetQueryTimeout() const { return Setting(&connectionAttr::queryTimeout); }
+  qvo_int64 GetMaxDataMessageSize() const { return Setting(&connectionAttr::maxDataMessageSize); }
+  qvo_uint64 GetSessionID() const { return Setting(&connectionAttr::qvosessionID); }
+  SQLUINTEGER GetAutocommitMode() const { return Setting(&connectionAttr::autoCommit); }
+  bool ShowOnlyCurrentSchema() const { return Setting(&connectionAttr::showOnlyCurrentSchema); }
+  bool AlwaysSearchPatternsInCat() const {
+    return Setting(&connectionAttr::alwaysSearchPatternsInCat);
+  }
+  bool IntTypesInResultsIfPossible() const {
+    return Setting(&connectionAttr::intTypesInResultsIfPossible);
+  }
+  // Texts as copies: another thread may replace them meanwhile. Empty when
+  // there is none.
+  std::string GetCurrentSchema() const;
+  std::string GetSearchStringEscape() const;
+  std::string GetNumericCharacters() const {
+    return FieldSetting(&connectionAttr::numericCharacters);
+  }
+  std::string GetWordForTrue() const { return FieldSetting(&connectionAttr::wordForTrue); }
+  std::string GetWordForFalse() const { return FieldSetting(&connectionAttr::wordForFalse); }
+  // How column lookups may go (attributes 21047, 21105, 21106), as one set.
+  struct MetadataSwitches {
+    bool fast;
+    bool microCache;
+    bool forceMicroCache;
+  };
+  MetadataSwitches GetMetadataSwitches() const {
+    qvoMutex lock(settingsMutex);
+    return {fastMetadata, columnsMicroCache, forceColumnsMicroCache};
   }
   // Text setters: a null text changes nothing; texts are cut to the field.
   void SetDateFormat(const char* text, int length);
@@ -275,15 +288,18 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   bool ApplyAppWcharType(int wcharType) override {
     return SetAppWcharType(static_cast<SQLUINTEGER>(wcharType)) != nullptr;
   }
-  const char* DiagServerName() override { return connAttr.dsnName ? connAttr.dsnName.get() : ""; }
-  SQLUINTEGER GetAppWcharType() const { return appWcharType; }
+  std::string DiagServerName() const override;
+  SQLUINTEGER GetAppWcharType() const {
+    qvoMutex lock(settingsMutex);
+    return appWcharType;
+  }
 
   // --- what the socket asks of the connection (qvoSocketOwner) --------------
   qvoHandle* SocketHandle() override { return this; }
   const char* NodeHost() const override { return server.qvoServer; }
   const char* NodePort() const override { return server.qvoPort; }
-  qvo_int32 FeedbackInterval() const override { return connAttr.feedbackInterval; }
-  bool SocketEncryption() const override { return connAttr.socketEncryption; }
+  qvo_int32 FeedbackInterval() const override { return Setting(&connectionAttr::feedbackInterval); }
+  bool SocketEncryption() const override { return Setting(&connectionAttr::socketEncryption); }
 
   // --- members ------------------------------------------------------------------
   // The protocol version and the identifier limits live in qvoHandle
@@ -308,6 +324,18 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   SQLUINTEGER appWcharType = 1;
   qvoCriticalSection executionMutex;
   qvoCriticalSection executeSqlMutex;
+  // The connection's settings: connAttr, the code pages of its converters,
+  // what its attributes set on the handle, and what the server reports in
+  // answers. They are written under executionMutex and this lock (the
+  // DB_METADATA values under the load's lock and this one): a request, which
+  // holds executionMutex, reads them as they are; a call beside the requests
+  // (reading an attribute or information, a statement taking or reading the
+  // connection's settings, a cancel) reads them under this lock alone and
+  // never waits for a request. Taken after every other lock of the
+  // connection and its statements, and held only while values are copied:
+  // never across a request, nor while another lock but a handle's records
+  // lock, the log lock or a converter's lock is first taken.
+  mutable qvoCriticalSection settingsMutex;
   // The statement whose execution runs and may be cancelled from another
   // thread, and whether it was (under inFlightMutex, never held while
   // waiting for an answer).
@@ -330,4 +358,14 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   // The request's data into execBuffer, kept to send them again after a
   // reconnect. False when no buffer could be had.
   bool CopyRequestData(const char* data, qvo_int64 len);
+  template <class T>
+  T Setting(T connectionAttr::*member) const {
+    qvoMutex lock(settingsMutex);
+    return connAttr.*member;
+  }
+  template <size_t N>
+  std::string FieldSetting(char (connectionAttr::*field)[N]) const {
+    qvoMutex lock(settingsMutex);
+    return std::string(connAttr.*field, ::strnlen(connAttr.*field, N));
+  }
 };

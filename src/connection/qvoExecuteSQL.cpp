@@ -60,7 +60,10 @@ bool qvoConnection::AbortExchangeOf(const qvoHandle* requester) {
   std::lock_guard lock(inFlightMutex);
   if (requester == nullptr || inFlightRequester != requester || !Socket) return false;
   if (!inFlightCanceled) {
-    if (logFull) Log("qvoConnection::AbortExchangeOf: abort_query beside the running request\n");
+    {
+      qvoMutex settings(settingsMutex);  // the log switch; held only while it logs
+      if (logFull) Log("qvoConnection::AbortExchangeOf: abort_query beside the running request\n");
+    }
     // A failed send leaves the exchange to its own end.
     inFlightCanceled = Socket->SendAbortRequest() == SQL_SUCCESS;
   }
@@ -118,7 +121,10 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
     return passFailure(
         [&]() -> SQLRETURN { return QVO_DIAG(diagTarget, _Database_server_not_connected_, -1); });
 
-  connAttr.bytesWritten += static_cast<SQLUBIGINT>(len);
+  {
+    qvoMutex counters(settingsMutex);  // read beside the requests
+    connAttr.bytesWritten += static_cast<SQLUBIGINT>(len);
+  }
   if (sourceStmt && (mode == send_rows || mode == send_rows_fetch2))
     Socket->ReuseRowsBufferOf(sourceStmt);
   std::unique_ptr<qvoAttributes> backup = attributes ? attributes->Clone() : nullptr;
@@ -174,7 +180,10 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
     }
   }
 
-  connAttr.bytesRead += static_cast<SQLUBIGINT>(Socket->GetQvoAnswerLen());
+  {
+    qvoMutex counters(settingsMutex);
+    connAttr.bytesRead += static_cast<SQLUBIGINT>(Socket->GetQvoAnswerLen());
+  }
   if (sourceStmt) {
     if (mode == create_prepared_statement) {
       if (sourceStmt->SetPreparedParamcount(nParamsNeeded) == SQL_ERROR) return SQL_ERROR;

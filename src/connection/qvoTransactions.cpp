@@ -162,6 +162,9 @@ SQLRETURN qvoConnection::SlaveConnect(const char* ServerHost, int ServerHostLen,
 SQLRETURN qvoConnection::GetHostnames(char* buffer, int bufferSize) {
   if (!buffer || bufferSize <= 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
 
+  // The answer is read from the socket after the exchange: no other request
+  // may come between.
+  qvoMutex execution(executionMutex);
   const int addressLen = static_cast<int>(::strnlen(server.qvoServer, sizeof server.qvoServer));
   const std::vector<char> request =
       EncodeHostNamesRequest(std::string_view(server.qvoServer, static_cast<size_t>(addressLen)));

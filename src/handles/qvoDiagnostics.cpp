@@ -206,7 +206,9 @@ SQLRETURN qvoHandle::GetDiagRec(SQLSMALLINT recNumber, char* sqlState, SQLINTEGE
 
 namespace {
 
-enum class FieldKind { Header, Record };
+// Setting: a value of the handle's object that its own lock guards, read
+// outside setDiagMutex.
+enum class FieldKind { Header, Record, Setting };
 
 // Numeric fields: the value written and its width.
 struct NumericField {
@@ -274,11 +276,8 @@ constexpr TextField kTextFields[] = {
      [](qvoHandle& h, const __diagRecords*) {
        return std::string(h.diagHeader.diagConnectionName);
      }},
-    {SQL_DIAG_SERVER_NAME, FieldKind::Header, false,
-     [](qvoHandle& h, const __diagRecords*) {
-       const char* name = h.handleType == SQL_HANDLE_DBC ? h.DiagServerName() : nullptr;
-       return std::string(name ? name : "");
-     }},
+    {SQL_DIAG_SERVER_NAME, FieldKind::Setting, false,
+     [](qvoHandle& h, const __diagRecords*) { return h.DiagServerName(); }},
 };
 
 const TextField* FindTextField(SQLSMALLINT id) {
@@ -296,9 +295,13 @@ constexpr SQLSMALLINT kDiagNoDataIdentifier = 1002;
 
 SQLRETURN qvoHandle::GetDiagTextField(SQLSMALLINT recNumber, SQLSMALLINT diagIdentifier,
                                       std::string& text) {
-  qvoMutex lock(setDiagMutex);
   const TextField* f = FindTextField(diagIdentifier);
   if (f == nullptr || recNumber < 0) return SQL_ERROR;
+  if (f->kind == FieldKind::Setting) {
+    text = f->text(*this, nullptr);
+    return SQL_SUCCESS;
+  }
+  qvoMutex lock(setDiagMutex);
   const __diagRecords* r = nullptr;
   if (f->kind == FieldKind::Record) {
     if (recNumber < 1) return SQL_ERROR;  // records start at 1
@@ -313,30 +316,33 @@ SQLRETURN qvoHandle::GetDiagField(SQLSMALLINT recNumber, SQLSMALLINT diagIdentif
                                   SQLPOINTER diagInfo, SQLSMALLINT bufferLength,
                                   SQLSMALLINT* stringLength) {
   if (recNumber < 0 || diagInfo == nullptr) return SQL_ERROR;
-  qvoMutex lock(setDiagMutex);
   if (diagIdentifier == kDiagNoDataIdentifier) return SQL_NO_DATA;
-  if (diagIdentifier == kDiagColumnNumber) {
-    Put<SQLINTEGER>(diagInfo, SQL_COLUMN_NUMBER_UNKNOWN);
-    return SQL_SUCCESS;
-  }
-  if (diagIdentifier == kDiagCursorRowCount) {
-    if (handleType != SQL_HANDLE_STMT) return SQL_ERROR;
-    return DiagCursorRowCount(static_cast<SQLLEN*>(diagInfo)) == SQL_ERROR ? SQL_ERROR
-                                                                           : SQL_SUCCESS;
-  }
-  for (const auto& f : kNumericFields) {
-    if (f.id != diagIdentifier) continue;
-    const __diagRecords* r = nullptr;
-    if (f.kind == FieldKind::Record) {
-      if (recNumber < 1) return SQL_ERROR;
-      if (recNumber > diagHeader.diagNumber) return SQL_NO_DATA;
-      r = &diags[recNumber];
+  {
+    qvoMutex lock(setDiagMutex);
+    if (diagIdentifier == kDiagColumnNumber) {
+      Put<SQLINTEGER>(diagInfo, SQL_COLUMN_NUMBER_UNKNOWN);
+      return SQL_SUCCESS;
     }
-    f.write(*this, r, diagInfo);
-    return SQL_SUCCESS;
+    if (diagIdentifier == kDiagCursorRowCount) {
+      if (handleType != SQL_HANDLE_STMT) return SQL_ERROR;
+      return DiagCursorRowCount(static_cast<SQLLEN*>(diagInfo)) == SQL_ERROR ? SQL_ERROR
+                                                                             : SQL_SUCCESS;
+    }
+    for (const auto& f : kNumericFields) {
+      if (f.id != diagIdentifier) continue;
+      const __diagRecords* r = nullptr;
+      if (f.kind == FieldKind::Record) {
+        if (recNumber < 1) return SQL_ERROR;
+        if (recNumber > diagHeader.diagNumber) return SQL_NO_DATA;
+        r = &diags[recNumber];
+      }
+      f.write(*this, r, diagInfo);
+      return SQL_SUCCESS;
+    }
   }
 
-  // Text fields, UTF-8, cut between characters.
+  // Text fields, UTF-8, cut between characters; GetDiagTextField takes the
+  // records' lock where it reads them.
   const TextField* f = FindTextField(diagIdentifier);
   if (f == nullptr) return SQL_ERROR;
   if (f->needsLengthPointer && stringLength == nullptr) return SQL_ERROR;

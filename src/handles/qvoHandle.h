@@ -7,6 +7,7 @@
 // or statement, which live above it.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -81,9 +82,10 @@ class qvoHandle {
   int GetMaxIdentifierLength() const { return maxIdentifierLength; }
 
   // --- what the handle layer asks of the objects above it ------------------
-  // Diagnostic field 11 of a connection: its data source name ("" for none);
-  // null for every other kind of handle.
-  virtual const char* DiagServerName() { return nullptr; }
+  // Diagnostic field 11 of a connection: its data source name ("" for none,
+  // and for every other kind of handle). A copy, read outside setDiagMutex:
+  // it is a setting of the connection, which another thread may change.
+  virtual std::string DiagServerName() const { return {}; }
   // Diagnostic field -1249 of a statement (qvoStatement::RowCount); -1 for
   // every other kind of handle.
   virtual SQLRETURN DiagCursorRowCount(SQLLEN*) { return SQL_ERROR; }
@@ -199,8 +201,10 @@ class qvoHandle {
   FILE* logFile = nullptr;                     // borrowed
   std::unique_ptr<char[]> logFileName;         // 1024 bytes when set
   qvoCriticalSection* logFileMutex = nullptr;  // borrowed, shared per stream
-  bool logFull = false;
-  bool logDebugComm = false;
+  // Switched by a connection's log attributes while other threads' calls on
+  // it test them.
+  std::atomic<bool> logFull = false;
+  std::atomic<bool> logDebugComm = false;
   SQLBIGINT logFileLines = 0x7FFFFFFFFFFFFFFFLL;
   qvo_int32 protocolVersion = 0;
   qvoCriticalSection setDiagMutex;

@@ -42,7 +42,11 @@ SQLRETURN ResolveInfo(qvoConnection& conn, SQLUSMALLINT infoType, SQLPOINTER inf
   if (textType && bufferLength < 0) return QVO_DIAG(&conn, _Invalid_string_or_buffer_length_, -1);
   if (row->loads && conn.EnsureInfoValues() < 0) return SQL_ERROR;
   answer->row = row;
-  answer->value = InfoValueOf(*row, conn);
+  {
+    // Some values are settings that another thread may change.
+    qvoMutex settings(conn.settingsMutex);
+    answer->value = InfoValueOf(*row, conn);
+  }
 #if defined(__GNUC__) && !defined(__clang__)
 // g++ 12 sees an overlapping copy inside libstdc++'s string assignment here (a false positive).
 #pragma GCC diagnostic push

@@ -141,7 +141,11 @@ SQLRETURN qvoConnection::GetInfoValues() {
   const SQLRETURN rc = read(*this, [&stage](const qvoMetadataRow& row) { stage.Take(row); });
   if (rc < 0) return rc;
   if (stage.Failed()) return SQL_ERROR;
-  stage.CommitTo(connAttr);
+  {
+    // Read beside the load by calls that do not load (see settingsMutex).
+    qvoMutex settings(settingsMutex);
+    stage.CommitTo(connAttr);
+  }
   haveInfos = true;
   return SQL_SUCCESS;
 }

@@ -211,12 +211,15 @@ int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, i
 int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* output,
                    int outputSize) {
   if (conv == nullptr || output == nullptr) return -1;
+  // The terminator has the width of the code page the text is converted
+  // into, even when another thread changes it meanwhile.
+  const std::unique_lock<std::mutex> held = conv->Hold();
   const int unit = conv->GetCharSize();
   if (outputSize < unit) {
     conv->bufferFull = input != nullptr && inputLen != 0 && !(inputLen == kNts && *input == 0);
     return 0;
   }
-  const int n = conv->FromCodeset(input, inputLen, output, outputSize - unit);
+  const int n = conv->FromCodesetHeld(input, inputLen, output, outputSize - unit);
   if (n < 0) return -1;
   memset(output + n, 0, unit);
   return n;

@@ -12,6 +12,7 @@
 
 #include <iconv.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -41,8 +42,10 @@ class iconverter {
   int SetCurrentCodepage(const char* codepage);
   const char* GetCurrentCodepage() const { return codepage_.c_str(); }
   const char* GetLocalCodepage() const { return codepage_.c_str(); }
-  // Bytes of one code unit: 2 for UTF-16, 4 for UTF-32, else 1.
-  int GetCharSize() const { return charSize_; }
+  // Bytes of one code unit: 2 for UTF-16, 4 for UTF-32, else 1. A converter
+  // may be shared (a connection's): another thread may change the code page
+  // meanwhile, so the size is read whole.
+  int GetCharSize() const { return charSize_.load(std::memory_order_relaxed); }
   // True when the code page is UTF-8: text passes through unchanged.
   bool ConversionDeactivated() const { return passThrough_; }
   const char* GetErrorMessage() const { return error_.c_str(); }
@@ -75,7 +78,7 @@ class iconverter {
   std::string codepage_;
   std::string error_;
   std::uint64_t stamp_ = 0;
-  int charSize_ = 1;
+  std::atomic<int> charSize_ = 1;
   bool passThrough_ = false;
   iconv_t toUtf8_ = reinterpret_cast<iconv_t>(-1);
   iconv_t fromUtf8_ = reinterpret_cast<iconv_t>(-1);

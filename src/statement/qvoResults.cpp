@@ -324,7 +324,7 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
         static_cast<unsigned long long>(resultCursor.NLines()),
         static_cast<long long>(resultCursor.ResultRowCount()));
 
-  const bool intTypes = connection && connection->connAttr.intTypesInResultsIfPossible;
+  const bool intTypes = connection && connection->IntTypesInResultsIfPossible();
   qvo_int64 lineBytes = 0;
   for (int column = 1; column <= h.columns; ++column) {
     const auto i = static_cast<SQLSMALLINT>(column);

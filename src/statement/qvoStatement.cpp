@@ -46,23 +46,10 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   handleType = SQL_HANDLE_STMT;
   SetMaxIdentifierLength(128);
   CreateConverters();
-  allocatingError = SetDriverUnicodeType(conn->GetDriverUnicodeType(), conn);
   decSeparator = LocaleDecimalSeparator();
   InitStatement(QVO_INIT_RESET);
-
-  // Settings of the connection.
-  const connectionAttr& ca = conn->connAttr;
-  maxVarcharLength = static_cast<SQLUINTEGER>(conn->maxVarcharLength);
-  maxVarcharOctetLength = 4 * maxVarcharLength;
-  if (ca.alwaysSearchPatternsInCat) std::snprintf(ordinaryArgumentPredicate, 7, " LIKE ");
+  TakeConnectionSettings(*conn);
   SetTranslatorLangCode(conn->GetTranslatorLangCode());
-  protocolVersion = conn->GetProtocolVersion();
-  stmtAttr.asyncEnable = ca.asyncEnable;
-  stmtAttr.showOnlyCurrentSchema = ca.showOnlyCurrentSchema;
-  stmtAttr.stringsNotNull = ca.stringsNotNull;
-  qvoCopyStr(stmtAttr.wordForTrue, ca.wordForTrue, SQL_NTS, sizeof stmtAttr.wordForTrue, SQL_NTS);
-  qvoCopyStr(stmtAttr.wordForFalse, ca.wordForFalse, SQL_NTS, sizeof stmtAttr.wordForFalse,
-             SQL_NTS);
 
   // Registration: the statement, then its ARD, APD, IRD and IPD.
   const SQLHANDLE self = AddHandle(SQL_HANDLE_STMT, conn->GetHandleID());
@@ -74,8 +61,11 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
   // The object is stored by the allocation once it is built: until then no
   // call finds it.
   SetMasterAndMyID(conn, self);
-  SetLogFile(conn->logFull, conn->logDebugComm, conn->logFile, conn->GetLogFileName(),
-             conn->logFileMutex, conn->logFileLines);
+  {
+    qvoMutex settings(conn->settingsMutex);
+    SetLogFile(conn->logFull, conn->logDebugComm, conn->logFile, conn->GetLogFileName(),
+               conn->logFileMutex, conn->logFileLines);
+  }
   if (logFull) Log("qvoStatement::qvoStatement()\n");
 
   // Gives back everything registered so far; the statement stays unusable.
@@ -115,15 +105,33 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
     AutoAllocatedDescriptor(kind, desc.release(), h);
   }
 
+  SetStatusText("Created");
+  if (outputHandle) *outputHandle = self;
+}
+
+// The connection's settings as they stand, taken whole while no other
+// thread changes them (they change under its settings lock).
+void qvoStatement::TakeConnectionSettings(qvoConnection& conn) {
+  qvoMutex settings(conn.settingsMutex);
+  allocatingError = SetDriverUnicodeType(conn.GetDriverUnicodeType(), &conn);
+  const connectionAttr& ca = conn.connAttr;
+  maxVarcharLength = static_cast<SQLUINTEGER>(conn.maxVarcharLength);
+  maxVarcharOctetLength = 4 * maxVarcharLength;
+  if (ca.alwaysSearchPatternsInCat) std::snprintf(ordinaryArgumentPredicate, 7, " LIKE ");
+  protocolVersion = conn.GetProtocolVersion();
+  stmtAttr.asyncEnable = ca.asyncEnable;
+  stmtAttr.showOnlyCurrentSchema = ca.showOnlyCurrentSchema;
+  stmtAttr.stringsNotNull = ca.stringsNotNull;
+  qvoCopyStr(stmtAttr.wordForTrue, ca.wordForTrue, SQL_NTS, sizeof stmtAttr.wordForTrue, SQL_NTS);
+  qvoCopyStr(stmtAttr.wordForFalse, ca.wordForFalse, SQL_NTS, sizeof stmtAttr.wordForFalse,
+             SQL_NTS);
   stmtAttr.maxParamSize = ca.maxParamSize;
   stmtAttr.characterDisplaySize = ca.characterDisplaySize;
-  stmtAttr.timestampPrecision = static_cast<SQLUINTEGER>(conn->GetDateTimePrecision());
+  stmtAttr.timestampPrecision = static_cast<SQLUINTEGER>(conn.GetDateTimePrecision());
   stmtAttr.maxRows = ca.maxRows;
   stmtAttr.prepareSuccess = ca.prepareSuccess;
   stmtAttr.attrOutputNTS = ca.attrOutputNTS;
   stmtAttr.metadataID = ca.metadataID;
-  SetStatusText("Created");
-  if (outputHandle) *outputHandle = self;
 }
 
 qvoStatement::~qvoStatement() {

@@ -75,7 +75,9 @@ struct __statementAttributes {
   SQLINTEGER attrOutputNTS = 0;
   int floatPrecision = 9;
   SQLUINTEGER prepareSuccess = 0;
-  SQLUINTEGER asyncEnable = 0;
+  // Also set by the connection's attribute 4 while the statement may be in
+  // a call on another thread.
+  std::atomic<SQLUINTEGER> asyncEnable = 0;
   SQLUINTEGER attrConcurency = 1;
   SQLUINTEGER cursorScrollable = 1;
   SQLUINTEGER cursorSensitivity = 0;
@@ -556,6 +558,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
  private:
   friend class qvoPlainFetchScope;
 
+  // The connection's settings a new statement starts from, copied under the
+  // connection's settings lock.
+  void TakeConnectionSettings(qvoConnection& conn);
   SQLRETURN GetDataPiece(qvoColumnJob& job, const qvoConversion& conv);
   bool GetDataLogAdmits() const;
   // One request of this statement through the connection. Refused with

@@ -194,7 +194,7 @@ TEST(AnswerAttributes, RecordsAheadOfABadOneAreApplied) {
                                                          communicationError}))
         << c.what;
     EXPECT_EQ(w.conn.GetQueryTimeout(), 7u) << c.what;
-    EXPECT_EQ(w.conn.GetCurrentSchema() != nullptr, c.schemaApplied) << c.what;
+    EXPECT_EQ(!w.conn.GetCurrentSchema().empty(), c.schemaApplied) << c.what;
     EXPECT_EQ(w.conn.GetMaxIdentifierLength(), 128) << c.what;
   }
 }
@@ -267,12 +267,12 @@ TEST(AnswerAttributes, AnswerAttributesWaitForTheConnection) {
   SQLUINTEGER state = 7;
   EXPECT_EQ(w.conn.GetConnectAttr(QVO_ATTR_TRANSACTION_STATE, &state, 0, nullptr), 0);
   EXPECT_EQ(state, 0u);
-  EXPECT_EQ(w.conn.GetCurrentSchema(), nullptr);
+  EXPECT_EQ(w.conn.GetCurrentSchema(), "");
 
   w.conn.ApplyAnswerAttributes(w.socket(), answer.get());
   EXPECT_EQ(w.conn.GetConnectAttr(QVO_ATTR_TRANSACTION_STATE, &state, 0, nullptr), 0);
   EXPECT_EQ(state, 1u);
-  EXPECT_STREQ(w.conn.GetCurrentSchema(), "SALES");
+  EXPECT_EQ(w.conn.GetCurrentSchema(), "SALES");
   EXPECT_EQ(w.conn.GetNumRecords(), 0);
 }
 

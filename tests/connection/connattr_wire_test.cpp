@@ -205,7 +205,7 @@ TEST(Disconnect, EndsTheSessionAndForgetsItsCredentials) {
   EXPECT_EQ(w.conn.connAttr.qvoPassword, nullptr);
   EXPECT_EQ(w.conn.connAttr.qvoPasswordLen, 0);
   EXPECT_EQ(w.conn.connAttr.dsnName, nullptr);
-  EXPECT_STREQ(w.conn.GetNumericCharacters(), "");
+  EXPECT_EQ(w.conn.GetNumericCharacters(), "");
   EXPECT_EQ(w.conn.GetQueryTimeout(), 0u);
   EXPECT_EQ(w.conn.connectionToken, 0);
   EXPECT_EQ(w.conn.GetNumRecords(), 0);

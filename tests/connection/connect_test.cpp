@@ -210,7 +210,7 @@ TEST(Connect, ConnectionDefaultsAndAccessors) {
   EXPECT_EQ(c.GetMaxIdentifierLength(), 128);
   EXPECT_EQ(c.GetAppWcharType(), 1u);
   EXPECT_EQ(c.isConnected(), 0);
-  EXPECT_EQ(c.GetCurrentSchema(), nullptr);
+  EXPECT_EQ(c.GetCurrentSchema(), "");
   struct Version {
     const char* text;
     int value;
