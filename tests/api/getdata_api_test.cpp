@@ -348,6 +348,31 @@ TEST(GetDataApi, CurrentRow) {
   }
 }
 
+// A row SetPos chooses is read from the start of each value, whatever was
+// read of the same column in another row.
+TEST(GetDataApi, SetPosStartsEveryValueAfresh) {
+  api::Session s;
+  ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, IntArg(3), 0), SQL_SUCCESS);
+  Serve(s, {kUtf8}, {{Value::Text("first"), Value::Text("second"), Value::Text("third")}});
+  ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+  char text[16];
+  SQLLEN ind = 0;
+  // The current row read whole, then the first in part: the rows chosen next
+  // still come whole.
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "third");
+  ASSERT_EQ(QVOSetPos(s.stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, 3, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ(text, "fi");
+  ASSERT_EQ(QVOSetPos(s.stmt, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "second");
+  EXPECT_EQ(ind, 6);
+  ASSERT_EQ(QVOSetPos(s.stmt, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "second");
+}
+
 TEST(GetDataApi, NullCharacterValues) {
   api::Session s;
   ASSERT_EQ(QVOSetConnectAttr(s.dbc, 21057, const_cast<char*>("Y"), SQL_NTS),
