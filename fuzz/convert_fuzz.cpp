@@ -29,6 +29,8 @@
 //               index in kLengths, bit 4 a value buffer only, bit 5 an
 //               indicator only, bit 6 read by QVOGetData instead of bound,
 //               bit 7 QVOGetData asked for the length first.
+//   byte 23     bits 0-1 the code page of wide data (kept, UTF-16BE, UCS-2,
+//               UTF-16LE).
 // The rest is what the node sends, answer after answer.
 #include <cstddef>
 #include <cstdint>
@@ -451,7 +453,14 @@ class Settings {
     SQLINTEGER n = 0;
     if (QVOGetStmtAttr(session.stmt, QVO_ATTR_DATA_ENCODING, name, sizeof name, &n) == SQL_SUCCESS)
       codeSet_ = name;
+    if (QVOGetStmtAttr(session.stmt, QVO_ATTR_WCHAR_DATA_ENCODING, name, sizeof name, &n) ==
+        SQL_SUCCESS)
+      wideCodeSet_ = name;
     Apply(client[1], client[2]);
+    if (const char* wide = kWideCodeSets[client[kWideCodeSetOffset] & 3]) {
+      QVOSetStmtAttr(session.stmt, QVO_ATTR_WCHAR_DATA_ENCODING, const_cast<char*>(wide), SQL_NTS);
+      wideCodeSetChanged_ = true;
+    }
   }
   ~Settings() {
     qvoStatement& s = *session_.s;
@@ -462,6 +471,8 @@ class Settings {
     QVOSetStmtAttr(session_.stmt, SQL_ATTR_ROW_ARRAY_SIZE, Value(1), 0);
     if (codeSetChanged_ && !codeSet_.empty())
       QVOSetStmtAttr(session_.stmt, QVO_ATTR_DATA_ENCODING, codeSet_.data(), SQL_NTS);
+    if (wideCodeSetChanged_ && !wideCodeSet_.empty())
+      QVOSetStmtAttr(session_.stmt, QVO_ATTR_WCHAR_DATA_ENCODING, wideCodeSet_.data(), SQL_NTS);
   }
   Settings(const Settings&) = delete;
   Settings& operator=(const Settings&) = delete;
@@ -499,6 +510,8 @@ class Settings {
   SQLUINTEGER wideType_;
   std::string codeSet_;
   bool codeSetChanged_ = false;
+  std::string wideCodeSet_;
+  bool wideCodeSetChanged_ = false;
 };
 
 void Run(FuzzSession& session, const uint8_t* client) {

@@ -56,10 +56,12 @@ inline constexpr size_t kCTypeCount = sizeof kCTypes / sizeof kCTypes[0];
 // and piece, 12 is the three-integer record of a time stamp.
 inline constexpr SQLLEN kLengths[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 16, 19, 25, 40, 300};
 
-// Bytes of the client's side, and the column plans in it.
+// Bytes of the client's side, the column plans in it and the byte after
+// them.
 inline constexpr size_t kPlanCount = 8;
 inline constexpr size_t kPlanOffset = 7;
-inline constexpr size_t kClientBytes = kPlanOffset + 2 * kPlanCount;
+inline constexpr size_t kWideCodeSetOffset = kPlanOffset + 2 * kPlanCount;
+inline constexpr size_t kClientBytes = kWideCodeSetOffset + 1;
 
 // Flags (byte 0).
 inline constexpr uint8_t kRowsetShift = 2;  // bits 2-4: rowset size - 1
@@ -87,6 +89,10 @@ inline constexpr uint8_t kWideAsUtf8 = 0x80;
 // The data code sets a statement can take (null: the one it has).
 inline constexpr const char* kCodeSets[8] = {nullptr,    "UTF-8",  "ISO-8859-1", "ASCII",
                                              "UTF-16LE", "UTF-32", "CP1252",     "GB18030"};
+
+// The code pages of 2-byte units the wide data can take (bits 0-1 of the
+// last byte; null: the one it has, UTF-16 in host order).
+inline constexpr const char* kWideCodeSets[4] = {nullptr, "UTF-16BE", "UCS-2", "UTF-16LE"};
 
 // The first byte of a column plan: the C type's index (bits 0-6, taken
 // modulo the count), and whether the pieces of QVOGetData alternate with

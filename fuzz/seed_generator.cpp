@@ -378,7 +378,7 @@ struct Plan {
   bool otherWidth = false;
 };
 Bytes ClientSide(uint8_t flags, uint8_t settings, uint8_t more, const std::vector<Plan>& plans,
-                 std::vector<uint8_t> orientations = {}) {
+                 std::vector<uint8_t> orientations = {}, uint8_t wideCodeSet = 0) {
   namespace c = convert;
   Bytes out = {flags, settings, more};
   orientations.resize(4, c::Orientation(SQL_FETCH_NEXT, 0));
@@ -389,6 +389,7 @@ Bytes ClientSide(uint8_t flags, uint8_t settings, uint8_t more, const std::vecto
         static_cast<uint8_t>(c::CTypeIndex(p.cType) | (p.otherWidth ? c::kOtherWidth : 0)));
     out.push_back(static_cast<uint8_t>(c::LengthIndex(p.length) | p.form));
   }
+  out.push_back(wideCodeSet);
   return out;
 }
 
@@ -480,6 +481,14 @@ void ConvertSeeds() {
         Input(ClientSide(Rowset(1), 1, c::kCodeSetHigh, widths), {inline6}));
   Write("convert", "wide_as_utf8",
         Input(ClientSide(Rowset(4), 0, c::kWideAsUtf8, texts), {inline6}));
+  // UTF-8 kept as it is and cut in pieces on character boundaries, at most
+  // 7 bytes a piece; wide text in other code pages of 2-byte units.
+  Write("convert", "utf8_code_set_pieces",
+        Input(ClientSide(Rowset(2), 1 | c::kMaxLength, 0, pieces), {inline6}));
+  Write("convert", "utf16be_wide_data",
+        Input(ClientSide(Rowset(3), 0, 0, texts, {}, 1), {inline6}));
+  Write("convert", "ucs2_wide_data_pieces",
+        Input(ClientSide(Rowset(1), 0, 0, widths, {}, 2), {inline6}));
   Write("convert", "not_retrieved",
         Input(ClientSide(Rowset(3), 0, c::kRetrieveOff, mixed), {inline6}));
 }
