@@ -269,7 +269,8 @@ struct Reader {
   SQLULEN rowset;
   bool scroll;
   bool statusArray;
-  bool retrieve;  // bound buffers are written
+  bool retrieve;        // bound buffers are written
+  bool stringsNotNull;  // a NULL text reads as an empty one
 };
 
 // Character data of a character column into a text target, piece after
@@ -304,6 +305,8 @@ void ReadPieces(const Reader& rd, const Column& c) {
     CheckElement(c, c.value ? target.bytes : nullptr, length, c.length);
     if (rc == SQL_SUCCESS) {
       if (length + unit > c.length) __builtin_trap();
+      // A NULL read as an empty text is no piece: it reads the same again.
+      if (length == 0 && rd.stringsNotNull) return;
       Block after(static_cast<size_t>(c.length));
       const SQLRETURN next = QVOGetData(rd.stmt, c.number, c.cType, after.bytes, c.length, &length);
       CheckReturn(rd.stmt, next);
@@ -523,7 +526,8 @@ void Run(FuzzSession& session, const uint8_t* client) {
             1 + static_cast<SQLULEN>((flags >> kRowsetShift) & 7),
             (flags & kScroll) != 0,
             (flags & kNoStatusArray) == 0,
-            (client[2] & kRetrieveOff) == 0};
+            (client[2] & kRetrieveOff) == 0,
+            (client[1] & kStringsNotNull) != 0};
   QVOSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, Value(rd.rowset), 0);
 
   SQLRETURN rc;
