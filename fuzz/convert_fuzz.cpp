@@ -285,14 +285,15 @@ void ReadPieces(const Reader& rd, const Column& c) {
   const bool pieces = c.value && c.length >= 2 * unit;
   SQLLEN left = -1;
   for (int k = 0; k < kMaxPieces; ++k) {
-    Block target(static_cast<size_t>(c.length));
-    SQLLEN length = kUnsetLength;
-    // The odd pieces in the other width, when the plan says so: the text
-    // kept is the first call's, whatever a later call names.
+    // The odd pieces in the other width, into the largest buffer, when the
+    // plan says so.
     const bool other = c.otherWidth && k % 2 == 1;
     const SQLSMALLINT type = !other ? c.cType : c.kind == Kind::Wide ? SQL_C_CHAR : SQL_C_WCHAR;
+    const SQLLEN bufferLength = other ? kLengths[15] : c.length;
+    Block target(static_cast<size_t>(bufferLength));
+    SQLLEN length = kUnsetLength;
     const SQLRETURN rc = QVOGetData(rd.stmt, c.number, type, c.value ? target.bytes : nullptr,
-                                    c.length, c.indicator ? &length : nullptr);
+                                    bufferLength, c.indicator ? &length : nullptr);
     CheckReturn(rd.stmt, rc);
     // A value is never over before its first piece.
     if (rc == SQL_NO_DATA && k == 0) __builtin_trap();

@@ -88,7 +88,7 @@ inline constexpr uint8_t kWideAsUtf8 = 0x80;
 
 // The data code sets a statement can take (null: the one it has).
 inline constexpr const char* kCodeSets[8] = {nullptr,    "UTF-8",  "ISO-8859-1", "ASCII",
-                                             "UTF-16LE", "UTF-32", "CP1252",     "GB18030"};
+                                             "UTF-16LE", "UTF-32", "UTF-32LE",   "GB18030"};
 
 // The code pages of 2-byte units the wide data can take (bits 0-1 of the
 // last byte; null: the one it has, UTF-16 in host order).
