@@ -4,13 +4,16 @@
 // protocol, not the library's. Run from the test build:
 //   fuzz_seed_generator <fuzz folder of the sources>
 // which (re)writes <folder>/<target>_seeds/<name>.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "convert_plan.h"
 #include "support/fake_node.h"
 #include "support/fake_results.h"
 #include "support/fake_table.h"
@@ -281,6 +284,215 @@ void MetadataSeeds() {
         Input({0x08}, {r::Answer({r::ResultSet(-3, columns, 2, 2, found.Block(0, 2))})}));
 }
 
+// convert: a column of every server type, values chosen to reach the edges
+// of every conversion (limits of each width, scales, NaN and infinities,
+// calendar fields no calendar has, ill-formed and multi-byte UTF-8, numbers
+// written as text), a NULL in each column.
+const std::vector<r::Column> kEveryType = {
+    r::Column::Decimal("D9", 9, 2),
+    r::Column::Decimal("D18", 18, 4),
+    r::Column::SmallDecimal("S", 9, 0),
+    r::Column::BigDecimal("B", 36, 6),
+    r::Column::Double("F"),
+    r::Column::Boolean("L"),
+    r::Column::Date("DT"),
+    r::Column::Timestamp("TS"),
+    r::Column::TimestampUtc("TU"),
+    r::Column::Char("C", 8, 8, 0),
+    r::Column::Char("V", 20, 80, r::kVarying | r::kUtf8),
+    r::Column::Interval("IM", r::kIntervalMonth, 12, 12, 0),
+    r::Column::Interval("ID", r::kIntervalDay, 29, 29, 0),
+};
+
+r::Value EdgeValue(int64_t row, size_t column) {
+  using V = r::Value;
+  constexpr int64_t kMax64 = std::numeric_limits<int64_t>::max();
+  constexpr int64_t kMin64 = std::numeric_limits<int64_t>::min();
+  constexpr int32_t kMax32 = std::numeric_limits<int32_t>::max();
+  constexpr int32_t kMin32 = std::numeric_limits<int32_t>::min();
+  if ((row + static_cast<int64_t>(column)) % 7 == 6) return V::Null();
+  const auto k = static_cast<size_t>(row % 6);
+  switch (column) {
+    case 0:
+      return V::Int32(std::vector<int32_t>{12345, -12345, 0, kMax32, kMin32, 100}[k]);
+    case 1:
+      return V::Int64(std::vector<int64_t>{123456789, -5, 0, kMax64, kMin64, 10000}[k]);
+    case 2:
+      return V::Int32(std::vector<int32_t>{7, -7, 0, kMax32, kMin32, 1}[k]);
+    case 3: {
+      const int64_t halves[6][2] = {{1, 0},       {-1, -1},         {0, 1},
+                                    {kMin64, -1}, {kMax64, kMax64}, {123456789012, 0}};
+      return V::Int128(halves[k][0], halves[k][1]);
+    }
+    case 4:
+      return V::Double(std::vector<double>{0.5, -1e300, std::nan(""), -INFINITY, 4.9e-324, 2.9}[k]);
+    case 5:
+      return r::Value{false, Bytes{static_cast<uint8_t>(std::vector<int>{1, 0, 2, 255, 1, 0}[k])}};
+    case 6: {
+      const int d[6][3] = {{25, 12, 2023}, {1, 1, -1},    {31, 13, 32767},
+                           {0, 0, 0},      {29, 2, 2024}, {200, 200, -32768}};
+      return V::Date(static_cast<uint8_t>(d[k][0]), static_cast<uint8_t>(d[k][1]),
+                     static_cast<int16_t>(d[k][2]));
+    }
+    case 7:
+    case 8: {
+      const int t[6][7] = {{2023, 12, 25, 13, 45, 7, 123456789},
+                           {-5, 200, 200, 99, 99, 99, -1},
+                           {1, 1, 1, 0, 0, 0, 0},
+                           {9999, 12, 31, 23, 59, 61, 999999999},
+                           {1970, 1, 1, 0, 0, 0, 1000000000},
+                           {-32768, 0, 0, 255, 255, 255, kMin32}};
+      return V::Timestamp(static_cast<int16_t>(t[k][0]), static_cast<uint8_t>(t[k][1]),
+                          static_cast<uint8_t>(t[k][2]), static_cast<uint8_t>(t[k][3]),
+                          static_cast<uint8_t>(t[k][4]), static_cast<uint8_t>(t[k][5]), t[k][6]);
+    }
+    case 9:
+      return V::Text(std::vector<std::string>{"abc", "", "12345678", " +17 ", "1e3", "-0.5"}[k]);
+    case 10:
+      return V::Text(std::vector<std::string>{"h\xc3\xa9llo w\xc3\xb6rld",
+                                              "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e",
+                                              "\xff\xfe\x80\x80\x80\x80\x80 bad", "-42abc",
+                                              "3.14159", "\xf0\x9f\x98\x80\xf0\x9f\x98\x80x"}[k]);
+    case 11:
+      return V::Text(std::vector<std::string>{"+01-02", "-99-11", "+00-00", "1", "", "+100-0"}[k]);
+    default:
+      return V::Text(std::vector<std::string>{"+01 02:03:04.567", "-00 00:00:00.000", "x",
+                                              "+999999999 23:59:59.999", "", "0"}[k]);
+  }
+}
+
+fake::Table EdgeTable(std::vector<r::Column> columns, int64_t rows) {
+  fake::Table t;
+  t.columns = std::move(columns);
+  t.rows = rows;
+  t.value = EdgeValue;
+  return t;
+}
+
+// The client's side: flags, settings, more settings, four orientations and
+// eight (C type, length and form) plans.
+struct Plan {
+  SQLSMALLINT cType;
+  SQLLEN length = 0;
+  uint8_t form = 0;
+  bool otherWidth = false;
+};
+Bytes ClientSide(uint8_t flags, uint8_t settings, uint8_t more, const std::vector<Plan>& plans,
+                 std::vector<uint8_t> orientations = {}, uint8_t wideCodeSet = 0) {
+  namespace c = convert;
+  Bytes out = {flags, settings, more};
+  orientations.resize(4, c::Orientation(SQL_FETCH_NEXT, 0));
+  out.insert(out.end(), orientations.begin(), orientations.end());
+  for (size_t i = 0; i < c::kPlanCount; ++i) {
+    const Plan& p = plans[i % plans.size()];
+    out.push_back(
+        static_cast<uint8_t>(c::CTypeIndex(p.cType) | (p.otherWidth ? c::kOtherWidth : 0)));
+    out.push_back(static_cast<uint8_t>(c::LengthIndex(p.length) | p.form));
+  }
+  out.push_back(wideCodeSet);
+  return out;
+}
+
+uint8_t Rowset(int rows) { return static_cast<uint8_t>((rows - 1) << convert::kRowsetShift); }
+
+void ConvertSeeds() {
+  namespace c = convert;
+  const fake::Table table = EdgeTable(kEveryType, 6);
+  const Reply inline6 = r::Answer({r::ResultSet(-3, kEveryType, 6, 6, table.Block(0, 6))});
+  const std::vector<Plan> texts = {{SQL_C_CHAR, 40},     {SQL_C_WCHAR, 40},     {SQL_C_BINARY, 16},
+                                   {QVO_WCHAR_UTF8, 25}, {QVO_WCHAR_UTF16, 19}, {SQL_C_CHAR, 5},
+                                   {QVO_WCHAR_UTF16, 6}, {SQL_C_CHAR, 300}};
+  const std::vector<Plan> numbers = {{SQL_C_SLONG},    {SQL_C_SBIGINT}, {SQL_C_DOUBLE},
+                                     {SQL_C_NUMERIC},  {SQL_C_BIT},     {SQL_C_USHORT},
+                                     {SQL_C_UTINYINT}, {SQL_C_FLOAT}};
+  const std::vector<Plan> dates = {
+      {SQL_C_DATE},      {SQL_C_TYPE_TIME}, {SQL_C_TYPE_TIMESTAMP}, {QVO_TYPE_TIMESTAMP_UTC},
+      {SQL_C_SLONG, 12}, {QVO_INT32},       {SQL_C_DEFAULT, 40},    {SQL_C_ULONG}};
+  const std::vector<Plan> internal = {{QVO_INT32},
+                                      {QVO_INT64},
+                                      {QVO_INT128},
+                                      {QVO_VARCHAR_PTR},
+                                      {QVO_WCHAR_UTF8, 16},
+                                      {QVO_WCHAR_UTF16, 16},
+                                      {QVO_TYPE_TIMESTAMP_UTC},
+                                      {SQL_C_DEFAULT, 25}};
+  const std::vector<Plan> pieces = {{SQL_C_CHAR, 5, c::kByGetData},
+                                    {SQL_C_WCHAR, 6, c::kByGetData},
+                                    {SQL_C_BINARY, 3, c::kByGetData},
+                                    {QVO_WCHAR_UTF8, 4, c::kByGetData},
+                                    {SQL_C_SLONG, 0, c::kByGetData},
+                                    {SQL_C_DOUBLE, 0, c::kByGetData},
+                                    {SQL_C_CHAR, 2, c::kByGetData | c::kAskLength},
+                                    {QVO_WCHAR_UTF16, 300, c::kByGetData}};
+  Write("convert", "every_type_as_text", Input(ClientSide(Rowset(4), 0, 0, texts), {inline6}));
+  Write("convert", "every_type_as_numbers", Input(ClientSide(Rowset(8), 0, 0, numbers), {inline6}));
+  Write("convert", "every_type_as_dates", Input(ClientSide(Rowset(2), 0, 0, dates), {inline6}));
+  Write("convert", "internal_types", Input(ClientSide(Rowset(3), 0, 0, internal), {inline6}));
+  Write("convert", "getdata_pieces", Input(ClientSide(Rowset(1), 0, 0, pieces), {inline6}));
+  std::vector<Plan> mixed = pieces;
+  for (size_t i = 0; i < mixed.size(); i += 2) mixed[i] = texts[i];
+  Write("convert", "getdata_rowset_and_bound",
+        Input(ClientSide(Rowset(4), 0, 0, mixed), {inline6}));
+
+  // Rows in several blocks: fetched by byte budget (protocol 13), then by
+  // row count (protocol 7), each result closed at the end.
+  const fake::Table twenty = EdgeTable(kEveryType, 20);
+  Write("convert", "fetched_blocks",
+        Input(ClientSide(Rowset(4), 0, 0, texts),
+              {r::Answer({r::ResultSet(5, kEveryType, 20, 3, twenty.Block(0, 3))}),
+               r::FetchAnswer(5, twenty.Block(3, 5)), r::FetchAnswer(12, twenty.Block(8, 12)),
+               Reply{}}));
+  Write("convert", "more_data_v7",
+        Input(ClientSide(static_cast<uint8_t>(Rowset(4) | 3), 0, 0, numbers),
+              {r::Answer({r::ResultSet(5, kEveryType, 10, 2, twenty.Block(0, 2))}),
+               r::SendRowsAnswer(twenty.Block(2, 4)), r::SendRowsAnswer(twenty.Block(6, 4)),
+               Reply{}}));
+  Write(
+      "convert", "batch",
+      Input(ClientSide(static_cast<uint8_t>(Rowset(2) | c::kBatch), 0, 0, dates),
+            {r::Answer({r::RowCount(1), r::ResultSet(-3, kEveryType, 6, 6, table.Block(0, 6))})}));
+  Write("convert", "two_results",
+        Input(ClientSide(Rowset(3), 0, 0, internal),
+              {r::Answer({r::ResultSet(-3, kEveryType, 6, 6, table.Block(0, 6)),
+                          r::ResultSet(-3, kEveryType, 2, 2, table.Block(0, 2))})}));
+  Write("convert", "scrolled",
+        Input(ClientSide(
+                  static_cast<uint8_t>(Rowset(2) | c::kScroll), 0, 0, mixed,
+                  {c::Orientation(SQL_FETCH_LAST, 0), c::Orientation(SQL_FETCH_PRIOR, 0),
+                   c::Orientation(SQL_FETCH_ABSOLUTE, 3), c::Orientation(SQL_FETCH_RELATIVE, -2)}),
+              {inline6}));
+  Write("convert", "latin1_code_set", Input(ClientSide(Rowset(2), 2, 0, texts), {inline6}));
+  Write("convert", "ascii_code_set_pieces", Input(ClientSide(Rowset(1), 3, 0, pieces), {inline6}));
+  Write("convert", "settings",
+        Input(ClientSide(Rowset(4),
+                         c::kDecimalComma | c::kStringsNotNull | c::kDecimalsKept |
+                             c::kExternalConversion | c::kMaxLength | c::kMaxRows,
+                         2 | c::kIntTypes | c::kWords, texts),
+              {inline6}));
+  std::vector<Plan> valuesOnly = numbers;
+  for (Plan& p : valuesOnly) p.form = c::kValueOnly;
+  Write("convert", "no_status_array_no_indicators",
+        Input(ClientSide(static_cast<uint8_t>(Rowset(5) | c::kNoStatusArray), 0, 0, valuesOnly),
+              {inline6}));
+  // Text kept in UTF-32 and read in both widths; SQL_C_WCHAR as UTF-8.
+  std::vector<Plan> widths = pieces;
+  for (Plan& p : widths) p.otherWidth = true;
+  Write("convert", "utf32_code_set_both_widths",
+        Input(ClientSide(Rowset(1), 1, c::kCodeSetHigh, widths), {inline6}));
+  Write("convert", "wide_as_utf8",
+        Input(ClientSide(Rowset(4), 0, c::kWideAsUtf8, texts), {inline6}));
+  // UTF-8 kept as it is and cut in pieces on character boundaries, at most
+  // 7 bytes a piece; wide text in other code pages of 2-byte units.
+  Write("convert", "utf8_code_set_pieces",
+        Input(ClientSide(Rowset(2), 1 | c::kMaxLength, 0, pieces), {inline6}));
+  Write("convert", "utf16be_wide_data",
+        Input(ClientSide(Rowset(3), 0, 0, texts, {}, 1), {inline6}));
+  Write("convert", "ucs2_wide_data_pieces",
+        Input(ClientSide(Rowset(1), 0, 0, widths, {}, 2), {inline6}));
+  Write("convert", "not_retrieved",
+        Input(ClientSide(Rowset(3), 0, c::kRetrieveOff, mixed), {inline6}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -295,5 +507,6 @@ int main(int argc, char** argv) {
   AttributesSeeds();
   LocalResultsSeeds();
   MetadataSeeds();
+  ConvertSeeds();
   return 0;
 }

@@ -138,6 +138,13 @@ static SQLRETURN RequestRows(qvoStatement& s, SQLBIGINT maxLines, SQLULEN arrayS
   return SQL_SUCCESS;
 }
 
+// Rows that no column converted (nothing bound, or data not retrieved) are
+// fetched all the same: their statuses say so.
+static void MarkRowsFetched(SQLUSMALLINT* status, SQLULEN startRow, SQLBIGINT rows) {
+  if (status == nullptr) return;
+  for (SQLBIGINT i = 0; i < rows; ++i) status[startRow + static_cast<SQLULEN>(i)] = SQL_ROW_SUCCESS;
+}
+
 SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
   resultCursor.Piecewise().Restart();
   SQLULEN* const rowsProcessed = IRD()->header.rowsProcessedPtr;
@@ -172,6 +179,7 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
   if (resultCursor.BoundColumns() < 1) {
     const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.Cursor());
     *rowsProcessed = static_cast<SQLULEN>(n);
+    MarkRowsFetched(IRD()->header.arrayStatusPtr, startRow, n);
     resultCursor.AdvanceCursor(n);
     return SQL_SUCCESS;
   }
@@ -192,6 +200,8 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
       if (rowFailed && IRD()->header.arrayStatusPtr == nullptr) ret = SQL_ERROR;
       if (ret != SQL_ERROR) frame.WriteRowStatus(IRD()->header.arrayStatusPtr);
     }
+  } else {
+    MarkRowsFetched(IRD()->header.arrayStatusPtr, startRow, lines);
   }
   const SQLBIGINT done = ret == SQL_ERROR ? 0 : std::max<SQLBIGINT>(lines, 0);
   *rowsProcessed = static_cast<SQLULEN>(done);

@@ -181,10 +181,14 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
     bufferLength = static_cast<SQLLEN>(stmtAttr.maxLength);
 
   const char* value = static_cast<const char*>(job.values[0]);
+  // The text kept serves the calls of its own width: its positions count its
+  // units, and read in the other width they would reach past it.
+  if (gd.gdTextIsWide != wide) gd.gdCurs = 0;
   if (gd.gdCurs == 0) {
-    // Room for any conversion of the received bytes: 4 per byte and a
-    // terminator; the block bounded the length, the sum is 64-bit.
-    const std::uint64_t need = 4 * static_cast<std::uint64_t>(qvoCharacterLength(value)) + 4;
+    // Room for any conversion of the received bytes: 4 per byte, a
+    // byte-order mark and a terminator; the block bounded the length, the
+    // sum is 64-bit.
+    const std::uint64_t need = 4 * static_cast<std::uint64_t>(qvoCharacterLength(value)) + 8;
     if (need > INT32_MAX) return QVO_DIAG(this, _Memory_allocation_error_, -1);
     if (static_cast<std::uint64_t>(gd.stringBufferSize) < need) {
       std::unique_ptr<char[]> grown(new (std::nothrow) char[need]);
@@ -214,6 +218,7 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
       return SQL_ERROR;
     }
     gd.gdTextLength = bytes / unit;
+    gd.gdTextIsWide = wide;
   }
 
   SQLLEN* length = job.lengths ? reinterpret_cast<SQLLEN*>(job.lengths) : &gd.gdStrLen;

@@ -323,11 +323,16 @@ SQLRETURN qvoStatement::BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType
   const bool unbind = TargetValuePtr == nullptr && StrLen_or_Ind == nullptr;
   if (!unbind && BufferLength < 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
   if (TargetType == QVO_VARCHAR_PTR) using_QVO_VARCHAR_PTR = true;
-  if (ARD()->header.count < ColumnNumber &&
-      ARD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(ColumnNumber), 0) == SQL_ERROR) {
+  // The descriptor's records move to the statement: kept there, every failed
+  // bind would add to them, and each later failure would pass on them all.
+  const auto failed = [this] {
     AppendDiagRecordsFrom(ARD());
+    ARD()->ClearDiagRecords();
     return SQL_ERROR;
-  }
+  };
+  if (ARD()->header.count < ColumnNumber &&
+      ARD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(ColumnNumber), 0) == SQL_ERROR)
+    return failed();
   __cliDescriptorRecords* r = ARD()->GetRecord(ColumnNumber);
   if (unbind) {
     r->conciseType = r->nativeType = 0;
@@ -335,8 +340,7 @@ SQLRETURN qvoStatement::BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType
     r->scale = 0;
   } else if (ARD()->SetDescField(ColumnNumber, SQL_DESC_CONCISE_TYPE, AsPointer(TargetType), 0) ==
              SQL_ERROR) {
-    AppendDiagRecordsFrom(ARD());
-    return SQL_ERROR;
+    return failed();
   }
   r = ARD()->GetRecord(ColumnNumber);
   r->dataPtr = TargetValuePtr;

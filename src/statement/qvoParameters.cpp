@@ -109,9 +109,11 @@ SQLRETURN RaiseCount(cliDescriptor& d, SQLSMALLINT n) {
   return d.SetDescField(0, SQL_DESC_COUNT, AsPointer(n), 0);
 }
 
-// A descriptor's failure, told on the statement as well.
+// A descriptor's failure, told on the statement instead: kept on the
+// descriptor, every refusal would add to it and pass on all before it.
 SQLRETURN PassOn(qvoStatement& s, cliDescriptor& d) {
   s.AppendDiagRecordsFrom(&d);
+  d.ClearDiagRecords();
   return SQL_ERROR;
 }
 

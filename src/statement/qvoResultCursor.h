@@ -55,6 +55,7 @@ struct qvoPiecewiseText {
   SQLSMALLINT gdLastCol = 0;
   SQLLEN gdTextLength = 0;
   bool gdTextIsUtf8 = false;
+  bool gdTextIsWide = false;  // UTF-16 units, else bytes
   SQLLEN gdStrLen = 0;
   std::unique_ptr<char[]> stringBuffer;
   int stringBufferSize = 0;

@@ -295,7 +295,11 @@ SQLRETURN qvoStatement::SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLI
   if (resultCursor.RowsetRows() == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   // Row 1 is the first row of the current rowset, wherever the received
   // block starts; the next fetch still goes on after the rowset.
-  if (resultCursor.SelectRowsetRow(row)) return SQL_SUCCESS;
+  if (resultCursor.SelectRowsetRow(row)) {
+    // GetData starts every column of the row chosen afresh.
+    resultCursor.Piecewise().Restart();
+    return SQL_SUCCESS;
+  }
   return QVO_DIAG(this, _Invalid_cursor_position_, -1);
 }
 

@@ -355,6 +355,59 @@ TEST(GetDataApi, CurrentRow) {
   }
 }
 
+// A row SetPos chooses is read from the start of each value, whatever was
+// read of the same column in another row.
+TEST(GetDataApi, SetPosStartsEveryValueAfresh) {
+  api::Session s;
+  ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, IntArg(3), 0), SQL_SUCCESS);
+  Serve(s, {kUtf8}, {{Value::Text("first"), Value::Text("second"), Value::Text("third")}});
+  ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+  char text[16];
+  SQLLEN ind = 0;
+  // The current row read whole, then the first in part: the rows chosen next
+  // still come whole.
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "third");
+  ASSERT_EQ(QVOSetPos(s.stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, 3, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_STREQ(text, "fi");
+  ASSERT_EQ(QVOSetPos(s.stmt, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "second");
+  EXPECT_EQ(ind, 6);
+  ASSERT_EQ(QVOSetPos(s.stmt, 2, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
+  ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+  EXPECT_STREQ(text, "second");
+}
+
+// The text kept for the pieces serves the calls of its own width; a call in
+// the other width starts the value over in its own. Texts of four bytes a
+// character (UTF-32, with its byte-order mark) are kept whole.
+TEST(GetDataApi, PiecesOfTheOtherWidthStartTheValueOver) {
+  const std::u16string whole = u"abcdefghij";
+  for (const char* codeSet : {"", "UTF-32LE", "UTF-32"}) {
+    SCOPED_TRACE(codeSet);
+    api::Session s;
+    if (*codeSet) {
+      ASSERT_EQ(QVOSetStmtAttr(s.stmt, QVO_ANSI_DATA_ENCODING, const_cast<char*>(codeSet), SQL_NTS),
+                SQL_SUCCESS);
+    }
+    Serve(s, {kUtf8}, {{Value::Text("abcdefghij")}});
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    std::vector<char> narrow(300);
+    SQLLEN ind = 0;
+    EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, narrow.data(), 5, &ind), SQL_SUCCESS_WITH_INFO);
+    std::vector<char16_t> wide(150, u'#');
+    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_WCHAR, wide.data(), 300, &ind), SQL_SUCCESS);
+    EXPECT_EQ(ind, 20);
+    EXPECT_EQ(std::u16string(wide.data()), whole);
+    EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_WCHAR, wide.data(), 300, &ind), SQL_NO_DATA);
+    // Narrow again: the whole text in the code set, from its start.
+    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, narrow.data(), 300, &ind), SQL_SUCCESS);
+    EXPECT_EQ(ind, *codeSet == 0 ? 10 : std::string(codeSet) == "UTF-32" ? 44 : 40);
+  }
+}
+
 TEST(GetDataApi, NullCharacterValues) {
   api::Session s;
   ASSERT_EQ(QVOSetConnectAttr(s.dbc, 21057, const_cast<char*>("Y"), SQL_NTS),

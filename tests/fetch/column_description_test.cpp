@@ -286,4 +286,18 @@ TEST_F(ColumnDescriptionTest, ColumnNumbersAndIdentifiersAreChecked) {
   EXPECT_EQ(s->ARD()->header.count, 4);
 }
 
+// A refused bind is told once on the statement, however many came before it,
+// and leaves nothing behind on the descriptor.
+TEST_F(ColumnDescriptionTest, EveryRefusedBindGivesItsOwnRecordOnly) {
+  ASSERT_EQ(Open(fake::Table::Sample({Column::Double("F")}, 1), fake::Blocks{}, 9), SQL_SUCCESS);
+  char buffer[8];
+  SQLLEN length = 0;
+  for (SQLSMALLINT cType : {QVO_WCHAR_UTF16, QVO_WCHAR_UTF8, SQL_INTERVAL_DAY}) {
+    SCOPED_TRACE(cType);
+    EXPECT_EQ(QVOBindCol(stmt, 1, cType, buffer, sizeof buffer, &length), SQL_ERROR);
+    EXPECT_EQ(DiagsOf(*s).size(), 1u);
+    EXPECT_TRUE(DiagsOf(*s->ARD()).empty());
+  }
+}
+
 }  // namespace

@@ -142,6 +142,29 @@ TEST_F(ScrollTest, ABlockWithoutRowsWhileRowsRemainEndsTheFetch) {
   EXPECT_EQ(values[0], 10);
 }
 
+// Rows that no bound column converts are fetched all the same, and their
+// statuses say so: with nothing bound, and with data retrieval off.
+TEST_F(ScrollTest, RowsFetchedWithoutConversionHaveTheirStatus) {
+  for (const bool bound : {false, true}) {
+    SCOPED_TRACE(bound ? "retrieval off" : "nothing bound");
+    OpenRows(25, 9);
+    if (bound) {
+      ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_RETRIEVE_DATA, AsAttr(SQL_RD_OFF), 0), SQL_SUCCESS);
+    } else {
+      ASSERT_EQ(QVOFreeStmt(stmt, SQL_UNBIND), SQL_SUCCESS);
+    }
+    // 10, 10 and 5 rows, each rowset from blocks of 5.
+    for (const SQLULEN rows : {10u, 10u, 5u}) {
+      for (SQLUSMALLINT& st : status) st = 0xEEEE;
+      ASSERT_EQ(QVOFetch(stmt), SQL_SUCCESS) << LastDiag(*s);
+      ASSERT_EQ(rowsFetched, rows);
+      for (SQLULEN i = 0; i < kRowset; ++i)
+        EXPECT_EQ(status[i], i < rows ? SQL_ROW_SUCCESS : SQL_ROW_NOROW) << i;
+    }
+    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_RETRIEVE_DATA, AsAttr(SQL_RD_ON), 0), SQL_SUCCESS);
+  }
+}
+
 TEST_F(ScrollTest, SetPosSelectsARowOfTheRowsetWithoutMovingTheNextFetch) {
   OpenRows(25, 9);
   EXPECT_EQ(QVOSetPos(stmt, 1, SQL_POSITION, 0), SQL_ERROR);
