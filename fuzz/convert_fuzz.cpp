@@ -34,6 +34,7 @@
 // The rest is what the node sends, answer after answer.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -449,7 +450,7 @@ class Settings {
  public:
   Settings(FuzzSession& session, const uint8_t* client) : session_(session) {
     qvoStatement& s = *session.s;
-    saved_ = s.stmtAttr;
+    saved_ = Saved::From(s.stmtAttr);
     separator_ = s.decSeparator;
     intTypes_ = session.conn->connAttr.intTypesInResultsIfPossible;
     wideType_ = session.conn->appWcharType;
@@ -468,7 +469,7 @@ class Settings {
   }
   ~Settings() {
     qvoStatement& s = *session_.s;
-    s.stmtAttr = saved_;
+    saved_.To(s.stmtAttr);
     s.decSeparator = separator_;
     session_.conn->connAttr.intTypesInResultsIfPossible = intTypes_;
     session_.conn->appWcharType = wideType_;
@@ -507,8 +508,35 @@ class Settings {
     if (more & kWideAsUtf8) session_.conn->appWcharType = 2;
   }
 
+  // The fields Apply changes (the block itself holds an atomic and does not
+  // copy whole).
+  struct Saved {
+    char externalConversion, truncateDecimals;
+    int floatPrecision;
+    SQLUINTEGER maxLength, retriveData;
+    SQLUBIGINT maxRows;
+    bool stringsNotNull;
+    std::string wordForTrue, wordForFalse;
+    static Saved From(const __statementAttributes& a) {
+      return {a.externalConversion, a.truncateDecimals, a.floatPrecision,
+              a.maxLength,          a.retriveData,      a.maxRows,
+              a.stringsNotNull,     a.wordForTrue,      a.wordForFalse};
+    }
+    void To(__statementAttributes& a) const {
+      a.externalConversion = externalConversion;
+      a.truncateDecimals = truncateDecimals;
+      a.floatPrecision = floatPrecision;
+      a.maxLength = maxLength;
+      a.retriveData = retriveData;
+      a.maxRows = maxRows;
+      a.stringsNotNull = stringsNotNull;
+      std::snprintf(a.wordForTrue, sizeof a.wordForTrue, "%s", wordForTrue.c_str());
+      std::snprintf(a.wordForFalse, sizeof a.wordForFalse, "%s", wordForFalse.c_str());
+    }
+  };
+
   FuzzSession& session_;
-  __statementAttributes saved_;
+  Saved saved_;
   char separator_;
   bool intTypes_;
   SQLUINTEGER wideType_;
