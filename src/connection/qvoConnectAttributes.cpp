@@ -414,12 +414,12 @@ SQLRETURN SetLogFull(qvoConnection& c, const SetArgs& a) {
 }
 
 SQLRETURN SetLogStream(qvoConnection& c, const SetArgs& a) {
-  c.logFile = static_cast<FILE*>(a.value);
+  c.SetLogStream(static_cast<FILE*>(a.value));
   return SQL_SUCCESS;
 }
 
 SQLRETURN SetLogLock(qvoConnection& c, const SetArgs& a) {
-  c.logFileMutex = static_cast<qvoCriticalSection*>(a.value);
+  c.SetLogLock(static_cast<qvoCriticalSection*>(a.value));
   return SQL_SUCCESS;
 }
 

@@ -169,6 +169,10 @@ class qvoHandle {
   void SetLogFile(bool logFull, bool logDebugComm, FILE* logFile, const char* logFileName,
                   qvoCriticalSection* logFileMutex, SQLBIGINT logFileLines);
   const char* GetLogFileName() const { return logFileName.get(); }
+  // Replace the stream or its lock while other threads may be logging on
+  // the handle: Log writes a line with the pair it started with.
+  void SetLogStream(FILE* stream);
+  void SetLogLock(qvoCriticalSection* lock);
   // Writes "hh:mm:ss.mmm\t" for the time into buffer (local time).
   static char* GetTimeStr(char* buffer, int size, const struct timespec* time);
   // Formats one message (cut to 32767 bytes) and, when the handle has a log
@@ -215,7 +219,8 @@ class qvoHandle {
 
  private:
   std::unique_ptr<Translator> ownTranslator;
-  // Serialises Log on a handle that was given no logFileMutex.
+  // Held by Log for the whole line, and by the setters of the stream and its
+  // lock; taken before the shared logFileMutex.
   qvoCriticalSection logLocalMutex;
 
   iconverter* ConverterOfChain(qvoConverterPtr qvoHandle::*member) const;

@@ -32,6 +32,16 @@ void qvoHandle::SetLogFile(bool full, bool debugComm, FILE* file, const char* fi
   }
 }
 
+void qvoHandle::SetLogStream(FILE* stream) {
+  qvoMutex lock(&logLocalMutex);
+  logFile = stream;
+}
+
+void qvoHandle::SetLogLock(qvoCriticalSection* fileMutex) {
+  qvoMutex lock(&logLocalMutex);
+  logFileMutex = fileMutex;
+}
+
 char* qvoHandle::GetTimeStr(char* buffer, int size, const struct timespec* time) {
   if (buffer == nullptr || size <= 0) return buffer;
   qvoMutex lock(cliGetTimeMutex);
@@ -49,7 +59,10 @@ char* qvoHandle::GetTimeStr(char* buffer, int size, const struct timespec* time)
 }
 
 int qvoHandle::Log(const char* format, ...) {
-  qvoMutex lock(logFileMutex ? logFileMutex : &logLocalMutex);
+  // The handle's own lock first: the stream and its lock stay as they are
+  // while the line is written; then the lock shared by the stream's users.
+  qvoMutex local(&logLocalMutex);
+  qvoMutex shared(logFileMutex);
   if (!logBuffer) logBuffer = std::make_unique<char[]>(kLogMessageLimit);
   char* message = logBuffer.get();
   va_list args;

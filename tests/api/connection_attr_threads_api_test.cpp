@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <map>
@@ -554,6 +555,64 @@ TEST(ConnectionAttrThreadsApi, ReadingSettingsNeverWaitsForARunningExecution) {
   release.set_value();
   executing.join();
   EXPECT_EQ(rc, SQL_SUCCESS);
+}
+
+// The log stream is replaced while requests on other threads write their
+// lines on the connection: every line goes whole to one stream or the other.
+TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines) {
+  api::Session session;
+  session.node.On(fake::kExecute,
+                  [](const fake::Request&, fake::FakeNode&) { return Answer({RowCount(1)}); });
+  const SQLHANDLE dbc = session.dbc;
+  // Made before logging starts, the statements log nothing themselves: every
+  // line is the connection's.
+  SQLHANDLE stmts[2] = {SQL_NULL_HANDLE, SQL_NULL_HANDLE};
+  for (SQLHANDLE& stmt : stmts) ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_SUCCESS);
+  FILE* streams[2] = {std::tmpfile(), std::tmpfile()};
+  ASSERT_TRUE(streams[0] && streams[1]);
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, streams[0], 0), SQL_SUCCESS);
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
+
+  std::atomic<int> failures{0};
+  std::vector<std::thread> requests;
+  for (SQLHANDLE stmt : stmts)
+    requests.emplace_back([&failures, stmt] {
+      for (int i = 0; i < 40; ++i) {
+        std::string sql = "SELECT 1";
+        if (QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS) != SQL_SUCCESS)
+          ++failures;
+        QVOFreeStmt(stmt, SQL_CLOSE);
+      }
+    });
+  std::thread replacing([&] {
+    for (int i = 1; i <= 200; ++i)
+      if (QVOSetConnectAttr(dbc, QVO_LOG_FILE, streams[i % 2], 0) != SQL_SUCCESS) ++failures;
+  });
+  for (std::thread& t : requests) t.join();
+  replacing.join();
+  EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(0), 0), SQL_SUCCESS);
+  EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
+  EXPECT_EQ(failures.load(), 0);
+
+  // "hh:mm:ss.mmm<TAB>thread<TAB>message"
+  auto whole = [](const std::string& line) {
+    const size_t tab = line.find('\t', 13);
+    return line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' &&
+           line[12] == '\t' && tab != std::string::npos && tab > 13 &&
+           std::all_of(line.begin() + 13, line.begin() + static_cast<std::ptrdiff_t>(tab),
+                       [](char c) { return c >= '0' && c <= '9'; });
+  };
+  int lines = 0;
+  for (FILE* f : streams) {
+    std::rewind(f);
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, f) != nullptr) {
+      ++lines;
+      EXPECT_TRUE(whole(buffer)) << buffer;
+    }
+    std::fclose(f);
+  }
+  EXPECT_GT(lines, 0);
 }
 
 }  // namespace
