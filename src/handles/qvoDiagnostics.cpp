@@ -114,6 +114,12 @@ SQLRETURN qvoHandle::AppendDiagRecordsFrom(qvoHandle* other) {
   return SQL_SUCCESS;
 }
 
+SQLRETURN qvoHandle::MoveDiagRecordsFrom(qvoHandle* other) {
+  const SQLRETURN rc = AppendDiagRecordsFrom(other);
+  if (rc == SQL_SUCCESS) other->ClearDiagRecords();
+  return rc;
+}
+
 SQLRETURN qvoHandle::ClearDiagRecords() {
   qvoMutex lock(setDiagMutex);
   if (!errorReset || diagHeader.diagNumber == 0) return SQL_SUCCESS;

@@ -139,6 +139,10 @@ class qvoHandle {
   SQLRETURN SetDiagRecPtr(const __diagRecords* record);
   SQLRETURN LastDiagWasFromServer();
   SQLRETURN AppendDiagRecordsFrom(qvoHandle* other);
+  // Appends the other handle's records and clears them there: records of a
+  // descriptor a call used on the handle's behalf, which kept there would be
+  // passed on again with every later failure.
+  SQLRETURN MoveDiagRecordsFrom(qvoHandle* other);
   // Deletes the records when errorReset is set; otherwise they accumulate.
   SQLRETURN ClearDiagRecords();
   SQLINTEGER GetNumRecords();

@@ -323,11 +323,8 @@ SQLRETURN qvoStatement::BindCol(SQLSMALLINT ColumnNumber, SQLSMALLINT TargetType
   const bool unbind = TargetValuePtr == nullptr && StrLen_or_Ind == nullptr;
   if (!unbind && BufferLength < 0) return QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1);
   if (TargetType == QVO_VARCHAR_PTR) using_QVO_VARCHAR_PTR = true;
-  // The descriptor's records move to the statement: kept there, every failed
-  // bind would add to them, and each later failure would pass on them all.
   const auto failed = [this] {
-    AppendDiagRecordsFrom(ARD());
-    ARD()->ClearDiagRecords();
+    MoveDiagRecordsFrom(ARD());
     return SQL_ERROR;
   };
   if (ARD()->header.count < ColumnNumber &&

@@ -109,11 +109,9 @@ SQLRETURN RaiseCount(cliDescriptor& d, SQLSMALLINT n) {
   return d.SetDescField(0, SQL_DESC_COUNT, AsPointer(n), 0);
 }
 
-// A descriptor's failure, told on the statement instead: kept on the
-// descriptor, every refusal would add to it and pass on all before it.
+// A descriptor's failure, told on the statement instead.
 SQLRETURN PassOn(qvoStatement& s, cliDescriptor& d) {
-  s.AppendDiagRecordsFrom(&d);
-  d.ClearDiagRecords();
+  s.MoveDiagRecordsFrom(&d);
   return SQL_ERROR;
 }
 
