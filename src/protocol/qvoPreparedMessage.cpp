@@ -168,8 +168,10 @@ qvoValueStatus AsInt128(qvoMessageBuffer& out, const qvoParamValue& v) {
   return qvoValueStatus::Ok;
 }
 
+// A bit is 0 or 1 on the wire: any other byte the application holds is a
+// true value, as the fetch reads one.
 qvoValueStatus Bit(qvoMessageBuffer& out, const qvoParamValue& v) {
-  out.Int8(static_cast<qvo_int8>(v.data[0]));
+  out.Int8(v.data[0] != 0 ? 1 : 0);
   return qvoValueStatus::Ok;
 }
 
