@@ -258,15 +258,9 @@ qvoValueStatus Timestamp(qvoMessageBuffer& out, const qvoParamValue& v) {
   return qvoValueStatus::Ok;
 }
 
-// Always 36 characters: every group keeps its leading zeros.
 qvoValueStatus Guid(qvoMessageBuffer& out, const qvoParamValue& v) {
-  const auto g = Read<SQLGUID>(v.data);
-  char text[40];
-  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                static_cast<unsigned>(g.Data1), unsigned{g.Data2}, unsigned{g.Data3},
-                unsigned{g.Data4[0]}, unsigned{g.Data4[1]}, unsigned{g.Data4[2]},
-                unsigned{g.Data4[3]}, unsigned{g.Data4[4]}, unsigned{g.Data4[5]},
-                unsigned{g.Data4[6]}, unsigned{g.Data4[7]});
+  char text[37];
+  GuidText(v.data, text);
   out.Int32(36);
   out.Bytes(text, 36);
   return qvoValueStatus::Ok;
@@ -443,6 +437,16 @@ size_t Utf8Prefix(const char* data, size_t n) {
 }
 
 }  // namespace
+
+// Always 36 characters: every group keeps its leading zeros.
+void GuidText(const char* value, char (&text)[37]) {
+  const auto g = Read<SQLGUID>(value);
+  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                static_cast<unsigned>(g.Data1), unsigned{g.Data2}, unsigned{g.Data3},
+                unsigned{g.Data4[0]}, unsigned{g.Data4[1]}, unsigned{g.Data4[2]},
+                unsigned{g.Data4[3]}, unsigned{g.Data4[4]}, unsigned{g.Data4[5]},
+                unsigned{g.Data4[6]}, unsigned{g.Data4[7]});
+}
 
 const qvoParamEncoding* FindParamEncoding(SQLSMALLINT cType, SQLSMALLINT sqlType,
                                           qvoParamLookup* why) {

@@ -1,6 +1,7 @@
 // The log lines of statement calls with full logging on, as the stream handed
 // to the connection receives them: each row a call and the lines it must
 // write one after the other, each with its own time stamp and thread.
+#include <fnmatch.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -20,15 +21,16 @@ SQLPOINTER IntArg(SQLLEN v) { return reinterpret_cast<SQLPOINTER>(static_cast<in
 SQLCHAR* U(const char* s) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(s)); }
 
 // A data-block line: each byte as two hex digits and a blank from column 0,
-// the printable ones again as characters from column 120, 160 columns.
-std::string DumpLine(const std::string& bytes) {
+// for text the printable ones again as characters from column 120, 160
+// columns.
+std::string DumpLine(const std::string& bytes, bool text = true) {
   std::string line(160, ' ');
   static const char kHex[] = "0123456789abcdef";
   for (size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     line[3 * i] = kHex[b >> 4];
     line[3 * i + 1] = kHex[b & 15];
-    if (b >= 32 && b <= 125) line[120 + i] = static_cast<char>(b);
+    if (text && b >= 32 && b <= 125) line[120 + i] = static_cast<char>(b);
   }
   return line;
 }
@@ -57,14 +59,38 @@ std::vector<std::string> Messages(FILE* log) {
   return out;
 }
 
-// Whether `lines` follow one another somewhere in `messages`.
+// Whether a message is what a pattern says: "*" stands for any text (an
+// address, a buffer's size), "\\*" for a star.
+bool Matches(const std::string& message, const std::string& pattern) {
+  return fnmatch(pattern.c_str(), message.c_str(), 0) == 0;
+}
+
+// Whether messages matching `lines` follow one another somewhere.
 bool Contains(const std::vector<std::string>& messages, const std::vector<std::string>& lines) {
   for (size_t i = 0; i + lines.size() <= messages.size(); ++i) {
     size_t k = 0;
-    while (k < lines.size() && messages[i + k] == lines[k]) ++k;
+    while (k < lines.size() && Matches(messages[i + k], lines[k])) ++k;
     if (k == lines.size()) return true;
   }
   return false;
+}
+
+// Prepares `sql` and executes it with one parameter of `rows` values bound
+// column-wise; values asked for at execution are supplied as "xy".
+SQLRETURN ExecuteWithRows(SQLHSTMT h, const char* sql, SQLSMALLINT cType, SQLSMALLINT sqlType,
+                          void* data, SQLLEN bufferLength, SQLLEN* indicators, SQLULEN rows) {
+  if (QVOPrepare(h, U(sql), SQL_NTS) != SQL_SUCCESS ||
+      QVOSetStmtAttr(h, SQL_ATTR_PARAMSET_SIZE, IntArg(static_cast<SQLLEN>(rows)), 0) !=
+          SQL_SUCCESS ||
+      QVOBindParameter(h, 1, SQL_PARAM_INPUT, cType, sqlType, 20, 0, data, bufferLength,
+                       indicators) != SQL_SUCCESS)
+    return SQL_ERROR;
+  SQLRETURN rc = QVOExecute(h);
+  for (SQLPOINTER token = nullptr; rc == SQL_NEED_DATA;) {
+    rc = QVOParamData(h, &token);
+    if (rc == SQL_NEED_DATA && QVOPutData(h, U("xy"), 2) != SQL_SUCCESS) return SQL_ERROR;
+  }
+  return rc;
 }
 
 class StatementLogTest : public StatementTest {
@@ -102,10 +128,25 @@ TEST_F(StatementLogTest, CallsWriteTheirLinesInOrder) {
       " - CurrentCodepages: dataConverter(UTF-8), sqlConverter(ISO-8859-1), "
       "wcharSqlConverter(UTF-16BE), wcharDataConverter(UTF-16LE)";
   const std::string insert = kInsert;
+  // A parameter's line: any addresses, the rest as given.
+  const auto param = [](int row, int bufferLength, int indicator, const std::string& type) {
+    return " === Offset=" + std::to_string(row) +
+           ", Param=1, BufferLength=" + std::to_string(bufferLength) +
+           ", paramValuePtr=0x*, strLenPtr=0x*, \\*strLenPtr=" + std::to_string(indicator) + ", " +
+           type + " === ";
+  };
+  const std::string charType = "cType=1 (SQL_C_CHAR), qvoType=_VARCHAR";
+  const auto threeRows = [](SQLHSTMT h) {
+    char text[3][4] = {"a", "b", "c"};
+    SQLLEN ind[3] = {1, 1, 1};
+    return ExecuteWithRows(h, kInsert, SQL_C_CHAR, SQL_VARCHAR, text, 4, ind, 3);
+  };
   struct Case {
     const char* what;
     std::function<SQLRETURN(SQLHSTMT)> call;
     std::vector<std::string> lines;
+    std::vector<std::string> absent = {};
+    SQLLEN logLines = 1000;
   };
   const Case cases[] = {
       {"ExecDirect: the text, then the text as a data block",
@@ -132,6 +173,44 @@ TEST_F(StatementLogTest, CallsWriteTheirLinesInOrder) {
         "successSchema=0", "successTable=0", "successColumn=0",
         "qvoStatement::ExecGetColumns" + converters,
         "  (s_like=true, t_like=true, c_like=true, odbcVer=3)"}},
+      {"Execute: each row's parameter, its length measured and its bytes, in the block's frame",
+       [](SQLHSTMT h) {
+         char text[2][4] = {"ab", "cde"};
+         SQLLEN ind[2] = {SQL_NTS, 3};
+         return ExecuteWithRows(h, kInsert, SQL_C_CHAR, SQL_VARCHAR, text, 4, ind, 2);
+       },
+       {"APD->header.bindType=0, preparedBufferLen=*", param(0, 4, SQL_NTS, charType),
+        "strlen((char*)paramValuePtr)=2", DumpLine("ab"), param(1, 4, 3, charType), DumpLine("cde"),
+        " ParameterSet complete. Offset=61, paramStart=0, paramNum=2",
+        "Sending block containing 2 parameter rows."}},
+      {"Execute with the log-lines setting -1: the first row and the last",
+       threeRows,
+       {param(0, 4, 1, charType), DumpLine("a"), param(2, 4, 1, charType), DumpLine("c")},
+       {param(1, 4, 1, charType)},
+       -1},
+      {"Execute with the log-lines setting 2: the first two rows",
+       threeRows,
+       {param(0, 4, 1, charType), DumpLine("a"), param(1, 4, 1, charType), DumpLine("b")},
+       {param(2, 4, 1, charType)},
+       2},
+      {"Execute with a GUID: its text",
+       [](SQLHSTMT h) {
+         SQLGUID guid{0x0000ABCD, 0x0001, 0x0A0B, {0, 1, 2, 3, 4, 5, 6, 7}};
+         SQLLEN ind = 0;
+         return ExecuteWithRows(h, kInsert, SQL_C_GUID, SQL_GUID, &guid, 16, &ind, 1);
+       },
+       {param(0, 16, 0, "cType=-11 (SQL_C_GUID), qvoType=_VARCHAR"),
+        DumpLine(std::string("\xCD\xAB\0\0\x01\0\x0B\x0A\0\x01\x02\x03\x04\x05\x06\x07", 16),
+                 false),
+        " GuidString - 0000ABCD-0001-0A0B-0001-020304050607"}},
+      {"Execute with a value supplied at execution: no bytes of the buffer",
+       [](SQLHSTMT h) {
+         char text[4] = "zz";
+         SQLLEN ind = SQL_DATA_AT_EXEC;
+         return ExecuteWithRows(h, kInsert, SQL_C_CHAR, SQL_VARCHAR, text, 4, &ind, 1);
+       },
+       {param(0, 4, SQL_DATA_AT_EXEC, charType),
+        "Long data in parameter:", " ParameterSet complete. Offset=53, paramStart=0, paramNum=1"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -142,6 +221,8 @@ TEST_F(StatementLogTest, CallsWriteTheirLinesInOrder) {
     ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, log, 0), SQL_SUCCESS);
     ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
     SQLHSTMT h = NewStatement();
+    // -1 has no attribute value (the attribute's is zero-extended).
+    Stmt(h)->logFileLines = c.logLines;
     for (const auto& [attribute, codeSet] : {std::pair{QVO_ANSI_DATA_ENCODING, "UTF-8"},
                                              std::pair{QVO_ANSI_ARG_ENCODING, "ISO-8859-1"},
                                              std::pair{QVO_UNICODE_ARG_ENCODING, "UTF-16BE"},
@@ -153,6 +234,7 @@ TEST_F(StatementLogTest, CallsWriteTheirLinesInOrder) {
     std::string all;
     for (const std::string& m : messages) all += m + "\n";
     EXPECT_TRUE(Contains(messages, c.lines)) << all;
+    for (const std::string& line : c.absent) EXPECT_FALSE(Contains(messages, {line})) << line;
   }
 }
 
