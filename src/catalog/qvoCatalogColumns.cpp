@@ -21,6 +21,14 @@ void SetStatus(qvoStatement& s, const char* text) { s.SetStatusText(text); }
 
 const char* TrueFalse(bool b) { return b ? "true" : "false"; }
 
+// One processed argument of a column lookup in the log, a line each: its
+// routine's result and, when `text` is given, the text.
+void LogArgument(qvoStatement& s, const char* name, const char* lowerName, SQLRETURN success,
+                 const std::string* text) {
+  s.Log("success%s=%i\n", name, static_cast<int>(success));
+  if (text) s.Log("%s=%s\n", lowerName, text->c_str());
+}
+
 // The select list of the query over the view of columns.
 std::string ColumnsSelectList(bool odbc2, bool columnComments) {
   const std::string dataType =
@@ -123,12 +131,12 @@ std::string Description(const LookupNames& n, bool like, int odbcVersion, bool w
 SQLRETURN ColumnsDirect(qvoStatement& s, const LookupNames& n) {
   const bool like = s.stmtAttr.metadataID != 1;
   const std::string description = Description(n, like, s.GetOdbcVersion(), true);
-  if (s.logFull)
-    s.Log(
-        "successCatalog=%i\ncatalog=%s\nsuccessSchema=%i\nschema=%s\nsuccessTable=%i\n"
-        "table=%s\nsuccessColumn=%i\ncolumn=%s\n",
-        n.successCatalog, n.catalog.c_str(), n.successSchema, n.schema.c_str(), n.successTable,
-        n.table.c_str(), n.successColumn, n.column.c_str());
+  if (s.logFull) {
+    LogArgument(s, "Catalog", "catalog", n.successCatalog, &n.catalog);
+    LogArgument(s, "Schema", "schema", n.successSchema, &n.schema);
+    LogArgument(s, "Table", "table", n.successTable, &n.table);
+    LogArgument(s, "Column", "column", n.successColumn, &n.column);
+  }
   const SQLRETURN rc = s.ExecGetColumns(
       GetArgument(n.catalog, n.successCatalog), GetArgument(n.schema, n.successSchema), like,
       GetArgument(n.table, n.successTable), like, GetArgument(n.column, n.successColumn), like,
@@ -150,11 +158,13 @@ SQLRETURN ColumnsFromCache(qvoStatement& s, const LookupNames& n, const char* Sc
   std::shared_ptr<ColumnsCache> cache = s.LoadColumnCache(&generation);
   if (!cache || !cache->Matches(catalog, SchemaName, TableName)) {
     const std::string description = Description(n, like, s.GetOdbcVersion(), false);
-    if (s.logFull)
-      s.Log(
-          "Fill columnsMicroCache with data from fastMetadata\nsuccessCatalog=%i\n"
-          "successSchema=%i\nsuccessTable=%i\nsuccessColumn=%i\n",
-          n.successCatalog, n.successSchema, n.successTable, n.successColumn);
+    if (s.logFull) {
+      s.Log("Fill columnsMicroCache with data from fastMetadata\n");
+      LogArgument(s, "Catalog", "catalog", n.successCatalog, nullptr);
+      LogArgument(s, "Schema", "schema", n.successSchema, nullptr);
+      LogArgument(s, "Table", "table", n.successTable, nullptr);
+      LogArgument(s, "Column", "column", n.successColumn, nullptr);
+    }
     const SQLRETURN rc = s.ExecGetColumns(catalog, GetArgument(n.schema, n.successSchema), like,
                                           GetArgument(n.table, n.successTable), like, nullptr, true,
                                           s.GetOdbcVersion(), description.c_str());

@@ -11,6 +11,7 @@
 #include "catalog/qvoCatalog.h"
 #include "common/qvoTypeCodes.h"
 #include "descriptors/qvoDescriptors.h"
+#include "platform/qvoConverter.h"
 #include "protocol/qvoLocalResults.h"
 #include "statement/qvoPlainFetchScope.h"
 #include "statement/qvoStatement.h"
@@ -138,6 +139,27 @@ std::string Unescaped(const char* text, std::string_view escape) {
   return out;
 }
 
+// For as long as it lives, the statement's data converter takes UTF-8, so
+// that GetData hands out the texts as the server sent them; the code set
+// the application chose is put back on leaving.
+class Utf8DataScope {
+ public:
+  explicit Utf8DataScope(qvoStatement& s) : converter_(s.GetDataConverter()) {
+    if (converter_ == nullptr) return;
+    previous_ = converter_->GetCurrentCodepage();
+    converter_->SetCurrentCodepage("UTF-8");
+  }
+  ~Utf8DataScope() {
+    if (converter_ != nullptr) converter_->SetCurrentCodepage(previous_.c_str());
+  }
+  Utf8DataScope(const Utf8DataScope&) = delete;
+  Utf8DataScope& operator=(const Utf8DataScope&) = delete;
+
+ private:
+  iconverter* converter_;
+  std::string previous_;
+};
+
 }  // namespace
 
 ColumnsCache::ColumnsCache(const char* cn, const char* sn, const char* tn)
@@ -150,6 +172,7 @@ bool ColumnsCache::Matches(const char* catalog, const char* schema, const char* 
 
 SQLRETURN FillColumnsCache(qvoStatement& s, ColumnsCache& cache) {
   qvoPlainFetchScope plain(s);
+  const Utf8DataScope utf8(s);
   for (;;) {
     const SQLRETURN rc = s.Fetch();
     if (rc == SQL_NO_DATA) return SQL_SUCCESS;
@@ -188,16 +211,21 @@ SQLRETURN AnswerFromColumnsCache(qvoStatement& s, const std::vector<const Cached
   qvoLocalResultWriter writer(QVO_RESULT_COLUMNS_CACHE, kColumnsResultColumns);
   for (int i = 0; i < kColumnsResultColumns; ++i) {
     const ResultColumn& c = kColumnsResult[i];
-    qvo_int64 size = c.size == kIdentifierSize ? s.GetMaxIdentifierLength() : c.size;
-    // A text column is described wide enough for its longest value: the
-    // reader checks every value against the described length.
-    if (c.kind == Kind::Text)
-      for (const CachedColumn* row : rows)
-        size = std::max<qvo_int64>(size, static_cast<qvo_int64>(row->values[i].text.size()));
-    writer.AddColumn(c.name, c.type,
-                     static_cast<qvo_int32>(
-                         std::min<qvo_int64>(size, std::numeric_limits<qvo_int32>::max() / 4)),
-                     0);
+    const qvo_int32 size = c.size == kIdentifierSize ? s.GetMaxIdentifierLength() : c.size;
+    if (c.kind != Kind::Text) {
+      writer.AddColumn(c.name, c.type, size, 0);
+      continue;
+    }
+    // The size in characters is the columns result's, whatever the values,
+    // so that a call is described alike whichever path answers it. Only the
+    // octet length, the most bytes the reader takes of a value, grows to
+    // hold a longer value the server sent.
+    qvo_int64 octets = 4 * static_cast<qvo_int64>(size);
+    for (const CachedColumn* row : rows)
+      octets = std::max<qvo_int64>(octets, static_cast<qvo_int64>(row->values[i].text.size()));
+    writer.AddVarcharColumn(c.name, size,
+                            static_cast<qvo_int32>(std::min<qvo_int64>(
+                                octets, std::numeric_limits<qvo_int32>::max() - 4)));
   }
   for (int i = 0; i < kColumnsResultColumns; ++i) {
     for (const CachedColumn* row : rows) {

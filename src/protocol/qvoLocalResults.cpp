@@ -24,17 +24,24 @@ qvoLocalResultWriter::qvoLocalResultWriter(qvo_int32 handle, qvo_int32 columns) 
   out_.Int64(0);
 }
 
+void qvoLocalResultWriter::AddVarcharColumn(std::string_view columnName, qvo_int32 columnSize,
+                                            qvo_int32 octetLength) {
+  out_.Int32(static_cast<qvo_int32>(columnName.size()));
+  out_.Bytes(columnName.data(), columnName.size());
+  out_.Int32(_CHAR);
+  out_.Int8(kVaryingUtf8);
+  out_.Int32(columnSize);
+  out_.Int32(octetLength);
+}
+
 void qvoLocalResultWriter::AddColumn(std::string_view columnName, qvo_int32 dataType,
                                      qvo_int32 columnSize, qvo_int32 decimalDigits) {
+  if (dataType == _VARCHAR)
+    return AddVarcharColumn(columnName, columnSize,
+                            static_cast<qvo_int32>(4 * static_cast<qvo_int64>(columnSize)));
   out_.Int32(static_cast<qvo_int32>(columnName.size()));
   out_.Bytes(columnName.data(), columnName.size());
   switch (dataType) {
-    case _VARCHAR:
-      out_.Int32(_CHAR);
-      out_.Int8(kVaryingUtf8);
-      out_.Int32(columnSize);
-      out_.Int32(static_cast<qvo_int32>(4 * static_cast<qvo_int64>(columnSize)));
-      break;
     case _DECIMAL:
     case _SMALLDECIMAL:
       out_.Int32(dataType);

@@ -40,6 +40,9 @@ class qvoLocalResultWriter {
   // the decimal precision; decimalDigits: the scale.
   void AddColumn(std::string_view columnName, qvo_int32 dataType, qvo_int32 columnSize,
                  qvo_int32 decimalDigits);
+  // A _VARCHAR column whose octet length, the most bytes a value may take,
+  // is given rather than four times its size in characters.
+  void AddVarcharColumn(std::string_view columnName, qvo_int32 columnSize, qvo_int32 octetLength);
 
   // Values. The forms without indicator take -1 (integers) and a null or
   // empty text as NULL; the forms with one take NULL from ind == -1 only, so

@@ -168,8 +168,10 @@ qvoValueStatus AsInt128(qvoMessageBuffer& out, const qvoParamValue& v) {
   return qvoValueStatus::Ok;
 }
 
+// A bit is 0 or 1 on the wire: any other byte the application holds is a
+// true value, as the fetch reads one.
 qvoValueStatus Bit(qvoMessageBuffer& out, const qvoParamValue& v) {
-  out.Int8(static_cast<qvo_int8>(v.data[0]));
+  out.Int8(v.data[0] != 0 ? 1 : 0);
   return qvoValueStatus::Ok;
 }
 
@@ -256,15 +258,9 @@ qvoValueStatus Timestamp(qvoMessageBuffer& out, const qvoParamValue& v) {
   return qvoValueStatus::Ok;
 }
 
-// Always 36 characters: every group keeps its leading zeros.
 qvoValueStatus Guid(qvoMessageBuffer& out, const qvoParamValue& v) {
-  const auto g = Read<SQLGUID>(v.data);
-  char text[40];
-  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                static_cast<unsigned>(g.Data1), unsigned{g.Data2}, unsigned{g.Data3},
-                unsigned{g.Data4[0]}, unsigned{g.Data4[1]}, unsigned{g.Data4[2]},
-                unsigned{g.Data4[3]}, unsigned{g.Data4[4]}, unsigned{g.Data4[5]},
-                unsigned{g.Data4[6]}, unsigned{g.Data4[7]});
+  char text[37];
+  GuidText(v.data, text);
   out.Int32(36);
   out.Bytes(text, 36);
   return qvoValueStatus::Ok;
@@ -441,6 +437,16 @@ size_t Utf8Prefix(const char* data, size_t n) {
 }
 
 }  // namespace
+
+// Always 36 characters: every group keeps its leading zeros.
+void GuidText(const char* value, char (&text)[37]) {
+  const auto g = Read<SQLGUID>(value);
+  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                static_cast<unsigned>(g.Data1), unsigned{g.Data2}, unsigned{g.Data3},
+                unsigned{g.Data4[0]}, unsigned{g.Data4[1]}, unsigned{g.Data4[2]},
+                unsigned{g.Data4[3]}, unsigned{g.Data4[4]}, unsigned{g.Data4[5]},
+                unsigned{g.Data4[6]}, unsigned{g.Data4[7]});
+}
 
 const qvoParamEncoding* FindParamEncoding(SQLSMALLINT cType, SQLSMALLINT sqlType,
                                           qvoParamLookup* why) {

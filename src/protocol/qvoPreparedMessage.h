@@ -144,6 +144,10 @@ enum class qvoParamLookup { Found, CTypeNotSupported, ConversionNotSupported };
 const qvoParamEncoding* FindParamEncoding(SQLSMALLINT cType, SQLSMALLINT sqlType,
                                           qvoParamLookup* why);
 
+// The 36-character text an SQLGUID value at `value` is sent as, with its
+// terminator (37 bytes).
+void GuidText(const char* value, char (&text)[37]);
+
 // The longest prefix of at most maxBytes bytes of a value that ends on a
 // character boundary: UTF-8 sequences (for unconverted text) and UTF-16
 // units with their surrogate pairs stay whole.

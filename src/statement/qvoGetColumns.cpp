@@ -10,9 +10,11 @@
 SQLRETURN qvoStatement::ExecGetColumns(const char* catalog, const char* schema, bool s_like,
                                        const char* table, bool t_like, const char* column,
                                        bool c_like, int odbcVer, const char* selBuff) {
-  if (logFull)
-    Log("qvoStatement::ExecGetColumns\n  (s_like=%s, t_like=%s, c_like=%s, odbcVer=%i)\n",
-        s_like ? "true" : "false", t_like ? "true" : "false", c_like ? "true" : "false", odbcVer);
+  if (logFull) {
+    LogConvertors("qvoStatement::ExecGetColumns");
+    Log("  (s_like=%s, t_like=%s, c_like=%s, odbcVer=%i)\n", s_like ? "true" : "false",
+        t_like ? "true" : "false", c_like ? "true" : "false", odbcVer);
+  }
   return ExecGetColumnsBase(catalog, schema, s_like, table, t_like, column, c_like, odbcVer,
                             selBuff);
 }

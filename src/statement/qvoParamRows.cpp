@@ -109,9 +109,10 @@ size_t qvoStatement::ParamColumnStride(SQLSMALLINT param) const {
 }
 
 void qvoStatement::LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value,
-                                    SQLLEN* indicator) const {
+                                    SQLLEN* indicator, const char** indicatorAt) const {
   *value = nullptr;
   *indicator = SQL_NTS;
+  if (indicatorAt) *indicatorAt = nullptr;
   const __cliDescriptorRecords* a = APD()->GetRecord(param);
   if (a == nullptr) return;
   const SQLLEN offset = *APD()->header.bindOffsetPtr;
@@ -127,8 +128,17 @@ void qvoStatement::LocateParamValue(SQLSMALLINT param, SQLULEN row, const char**
   const char* place = at(a->dataPtr, byColumn ? ParamColumnStride(param) : rowSize);
   if (place && a->pointerBind) std::memcpy(&place, place, sizeof place);
   *value = place;
-  if (const char* cell = at(a->octetLengthPtr, byColumn ? sizeof(SQLLEN) : rowSize))
+  if (const char* cell = at(a->octetLengthPtr, byColumn ? sizeof(SQLLEN) : rowSize)) {
     std::memcpy(indicator, cell, sizeof *indicator);
+    if (indicatorAt) *indicatorAt = cell;
+  }
+}
+
+bool qvoStatement::LogsParamRow(SQLULEN row, const qvoParamBlock& block) const {
+  if (!logFull || logDebugComm) return false;
+  const SQLBIGINT lines = logFileLines;
+  if (lines == -1) return row == block.first || row == block.first + block.count - 1;
+  return lines > 0 && row - block.first < static_cast<SQLULEN>(lines);
 }
 
 // --- the message -----------------------------------------------------------------------
@@ -237,6 +247,10 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
     set.params[p].encoding->describe(out, set.descriptions[p]);
   if (out.Failed()) return finish(QVO_DIAG(this, _Memory_allocation_error_, -1));
   preparedHeaderLen = static_cast<SQLINTEGER>(out.Size());
+  if (logFull)
+    Log("APD->header.bindType=%llu, preparedBufferLen=%lli\n",
+        static_cast<unsigned long long>(APD()->header.bindType),
+        static_cast<long long>(out.Capacity()));
 
   const size_t limit =
       std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
@@ -254,6 +268,10 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   }
   block.rows = row - block.first;
   PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
+  if (logFull)
+    Log(" ParameterSet complete. Offset=%lli, paramStart=%lli, paramNum=%lli\n",
+        static_cast<long long>(out.Size()), static_cast<long long>(block.first),
+        static_cast<long long>(block.count));
   return finish(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
 }
 
@@ -274,6 +292,11 @@ SQLRETURN qvoStatement::EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet&
     if (isNull) {
       out.Int8(0);
       continue;
+    }
+    if (logFull && bp.apd->conciseType == SQL_C_GUID) {
+      char text[37];
+      GuidText(v.data, text);
+      Log(" GuidString - %s\n", text);
     }
     const size_t flagAt = out.Size();
     out.Int8(1);
@@ -303,12 +326,24 @@ SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength
   const qvoParamEncoding& e = *bp.encoding;
   const char* data = nullptr;
   SQLLEN indicator = SQL_NTS;
-  LocateParamValue(bp.number, row, &data, &indicator);
+  const char* indicatorAt = nullptr;
+  LocateParamValue(bp.number, row, &data, &indicator, &indicatorAt);
+  const bool logged = LogsParamRow(row, block);
+  if (logged)
+    Log(" === Offset=%i, Param=%i, BufferLength=%i, paramValuePtr=0x%llx, strLenPtr=0x%llx, "
+        "*strLenPtr=%lli, cType=%i (%s), qvoType=%s === \n",
+        static_cast<int>(row), static_cast<int>(bp.number), static_cast<int>(bp.apd->octetLength),
+        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(data)),
+        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(indicatorAt)),
+        static_cast<long long>(indicator), static_cast<int>(bp.apd->conciseType),
+        GetCTypeName(bp.apd->conciseType), GetQVOTypeName(e.serverType));
   *isNull = indicator == SQL_NULL_DATA;
   if (*isNull) return SQL_SUCCESS;
   v->converter = bp.utf8 ? nullptr : bp.converter;
   v->dateTimeText = bp.dateTimeText;
-  if (IsDataAtExec(indicator)) {
+  const bool atExec = IsDataAtExec(indicator);
+  if (atExec) {
+    if (logFull) Log("Long data in parameter:\n");
     // The value collected by PutData, in the order the rows are sent.
     const std::string* collected = nullptr;
     if (!dataAtExec.Collected(block.nextLongValue, &collected))
@@ -329,6 +364,9 @@ SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength
     size_t length = 0;
     if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Narrow) {
       length = slot ? strnlen(data, slot) : std::strlen(data);
+      // Measured within the slot, as the value is read.
+      if (logged && bp.apd->conciseType == SQL_C_CHAR)
+        Log("strlen((char*)paramValuePtr)=%i\n", static_cast<int>(length));
     } else if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Wide) {
       const size_t maxUnits = slot ? slot / 2 : SIZE_MAX / 2;
       size_t units = 0;
@@ -357,5 +395,9 @@ SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength
   if (e.kind == qvoParamKind::Fixed && v->length < static_cast<size_t>(e.valueBytes))
     return QVO_DIAG(this, _Invalid_buffer_length_, -1);
   if (v->data == nullptr) v->data = "";
+  // The bytes taken, never more of the buffer.
+  if (logged && !atExec)
+    LogData(bp.apd->conciseType, reinterpret_cast<const unsigned char*>(v->data),
+            static_cast<SQLLEN>(v->length));
   return SQL_SUCCESS;
 }

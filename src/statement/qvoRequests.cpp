@@ -193,17 +193,13 @@ void qvoStatement::TakeStatementText(const char* text, SQLINTEGER len, int n) {
     Log(" StringLength = %i (SQL after conversion to UTF-8)\n", stmtStringLength);
     if (stmtStringLength >= 1 && stmtStringLength <= 4095)
       Log(" Statement = %s\n", sqlStmt.GetStatement());
+    LogData(SQL_C_CHAR, reinterpret_cast<const unsigned char*>(sqlStmt.GetStatement()),
+            stmtStringLength);
   }
 }
 
 SQLRETURN qvoStatement::ExecDirect(const char* text, SQLINTEGER len) {
-  if (logFull)
-    Log("qvoStatement::ExecDirect - CurrentCodepages: dataConverter(%s), sqlConverter(%s), "
-        "wcharSqlConverter(%s), wcharDataConverter(%s)\n",
-        dataConverter ? dataConverter->GetCurrentCodepage() : "",
-        sqlConverter ? sqlConverter->GetCurrentCodepage() : "",
-        wcharSqlConverter ? wcharSqlConverter->GetCurrentCodepage() : "",
-        wcharDataConverter ? wcharDataConverter->GetCurrentCodepage() : "");
+  if (logFull) LogConvertors("qvoStatement::ExecDirect");
   return ExecDirectBase(text, len);
 }
 

@@ -317,9 +317,15 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   bool IsDataAtExec(SQLLEN indicator) const;
   // Where row `row` (0-based) of parameter `param` lies, bind offset and
   // binding kind applied: the value's address (null when none is bound) and
-  // its indicator (SQL_NTS when no indicator is bound).
-  void LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value,
-                        SQLLEN* indicator) const;
+  // its indicator (SQL_NTS when no indicator is bound), and when asked the
+  // indicator's address (null when none is bound).
+  void LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value, SQLLEN* indicator,
+                        const char** indicatorAt = nullptr) const;
+  // Whether the log shows row `row` of a block's parameters: full logging
+  // without the communication log, and the row chosen by the log-lines
+  // setting (-1 the block's first row and the execution's last, n > 0 the
+  // first n rows of the block, anything else none).
+  bool LogsParamRow(SQLULEN row, const qvoParamBlock& block) const;
   // Column-wise step between a parameter's values: the buffer length, or a
   // fixed-size C type's own size when none is set.
   size_t ParamColumnStride(SQLSMALLINT param) const;

@@ -11,6 +11,7 @@
 
 #include "catalog/qvoColumnsCache.h"
 #include "catalog_fixture.h"
+#include "qvo/qvoAttributes.h"
 #include "result_reading.h"
 
 namespace {
@@ -483,6 +484,84 @@ TEST_F(ColumnsCacheTest, APatternUnderTheForcedCacheMatchesExactly) {
     EXPECT_EQ(FetchAll(stmt), expected);
   }
   EXPECT_EQ(Lookups(), 1u);
+}
+
+// A call answered from the cache describes its text columns as the columns
+// result does, in characters, whatever the values: TABLE_CAT to COLUMN_NAME
+// with the identifier length, TYPE_NAME 40, REMARKS 254, COLUMN_DEF 2000,
+// IS_NULLABLE 3. A value longer than its description still arrives whole.
+TEST_F(ColumnsCacheTest, TextColumnsAreDescribedByTheResultNotByTheirValues) {
+  // 128 characters in 155 bytes (the node's TYPE_NAME, "TYPE" and the name,
+  // must fit the 160 bytes it describes).
+  std::string name128(101, 'N');
+  for (int i = 0; i < 27; ++i) name128 += "\xC3\xA9";
+  std::string euros170;  // 170 characters, 510 bytes
+  for (int i = 0; i < 170; ++i) euros170 += "\xE2\x82\xAC";
+  struct Case {
+    const char* what;
+    TableColumn column;
+  };
+  const Case cases[] = {
+      {"short values", {"C", SQL_INTEGER, "counter", "0", 1}},
+      {"a name of 128 characters in 155 bytes", {name128, SQL_INTEGER, "", std::nullopt, 1}},
+      {"remarks of 170 characters in 510 bytes", {"R", SQL_VARCHAR, euros170, std::nullopt, 1}},
+      {"remarks and default beyond their sizes",
+       {"L", SQL_VARCHAR, std::string(3000, 'r'), std::string(9000, 'd'), 1}},
+  };
+  const SQLUSMALLINT textColumns[] = {1, 2, 3, 4, 6, 12, 13, 18};
+  const std::vector<SQLULEN> sizes = {128, 128, 128, 128, 40, 254, 2000, 3};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    table = {c.column};
+    SQLHSTMT h = NewStatement();
+    // The names are UTF-8; the data are taken in a code set that holds
+    // neither the texts' bytes nor every character of them, and which the
+    // fill leaves as it was.
+    ASSERT_EQ(QVOSetStmtAttr(h, QVO_ANSI_ARG_ENCODING, U("UTF-8"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetStmtAttr(h, QVO_ANSI_DATA_ENCODING, U("ISO-8859-1"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(Columns(h, "T", c.column.name.c_str()), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    EXPECT_EQ(Stmt(h)->resultHandle, QVO_RESULT_COLUMNS_CACHE);
+    char dataCodeSet[64] = {};
+    ASSERT_EQ(QVOGetStmtAttr(h, QVO_ANSI_DATA_ENCODING, dataCodeSet, sizeof dataCodeSet, nullptr),
+              SQL_SUCCESS);
+    EXPECT_STREQ(dataCodeSet, "ISO-8859-1");
+    std::vector<SQLULEN> described;
+    for (SQLUSMALLINT col : textColumns) {
+      SQLCHAR name[64];
+      SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      EXPECT_EQ(
+          QVODescribeCol(h, col, name, sizeof name, &nameLen, &type, &size, &digits, &nullable),
+          SQL_SUCCESS);
+      described.push_back(size);
+    }
+    EXPECT_EQ(described, sizes);
+
+    // The fetch delivers every byte, into buffers larger than any value.
+    ASSERT_EQ(QVOSetStmtAttr(h, QVO_ANSI_DATA_ENCODING, U("UTF-8"), SQL_NTS), SQL_SUCCESS);
+    struct Bound {
+      SQLUSMALLINT col;
+      std::optional<std::string> want;
+      std::vector<char> buffer = std::vector<char>(10000, 'Z');
+      SQLLEN ind = 0;
+    };
+    Bound bound[] = {{4, c.column.name}, {12, c.column.remarks}, {13, c.column.columnDef}};
+    for (Bound& b : bound)
+      ASSERT_EQ(QVOBindCol(h, b.col, SQL_C_BINARY, b.buffer.data(),
+                           static_cast<SQLLEN>(b.buffer.size()), &b.ind),
+                SQL_SUCCESS);
+    ASSERT_EQ(QVOFetch(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    for (const Bound& b : bound) {
+      SCOPED_TRACE(b.col);
+      if (!b.want) {
+        EXPECT_EQ(b.ind, SQL_NULL_DATA);
+        continue;
+      }
+      ASSERT_EQ(b.ind, static_cast<SQLLEN>(b.want->size()));
+      EXPECT_TRUE(std::string(b.buffer.data(), b.want->size()) == *b.want);
+    }
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// Character and binary parameter values as the node receives them: one row
-// bound column-wise goes out at its given length whatever length was bound,
-// a value longer than its slot in a parameter array is cut to the slot with
-// 01004, and a long value is sent from the bound buffer without asking for
-// it at execution. The application's buffers are allocated at exactly the
+// Character, binary and bit parameter values as the node receives them: one
+// row bound column-wise goes out at its given length whatever length was
+// bound, a value longer than its slot in a parameter array is cut to the
+// slot with 01004, a long value is sent from the bound buffer without asking
+// for it at execution, and a bit goes out as 0 or 1 whatever byte the
+// application holds. The application's buffers are allocated at exactly the
 // size the case gives, so a read past them is seen.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -52,6 +54,7 @@ struct Case {
 struct AppBuffers {
   std::unique_ptr<char[]> data;
   std::vector<SQLLEN> indicators;
+  std::vector<const char*> values;  // where each row's value lies
   SQLLEN rowSize = 0;
 
   explicit AppBuffers(const Case& c) {
@@ -65,6 +68,7 @@ struct AppBuffers {
         char* at = data.get() + r * static_cast<size_t>(rowSize);
         std::memcpy(at, &c.rows[r].indicator, sizeof(SQLLEN));
         Put(at + sizeof(SQLLEN), c.rows[r].bytes, static_cast<size_t>(c.bind.bufferLength));
+        values.push_back(at + sizeof(SQLLEN));
       }
       return;
     }
@@ -75,6 +79,7 @@ struct AppBuffers {
     for (size_t r = 0; r < rows; ++r) {
       Put(data.get() + r * slot, c.rows[r].bytes, slot);
       indicators.push_back(c.rows[r].indicator);
+      values.push_back(data.get() + r * slot);
     }
   }
   static void Put(char* at, const Bytes& bytes, size_t room) {
@@ -100,6 +105,8 @@ TEST_F(ParameterRowsTest, ValuesGoOutWholeOrCutToTheirSlotWithAWarning) {
   const Binding long8{SQL_C_CHAR, SQL_LONGVARCHAR, 70'000, 0, 8, false};
   const Binding binary8{SQL_C_BINARY, SQL_LONGVARBINARY, 70'000, 0, 8, false};
   const Binding long100K{SQL_C_CHAR, SQL_LONGVARCHAR, 0, 0, 100'000, false};
+  const Binding bit{SQL_C_BIT, SQL_BIT, 0, 0, 1, false};
+  const Bytes zero(1, '\0');
   const Case cases[] = {
       // One row bound column-wise: the given length, whatever was bound.
       {"CHAR of 10 bytes bound with 4",
@@ -168,6 +175,24 @@ TEST_F(ParameterRowsTest, ValuesGoOutWholeOrCutToTheirSlotWithAWarning) {
        {{"abcdefgh", 8}},
        {"abcd"},
        1},
+      // A bit is one byte, 0 or 1: any other byte is true.
+      {"bit byte 2 in one row", bit, {{"\x02", 1}}, {"\x01"}, 0},
+      {"bit bytes in an array",
+       bit,
+       {{zero, 1}, {"\x01", 1}, {"\x02", 1}, {"\xFF", 1}, {"\x80", 1}, {"", SQL_NULL_DATA}},
+       {zero, "\x01", "\x01", "\x01", "\x01", "NULL"},
+       0},
+      {"bit bytes in a block each", bit, {{"\xFF", 1}, {zero, 1}}, {"\x01", zero}, 0, 1},
+      {"bit byte 255 bound row-wise",
+       {SQL_C_BIT, SQL_BIT, 0, 0, 1, true},
+       {{"\xFF", 1}},
+       {"\x01"},
+       0},
+      {"bit bytes supplied at execution",
+       bit,
+       {{"\x02", SQL_DATA_AT_EXEC}, {zero, SQL_DATA_AT_EXEC}, {"\xFF", SQL_DATA_AT_EXEC}},
+       {"\x01", zero, "\x01"},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -194,7 +219,19 @@ TEST_F(ParameterRowsTest, ValuesGoOutWholeOrCutToTheirSlotWithAWarning) {
         SQL_SUCCESS)
         << LastDiag(*Stmt(h));
 
-    EXPECT_EQ(QVOExecute(h), c.rc) << LastDiag(*Stmt(h));
+    SQLRETURN rc = QVOExecute(h);
+    // Values asked for at execution: each row's bytes, in one piece.
+    while (rc == SQL_NEED_DATA) {
+      SQLPOINTER token = nullptr;
+      rc = QVOParamData(h, &token);
+      if (rc != SQL_NEED_DATA) break;
+      const auto row = std::find(app.values.begin(), app.values.end(), token);
+      ASSERT_NE(row, app.values.end());
+      const Bytes& piece = c.rows[static_cast<size_t>(row - app.values.begin())].bytes;
+      ASSERT_EQ(QVOPutData(h, const_cast<char*>(piece.data()), static_cast<SQLLEN>(piece.size())),
+                SQL_SUCCESS);
+    }
+    EXPECT_EQ(rc, c.rc) << LastDiag(*Stmt(h));
     SQLCHAR state[6] = {};
     SQLINTEGER native = 0;
     SQLCHAR text[128] = {};
