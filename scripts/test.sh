@@ -28,7 +28,9 @@ if command -v clang++ >/dev/null 2>&1; then
   fuzz_dir="$PWD/build/fuzz/fuzz"
 fi
 # The thread tests also run under ThreadSanitizer: a separate build of the
-# library and those tests only, run by CTest as the test `tsan.threads`.
+# library and those tests only (target test_threads, which builds
+# test_threads_units too), run by CTest as the tests `tsan.threads` and
+# `tsan.threads_units`.
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQVO_TSAN=ON -DQVO_TESTS=ON \
   -DQVO_EXAMPLES=OFF
 cmake --build build/tsan --target test_threads

@@ -574,9 +574,13 @@ TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines)
   ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
 
   std::atomic<int> failures{0};
+  // The requests start once the stream was first replaced: a replacer that
+  // came late would find them done.
+  std::atomic<int> replaced{0};
   std::vector<std::thread> requests;
   for (SQLHANDLE stmt : stmts)
-    requests.emplace_back([&failures, stmt] {
+    requests.emplace_back([&failures, &replaced, stmt] {
+      while (replaced.load() == 0) std::this_thread::yield();
       for (int i = 0; i < 40; ++i) {
         std::string sql = "SELECT 1";
         if (QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS) != SQL_SUCCESS)
@@ -585,8 +589,10 @@ TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines)
       }
     });
   std::thread replacing([&] {
-    for (int i = 1; i <= 200; ++i)
+    for (int i = 1; i <= 200; ++i) {
       if (QVOSetConnectAttr(dbc, QVO_LOG_FILE, streams[i % 2], 0) != SQL_SUCCESS) ++failures;
+      ++replaced;
+    }
   });
   for (std::thread& t : requests) t.join();
   replacing.join();

@@ -280,22 +280,30 @@ TEST(HandleApi, DiagnosticsReadBackNarrowAndWide) {
       SQL_ERROR)
       << "record fields start at record 1";
 
-  // The length of a text field alone, without a buffer.
+  // The length of a text field asked alone (no buffer), or cut into a
+  // buffer: always the whole text's, so that an application can ask again
+  // for the rest of a long message.
   const struct Length {
     bool wide;
+    bool given;  // a buffer of `buffer` bytes is given
     SQLSMALLINT buffer;
     SQLRETURN rc;
     SQLSMALLINT length;
-  } lengths[] = {{false, 0, SQL_SUCCESS_WITH_INFO, full},
-                 {false, 200, SQL_SUCCESS, full},
-                 {true, 0, SQL_SUCCESS_WITH_INFO, static_cast<SQLSMALLINT>(2 * full)},
-                 {true, 400, SQL_SUCCESS, static_cast<SQLSMALLINT>(2 * full)}};
+  } lengths[] = {{false, false, 0, SQL_SUCCESS_WITH_INFO, full},
+                 {false, false, 200, SQL_SUCCESS, full},
+                 {true, false, 0, SQL_SUCCESS_WITH_INFO, static_cast<SQLSMALLINT>(2 * full)},
+                 {true, false, 400, SQL_SUCCESS, static_cast<SQLSMALLINT>(2 * full)},
+                 {false, true, 11, SQL_SUCCESS_WITH_INFO, full},
+                 {true, true, 16, SQL_SUCCESS_WITH_INFO, static_cast<SQLSMALLINT>(2 * full)}};
   for (const auto& l : lengths) {
+    SCOPED_TRACE(testing::Message() << l.wide << "/" << l.given << "/" << l.buffer);
     flen = 0;
+    SQLWCHAR buffer[200];
     const auto get = l.wide ? QVOGetDiagFieldW : QVOGetDiagField;
-    EXPECT_EQ(get(SQL_HANDLE_ENV, env, 1, SQL_DIAG_MESSAGE_TEXT, nullptr, l.buffer, &flen), l.rc)
-        << l.wide << "/" << l.buffer;
-    EXPECT_EQ(flen, l.length) << l.wide << "/" << l.buffer;
+    EXPECT_EQ(get(SQL_HANDLE_ENV, env, 1, SQL_DIAG_MESSAGE_TEXT, l.given ? buffer : nullptr,
+                  l.buffer, &flen),
+              l.rc);
+    EXPECT_EQ(flen, l.length);
   }
   QVOFreeHandle(SQL_HANDLE_ENV, env);
 }

@@ -198,24 +198,27 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
     Call call;
     fake::Reply reply;
     SQLRETURN rc;
-    std::string state;  // of the last record; "" for none
-    std::string text;   // part of its text
-    SQLINTEGER count;   // count stored (Enter, Hosts); offset (Offset)
+    std::string state;                 // of the last record; "" for none
+    std::string text;                  // part of its text
+    SQLINTEGER count;                  // count stored (Enter, Hosts); offset (Offset)
+    std::vector<std::string> servers;  // the host names stored (Enter, Hosts accepted)
   };
   const std::string over = std::string(64, 'h');
+  const std::vector<std::string> none, twoNodes = {"ab", "cdefg"}, longName = {over.substr(1)},
+                                       hosts255 = Names(255, 3);
   const std::vector<Case> cases = {
       {"two nodes", Enter, Answer(1, EnterParallel(2, 77, {{8563, "ab"}, {-1, "cdefg"}})), 0, "",
-       "", 2},
+       "", 2, twoNodes},
       {"zero nodes", Enter, Answer(1, EnterParallel(0, 77, {})), -1, "22003",
-       "Connection number is invalid.", 0},
+       "Connection number is invalid.", 0, none},
       {"negative node count", Enter, Answer(1, EnterParallel(-3, 77, {})), -1, "22003",
-       "Connection number is invalid.", -3},
+       "Connection number is invalid.", -3, none},
       {"more nodes than the answer holds", Enter, Answer(1, EnterParallel(100000, 77, {{1, "ab"}})),
-       -1, "HY010", "Incorrect data array", -9},
+       -1, "HY010", "Incorrect data array", -9, none},
       {"host name of 63 bytes fits", Enter, Answer(1, EnterParallel(1, 1, {{1, over.substr(1)}})),
-       0, "", "", 1},
+       0, "", "", 1, longName},
       {"host name of 64 bytes refused", Enter, Answer(1, EnterParallel(1, 1, {{1, over}})), -1,
-       "HY010", "Incorrect data array", -9},
+       "HY010", "Incorrect data array", -9, none},
       {"host length past the answer", Enter,
        Answer(1,
               [] {
@@ -223,13 +226,13 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
                 b.resize(b.size() - 1);
                 return b;
               }()),
-       -1, "HY010", "Incorrect data array", -9},
-      {"answer without data", Enter, Answer(0, {}), -1, "HY010", "Incorrect data array", -9},
+       -1, "HY010", "Incorrect data array", -9, none},
+      {"answer without data", Enter, Answer(0, {}), -1, "HY010", "Incorrect data array", -9, none},
       {"server exception", Enter, Answer(1, Exception("No parallel mode.", "42000")), -1, "42000",
-       "No parallel mode.", -9},
-      {"255 hosts", Hosts, Answer(1, Hostnames(255, Names(255, 3))), 0, "", "", 255},
+       "No parallel mode.", -9, none},
+      {"255 hosts", Hosts, Answer(1, Hostnames(255, Names(255, 3))), 0, "", "", 255, hosts255},
       {"255 hosts of 64 bytes", Hosts, Answer(1, Hostnames(255, Names(255, 64))), -1, "HY010",
-       "Incorrect data array", -9},
+       "Incorrect data array", -9, none},
       {"exception record not ending the answer", Hosts,
        Answer(1,
               [] {
@@ -237,15 +240,16 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
                 b.push_back(0);
                 return b;
               }()),
-       -1, "HY010", "Incorrect data array", -9},
-      {"zero hosts", Hosts, Answer(1, Hostnames(0, {})), -1, "22003", "Host number is invalid.", 0},
+       -1, "HY010", "Incorrect data array", -9, none},
+      {"zero hosts", Hosts, Answer(1, Hostnames(0, {})), -1, "22003", "Host number is invalid.", 0,
+       none},
       {"more hosts than the answer holds", Hosts, Answer(1, Hostnames(3, {"a", "b"})), -1, "HY010",
-       "Incorrect data array", -9},
+       "Incorrect data array", -9, none},
       {"host server exception", Hosts, Answer(1, Exception("Cluster down.", "08S01")), -1, "08S01",
-       "Cluster down.", -9},
-      {"offset", Offset, Answer(1, Int64(40)), 0, "", "", 40},
+       "Cluster down.", -9, none},
+      {"offset", Offset, Answer(1, Int64(40)), 0, "", "", 40, none},
       {"offset of four bytes", Offset, Answer(1, {1, 0, 0, 0}), -1, "HY010",
-       "Invalid message returned from server: offset.", -9},
+       "Invalid message returned from server: offset.", -9, none},
       {"offset with bytes behind", Offset,
        Answer(1,
               [] {
@@ -253,9 +257,9 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
                 b.push_back(0);
                 return b;
               }()),
-       -1, "HY010", "Invalid message returned from server: offset.", -9},
+       -1, "HY010", "Invalid message returned from server: offset.", -9, none},
       {"offset exception", Offset, Answer(1, Exception("No slave.", "HY010")), -1, "HY010",
-       "No slave.", -9},
+       "No slave.", -9, none},
   };
 
   fake::FakeNode node;
@@ -315,7 +319,9 @@ TEST(ParallelApi, AnswersRefusedOrAccepted) {
       EXPECT_TRUE(records.empty());
       if (c.call != Offset) {
         ASSERT_NE(nodes, nullptr);
+        ASSERT_EQ(static_cast<size_t>(count), c.servers.size());
         for (SQLINTEGER i = 0; i < count; ++i) {
+          EXPECT_EQ(nodes[i].qvoServer, c.servers[static_cast<size_t>(i)]) << i;
           EXPECT_EQ(nodes[i].qvoServerLen,
                     static_cast<SQLINTEGER>(std::strlen(nodes[i].qvoServer)));
           EXPECT_EQ(nodes[i].qvoPortLen, static_cast<SQLINTEGER>(std::strlen(nodes[i].qvoPort)));

@@ -65,6 +65,9 @@ TEST(SharedConnectionApi, StatementsExecuteWhileAnotherThreadSetsConnectionAttri
   std::vector<std::thread> workers;
   for (int t = 0; t < kThreads; ++t)
     workers.emplace_back([&, t] {
+      // The setter is at work before the first execute: a setter that came
+      // late would find the statements done and leave nothing to test.
+      while (sets.load() == 0) std::this_thread::yield();
       SQLHANDLE s = stmts[static_cast<size_t>(t)];
       for (int round = 0; round < kRounds; ++round) {
         char sql[] = "SELECT N, D FROM T";

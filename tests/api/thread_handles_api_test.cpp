@@ -18,6 +18,7 @@
 
 #include "qvo/qvoCInterface.h"
 #include "support/api_records.h"
+#include "support/blocked_thread.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
 #include "support/fake_prepared.h"
@@ -111,13 +112,16 @@ TEST(ThreadHandlesApi, FreeAndDisconnectWaitForAnExecuteInside) {
     ASSERT_TRUE(gate.WaitArrived());
     const SQLHANDLE handles[3] = {c.env, c.dbc, c.stmt};
     std::atomic<bool> done{false};
+    std::atomic<pid_t> closingThread{0};
     SQLRETURN closed = SQL_ERROR;
     std::thread closing([&] {
+      closingThread = blocked_thread::Self();
       closed = k.call(handles);
       done = true;
     });
-    // However long the answer takes, the other call does not end before it.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // However long the answer takes, the other call does not end before it:
+    // it is seen waiting inside, not ended, before the answer goes out.
+    EXPECT_TRUE(blocked_thread::WaitBlocked(closingThread, [&] { return done.load(); }));
     EXPECT_FALSE(done.load());
     gate.Open();
     executing.join();

@@ -45,7 +45,8 @@ TEST(Services, LibraryRandomIsRepeatableAndInRange) {
     EXPECT_GE(r, 0);
     EXPECT_LE(r, RAND_MAX);
   }
-  // Many threads at once: no torn state (the sanitizers would tell).
+  // Many threads at once: no torn state (ThreadSanitizer tells, which runs
+  // this program's thread tests as tsan.threads_units).
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([] {

@@ -248,18 +248,26 @@ TEST(Login, RefusalsBySqlState) {
     int connected;
     std::string state;
     std::string text;
+    std::vector<uint8_t> commands;
   };
+  // A refusal of the second group still opens the session: its settings are
+  // asked for.
+  const std::vector<uint8_t> opened = {fake::kLogin, fake::kSetAttributes, fake::kGetAttributes};
+  const std::vector<uint8_t> refused = {fake::kLogin, fake::kSetAttributes};
+  const std::vector<uint8_t> atLogin = {fake::kLogin};
   const Case cases[] = {
       {"second group", std::nullopt, Refusal{"40017", "Try again later."}, "secret",
-       QVO_SOCKET_LOGIN_GROUP2, 1, "40017", "Try again later."},
+       QVO_SOCKET_LOGIN_GROUP2, 1, "40017", "Try again later.", opened},
+      {"second group, another state", std::nullopt, Refusal{"40001", "Password expires soon."},
+       "secret", QVO_SOCKET_LOGIN_GROUP2, 1, "40001", "Password expires soon.", opened},
       {"first group", std::nullopt, Refusal{"40020", "Session limit reached."}, "secret",
-       QVO_SOCKET_LOGIN_GROUP1, 0, "40020", "Session limit reached."},
+       QVO_SOCKET_LOGIN_GROUP1, 0, "40020", "Session limit reached.", refused},
       {"any other", std::nullopt, Refusal{"28000", "User locked."}, "secret",
-       QVO_SOCKET_LOGIN_REFUSED, 0, "28000", "User locked."},
+       QVO_SOCKET_LOGIN_REFUSED, 0, "28000", "User locked.", refused},
       {"wrong password", std::nullopt, std::nullopt, "wrong", QVO_SOCKET_LOGIN_REFUSED, 0, "08004",
-       "Authentication failed."},
+       "Authentication failed.", refused},
       {"login message refused", Refusal{"40009", "Not now."}, std::nullopt, "secret",
-       QVO_SOCKET_LOGIN_GROUP1, 0, "40009", "Not now."},
+       QVO_SOCKET_LOGIN_GROUP1, 0, "40009", "Not now.", atLogin},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,16 +284,8 @@ TEST(Login, RefusalsBySqlState) {
     EXPECT_EQ(diags.back().native, -1);
     EXPECT_EQ(diags.back().text, c.text);
     EXPECT_TRUE(f.conn.GetDiagRecPtr(static_cast<SQLSMALLINT>(diags.size()))->fromServer);
+    EXPECT_EQ(f.Commands(), c.commands);
   }
-}
-
-TEST(Login, RefusalWithinTheSecondGroupStillOpensTheSession) {
-  LoginScript script;
-  script.refusePassword = Refusal{"40001", "Password expires soon."};
-  LoginFixture f(script);
-  EXPECT_EQ(f.Login(), QVO_SOCKET_LOGIN_GROUP2);
-  EXPECT_EQ(f.socket().qvoIsConnected(), 1);
-  EXPECT_EQ(f.Commands().back(), fake::kGetAttributes);
 }
 
 TEST(Login, ANodeWithoutKeyMaterialCannotAcceptConnections) {

@@ -189,11 +189,13 @@ TEST_F(DescriptorWrite, IntegerFieldsTakeTheirAcceptedValues) {
       {SQL_DESC_UNSIGNED, 65537, true, 1, nullptr},  // low 16 bits
       {SQL_DESC_UNSIGNED, -1, false, 0, attr},
       {SQL_DESC_FIXED_PREC_SCALE, 2, false, 0, attr},
-      {SQL_DESC_UPDATABLE, 2, true, 2, nullptr},
+      // Values other than the defaults (2 and 3), so that a write landing in
+      // another field cannot pass.
+      {SQL_DESC_UPDATABLE, 1, true, 1, nullptr},
       {SQL_DESC_UPDATABLE, 3, false, 0, attr},
       {SQL_DESC_AUTO_UNIQUE_VALUE, 1, true, 1, nullptr},
       {SQL_DESC_AUTO_UNIQUE_VALUE, 2, false, 0, option},
-      {SQL_DESC_SEARCHABLE, 3, true, 3, nullptr},
+      {SQL_DESC_SEARCHABLE, 2, true, 2, nullptr},
       {SQL_DESC_SEARCHABLE, -1, false, 0, attr},
       {SQL_DESC_NUM_PREC_RADIX, 10, true, 10, nullptr},
       {SQL_DESC_NUM_PREC_RADIX, 8, false, 0, attr},

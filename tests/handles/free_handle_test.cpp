@@ -59,19 +59,24 @@ TEST_F(FreeHandleTest, AStatementsOwnDescriptorIsNotFreedAlone) {
 }
 
 TEST_F(FreeHandleTest, FreeingAnApplicationDescriptorRestoresTheStatementsOwn) {
+  using Set = qvoStatementDescriptors;
   const struct {
     SQLINTEGER attribute;
-  } slots[] = {{SQL_ATTR_APP_ROW_DESC}, {SQL_ATTR_APP_PARAM_DESC}};
+    cliDescriptor* Set::*inUse;  // the row's own slot: the descriptor in use
+    cliDescriptor* Set::*own;    // and the statement's own one
+  } slots[] = {{SQL_ATTR_APP_ROW_DESC, &Set::ARD, &Set::auto_ARD},
+               {SQL_ATTR_APP_PARAM_DESC, &Set::APD, &Set::auto_APD}};
+  const Set& set = static_cast<qvoStatement*>(GetHandlePtr(stmt))->Descriptors();
   for (const auto& slot : slots) {
     const SQLHANDLE own = StmtDescriptor(slot.attribute);
     SQLHANDLE desc = SQL_NULL_HANDLE;
     ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_DESC, dbc, &desc), SQL_SUCCESS);
     ASSERT_EQ(QVOSetStmtAttr(stmt, slot.attribute, desc, 0), SQL_SUCCESS);
     ASSERT_EQ(StmtDescriptor(slot.attribute), desc);
+    ASSERT_NE(set.*slot.inUse, set.*slot.own) << slot.attribute;
     EXPECT_EQ(QVOFreeHandle(SQL_HANDLE_DESC, desc), SQL_SUCCESS) << slot.attribute;
     EXPECT_EQ(StmtDescriptor(slot.attribute), own) << slot.attribute;
-    EXPECT_EQ(static_cast<qvoStatement*>(GetHandlePtr(stmt))->ARD(),
-              static_cast<qvoStatement*>(GetHandlePtr(stmt))->Descriptors().auto_ARD);
+    EXPECT_EQ(set.*slot.inUse, set.*slot.own) << slot.attribute;
   }
   EXPECT_EQ(QVOFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
 }

@@ -2,12 +2,13 @@
 // stores, and what a failed load leaves.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
 
 #include "info/info_fixture.h"
+#include "support/blocked_thread.h"
 
 namespace {
 
@@ -180,14 +181,27 @@ TEST_F(InfoLoadTest, CompatibilitySwitchAnswersFixedTexts) {
 
 TEST_F(InfoLoadTest, TwoThreadsOnAFreshConnectionShareOneLoad) {
   StandInView::rows = {{"databaseProductName", "Vandrel"}, {"numericFunctions", "ABS,SIN"}};
-  // The first load takes long enough for the second caller to arrive.
-  StandInView::whileReading = [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); };
+  // The first load lasts until the second caller is seen waiting inside its
+  // call (or, were nothing to make it wait, has ended or started a load of
+  // its own): a caller that came late would find the values loaded.
+  static std::atomic<pid_t> callers[2];
+  static std::atomic<int> ended;
+  for (auto& t : callers) t = 0;
+  ended = 0;
+  StandInView::whileReading = [] {
+    if (StandInView::reads != 1) return;
+    const pid_t self = blocked_thread::Self();
+    const std::atomic<pid_t>& other = callers[callers[0] == self ? 1 : 0];
+    blocked_thread::WaitBlocked(other, [] { return ended > 0 || StandInView::reads > 1; });
+  };
   std::string name[2];
   SQLUINTEGER mask[2] = {};
   auto ask = [&](int i) {
+    callers[i] = blocked_thread::Self();
     char text[32] = {};
     if (QVOGetInfo(dbc, 17, text, sizeof text, nullptr) == SQL_SUCCESS) name[i] = text;
     QVOGetInfo(dbc, 49, &mask[i], 0, nullptr);
+    ++ended;
   };
   std::thread a(ask, 0), b(ask, 1);
   a.join();

@@ -2,6 +2,7 @@
 // fetch delivers them, and the failures.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "info/qvoInfoValues.h"
 #include "qvo/qvoCInterface.h"
 #include "support/api_records.h"
+#include "support/blocked_thread.h"
 #include "support/diag_records.h"
 #include "support/fake_login.h"
 #include "support/fake_node.h"
@@ -40,6 +42,9 @@ fake::Table View(Rows rows, std::string nameColumn = "NAME", std::string valueCo
   return t;
 }
 
+// The view's query, written out: the node answers only this text.
+constexpr const char* kQuery = "select * from \"$ODBCJDBC\".\"DB_METADATA\" order by 1,2";
+
 const Rows kView = {
     {"SQLKeywords", "LIMIT,MINUS"},  {"catalogTerm", "catalog"},
     {"databaseMajorVersion", "5"},   {"databaseProductName", "Vandrel"},
@@ -63,7 +68,7 @@ class MetadataViewTest : public ::testing::Test {
 
   size_t Queries() const {
     size_t n = 0;
-    for (const std::string& sql : node.Sql()) n += sql == kMetadataQuery;
+    for (const std::string& sql : node.Sql()) n += sql == kQuery;
     return n;
   }
   std::string Text(SQLSMALLINT type) {
@@ -83,7 +88,7 @@ class MetadataViewTest : public ::testing::Test {
 };
 
 TEST_F(MetadataViewTest, OneQueryReadsTheWholeViewOverSeveralBlocks) {
-  node.ServeTable(kMetadataQuery, View(kView), fake::Blocks::OfRows(3));
+  node.ServeTable(kQuery, View(kView), fake::Blocks::OfRows(3));
   EXPECT_EQ(Text(17), "Vandrel");
   EXPECT_EQ(Text(42), "catalog");
   EXPECT_EQ(Text(89), "LIMIT,MINUS");
@@ -102,7 +107,7 @@ TEST_F(MetadataViewTest, OneQueryReadsTheWholeViewOverSeveralBlocks) {
 }
 
 TEST_F(MetadataViewTest, SupportedEncodingsAttributeLoads) {
-  node.ServeTable(kMetadataQuery, View(kView));
+  node.ServeTable(kQuery, View(kView));
   char text[64] = {};
   SQLINTEGER length = 0;
   EXPECT_EQ(QVOGetConnectAttr(dbc, 21033, text, sizeof text, &length), SQL_SUCCESS);
@@ -111,7 +116,7 @@ TEST_F(MetadataViewTest, SupportedEncodingsAttributeLoads) {
 }
 
 TEST_F(MetadataViewTest, AFailedQueryIsReportedAndTheNextRequestTriesAgain) {
-  node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
+  node.OnSql(kQuery, fake::ExceptionReply("42000", "no such view"));
   EXPECT_EQ(Text(17), "rc -1");
   const auto diags = DiagsOf(*conn);
   ASSERT_EQ(diags.size(), 2u);
@@ -120,7 +125,7 @@ TEST_F(MetadataViewTest, AFailedQueryIsReportedAndTheNextRequestTriesAgain) {
   EXPECT_EQ(LastDiag(), "42000 no such view") << "the server's reason is kept";
   EXPECT_FALSE(conn->haveInfos);
 
-  node.ServeTable(kMetadataQuery, View(kView));
+  node.ServeTable(kQuery, View(kView));
   EXPECT_EQ(Text(17), "Vandrel");
   EXPECT_EQ(Queries(), 2u);
 }
@@ -145,7 +150,7 @@ TEST_F(MetadataViewTest, AFailedQueryShowsBothRecords) {
          return QVOGetConnectAttr(d, 21033, text, sizeof text, nullptr);
        }},
   };
-  node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
+  node.OnSql(kQuery, fake::ExceptionReply("42000", "no such view"));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_EQ(c.request(dbc), SQL_ERROR);
@@ -164,7 +169,7 @@ TEST_F(MetadataViewTest, AFailedQueryShowsBothRecords) {
 TEST_F(MetadataViewTest, AFailedLoadFollowsTheRecordsKeptBeforeIt) {
   conn->errorReset = false;
   conn->SetDiagRec("01000", 0, "earlier");
-  node.OnSql(kMetadataQuery, fake::ExceptionReply("42000", "no such view"));
+  node.OnSql(kQuery, fake::ExceptionReply("42000", "no such view"));
   EXPECT_EQ(Text(17), "rc -1");
   EXPECT_EQ(
       StatesAndTexts(*conn),
@@ -187,7 +192,7 @@ TEST_F(MetadataViewTest, ViewsThatCannotBeRead) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     conn->ClearDiagRecords();
-    node.ServeTable(kMetadataQuery, c.view);
+    node.ServeTable(kQuery, c.view);
     EXPECT_EQ(Text(17), "rc -1");
     EXPECT_EQ(StatesAndTexts(*conn), c.records);
     EXPECT_FALSE(conn->haveInfos);
@@ -197,10 +202,10 @@ TEST_F(MetadataViewTest, ViewsThatCannotBeRead) {
 
 TEST_F(MetadataViewTest, LongNamesAreNoNamesAndLongValuesKeepWhatWasRead) {
   conn->maxVarcharLength = 16;
-  node.ServeTable(kMetadataQuery, View({{"catalogTermIsMuchLongerThanSixteen", "wrong"},
-                                        {"catalogTerm", "a value of more than sixteen bytes"},
-                                        {"dropView", nullptr},
-                                        {"maxRowSize", "12abc"}}));
+  node.ServeTable(kQuery, View({{"catalogTermIsMuchLongerThanSixteen", "wrong"},
+                                {"catalogTerm", "a value of more than sixteen bytes"},
+                                {"dropView", nullptr},
+                                {"maxRowSize", "12abc"}}));
   ASSERT_EQ(conn->GetInfoValues(), SQL_SUCCESS);
   ASSERT_TRUE(conn->connAttr.catalogTerm);
   EXPECT_STREQ(conn->connAttr.catalogTerm.get(), "a value of more");
@@ -210,7 +215,7 @@ TEST_F(MetadataViewTest, LongNamesAreNoNamesAndLongValuesKeepWhatWasRead) {
 }
 
 TEST_F(MetadataViewTest, ASlaveConnectionAsksNothing) {
-  node.ServeTable(kMetadataQuery, View(kView));
+  node.ServeTable(kQuery, View(kView));
   conn->connAttr.connType = 2;
   EXPECT_EQ(Text(17), "");
   char text[16] = "unwritten";
@@ -220,9 +225,23 @@ TEST_F(MetadataViewTest, ASlaveConnectionAsksNothing) {
 }
 
 TEST_F(MetadataViewTest, TwoThreadsOnAFreshConnectionCauseOneQuery) {
-  node.ServeTable(kMetadataQuery, View(kView), fake::Blocks::OfRows(2));
+  // The node holds the view's first rows until both askers are seen waiting
+  // (one for the answer, the other for the load): an asker that came late
+  // would find the values loaded and test nothing.
+  std::atomic<pid_t> askers[2] = {0, 0};
+  fake::Table view = View(kView);
+  view.value = [&askers, value = view.value, held = std::make_shared<std::atomic<bool>>(false)](
+                   int64_t row, size_t column) {
+    if (!held->exchange(true))
+      for (const auto& asker : askers) blocked_thread::WaitBlocked(asker, [] { return false; });
+    return value(row, column);
+  };
+  node.ServeTable(kQuery, view, fake::Blocks::OfRows(2));
   std::string name[2];
-  auto ask = [&](int i) { name[i] = Text(17); };
+  auto ask = [&](int i) {
+    askers[i] = blocked_thread::Self();
+    name[i] = Text(17);
+  };
   std::thread a(ask, 0), b(ask, 1);
   a.join();
   b.join();

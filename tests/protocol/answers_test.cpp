@@ -59,29 +59,37 @@ TEST(ProtocolAnswers, HostListOf255HostsIsNotAnException) {
     const char* name;
     std::string answer;
     qvoHostListStatus status;
-    size_t hosts;
+    std::vector<std::string> hosts;  // the names decoded, when Ok
   };
   std::string many = LE32(1) + LE32(255);
-  for (int i = 0; i < 255; ++i) many += Text(std::string("h").append(std::to_string(i)));
+  std::vector<std::string> manyNames;
+  for (int i = 0; i < 255; ++i) {
+    manyNames.push_back(std::string("h").append(std::to_string(i)));
+    many += Text(manyNames.back());
+  }
   // 255 hosts whose first name is 256 long: the bytes after the count begin
   // like an exception's empty text.
   std::string longFirst = LE32(1) + LE32(255) + Text(std::string(256, 'a'));
-  for (int i = 1; i < 255; ++i) longFirst += Text("h");
+  std::vector<std::string> longFirstNames = {std::string(256, 'a')};
+  for (int i = 1; i < 255; ++i) {
+    longFirst += Text("h");
+    longFirstNames.push_back("h");
+  }
   const std::vector<Case> cases = {
-      {"255 hosts", many, qvoHostListStatus::Ok, 255},
-      {"255 hosts, first 256 long", longFirst, qvoHostListStatus::Ok, 255},
-      {"two hosts", LE32(1) + LE32(2) + Text("a") + Text("bc"), qvoHostListStatus::Ok, 2},
-      {"exception", Exception("refused", "08004"), qvoHostListStatus::Exception, 0},
-      {"no hosts", LE32(1) + LE32(0), qvoHostListStatus::BadCount, 0},
-      {"fewer hosts than counted", LE32(1) + LE32(3) + Text("a"), qvoHostListStatus::Malformed, 0},
-      {"no count", LE32(1), qvoHostListStatus::Malformed, 0},
+      {"255 hosts", many, qvoHostListStatus::Ok, manyNames},
+      {"255 hosts, first 256 long", longFirst, qvoHostListStatus::Ok, longFirstNames},
+      {"two hosts", LE32(1) + LE32(2) + Text("a") + Text("bc"), qvoHostListStatus::Ok, {"a", "bc"}},
+      {"exception", Exception("refused", "08004"), qvoHostListStatus::Exception, {}},
+      {"no hosts", LE32(1) + LE32(0), qvoHostListStatus::BadCount, {}},
+      {"fewer hosts than counted", LE32(1) + LE32(3) + Text("a"), qvoHostListStatus::Malformed, {}},
+      {"no count", LE32(1), qvoHostListStatus::Malformed, {}},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     std::vector<std::string_view> hosts;
     EXPECT_EQ(DecodeHostList(k.answer.data(), k.answer.size(), &hosts), k.status);
     if (k.status == qvoHostListStatus::Ok) {
-      EXPECT_EQ(hosts.size(), k.hosts);
+      EXPECT_EQ(std::vector<std::string>(hosts.begin(), hosts.end()), k.hosts);
     }
   }
 }

@@ -169,7 +169,15 @@ TEST_F(StatementTest, PollingDropsTheRowsOfTheReplacedAnswer) {
 }
 
 TEST_F(StatementTest, CancelAbortsOnlyARunningExecution) {
+  // Nothing running, before any execution and after one: no abort goes out.
+  // The node reads in order, so once it has the next request, it would have
+  // any abort sent before it.
   EXPECT_EQ(QVOCancel(stmt), SQL_SUCCESS);
+  node.Push(Answer({RowCount(0)}));
+  ASSERT_EQ(Exec("DELETE FROM T"), SQL_SUCCESS);
+  EXPECT_EQ(QVOCancel(stmt), SQL_SUCCESS);
+  node.Push(Answer({RowCount(0)}));
+  ASSERT_EQ(Exec("DELETE FROM T"), SQL_SUCCESS);
   EXPECT_TRUE(RequestsOf(fake::kAbortQuery).empty());
 
   QVOSetStmtAttr(stmt, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(1), 0);
@@ -177,7 +185,7 @@ TEST_F(StatementTest, CancelAbortsOnlyARunningExecution) {
       FollowedBy(Answer({StillExecuting("1%")}), {Answer({Exception("Query aborted", "57014")})}));
   ASSERT_EQ(Exec("SELECT SLOW"), SQL_STILL_EXECUTING);
   EXPECT_EQ(QVOCancel(stmt), SQL_SUCCESS);
-  ASSERT_TRUE(node.WaitForRequests(2));
+  ASSERT_TRUE(node.WaitForRequests(4));
   EXPECT_EQ(RequestsOf(fake::kAbortQuery).size(), 1u);
   EXPECT_EQ(s->resultHandle, -7);
   EXPECT_EQ(Exec("SELECT SLOW"), SQL_ERROR);
