@@ -82,6 +82,9 @@ SQLRETURN qvoStatement::Fetch() {
     while ((ret == SQL_SUCCESS || ret == SQL_SUCCESS_WITH_INFO) && rows < arraySize &&
            resultCursor.Cursor() < qvoFetchMaxLines(*this)) {
       if (logFull) Log(" Have to get more rows to fill block.");
+      // The next block replaces this one: its rows of the rowset stay
+      // readable for GetData after SetPos.
+      if (!resultCursor.BlockHolds(resultCursor.Cursor())) resultCursor.KeepRowsetRows(start);
       ret = FetchBlock(rows);
       if (ret != SQL_SUCCESS && ret != SQL_SUCCESS_WITH_INFO) break;
       warned = warned || ret == SQL_SUCCESS_WITH_INFO;

@@ -176,8 +176,14 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
       startRow < arraySize
           ? static_cast<SQLBIGINT>(std::min<SQLULEN>(arraySize - startRow, INT64_MAX))
           : 0;
+  // The rows of the rowset this block holds; the fetch asks for the next
+  // block for the rest, bound columns or not, so that GetData finds every
+  // row of the rowset among the rows received.
+  const SQLBIGINT lines = std::min(
+      {wanted, maxLines - resultCursor.Cursor(),
+       resultCursor.ResultRowCountStart() + resultCursor.ResultRowCount() - resultCursor.Cursor()});
   if (resultCursor.BoundColumns() < 1) {
-    const SQLBIGINT n = std::min(wanted, maxLines - resultCursor.Cursor());
+    const SQLBIGINT n = std::max<SQLBIGINT>(lines, 0);
     *rowsProcessed = static_cast<SQLULEN>(n);
     MarkRowsFetched(IRD()->header.arrayStatusPtr, startRow, n);
     resultCursor.AdvanceCursor(n);
@@ -186,9 +192,6 @@ SQLRETURN qvoStatement::FetchBlock(SQLULEN startRow) {
   if (logFull)
     Log("cursor=%lli maxLines=%lli\n", static_cast<long long>(resultCursor.Cursor()),
         static_cast<long long>(maxLines));
-  const SQLBIGINT lines = std::min(
-      {wanted, maxLines - resultCursor.Cursor(),
-       resultCursor.ResultRowCountStart() + resultCursor.ResultRowCount() - resultCursor.Cursor()});
 
   SQLRETURN ret = SQL_SUCCESS;
   bool rowFailed = false;

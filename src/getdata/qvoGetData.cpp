@@ -74,10 +74,10 @@ bool IsUtf8Codepage(const char* name) {
 }  // namespace
 
 bool qvoStatement::GetDataLogAdmits() const {
+  const SQLBIGINT position = resultCursor.CurrentRowNumber();
   if (logFileLines == -1)
-    return resultCursor.Cursor() == 0 ||
-           static_cast<SQLUBIGINT>(resultCursor.Cursor()) + 1 == resultCursor.NLines();
-  return resultCursor.Cursor() < logFileLines;
+    return position == 0 || static_cast<SQLUBIGINT>(position) + 1 == resultCursor.NLines();
+  return position < logFileLines;
 }
 
 SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType,
@@ -85,23 +85,23 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
                                 SQLLEN* StrLen_or_Ind) {
   if (GetNumRecords() > 0) ClearDiagRecords();
   const bool logging = logFull && GetDataLogAdmits();
-  if (logging)
-    Log("qvoStatement::GetData() cursor=%lli\n", static_cast<long long>(resultCursor.Cursor()));
+  // The current row's number: the rows fetched so far, or the row SetPos
+  // chose.
+  const SQLBIGINT position = resultCursor.CurrentRowNumber();
+  if (logging) Log("qvoStatement::GetData() cursor=%lli\n", static_cast<long long>(position));
 
-  if (resultCursor.Cursor() < 1) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  if (position < 1) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   if (BufferLength < 0) return QVO_DIAG(this, _Invalid_buffer_length_, -1);
   if (ColumnNumber == 0) return QVO_DIAG(this, _Invalid_descriptor_index_, -1);
   const auto col = static_cast<SQLSMALLINT>(ColumnNumber);
   if (col < 1 || col > IRD()->header.count) return QVO_DIAG(this, _Column_number_out_of_range_, -1);
 
-  // The current row must lie in the block held: no result, a row outside it,
-  // or a column the block has no values for is no current row.
-  const SQLBIGINT row = resultCursor.CurrentRow();
-  if (resultCursor.PtrArray() == nullptr || col > resultCursor.PtrArrayCols() ||
-      !resultCursor.BlockHolds(row))
-    return QVO_DIAG(this, _Invalid_cursor_state_, -1);
+  // The current row must lie in the block held, or among the rowset's rows
+  // kept from the blocks before it: no result, a row in neither, or a column
+  // the rows have no values for is no current row.
+  void* const value = resultCursor.CurrentValue(col);
+  if (value == nullptr) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   const __cliDescriptorRecords& ird = *IRD()->GetRecord(col);
-  void* const value = *resultCursor.ColumnFrom(col, row);
 
   bool ok = true;
   const SQLSMALLINT cType = qvoResolveCType(*this, col, TargetType, ird, &ok);
@@ -138,7 +138,7 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
     ret = GetDataPiece(job, conv);
   } else {
     conv.cell(job, conv.nulls);
-    qvoRecordCellOutcome(*this, outcome, job, resultCursor.Cursor());
+    qvoRecordCellOutcome(*this, outcome, job, position);
     ret = qvoCellIsError(outcome)         ? SQL_ERROR
           : outcome != qvoCellOutcome::Ok ? SQL_SUCCESS_WITH_INFO
                                           : SQL_SUCCESS;
@@ -214,7 +214,7 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
     }
     if (o != qvoCellOutcome::Ok) {
       std::memcpy(job.detail, whole.detail, sizeof job.detail);
-      qvoRecordCellOutcome(*this, o, job, resultCursor.Cursor());
+      qvoRecordCellOutcome(*this, o, job, resultCursor.CurrentRowNumber());
       return SQL_ERROR;
     }
     gd.gdTextLength = bytes / unit;

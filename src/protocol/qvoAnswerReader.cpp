@@ -261,3 +261,13 @@ qvo_int64 IndexRowBlock(char* block, size_t length, const std::vector<qvoBlockCo
   }
   return static_cast<qvo_int64>(pos);
 }
+
+size_t IndexedValueBytes(const char* value, const qvoBlockColumn& col) {
+  if (value[-1] == 0) return 0;
+  if (!IsCharacterBlockType(col.qvoType)) return static_cast<size_t>(col.qvoTypeLen);
+  // In host order once indexed; the indexing pass checked it against the
+  // block.
+  qvo_int32 n;
+  std::memcpy(&n, value, sizeof n);
+  return 4 + static_cast<size_t>(static_cast<qvo_uint32>(n));
+}

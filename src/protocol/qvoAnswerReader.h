@@ -103,3 +103,8 @@ bool RowBlockCanHold(size_t length, size_t columns, qvo_int64 rows);
 // holds a partial index that must not be used.
 qvo_int64 IndexRowBlock(char* block, size_t length, const std::vector<qvoBlockColumn>& cols,
                         qvo_int64 rows, void*** table);
+
+// The bytes an indexed value takes from its address (table[c][r] of a block
+// IndexRowBlock accepted) on: none for NULL, the length word and the text
+// for text, the column's width for the others.
+size_t IndexedValueBytes(const char* value, const qvoBlockColumn& col);

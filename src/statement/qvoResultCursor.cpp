@@ -1,5 +1,6 @@
 #include "statement/qvoResultCursor.h"
 
+#include <algorithm>
 #include <limits>
 
 SQLINTEGER qvoResultCursor::IndexBlock(char* block, qvo_int64 length) {
@@ -52,4 +53,49 @@ void qvoResultCursor::FreePointerArray() {
   ptrArray = nullptr;
   ptrArrayCols = 0;
   oldResultRowCount = 0;
+}
+
+void* qvoKeptRows::Value(SQLINTEGER c, SQLBIGINT row) {
+  for (const Piece& p : pieces) {
+    if (row < p.first || row >= p.first + p.rows || c < 1 || c > p.columns) continue;
+    const size_t i = p.offsetBase + static_cast<size_t>(c - 1) * static_cast<size_t>(p.rows) +
+                     static_cast<size_t>(row - p.first);
+    return bytes.data() + offsets[i];
+  }
+  return nullptr;
+}
+
+void* qvoResultCursor::CurrentValue(SQLINTEGER c) {
+  const SQLBIGINT row = CurrentRow();
+  if (ptrArray != nullptr && c >= 1 && c <= ptrArrayCols && BlockHolds(row))
+    return *ColumnFrom(c, row);
+  return keptRows.Value(c, row);
+}
+
+void qvoResultCursor::KeepRowsetRows(SQLBIGINT first) {
+  if (ptrArray == nullptr) return;
+  // The rowset's rows in this block: from the first not kept yet up to the
+  // cursor, as far as the block holds them.
+  const SQLBIGINT from = std::max(keptRows.End(first), resultRowCountStart);
+  const SQLBIGINT to = std::min(cursor, resultRowCountStart + resultRowCount);
+  if (from >= to) return;
+  if (keptRows.End(first) != from) keptRows.Clear();  // rows in between were never seen
+  const SQLBIGINT rows = to - from;
+  const auto n = static_cast<size_t>(rows);
+  qvoKeptRows::Piece piece{from, rows, ptrArrayCols, keptRows.offsets.size()};
+  keptRows.offsets.resize(piece.offsetBase + static_cast<size_t>(ptrArrayCols) * n);
+  size_t* offset = keptRows.offsets.data() + piece.offsetBase;
+  for (SQLINTEGER c = 1; c <= ptrArrayCols; ++c) {
+    // A column's rows lie one after another: one copy from the first row's
+    // null flag to the end of the last row's value.
+    void** values = ColumnFrom(c, from);
+    const char* start = static_cast<const char*>(values[0]) - 1;
+    const char* last = static_cast<const char*>(values[n - 1]);
+    const char* end = last + IndexedValueBytes(last, blockLayout[static_cast<size_t>(c - 1)]);
+    const size_t base = keptRows.bytes.size();
+    keptRows.bytes.insert(keptRows.bytes.end(), start, end);
+    for (size_t i = 0; i < n; ++i)
+      *offset++ = base + static_cast<size_t>(static_cast<const char*>(values[i]) - start);
+  }
+  keptRows.pieces.push_back(piece);
 }

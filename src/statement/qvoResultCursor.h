@@ -73,6 +73,44 @@ struct qvoPiecewiseText {
   }
 };
 
+// Rows of the current rowset that lay in blocks a later request of the same
+// fetch replaced, copied out so that SetPos can still choose them (the
+// rowset's last rows stay in the block held). The rows are consecutive; each
+// piece holds the rows one block gave: per column their bytes copied as they
+// lay in the block (null flags included), and the offset of each value in
+// `bytes`. The storage is kept from fetch to fetch, so a fetch allocates only
+// when a rowset keeps more than any before it.
+struct qvoKeptRows {
+  struct Piece {
+    SQLBIGINT first = 0;  // 0-based result row
+    SQLBIGINT rows = 0;
+    SQLINTEGER columns = 0;
+    size_t offsetBase = 0;  // offsets[offsetBase + (c - 1) * rows + i]: row first + i
+  };
+  std::vector<char> bytes;
+  std::vector<size_t> offsets;
+  std::vector<Piece> pieces;
+
+  // The result row after the last one kept (first: none kept yet).
+  SQLBIGINT End(SQLBIGINT first) const {
+    return pieces.empty() ? first : pieces.back().first + pieces.back().rows;
+  }
+  // Another rowset: nothing kept (the storage stays).
+  void Clear() {
+    bytes.clear();
+    offsets.clear();
+    pieces.clear();
+  }
+  // Another result: the storage goes too.
+  void Release() {
+    std::vector<char>().swap(bytes);
+    std::vector<size_t>().swap(offsets);
+    std::vector<Piece>().swap(pieces);
+  }
+  // The value of result row `row` in column c, or null when it is not kept.
+  void* Value(SQLINTEGER c, SQLBIGINT row);
+};
+
 // The statement fills the cursor from its answers, and the fetch, GetData
 // and attribute code read and move it, all through the named calls below.
 class qvoResultCursor {
@@ -95,7 +133,13 @@ class qvoResultCursor {
   // The next result row to fetch (0-based), and the rows of the result.
   SQLBIGINT Cursor() const { return cursor; }
   SQLUBIGINT NLines() const { return nLines; }
-  void SetCursor(SQLBIGINT row) { cursor = row; }
+  // The cursor moved: a row SetPos chose is no longer the current row, and
+  // at 0 (before the first row) there is no current rowset either.
+  void SetCursor(SQLBIGINT row) {
+    cursor = row;
+    positionedRow = -1;
+    if (row == 0) ClearRowset();
+  }
   void AdvanceCursor(SQLBIGINT rows) { cursor += rows; }
 
   // The current block: its first result row (0-based) and its row count;
@@ -160,7 +204,7 @@ class qvoResultCursor {
 
   // A new result: no rows, the cursor at its start.
   void StartResult() {
-    cursor = 0;
+    SetCursor(0);
     nLines = 0;
   }
   // A result set of `totalRows` rows whose first block holds `rowsHere`.
@@ -197,13 +241,21 @@ class qvoResultCursor {
     qvoSocketAnswerBuffer.reset();
     qvoSocketAnswerLen = 0;
     answerPos = 0;
+    keptRows.Release();
   }
 
   // The current rowset and the row SetPos selected in it (-1 none).
   SQLBIGINT RowsetRows() const { return rowsetRows; }
   SQLBIGINT PositionedRow() const { return positionedRow; }
-  // The row GetData reads: the one SetPos selected, else the rowset's last.
+  // The row GetData reads (0-based): the one SetPos selected, else the
+  // rowset's last.
   SQLBIGINT CurrentRow() const { return positionedRow >= 0 ? positionedRow : cursor - 1; }
+  // Its number in the whole result (1-based; 0 before the first row).
+  SQLBIGINT CurrentRowNumber() const { return CurrentRow() + 1; }
+  // The value of the current row in column c (1..the block's columns): from
+  // the block held, or from the rowset's rows kept; null when neither holds
+  // it.
+  void* CurrentValue(SQLINTEGER c);
   void SetRowset(SQLBIGINT start, SQLBIGINT rows) {
     rowsetStart = start;
     rowsetRows = rows;
@@ -212,7 +264,12 @@ class qvoResultCursor {
   void ClearRowset() {
     rowsetRows = 0;
     positionedRow = -1;
+    keptRows.Clear();
   }
+  // A rowset that began at result row `first` goes on in another block:
+  // its rows the block held (up to the cursor) are kept before the block is
+  // replaced. One copy per column; nothing for a rowset within one block.
+  void KeepRowsetRows(SQLBIGINT first);
   // SetPos: row 1..rowsetRows of the rowset; false when there is no such row.
   bool SelectRowsetRow(SQLBIGINT row) {
     if (row < 1 || row > rowsetRows) return false;
@@ -266,6 +323,7 @@ class qvoResultCursor {
   SQLBIGINT rowsetStart = 0;
   SQLBIGINT rowsetRows = 0;
   SQLBIGINT positionedRow = -1;
+  qvoKeptRows keptRows;
   qvoFetchScratch fetchScratch;
   // What the fetch layer keeps of each column between calls (its conversion
   // for the column's types); the type and its deleter are the fetch layer's.

@@ -292,6 +292,9 @@ SQLRETURN qvoStatement::FreeStmt(SQLUSMALLINT option) {
 SQLRETURN qvoStatement::SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT) {
   if (operation != SQL_POSITION)
     return QVO_DIAG(this, _Driver_does_not_support_operation_, operation);
+  // No current rowset: none fetched yet, the cursor back before the first
+  // row (a new result, a scroll that fetched nothing), the last fetch found
+  // no rows, or the cursor closed.
   if (resultCursor.RowsetRows() == 0) return QVO_DIAG(this, _Invalid_cursor_state_, -1);
   // Row 1 is the first row of the current rowset, wherever the received
   // block starts; the next fetch still goes on after the rowset.

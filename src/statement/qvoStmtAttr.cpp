@@ -336,7 +336,9 @@ SQLRETURN GetRowsProcessedPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
   return Put<SQLPOINTER>(v, (s.Descriptors().*desc)->header.rowsProcessedPtr);
 }
 SQLRETURN GetRowNumber(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {
-  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.Result().Cursor());
+  // The current row's number in the whole result: the row SetPos chose, else
+  // the last row fetched.
+  s.stmtAttr.rowNumber = static_cast<SQLUINTEGER>(s.Result().CurrentRowNumber());
   return Put<SQLULEN>(v, s.stmtAttr.rowNumber);
 }
 SQLRETURN GetFetchBookmarkPtr(Stmt& s, SQLPOINTER v, SQLINTEGER, SQLINTEGER*) {

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "api/api_session.h"
+#include "support/fake_prepared.h"
 #include "support/fake_results.h"
 #include "support/fake_table.h"
 
@@ -317,41 +319,258 @@ TEST(GetDataApi, ArgumentChecks) {
   EXPECT_EQ(std::string(text), "2");
 }
 
-// The current row: the last row of the rowset, the row SetPos chose, and the
-// right row after later blocks arrived.
+// The current row, step by step: the last row of the rowset, or the row
+// SetPos chose in it, whichever blocks the rowset's rows came in; its number
+// in the whole result (the row number attribute) and in a conversion error's
+// message; and no row to choose once the cursor went back before the first
+// row.
 TEST(GetDataApi, CurrentRow) {
-  {
-    api::Session s;
-    ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, IntArg(3), 0), SQL_SUCCESS);
-    fake::Table t = fake::Table::Sample({r::Column::Decimal("n", 18, 0)}, 6);
-    s.node.ServeTable(kSql, t);
-    ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
-    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
-    SQLBIGINT v = -1;
-    SQLLEN ind = 0;
-    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(v, 2);
-    ASSERT_EQ(QVOSetPos(s.stmt, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_SUCCESS);
-    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(v, 0);
-    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
-    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
-    EXPECT_EQ(v, 5);
-  }
+  enum Call { Fetch, Prior, NextResult, Execute, SetPos, CursorRow, Text, Wide, RowNumber };
+  struct Step {
+    Call call;
+    SQLLEN arg;  // SetPos: the row; CursorRow: the row number; Text and Wide: the column
+    SQLRETURN rc;
+    // Text: the value read ("NULL" for NULL); RowNumber: the number; a
+    // failure: its SQLSTATE (Wide: its text).
+    std::string want;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(api::Session&)> open;  // serves a result and executes
+    SQLULEN rowset;
+    std::vector<Step> steps;
+    bool bound = false;  // column 1 bound, else nothing
+  };
+  // Column 1 "r<row>", column 2 the row number; NULL in every nullEvery-th row.
+  const auto sample = [](int64_t rows, fake::Blocks blocks, int64_t nullEvery = 0) {
+    return [=](api::Session& s) {
+      s.node.ServeTable(kSql,
+                        fake::Table::Sample({r::Column::Char("t", 8, 8, r::kVarying),
+                                             r::Column::Decimal("n", 18, 0)},
+                                            rows, nullEvery),
+                        blocks);
+      ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+    };
+  };
+  const std::string kBadText =
+      "Character set conversion error or output buffer to small: Cannot convert from UTF-8 to "
+      "UTF-16LE: invalid or unconvertible character at byte 1. column 1, cursor position ";
+  std::vector<Case> cases = {
+      {"last row of the rowset, the row chosen, the next rowset",
+       sample(6, {}),
+       3,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {Text, 2, SQL_SUCCESS, "2"},
+        {RowNumber, 0, SQL_SUCCESS, "3"},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {Text, 2, SQL_SUCCESS, "0"},
+        {RowNumber, 0, SQL_SUCCESS, "1"},
+        {SetPos, 2, SQL_SUCCESS, ""},
+        {RowNumber, 0, SQL_SUCCESS, "2"},
+        {Text, 1, SQL_SUCCESS, "r1"},
+        // The next fetch goes on after the rowset, not after the row chosen.
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {Text, 2, SQL_SUCCESS, "5"},
+        {RowNumber, 0, SQL_SUCCESS, "6"},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {RowNumber, 0, SQL_SUCCESS, "4"},
+        {Text, 1, SQL_SUCCESS, "r3"},
+        {SetPos, 4, SQL_ERROR, "HY109"},
+        // The cursor set by its private attribute: the current row is the
+        // one it names, no longer the one chosen, and the fetch goes on after it.
+        {CursorRow, 5, SQL_SUCCESS, ""},
+        {RowNumber, 0, SQL_SUCCESS, "5"},
+        {Text, 2, SQL_SUCCESS, "4"},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r5"},
+        {Fetch, 0, SQL_NO_DATA, ""},
+        {SetPos, 1, SQL_ERROR, "24000"}}},
+      // The rowset's first rows came inline, the rest in the block the fetch
+      // asked for (once with a column bound, once without).
+      {"rowset over two blocks",
+       sample(10, {2, 0, 0}),
+       3,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r2"},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r0"},
+        {Text, 2, SQL_SUCCESS, "0"},
+        {SetPos, 2, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r1"},
+        {RowNumber, 0, SQL_SUCCESS, "2"},
+        {SetPos, 3, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r2"},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r3"}},
+       true},
+      // Blocks of two rows, rowsets of five: each rowset spans three blocks,
+      // the second only fetched ones; rows 3 and 7 are NULL.
+      {"rowset over three blocks",
+       sample(10, fake::Blocks::OfRows(2), 4),
+       5,
+       {{Fetch, 0, SQL_SUCCESS, ""},  {SetPos, 1, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r0"}, {SetPos, 3, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r2"}, {Text, 2, SQL_SUCCESS, "2"},
+        {SetPos, 4, SQL_SUCCESS, ""}, {Text, 2, SQL_SUCCESS, "NULL"},
+        {SetPos, 5, SQL_SUCCESS, ""}, {Text, 1, SQL_SUCCESS, "r4"},
+        {Fetch, 0, SQL_SUCCESS, ""},  {SetPos, 1, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r5"}, {RowNumber, 0, SQL_SUCCESS, "6"},
+        {SetPos, 2, SQL_SUCCESS, ""}, {Text, 2, SQL_SUCCESS, "6"},
+        {SetPos, 3, SQL_SUCCESS, ""}, {Text, 1, SQL_SUCCESS, "NULL"},
+        {SetPos, 4, SQL_SUCCESS, ""}, {Text, 2, SQL_SUCCESS, "8"},
+        {SetPos, 5, SQL_SUCCESS, ""}, {Text, 1, SQL_SUCCESS, "r9"}}},
+      // Back before the first row without fetching: no rowset to choose in.
+      {"prior right after the first rowset",
+       sample(10, {}),
+       3,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 2, SQL_SUCCESS, ""},
+        {Prior, 0, SQL_SUCCESS, ""},
+        {SetPos, 1, SQL_ERROR, "24000"},
+        {Text, 1, SQL_ERROR, "24000"},
+        {RowNumber, 0, SQL_SUCCESS, "0"},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r0"}}},
+      {"next result set",
+       [](api::Session& s) {
+         fake::Table first = fake::Table::Sample({r::Column::Char("t", 8, 8, r::kVarying)}, 4);
+         fake::Table second = first;
+         second.value = [](int64_t row, size_t) { return Value::Text("s" + std::to_string(row)); };
+         s.node.OnSql(kSql,
+                      r::Answer({r::ResultSet(-3, first.columns, 4, 4, first.Block(0, 4)),
+                                 r::ResultSet(-3, second.columns, 3, 3, second.Block(0, 3))}));
+         ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+       },
+       3,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {NextResult, 0, SQL_SUCCESS, ""},
+        {SetPos, 1, SQL_ERROR, "24000"},
+        {Text, 1, SQL_ERROR, "24000"},
+        {RowNumber, 0, SQL_SUCCESS, "0"},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 2, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "s1"}}},
+      {"prepared statement executed again",
+       [](api::Session& s) {
+         fake::ServePrepared(s.node, kSql, 7, {}, nullptr);
+         fake::Table t = fake::Table::Sample({r::Column::Char("t", 8, 8, r::kVarying)}, 4);
+         s.node.On(fake::kExecutePrepared, [t](const fake::Request&, fake::FakeNode&) {
+           return r::Answer({r::ResultSet(-3, t.columns, 4, 4, t.Block(0, 4))});
+         });
+         ASSERT_EQ(QVOPrepare(s.stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(kSql)), SQL_NTS),
+                   SQL_SUCCESS);
+         ASSERT_EQ(QVOExecute(s.stmt), SQL_SUCCESS);
+       },
+       3,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 3, SQL_SUCCESS, ""},
+        {Execute, 0, SQL_SUCCESS, ""},
+        {SetPos, 1, SQL_ERROR, "24000"},
+        {Text, 1, SQL_ERROR, "24000"},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 2, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r1"}}},
+      // Text that is not UTF-8 cannot become UTF-16: the message names the
+      // row chosen, counted in the whole result.
+      {"conversion error",
+       [](api::Session& s) { Serve(s, {kUtf8}, {std::vector<Value>(6, Value::Text("a\xFF"))}); },
+       3,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {Wide, 1, SQL_ERROR, kBadText + "3, codepage UTF-16LE."},
+        {SetPos, 1, SQL_SUCCESS, ""},
+        {Wide, 1, SQL_ERROR, kBadText + "1, codepage UTF-16LE."},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {SetPos, 2, SQL_SUCCESS, ""},
+        {Wide, 1, SQL_ERROR, kBadText + "5, codepage UTF-16LE."}}},
+  };
   {
     // Rows in several blocks, one row per fetch.
-    api::Session s;
-    fake::Table t = fake::Table::Sample({r::Column::Decimal("n", 18, 0)}, 25);
-    s.node.ServeTable(kSql, t, fake::Blocks::OfRows(4));
-    ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
-    for (SQLBIGINT row = 0; row < 25; ++row) {
-      ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
-      SQLBIGINT v = -1;
-      SQLLEN ind = 0;
-      ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_SBIGINT, &v, 0, &ind), SQL_SUCCESS);
-      EXPECT_EQ(v, row);
+    Case each{"one row per fetch", sample(25, fake::Blocks::OfRows(4)), 1, {}};
+    for (int row = 0; row < 25; ++row) {
+      each.steps.push_back({Fetch, 0, SQL_SUCCESS, ""});
+      each.steps.push_back({Text, 2, SQL_SUCCESS, std::to_string(row)});
     }
-    EXPECT_EQ(QVOFetch(s.stmt), SQL_NO_DATA);
+    each.steps.push_back({Fetch, 0, SQL_NO_DATA, ""});
+    cases.push_back(each);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    api::Session s;
+    ASSERT_EQ(
+        QVOSetStmtAttr(s.stmt, SQL_ATTR_ROW_ARRAY_SIZE, IntArg(static_cast<SQLLEN>(c.rowset)), 0),
+        SQL_SUCCESS);
+    std::vector<char> bound(c.rowset * 8);
+    std::vector<SQLLEN> indicators(c.rowset);
+    if (c.bound) {
+      ASSERT_EQ(QVOBindCol(s.stmt, 1, SQL_C_CHAR, bound.data(), 8, indicators.data()), SQL_SUCCESS);
+    }
+    c.open(s);
+    for (size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& st = c.steps[i];
+      SCOPED_TRACE(i);
+      std::string got;
+      SQLRETURN rc = SQL_ERROR;
+      switch (st.call) {
+        case Fetch:
+          rc = QVOFetch(s.stmt);
+          break;
+        case Prior:
+          rc = QVOFetchScroll(s.stmt, SQL_FETCH_PRIOR, 0);
+          break;
+        case NextResult:
+          rc = QVOMoreResults(s.stmt);
+          break;
+        case Execute:
+          rc = QVOExecute(s.stmt);
+          break;
+        case SetPos:
+          rc = QVOSetPos(s.stmt, static_cast<SQLSETPOSIROW>(st.arg), SQL_POSITION,
+                         SQL_LOCK_NO_CHANGE);
+          break;
+        case CursorRow: {
+          SQLBIGINT row = st.arg;
+          rc = QVOSetStmtAttr(s.stmt, 21085, &row, 0);
+          break;
+        }
+        case Text: {
+          char text[16] = {};
+          SQLLEN ind = 0;
+          rc = QVOGetData(s.stmt, static_cast<SQLUSMALLINT>(st.arg), SQL_C_CHAR, text, sizeof text,
+                          &ind);
+          got = ind == SQL_NULL_DATA ? "NULL" : text;
+          break;
+        }
+        case Wide: {
+          SQLWCHAR text[16] = {};
+          SQLLEN ind = 0;
+          rc = QVOGetData(s.stmt, static_cast<SQLUSMALLINT>(st.arg), SQL_C_WCHAR, text, sizeof text,
+                          &ind);
+          break;
+        }
+        case RowNumber: {
+          SQLULEN n = 99;
+          rc = QVOGetStmtAttr(s.stmt, SQL_ATTR_ROW_NUMBER, &n, 0, nullptr);
+          got = std::to_string(n);
+          break;
+        }
+      }
+      EXPECT_EQ(rc, st.rc) << s.State();
+      if (rc != st.rc) break;  // the rest of the case would follow from a wrong state
+      if (rc == SQL_ERROR) {
+        const std::vector<api::Record> rec = s.Records();
+        EXPECT_EQ(rec.size(), 1u);
+        if (rec.empty()) break;
+        if (st.call == Wide)
+          EXPECT_NE(rec[0].text.find(st.want), std::string::npos) << rec[0].text;
+        else
+          EXPECT_EQ(rec[0].state, st.want);
+      } else if (st.call == Text || st.call == RowNumber) {
+        EXPECT_EQ(got, st.want);
+      }
+    }
   }
 }
 
