@@ -40,6 +40,13 @@ std::size_t Utf16Boundary(const char* text, std::size_t units) {
   return last >= 0xD800 && last <= 0xDBFF ? units - 1 : units;
 }
 
+// BufferLength of a piece: no more than maxLength (0: no limit).
+SQLLEN PieceBufferLength(SQLLEN bufferLength, SQLUINTEGER maxLength) {
+  return maxLength != 0 && static_cast<SQLULEN>(bufferLength) > maxLength
+             ? static_cast<SQLLEN>(maxLength)
+             : bufferLength;
+}
+
 // What making a value's text for its pieces came to.
 struct MadeText {
   bool outOfMemory = false;
@@ -227,15 +234,21 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   job.bufferLength = BufferLength;
   job.valueWidth = ird.qvoTypeLen;
   job.data = static_cast<char*>(TargetValue);
-  job.lengths = reinterpret_cast<char*>(StrLen_or_Ind);
+  // Without an indicator a value's length goes to gdStrLen; a NULL still
+  // needs one.
+  const bool isNull = static_cast<const signed char*>(value)[-1] == 0;
+  SQLLEN* const length = StrLen_or_Ind ? StrLen_or_Ind
+                         : isNull      ? nullptr
+                                       : &resultCursor.Piecewise().gdStrLen;
+  job.lengths = reinterpret_cast<char*>(length);
   job.values = &value;
   job.rows = 1;
   qvoCellOutcome outcome = qvoCellOutcome::Ok;
   job.outcomes = &outcome;
 
-  const bool isNull = static_cast<const signed char*>(value)[-1] == 0;
+  const bool pieces = IsCharacterType(ird.qvoType) && IsTextTarget(cType) && !isNull;
   SQLRETURN ret;
-  if (IsCharacterType(ird.qvoType) && IsTextTarget(cType) && !isNull) {
+  if (pieces) {
     ret = GetDataPiece(job, conv);
   } else {
     conv.cell(job, conv.nulls);
@@ -247,10 +260,13 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (ret == SQL_ERROR || ret == SQL_NO_DATA) return ret;
 
   if (logging && !logDebugComm) {
-    const SQLLEN shown = StrLen_or_Ind ? *StrLen_or_Ind : 0;
+    const SQLLEN shown = length ? *length : SQL_NULL_DATA;
+    // A piece's BufferLength is what maxLength left of it.
+    const SQLLEN logged =
+        pieces ? PieceBufferLength(BufferLength, stmtAttr.maxLength) : BufferLength;
     Log(" === ColumnNumber=%i, BufferLength=%i, TargetValue=0x%llx, StrLen_or_Ind=0x%llx, "
         "*StrLen_or_Ind=%lli, TargetType=%i, QVOType=%i === \n",
-        static_cast<int>(col), static_cast<int>(BufferLength),
+        static_cast<int>(col), static_cast<int>(logged),
         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(TargetValue)),
         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(StrLen_or_Ind)),
         static_cast<long long>(shown), static_cast<int>(cType), static_cast<int>(ird.qvoType));
@@ -258,9 +274,9 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
       Log("    DatabaseDataLen=%i\n",
           static_cast<int>(qvoCharacterLength(static_cast<const char*>(value))));
     // Exactly the bytes written: nothing for a null target or a NULL value.
-    if (TargetValue && StrLen_or_Ind && *StrLen_or_Ind >= 0) {
-      SQLLEN written = *StrLen_or_Ind;
-      if (IsTextTarget(cType) && written > BufferLength) written = BufferLength;
+    if (TargetValue && length && *length >= 0) {
+      SQLLEN written = *length;
+      if (IsTextTarget(cType) && written > logged) written = logged;
       LogData(cType, static_cast<const unsigned char*>(TargetValue), written);
     }
   }
@@ -277,11 +293,8 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   const SQLLEN unit = wide ? 2 : 1;
   qvoPiecewiseText& gd = resultCursor.Piecewise();
   gd.Select(job.column);
-  SQLLEN bufferLength = job.bufferLength;
-  if (stmtAttr.maxLength != 0 && static_cast<SQLULEN>(bufferLength) > stmtAttr.maxLength)
-    bufferLength = static_cast<SQLLEN>(stmtAttr.maxLength);
-
-  SQLLEN* length = job.lengths ? reinterpret_cast<SQLLEN*>(job.lengths) : &gd.gdStrLen;
+  const SQLLEN bufferLength = PieceBufferLength(job.bufferLength, stmtAttr.maxLength);
+  SQLLEN* length = reinterpret_cast<SQLLEN*>(job.lengths);
   char* target = job.data;
   const SQLLEN units = bufferLength / unit;
   // A length query: a null target reports what is left, BufferLength 0 the

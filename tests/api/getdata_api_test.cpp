@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -539,6 +540,41 @@ TEST(GetDataApi, PiecesInBothWidths) {
       }
     }
   }
+}
+
+// With full logging each call ends with its line: a piece shows the
+// BufferLength that maxLength left of it, a call without an indicator the
+// length it took.
+TEST(GetDataApi, ExitLogLine) {
+  FILE* stream = tmpfile();
+  ASSERT_NE(stream, nullptr);
+  {
+    api::Session s;
+    ASSERT_EQ(QVOSetConnectAttr(s.dbc, QVO_LOG_FILE, stream, 0), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetConnectAttr(s.dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
+    SQLHANDLE stmt = SQL_NULL_HANDLE;
+    ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, s.dbc, &stmt), SQL_SUCCESS);
+    std::swap(stmt, s.stmt);
+    ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_MAX_LENGTH, IntArg(5), 0), SQL_SUCCESS);
+    Serve(s, {kUtf8, r::Column::Decimal("d", 12, 2)},
+          {{Value::Text("0123456789")}, {Value::Int64(12345)}});
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    char buf[100];
+    SQLLEN ind = 0;
+    EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(QVOGetData(s.stmt, 2, SQL_C_CHAR, buf, sizeof buf, nullptr), SQL_SUCCESS);
+  }
+  std::string log;
+  std::rewind(stream);
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) log.append(chunk, n);
+  std::fclose(stream);
+  EXPECT_NE(log.find(" === ColumnNumber=1, BufferLength=5, TargetValue=0x"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("*StrLen_or_Ind=10, TargetType=1, QVOType="), std::string::npos);
+  EXPECT_NE(log.find(" === ColumnNumber=2, BufferLength=100, TargetValue=0x"), std::string::npos);
+  EXPECT_NE(log.find("StrLen_or_Ind=0x0, *StrLen_or_Ind=6, TargetType=1, QVOType="),
+            std::string::npos);
 }
 
 TEST(GetDataApi, NullCharacterValues) {
