@@ -4,9 +4,10 @@
 // column types and rows, further row blocks) comes from the input. Every
 // column of every result is read in the C type the input chose for it, bound
 // (a rowset of 1 to 8 rows, with a row status array) or through QVOGetData,
-// character data in small pieces. Every buffer the library writes into is a
-// heap block of exactly the size the call gives it, so that AddressSanitizer
-// sees any byte written past it.
+// character data in small pieces, which joined must give the value read
+// whole. Every buffer the library writes into is a heap block of exactly the
+// size the call gives it, so that AddressSanitizer sees any byte written past
+// it.
 //
 // The input starts with the client's side (convert_plan.h):
 //   byte 0      bits 0-1 the protocol version (13, 9, 8, 7); bits 2-4 the
@@ -272,18 +273,77 @@ struct Reader {
   bool statusArray;
   bool retrieve;        // bound buffers are written
   bool stringsNotNull;  // a NULL text reads as an empty one
+  bool maxLength;       // SQL_ATTR_MAX_LENGTH limits every piece
 };
+
+// The pieces of one value joined: a piece's bytes are known once the next
+// call tells what is left after it; each is followed by its terminator
+// inside its buffer.
+class Joined {
+ public:
+  explicit Joined(SQLLEN unit) : unit_(unit) {}
+  // A piece whose call said `left` bytes were left before it; the last one
+  // holds all of them.
+  void Add(const char* target, SQLLEN bufferLength, SQLLEN left, bool last) {
+    if (total_ < 0) total_ = left;
+    Settle(left);
+    pending_.assign(target, static_cast<size_t>(bufferLength));
+    pendingLeft_ = left;
+    if (last) Settle(0);
+  }
+  SQLLEN Total() const { return total_; }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  void Settle(SQLLEN left) {
+    if (pendingLeft_ < 0) return;
+    const SQLLEN n = pendingLeft_ - left;
+    if (n < 0 || static_cast<size_t>(n + unit_) > pending_.size()) __builtin_trap();
+    for (SQLLEN k = 0; k < unit_; ++k)
+      if (pending_[static_cast<size_t>(n + k)] != 0) __builtin_trap();
+    bytes_.append(pending_, 0, static_cast<size_t>(n));
+    pendingLeft_ = -1;
+  }
+
+  SQLLEN unit_;
+  std::string bytes_;
+  std::string pending_;
+  SQLLEN pendingLeft_ = -1;
+  SQLLEN total_ = -1;  // what the first piece said was left: the whole length
+};
+
+// The value read again whole, from its start (SetPos on its row starts it
+// anew), is what its pieces joined make.
+void CheckJoined(const Reader& rd, const Column& c, SQLULEN row, const Joined& joined) {
+  const SQLLEN unit = c.kind == Kind::Wide ? 2 : 1;
+  if (static_cast<size_t>(joined.Total()) != joined.Bytes().size()) __builtin_trap();
+  if (QVOSetPos(rd.stmt, static_cast<SQLBIGINT>(row), SQL_POSITION, SQL_LOCK_NO_CHANGE) !=
+      SQL_SUCCESS)
+    __builtin_trap();
+  Block whole(static_cast<size_t>(joined.Total() + unit));
+  SQLLEN length = kUnsetLength;
+  const SQLRETURN rc =
+      QVOGetData(rd.stmt, c.number, c.cType, whole.bytes, static_cast<SQLLEN>(whole.size), &length);
+  CheckReturn(rd.stmt, rc);
+  if (rc != SQL_SUCCESS || length != joined.Total() ||
+      std::memcmp(whole.bytes, joined.Bytes().data(), joined.Bytes().size()) != 0)
+    __builtin_trap();
+}
 
 // Character data of a character column into a text target, piece after
 // piece, each into a fresh buffer of the column's length: every piece
 // terminated, the length left shrinking while the buffer can take a
-// character, the last piece followed by SQL_NO_DATA.
-void ReadPieces(const Reader& rd, const Column& c) {
+// character, the last piece followed by SQL_NO_DATA, and the pieces joined
+// giving the value read whole.
+void ReadPieces(const Reader& rd, const Column& c, SQLULEN row) {
   const SQLLEN unit = c.kind == Kind::Wide ? 2 : 1;
   // Room for the longest character (4 UTF-8 bytes, a surrogate pair) and the
   // terminator.
   const bool progresses = c.value && c.length >= 5 * unit;
   const bool pieces = c.value && c.length >= 2 * unit;
+  // maxLength keeps the whole value from one call.
+  const bool join = pieces && c.indicator && !c.otherWidth && !rd.maxLength;
+  Joined joined(unit);
   SQLLEN left = -1;
   for (int k = 0; k < kMaxPieces; ++k) {
     // The odd pieces in the other width, into the largest buffer, when the
@@ -309,24 +369,27 @@ void ReadPieces(const Reader& rd, const Column& c) {
       if (length + unit > c.length) __builtin_trap();
       // A NULL read as an empty text is no piece: it reads the same again.
       if (length == 0 && rd.stringsNotNull) return;
+      if (join) joined.Add(target.bytes, bufferLength, length, true);
       Block after(static_cast<size_t>(c.length));
       const SQLRETURN next = QVOGetData(rd.stmt, c.number, c.cType, after.bytes, c.length, &length);
       CheckReturn(rd.stmt, next);
       if (next != SQL_NO_DATA) __builtin_trap();
+      if (join) CheckJoined(rd, c, row, joined);
       return;
     }
+    if (join) joined.Add(target.bytes, bufferLength, length, false);
     if (progresses && left >= 0 && length >= left) __builtin_trap();
     left = length;
   }
 }
 
-void ReadByGetData(const Reader& rd, const Column& c) {
+void ReadByGetData(const Reader& rd, const Column& c, SQLULEN row) {
   if (c.askLength) {
     SQLLEN length = kUnsetLength;
     CheckReturn(rd.stmt, QVOGetData(rd.stmt, c.number, c.cType, nullptr, c.length, &length));
   }
   if (c.character && c.kind != Kind::Fixed && c.kind != Kind::Refused) {
-    ReadPieces(rd, c);
+    ReadPieces(rd, c, row);
     return;
   }
   Block target(c.size);
@@ -435,7 +498,7 @@ void ReadResult(const Reader& rd) {
                                 SQL_LOCK_NO_CHANGE) != SQL_SUCCESS)
         __builtin_trap();
       for (const Column& c : columns)
-        if (c.byGetData) ReadByGetData(rd, c);
+        if (c.byGetData) ReadByGetData(rd, c, r);
     }
   }
   // Nothing of this frame stays bound to the statement.
@@ -556,7 +619,8 @@ void Run(FuzzSession& session, const uint8_t* client) {
             (flags & kScroll) != 0,
             (flags & kNoStatusArray) == 0,
             (client[2] & kRetrieveOff) == 0,
-            (client[1] & kStringsNotNull) != 0};
+            (client[1] & kStringsNotNull) != 0,
+            (client[1] & kMaxLength) != 0};
   QVOSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, Value(rd.rowset), 0);
 
   SQLRETURN rc;

@@ -5,11 +5,13 @@
 // refuses the same pairs, and the same operation converts the value on a
 // one-row column job, so a value reads the same through QVOGetData as through
 // a bound column. What is GetData's own: the current row (the last row of the
-// rowset, or the row SetPos chose), the argument checks, and character data
-// handed out in pieces over repeated calls.
-#include <strings.h>
-
+// rowset, or the row SetPos chose), the argument checks, a DOUBLE's text
+// (always "%.*G"), and character data handed out in pieces over repeated
+// calls, each piece ending on a character boundary of its code set.
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "fetch/qvoConversionMatrix.h"
@@ -17,6 +19,8 @@
 #include "fetch/qvoTextOps.h"
 #include "handles/qvoDiag.h"
 #include "messages/qvoTranslator.h"
+#include "platform/qvoConverter.h"
+#include "platform/qvoUnicode.h"
 #include "statement/qvoStatement.h"
 
 namespace {
@@ -28,12 +32,6 @@ bool IsTextTarget(SQLSMALLINT cType) {
          cType == QVO_WCHAR_UTF16;
 }
 
-// The bytes a cut may end before without splitting a UTF-8 sequence.
-std::size_t Utf8Boundary(const char* text, std::size_t n) {
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-  return n;
-}
-
 // The UTF-16 units a cut may keep without splitting a surrogate pair.
 std::size_t Utf16Boundary(const char* text, std::size_t units) {
   if (units == 0) return 0;
@@ -42,6 +40,24 @@ std::size_t Utf16Boundary(const char* text, std::size_t units) {
   return last >= 0xD800 && last <= 0xDBFF ? units - 1 : units;
 }
 
+// BufferLength of a piece: no more than maxLength (0: no limit).
+SQLLEN PieceBufferLength(SQLLEN bufferLength, SQLUINTEGER maxLength) {
+  return maxLength != 0 && static_cast<SQLULEN>(bufferLength) > maxLength
+             ? static_cast<SQLLEN>(maxLength)
+             : bufferLength;
+}
+
+// What making a value's text for its pieces came to.
+struct MadeText {
+  bool outOfMemory = false;
+  qvoCellOutcome outcome = qvoCellOutcome::Ok;
+};
+
+// Makes the whole text of the job's value in stringBuffer, in the call's
+// width, through the fetch's own conversion. Where a piece may end follows
+// from how it was made; when the text came through a converter and a piece of
+// pieceUnits units cannot take it whole, it is made again with the marks of
+// its character ends, once per value: every later piece reads them.
 // The pairs that single-value retrieval refuses where the bound fetch
 // converts them or refuses them otherwise; every other pair reads as the
 // fetch reads it.
@@ -67,8 +83,95 @@ qvoRefusal GetDataRefusal(SQLSMALLINT cType, SQLSMALLINT qvoType, qvoRefusal fet
   return fetchRefusal;
 }
 
-bool IsUtf8Codepage(const char* name) {
-  return name && (strcasecmp(name, "UTF-8") == 0 || strcasecmp(name, "UTF8") == 0);
+MadeText MakePieceText(qvoColumnJob& job, qvoPiecewiseText& gd, bool wide, SQLLEN pieceUnits) {
+  const char* value = static_cast<const char*>(job.values[0]);
+  const char* bytes = DecodeTextValue(value).bytes;
+  const std::size_t received = qvoCharacterLength(value);
+  // Room for any conversion of the received bytes: 4 per byte, a byte-order
+  // mark and a terminator, and behind it the marks of the character ends;
+  // the block bounded the length, the sum is 64-bit.
+  const std::uint64_t need = 4 * static_cast<std::uint64_t>(received) + 8;
+  if (need > INT32_MAX) return {true};
+  if (static_cast<std::uint64_t>(gd.stringBufferSize) < need) {
+    const std::size_t block = static_cast<std::size_t>(need) + iconverter::EndsBytes(need);
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[block]);
+    if (!grown) return {true};
+    gd.stringBuffer = std::move(grown);
+    gd.stringBufferSize = static_cast<int>(need);
+  }
+  char* text = gd.stringBuffer.get();
+  qvoColumnJob whole = job;
+  whole.bufferLength = gd.stringBufferSize;
+  SQLLEN made = 0;
+  MadeText result;
+  iconverter* conv = nullptr;
+  int room = 0;
+  // The ops hold their converter while they live: the marked pass runs in
+  // their scope.
+  auto markEnds = [&] {
+    gd.gdEndsMarked = false;
+    if (result.outcome != qvoCellOutcome::Ok || conv == nullptr || pieceUnits <= 0 ||
+        made / (wide ? 2 : 1) < pieceUnits)
+      return;
+    const int n =
+        conv->FromCodesetMarkedHeld(bytes, static_cast<int>(received), text, room, gd.Ends());
+    if (n < 0) {
+      std::snprintf(whole.detail, sizeof whole.detail, "%s", conv->GetErrorMessage());
+      result.outcome = qvoCellOutcome::ConversionError;
+      return;
+    }
+    made = wide ? n & ~1 : n;
+    gd.gdEndsMarked = true;
+  };
+  if (wide) {
+    qvoWideCharacterOp op(whole);
+    op.limitUnits = SIZE_MAX;  // maxLength limits the pieces, not the text kept
+    result.outcome = op(value, text, &made);
+    conv = op.converter;
+    room = (gd.stringBufferSize - 2) / 2 * 2;
+    gd.gdEnds = conv ? qvoPieceEnds::Converted : qvoPieceEnds::Utf16;
+    markEnds();
+  } else {
+    qvoNarrowCharacterOp op(whole);
+    op.limit = SIZE_MAX;
+    result.outcome = op(value, text, &made);
+    conv = op.settings.converter;
+    room = gd.stringBufferSize - 1;
+    gd.gdEnds = conv                     ? qvoPieceEnds::Converted
+                : op.settings.utf8Column ? qvoPieceEnds::Utf8
+                                         : qvoPieceEnds::AnyByte;
+    markEnds();
+  }
+  if (result.outcome != qvoCellOutcome::Ok) {
+    std::memcpy(job.detail, whole.detail, sizeof job.detail);
+    return result;
+  }
+  gd.gdTextLength = made / (wide ? 2 : 1);
+  gd.gdTextIsWide = wide;
+  return result;
+}
+
+// Units of the next piece, at most `most`, that end on a character boundary
+// of the text kept (0 when not even one character fits).
+std::size_t PieceUnits(const qvoPiecewiseText& gd, std::size_t most) {
+  const std::size_t unit = gd.gdTextIsWide ? 2 : 1;
+  const char* from = gd.stringBuffer.get() + static_cast<std::size_t>(gd.gdCurs) * unit;
+  const auto rest = static_cast<std::size_t>(gd.gdTextLength - gd.gdCurs);
+  switch (gd.gdEnds) {
+    case qvoPieceEnds::AnyByte:
+      return most;
+    case qvoPieceEnds::Utf8:
+      return Unicode::Utf8CutLength(from, rest, most);
+    case qvoPieceEnds::Utf16:
+      return Utf16Boundary(from, most);
+    case qvoPieceEnds::Converted:
+      break;
+  }
+  if (!gd.gdEndsMarked) return most;
+  std::size_t n = most;
+  while (n > 0 && !iconverter::EndsAt(gd.Ends(), (static_cast<std::size_t>(gd.gdCurs) + n) * unit))
+    --n;
+  return n;
 }
 
 }  // namespace
@@ -115,10 +218,15 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (qvoRecordRefusal(*this, GetDataRefusal(cType, ird.qvoType, conv.refusal), cType, ird.qvoType))
     return SQL_ERROR;
 
+  // A DOUBLE read as text is its "%.*G" text with the float precision in
+  // every width: the shared number formatter serves the bound fetch only.
+  qvoTextSettings text = setup.text;
+  if (ird.qvoType == _DOUBLE) text.externalConversion = false;
+
   qvoColumnJob job;
   job.stmt = this;
   job.ird = &ird;
-  job.text = &setup.text;
+  job.text = &text;
   job.numeric = &setup.numeric;
   job.column = col;
   job.cType = cType;
@@ -126,15 +234,21 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   job.bufferLength = BufferLength;
   job.valueWidth = ird.qvoTypeLen;
   job.data = static_cast<char*>(TargetValue);
-  job.lengths = reinterpret_cast<char*>(StrLen_or_Ind);
+  // Without an indicator a value's length goes to gdStrLen; a NULL still
+  // needs one.
+  const bool isNull = static_cast<const signed char*>(value)[-1] == 0;
+  SQLLEN* const length = StrLen_or_Ind ? StrLen_or_Ind
+                         : isNull      ? nullptr
+                                       : &resultCursor.Piecewise().gdStrLen;
+  job.lengths = reinterpret_cast<char*>(length);
   job.values = &value;
   job.rows = 1;
   qvoCellOutcome outcome = qvoCellOutcome::Ok;
   job.outcomes = &outcome;
 
-  const bool isNull = static_cast<const signed char*>(value)[-1] == 0;
+  const bool pieces = IsCharacterType(ird.qvoType) && IsTextTarget(cType) && !isNull;
   SQLRETURN ret;
-  if (IsCharacterType(ird.qvoType) && IsTextTarget(cType) && !isNull) {
+  if (pieces) {
     ret = GetDataPiece(job, conv);
   } else {
     conv.cell(job, conv.nulls);
@@ -146,10 +260,13 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   if (ret == SQL_ERROR || ret == SQL_NO_DATA) return ret;
 
   if (logging && !logDebugComm) {
-    const SQLLEN shown = StrLen_or_Ind ? *StrLen_or_Ind : 0;
+    const SQLLEN shown = length ? *length : SQL_NULL_DATA;
+    // A piece's BufferLength is what maxLength left of it.
+    const SQLLEN logged =
+        pieces ? PieceBufferLength(BufferLength, stmtAttr.maxLength) : BufferLength;
     Log(" === ColumnNumber=%i, BufferLength=%i, TargetValue=0x%llx, StrLen_or_Ind=0x%llx, "
         "*StrLen_or_Ind=%lli, TargetType=%i, QVOType=%i === \n",
-        static_cast<int>(col), static_cast<int>(BufferLength),
+        static_cast<int>(col), static_cast<int>(logged),
         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(TargetValue)),
         static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(StrLen_or_Ind)),
         static_cast<long long>(shown), static_cast<int>(cType), static_cast<int>(ird.qvoType));
@@ -157,9 +274,9 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
       Log("    DatabaseDataLen=%i\n",
           static_cast<int>(qvoCharacterLength(static_cast<const char*>(value))));
     // Exactly the bytes written: nothing for a null target or a NULL value.
-    if (TargetValue && StrLen_or_Ind && *StrLen_or_Ind >= 0) {
-      SQLLEN written = *StrLen_or_Ind;
-      if (IsTextTarget(cType) && written > BufferLength) written = BufferLength;
+    if (TargetValue && length && *length >= 0) {
+      SQLLEN written = *length;
+      if (IsTextTarget(cType) && written > logged) written = logged;
       LogData(cType, static_cast<const unsigned char*>(TargetValue), written);
     }
   }
@@ -168,85 +285,57 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
 
 // A character value into a character, binary or UTF-16 target, in pieces:
 // the first call on the column converts the whole value once into
-// stringBuffer, each call hands out the next piece, and the call after the
-// last piece gives 100. Lengths reported are bytes, the remaining length of
-// the value before the piece.
+// stringBuffer, each call hands out the next piece, and once the last piece
+// is out every call on the column gives 100, in either width. Lengths
+// reported are bytes, the remaining length of the value before the piece.
 SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   const bool wide = job.cType == QVO_WCHAR_UTF16;
   const SQLLEN unit = wide ? 2 : 1;
   qvoPiecewiseText& gd = resultCursor.Piecewise();
   gd.Select(job.column);
-  SQLLEN bufferLength = job.bufferLength;
-  if (stmtAttr.maxLength != 0 && static_cast<SQLULEN>(bufferLength) > stmtAttr.maxLength)
-    bufferLength = static_cast<SQLLEN>(stmtAttr.maxLength);
-
-  const char* value = static_cast<const char*>(job.values[0]);
-  // The text kept serves the calls of its own width: its positions count its
-  // units, and read in the other width they would reach past it.
-  if (gd.gdTextIsWide != wide) gd.gdCurs = 0;
-  if (gd.gdCurs == 0) {
-    // Room for any conversion of the received bytes: 4 per byte, a
-    // byte-order mark and a terminator; the block bounded the length, the
-    // sum is 64-bit.
-    const std::uint64_t need = 4 * static_cast<std::uint64_t>(qvoCharacterLength(value)) + 8;
-    if (need > INT32_MAX) return QVO_DIAG(this, _Memory_allocation_error_, -1);
-    if (static_cast<std::uint64_t>(gd.stringBufferSize) < need) {
-      std::unique_ptr<char[]> grown(new (std::nothrow) char[need]);
-      if (!grown) return QVO_DIAG(this, _Memory_allocation_error_, -1);
-      gd.stringBuffer = std::move(grown);
-      gd.stringBufferSize = static_cast<int>(need);
-    }
-    qvoColumnJob whole = job;
-    whole.bufferLength = gd.stringBufferSize;
-    SQLLEN bytes = 0;
-    qvoCellOutcome o;
-    if (wide) {
-      qvoWideCharacterOp op(whole);
-      op.limitUnits = SIZE_MAX;  // maxLength limits the pieces, not the text kept
-      o = op(value, gd.stringBuffer.get(), &bytes);
-    } else {
-      qvoNarrowCharacterOp op(whole);
-      op.limit = SIZE_MAX;
-      o = op(value, gd.stringBuffer.get(), &bytes);
-      gd.gdTextIsUtf8 =
-          op.settings.utf8Column && (op.settings.converter == nullptr ||
-                                     IsUtf8Codepage(op.settings.converter->GetCurrentCodepage()));
-    }
-    if (o != qvoCellOutcome::Ok) {
-      std::memcpy(job.detail, whole.detail, sizeof job.detail);
-      qvoRecordCellOutcome(*this, o, job, resultCursor.CurrentRowNumber());
-      return SQL_ERROR;
-    }
-    gd.gdTextLength = bytes / unit;
-    gd.gdTextIsWide = wide;
-  }
-
-  SQLLEN* length = job.lengths ? reinterpret_cast<SQLLEN*>(job.lengths) : &gd.gdStrLen;
+  const SQLLEN bufferLength = PieceBufferLength(job.bufferLength, stmtAttr.maxLength);
+  SQLLEN* length = reinterpret_cast<SQLLEN*>(job.lengths);
   char* target = job.data;
   const SQLLEN units = bufferLength / unit;
   // A length query: a null target reports what is left, BufferLength 0 the
   // whole value; neither moves the position.
-  if (target == nullptr || units == 0) {
+  const bool query = target == nullptr || units == 0;
+  // The value is over for every call that would hand out a piece, whatever
+  // its width, until a fetch, SetPos or another column starts it anew.
+  const bool over = gd.gdCurs > gd.gdTextLength;
+  if (over && !query) return SQL_NO_DATA;
+  // The text kept serves the calls of its own width: its positions count its
+  // units, and read in the other width they would reach past it, so a value
+  // read in part starts over in the other width.
+  if (gd.gdCurs == 0 || gd.gdTextIsWide != wide) {
+    const MadeText made = MakePieceText(job, gd, wide, query ? 0 : units);
+    // A text not made leaves no piece to go on with (the buffer may hold
+    // part of it), but a value that was over stays so.
+    if ((made.outOfMemory || made.outcome != qvoCellOutcome::Ok) && !over) gd.gdCurs = 0;
+    if (made.outOfMemory) return QVO_DIAG(this, _Memory_allocation_error_, -1);
+    if (made.outcome != qvoCellOutcome::Ok) {
+      qvoRecordCellOutcome(*this, made.outcome, job, resultCursor.CurrentRowNumber());
+      return SQL_ERROR;
+    }
+    gd.gdCurs = over ? static_cast<SQLINTEGER>(gd.gdTextLength + 1) : 0;
+  }
+
+  if (query) {
     const SQLLEN left = gd.gdCurs > gd.gdTextLength ? 0 : gd.gdTextLength - gd.gdCurs;
     *length = (target == nullptr ? left : gd.gdTextLength) * unit;
     return SQL_SUCCESS;
   }
-  if (gd.gdCurs > gd.gdTextLength) return SQL_NO_DATA;
   const SQLLEN rest = gd.gdTextLength - gd.gdCurs;
   const char* from = gd.stringBuffer.get() + gd.gdCurs * unit;
   if (units > rest) {
     std::memcpy(target, from, static_cast<std::size_t>(rest * unit));
     std::memset(target + rest * unit, 0, static_cast<std::size_t>(unit));
     *length = rest * unit;
-    gd.gdCurs = gd.gdTextLength + 1;
+    gd.gdCurs = static_cast<SQLINTEGER>(gd.gdTextLength + 1);
     return SQL_SUCCESS;
   }
-  // A piece ends on a character boundary of the delivered text.
-  std::size_t n = static_cast<std::size_t>(units - 1);
-  if (wide)
-    n = Utf16Boundary(from, n);
-  else if (gd.gdTextIsUtf8 && job.cType != SQL_C_BINARY)
-    n = Utf8Boundary(from, n);
+  // A piece ends on a character boundary of the text's code set.
+  const std::size_t n = PieceUnits(gd, static_cast<std::size_t>(units - 1));
   std::memcpy(target, from, n * static_cast<std::size_t>(unit));
   std::memset(target + n * unit, 0, static_cast<std::size_t>(unit));
   *length = rest * unit;

@@ -50,6 +50,10 @@ int CopyUtf8(const char* input, size_t n, char* output, int outputSize, bool& bu
   return static_cast<int>(copy);
 }
 
+void Mark(unsigned char* ends, size_t n) {
+  ends[n / 8] |= static_cast<unsigned char>(1u << (n % 8));
+}
+
 }  // namespace
 
 iconverter::iconverter(forceConversionMetods) {
@@ -106,18 +110,38 @@ int iconverter::SetCurrentCodepage(const char* codepage) {
 }
 
 int iconverter::Convert(iconv_t cd, const char* from, const char* to, const char* input,
-                        size_t inputLen, char* output, size_t outputSize, bool countOnly) {
+                        size_t inputLen, char* output, size_t outputSize, bool countOnly,
+                        unsigned char* ends) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
   char* in = const_cast<char*>(input);
   size_t inLeft = inputLen;
   size_t total = 0;
   char scratch[256];
+  // Marking: each call takes one character, so every output it ends with
+  // ends on a boundary; the first character is offered room a byte at a
+  // time, so that what the converter writes ahead of it (a byte-order mark)
+  // ends on a boundary of its own, as a cut of the whole text would.
+  size_t offer = 1;
+  if (ends) {
+    memset(ends, 0, EndsBytes(outputSize));
+    Mark(ends, 0);
+  }
   for (;;) {
     char* out = countOnly ? scratch : output + total;
-    size_t outLeft = countOnly ? sizeof scratch : outputSize - total;
+    const size_t room = countOnly ? sizeof scratch : outputSize - total;
+    size_t window = inLeft;
+    if (ends && inLeft > 0) {
+      const size_t one = Unicode::Utf8SequenceLength(static_cast<unsigned char>(*in));
+      window = one == 0 ? 1 : one < inLeft ? one : inLeft;
+    }
+    const bool probing = ends && in == input && inLeft > 0 && offer < room;
+    size_t outLeft = probing ? offer : room;
     const size_t before = outLeft;
-    const size_t rc = iconv(cd, inLeft ? &in : nullptr, &inLeft, &out, &outLeft);
+    size_t windowLeft = window;
+    const size_t rc = iconv(cd, inLeft ? &in : nullptr, &windowLeft, &out, &outLeft);
+    inLeft -= window - windowLeft;
     total += before - outLeft;
+    if (ends && outLeft != before) Mark(ends, total);
     if (rc != static_cast<size_t>(-1)) {
       if (inLeft == 0) {
         // Flush a final shift sequence, if the code page has one.
@@ -129,12 +153,17 @@ int iconverter::Convert(iconv_t cd, const char* from, const char* to, const char
           return static_cast<int>(total);
         }
         total += flushBefore - outLeft;
+        if (ends) Mark(ends, total);
         return static_cast<int>(total);
       }
       continue;
     }
     if (errno == E2BIG) {
       if (countOnly) continue;
+      if (probing) {
+        offer = outLeft != before ? 1 : offer + 1;
+        continue;
+      }
       bufferFull = true;
       return static_cast<int>(total);
     }
@@ -172,6 +201,24 @@ int iconverter::FromCodesetHeld(const char* input, int inputLen, char* output, i
     return 0;
   }
   return Convert(fromUtf8_, "UTF-8", codepage_.c_str(), input, n, output, outputSize, false);
+}
+
+int iconverter::FromCodesetMarkedHeld(const char* input, int inputLen, char* output, int outputSize,
+                                      unsigned char* ends) {
+  bufferFull = false;
+  if (input == nullptr || outputSize < 0 || (output == nullptr && outputSize > 0) ||
+      ends == nullptr)
+    return -1;
+  if (inputLen < 0 && inputLen != kNts) return -1;
+  const size_t n = inputLen == kNts ? strlen(input) : static_cast<size_t>(inputLen);
+  if (!passThrough_)
+    return Convert(fromUtf8_, "UTF-8", codepage_.c_str(), input, n, output,
+                   static_cast<size_t>(outputSize), false, ends);
+  const int copied = CopyUtf8(input, n, output, outputSize, bufferFull);
+  memset(ends, 0, EndsBytes(static_cast<size_t>(outputSize)));
+  for (int k = 0; k <= copied; ++k)
+    if (k == copied || (static_cast<unsigned char>(output[k]) & 0xC0) != 0x80) Mark(ends, k);
+  return copied;
 }
 
 int iconverter::FromCodesetLen(const char* input, int inputLen) {

@@ -13,6 +13,7 @@
 #include <iconv.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -66,13 +67,28 @@ class iconverter {
   std::unique_lock<std::mutex> Hold() { return std::unique_lock<std::mutex>(lock_); }
   int FromCodesetHeld(const char* input, int inputLen, char* output, int outputSize);
   int FromCodesetLenHeld(const char* input, int inputLen);
+  // As FromCodesetHeld, and marks in `ends` every length of the output that
+  // ends on a character boundary of the code page (see EndsAt), so that the
+  // text can be handed out in pieces that keep each character whole and join
+  // to the whole text. The text is fed to the converter one character at a
+  // time, which finds the boundaries of any code page (multi-byte, stateful,
+  // with a byte-order mark) and costs more than one conversion of the whole:
+  // meant for a text that is cut, once per text.
+  int FromCodesetMarkedHeld(const char* input, int inputLen, char* output, int outputSize,
+                            unsigned char* ends);
+  // Bytes `ends` needs for an output of outputSize bytes.
+  static constexpr std::size_t EndsBytes(std::size_t outputSize) { return outputSize / 8 + 1; }
+  // True when a piece of n bytes of a marked output ends between characters.
+  static bool EndsAt(const unsigned char* ends, std::size_t n) {
+    return ((ends[n / 8] >> (n % 8)) & 1) != 0;
+  }
 
   // Set by the last conversion when the output could not take the whole text.
   bool bufferFull = false;
 
  private:
   int Convert(iconv_t cd, const char* from, const char* to, const char* input, size_t inputLen,
-              char* output, size_t outputSize, bool countOnly);
+              char* output, size_t outputSize, bool countOnly, unsigned char* ends = nullptr);
   void CloseDescriptors();
 
   std::string codepage_;

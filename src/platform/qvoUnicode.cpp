@@ -5,23 +5,20 @@
 
 namespace Unicode {
 
-namespace {
-// Length of the sequence led by b, or 0 when b cannot lead one.
-size_t SequenceLength(unsigned char b) {
+size_t Utf8SequenceLength(unsigned char b) {
   if (b < 0x80) return 1;
   if (b >= 0xC2 && b <= 0xDF) return 2;
   if (b >= 0xE0 && b <= 0xEF) return 3;
   if (b >= 0xF0 && b <= 0xF4) return 4;
   return 0;
 }
-}  // namespace
 
 bool isValidUtf8Bytestream(const char* bytes, size_t len) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
   size_t i = 0;
   while (i < len) {
     const unsigned char b = s[i];
-    const size_t n = SequenceLength(b);
+    const size_t n = Utf8SequenceLength(b);
     if (n == 0 || i + n > len) return false;
     for (size_t k = 1; k < n; ++k)
       if ((s[i + k] & 0xC0) != 0x80) return false;
@@ -68,7 +65,7 @@ Utf16Result Utf8ToUtf16(const char* bytes, size_t len, char* out, size_t maxUnit
       ++i;
       continue;
     }
-    const size_t n = SequenceLength(b);
+    const size_t n = Utf8SequenceLength(b);
     bool ok = n != 0 && i + n <= len;
     for (size_t k = 1; ok && k < n; ++k) ok = (s[i + k] & 0xC0) == 0x80;
     if (ok && n == 3) ok = !(b == 0xE0 && s[i + 1] < 0xA0) && !(b == 0xED && s[i + 1] >= 0xA0);

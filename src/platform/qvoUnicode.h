@@ -9,6 +9,10 @@ namespace Unicode {
 // surrogates, nothing above U+10FFFF, no sequence cut at the end.
 bool isValidUtf8Bytestream(const char* bytes, size_t len);
 
+// Bytes of the sequence that `lead` begins (1 to 4), or 0 when it cannot
+// begin one (a continuation byte, an overlong or out-of-range lead).
+size_t Utf8SequenceLength(unsigned char lead);
+
 // The longest prefix of at most maxBytes bytes of the UTF-8 text that ends on
 // a character boundary, so that a cut text never ends inside a sequence.
 size_t Utf8CutLength(const char* bytes, size_t len, size_t maxBytes);

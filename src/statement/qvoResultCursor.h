@@ -48,18 +48,30 @@ struct qvoFetchScratch {
 // GetData's piecewise retrieval of one column's text: the text converted
 // once into stringBuffer, units of it delivered (gdTextLength + 1: all), the
 // column it belongs to, its length in units (bytes, or 2-byte units for
-// UTF-16), whether it is UTF-8, and the length slot used when the caller
-// gives none.
+// UTF-16), where a piece of it may end, and the length slot used when the
+// caller gives none.
+enum class qvoPieceEnds : unsigned char {
+  AnyByte,    // one byte a character
+  Utf8,       // UTF-8: never inside a sequence
+  Utf16,      // UTF-16 in host order: never inside a surrogate pair
+  Converted,  // a converter's code set: where the marks say, once made
+};
 struct qvoPiecewiseText {
   SQLINTEGER gdCurs = 0;
   SQLSMALLINT gdLastCol = 0;
   SQLLEN gdTextLength = 0;
-  bool gdTextIsUtf8 = false;
+  qvoPieceEnds gdEnds = qvoPieceEnds::AnyByte;
+  bool gdEndsMarked = false;  // Converted: the marks behind the text are made
   bool gdTextIsWide = false;  // UTF-16 units, else bytes
   SQLLEN gdStrLen = 0;
+  // stringBufferSize bytes of text, then the marks of its character ends
+  // (iconverter::EndsBytes(stringBufferSize) bytes), freed together.
   std::unique_ptr<char[]> stringBuffer;
   int stringBufferSize = 0;
 
+  unsigned char* Ends() const {
+    return reinterpret_cast<unsigned char*>(stringBuffer.get() + stringBufferSize);
+  }
   // A new row: the next call on any column starts its value anew.
   void Restart() {
     gdCurs = 0;

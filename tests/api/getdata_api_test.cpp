@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -40,10 +41,21 @@ const r::Column kUtf8 = r::Column::Char("t", 40, 160, r::kVarying | r::kUtf8);
 struct Piece {
   SQLRETURN rc;
   SQLLEN indicator;
-  std::string bytes;  // what the buffer holds up to its terminator
+  std::string bytes;  // the piece's bytes; its terminator follows them
 };
 
-// Reads column 1 in pieces of bufferLength bytes until 100 (and one more).
+// ASCII text as UTF-16 in host order.
+std::string W(const std::string& ascii) {
+  std::string out;
+  for (char c : ascii) {
+    const char16_t u = static_cast<unsigned char>(c);
+    out.append(reinterpret_cast<const char*>(&u), 2);
+  }
+  return out;
+}
+
+// Reads column 1 in pieces of bufferLength bytes until 100 (and one more);
+// each piece keeps the whole buffer as written.
 std::vector<Piece> ReadPieces(api::Session& s, SQLSMALLINT cType, SQLLEN bufferLength) {
   std::vector<Piece> out;
   for (int guard = 0; guard < 40; ++guard) {
@@ -55,16 +67,7 @@ std::vector<Piece> ReadPieces(api::Session& s, SQLSMALLINT cType, SQLLEN bufferL
       out.push_back({rc, ind, ""});
       break;
     }
-    std::string bytes;
-    if (cType == SQL_C_WCHAR) {
-      for (SQLLEN k = 0; k + 1 < bufferLength; k += 2) {
-        if (buf[k] == 0 && buf[k + 1] == 0) break;
-        bytes.push_back(buf[k]);  // the tests use ASCII in wide form
-      }
-    } else {
-      bytes = std::string(buf.data(), strnlen(buf.data(), buf.size()));
-    }
-    out.push_back({rc, ind, bytes});
+    out.push_back({rc, ind, std::string(buf.data(), static_cast<size_t>(bufferLength))});
   }
   return out;
 }
@@ -72,11 +75,24 @@ std::vector<Piece> ReadPieces(api::Session& s, SQLSMALLINT cType, SQLLEN bufferL
 TEST(GetDataApi, CharacterValuesComeInPieces) {
   struct Case {
     const char* name;
-    std::string value;
+    std::string value;  // UTF-8, as the node sends it
     SQLSMALLINT cType;
     SQLLEN bufferLength;
     std::vector<Piece> expected;
+    const char* codeSet = "UTF-8";      // of the application's data
+    const char* wideCodeSet = nullptr;  // of wide data (null: UTF-16 in host order)
   };
+  const std::string abEcd = std::string("ab\xC3\xA9") + "cd";
+  const std::vector<Piece> abEcdPieces = {{1, 6, "ab"},
+                                          {1, 4,
+                                           "\xC3\xA9"
+                                           "c"},
+                                          {0, 1, "d"}};
+  // "a😀b": U+1F600 is a surrogate pair in UTF-16.
+  const std::string aPairB = std::string("a\xF0\x9F\x98\x80") + "b";
+  const std::string pairLE("\x3D\xD8\x00\xDE", 4);
+  const std::string bom32("\xFF\xFE\0\0", 4);
+  auto u32 = [](char c) { return std::string(1, c) + std::string(3, '\0'); };
   const std::vector<Case> cases = {
       {"narrow",
        "0123456789",
@@ -91,36 +107,88 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
       {"whole", "0123456789", SQL_C_CHAR, 11, {{0, 10, "0123456789"}, {100, -777, ""}}},
       {"one short", "0123456789", SQL_C_CHAR, 10, {{1, 10, "012345678"}, {0, 1, "9"}}},
       {"empty", "", SQL_C_CHAR, 1, {{0, 0, ""}, {100, -777, ""}}},
-      {"wide", "abcde", SQL_C_WCHAR, 8, {{1, 10, "abc"}, {0, 4, "de"}, {100, -777, ""}}},
-      {"wide whole", "abcde", SQL_C_WCHAR, 12, {{0, 10, "abcde"}, {100, -777, ""}}},
-      // A cut never splits a UTF-8 sequence: "é" is two bytes.
-      {"utf-8 boundary",
-       "ab\xC3\xA9"
-       "cd",
+      {"wide", "abcde", SQL_C_WCHAR, 8, {{1, 10, W("abc")}, {0, 4, W("de")}, {100, -777, ""}}},
+      {"wide whole", "abcde", SQL_C_WCHAR, 12, {{0, 10, W("abcde")}, {100, -777, ""}}},
+      // A cut never splits a character of the code set the text is in:
+      // "é" is two bytes in UTF-8, binary pieces included.
+      {"utf-8 boundary", abEcd, SQL_C_CHAR, 4, abEcdPieces},
+      {"utf-8 boundary, binary", abEcd, SQL_C_BINARY, 4, abEcdPieces},
+      // 日本語: two bytes a character in these double-byte sets.
+      {"shift-jis",
+       "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
        SQL_C_CHAR,
        4,
-       {{1, 6, "ab"},
-        {1, 4,
-         "\xC3\xA9"
-         "c"},
-        {0, 1, "d"}}},
+       {{1, 6, "\x93\xFA"}, {1, 4, "\x96\x7B"}, {0, 2, "\x8C\xEA"}, {100, -777, ""}},
+       "SHIFT_JIS"},
+      {"euc-jp",
+       "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+       SQL_C_CHAR,
+       4,
+       {{1, 6, "\xC6\xFC"}, {1, 4, "\xCB\xDC"}, {0, 2, "\xB8\xEC"}, {100, -777, ""}},
+       "EUC-JP"},
+      {"one byte a character",
+       "caf\xC3\xA9",
+       SQL_C_CHAR,
+       4,
+       {{1, 4, "caf"}, {0, 1, "\xE9"}, {100, -777, ""}},
+       "ISO-8859-1"},
+      // UTF-16 as the narrow code set: a surrogate pair (U+1F600) is one
+      // character.
+      {"utf-16 surrogate pair",
+       aPairB,
+       SQL_C_CHAR,
+       5,
+       {{1, 8, W("a")}, {1, 6, pairLE}, {0, 2, W("b")}, {100, -777, ""}},
+       "UTF-16LE"},
+      // UTF-32 with its byte-order mark: the mark ends a piece of its own,
+      // and no piece ends inside a character.
+      {"utf-32 with its byte-order mark",
+       "abc",
+       SQL_C_CHAR,
+       7,
+       {{1, 16, bom32}, {1, 12, u32('a')}, {1, 8, u32('b')}, {0, 4, u32('c')}, {100, -777, ""}},
+       "UTF-32"},
+      {"wide surrogate pair",
+       aPairB,
+       SQL_C_WCHAR,
+       6,
+       {{1, 8, W("a")}, {1, 6, pairLE}, {0, 2, W("b")}, {100, -777, ""}}},
+      // Wide data in another byte order: the pair is kept whole there too.
+      {"wide surrogate pair, big-endian",
+       aPairB,
+       SQL_C_WCHAR,
+       6,
+       {{1, 8, std::string("\0a", 2)},
+        {1, 6, std::string("\xD8\x3D\xDE\x00", 4)},
+        {0, 2, std::string("\0b", 2)},
+        {100, -777, ""}},
+       "UTF-8",
+       "UTF-16BE"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     api::Session s;
-    // The application's data code set: UTF-8.
-    ASSERT_EQ(QVOSetStmtAttr(s.stmt, 21048, const_cast<char*>("UTF-8"), SQL_NTS), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetStmtAttr(s.stmt, QVO_ANSI_DATA_ENCODING, const_cast<char*>(c.codeSet), SQL_NTS),
+              SQL_SUCCESS);
+    if (c.wideCodeSet) {
+      ASSERT_EQ(QVOSetStmtAttr(s.stmt, QVO_UNICODE_DATA_ENCODING, const_cast<char*>(c.wideCodeSet),
+                               SQL_NTS),
+                SQL_SUCCESS);
+    }
     Serve(s, {kUtf8}, {{Value::Text(c.value)}});
     ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
     const std::vector<Piece> got = ReadPieces(s, c.cType, c.bufferLength);
-    ASSERT_GE(got.size(), c.expected.size());
-    for (size_t i = 0; i < c.expected.size(); ++i) {
+    EXPECT_GE(got.size(), c.expected.size());
+    const size_t terminator = c.cType == SQL_C_WCHAR ? 2 : 1;
+    for (size_t i = 0; i < c.expected.size() && i < got.size(); ++i) {
       SCOPED_TRACE(i);
-      EXPECT_EQ(got[i].rc, c.expected[i].rc);
-      if (c.expected[i].rc != SQL_NO_DATA) {
-        EXPECT_EQ(got[i].indicator, c.expected[i].indicator);
-        EXPECT_EQ(got[i].bytes, c.expected[i].bytes);
-      }
+      const Piece& want = c.expected[i];
+      EXPECT_EQ(got[i].rc, want.rc);
+      if (want.rc == SQL_NO_DATA || got[i].rc == SQL_NO_DATA) continue;
+      EXPECT_EQ(got[i].indicator, want.indicator);
+      EXPECT_EQ(got[i].bytes.substr(0, want.bytes.size()), want.bytes);
+      EXPECT_EQ(got[i].bytes.substr(want.bytes.size(), terminator), std::string(terminator, '\0'))
+          << "terminator";
     }
   }
 }
@@ -177,6 +245,7 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
     SQLLEN indicator;
     std::string message = "";  // of a refusal, checked when given
     SQLINTEGER native = 0;
+    bool externalConversion = false;  // statement attribute 21093
   };
   auto i32 = [](int32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
   auto i64 = [](int64_t v) { return std::string(reinterpret_cast<const char*>(&v), 8); };
@@ -221,6 +290,28 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
        "codepage UTF-16LE.",
        1},
   };
+  // With external conversion a DOUBLE still reads as its "%.*G" text (float
+  // precision 9), in every width and as binary.
+  const r::Column dbl = r::Column::Double("f");
+  const struct {
+    double value;
+    SQLSMALLINT cType;
+    std::string bytes;
+  } doubles[] = {
+      {1.5, SQL_C_CHAR, std::string("1.5\0", 4)},
+      {1e20, SQL_C_CHAR, std::string("1E+20\0", 6)},
+      {-0.0, SQL_C_CHAR, std::string("0\0", 2)},
+      {123.456, SQL_C_CHAR, std::string("123.456\0", 8)},
+      {123.456, SQL_C_BINARY, std::string("123.456\0", 8)},
+      {1.5, SQL_C_WCHAR, W("1.5") + std::string(2, '\0')},
+      {1e20, SQL_C_WCHAR, W("1E+20") + std::string(2, '\0')},
+  };
+  for (const auto& d : doubles) {
+    const SQLLEN unit = d.cType == SQL_C_WCHAR ? 2 : 1;
+    cases.push_back({"double as text with external conversion", dbl, Value::Double(d.value),
+                     d.cType, 32, true, 0, "", d.bytes, static_cast<SQLLEN>(d.bytes.size()) - unit,
+                     "", 0, true});
+  }
   for (SQLSMALLINT cType : {SQL_C_DATE, SQL_C_TYPE_DATE, SQL_C_TIME, SQL_C_TYPE_TIME,
                             SQL_C_TIMESTAMP, SQL_C_TYPE_TIMESTAMP, QVO_TYPE_TIMESTAMP_UTC})
     cases.push_back({"small decimal into a date or time refused",
@@ -228,11 +319,14 @@ TEST(GetDataApi, ValuesAsTheFetchDecidesThem) {
                      -1, "HY000", "", 0,
                      "Server returns a data type that is not supported by CLI driver.", 63});
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(testing::Message() << c.name << " (row " << &c - cases.data() << ")");
     api::Session s;
+    if (c.externalConversion) {
+      ASSERT_EQ(QVOSetStmtAttr(s.stmt, 21093, IntArg(1), 0), SQL_SUCCESS);
+    }
     Serve(s, {c.column}, {{c.value}});
     ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
-    std::vector<char> buf(32, '#');
+    std::vector<char> buf(40, '#');
     SQLLEN ind = -777;
     const SQLRETURN rc = QVOGetData(s.stmt, 1, c.cType, buf.data(), c.bufferLength,
                                     c.withIndicator ? &ind : nullptr);
@@ -599,32 +693,107 @@ TEST(GetDataApi, SetPosStartsEveryValueAfresh) {
   EXPECT_STREQ(text, "second");
 }
 
-// The text kept for the pieces serves the calls of its own width; a call in
-// the other width starts the value over in its own. Texts of four bytes a
-// character (UTF-32, with its byte-order mark) are kept whole.
-TEST(GetDataApi, PiecesOfTheOtherWidthStartTheValueOver) {
+// Both widths on one value: once its last piece is out, every call on the
+// column gives 100 in either width (and as binary); a value read in part
+// starts over in the other width, whose text the kept one's positions do not
+// count. Texts of four bytes a character (UTF-32, with its byte-order mark)
+// start over whole.
+TEST(GetDataApi, PiecesInBothWidths) {
+  struct Step {
+    SQLSMALLINT cType;
+    SQLLEN bufferLength;
+    SQLRETURN rc;
+    SQLLEN indicator;  // 0 and 1 only; -1: the narrow text's whole length
+  };
+  constexpr SQLLEN kNarrow = -1;
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+  };
+  const std::vector<Case> cases = {
+      {"narrow whole, then wide",
+       {{SQL_C_CHAR, 300, 0, kNarrow},
+        {SQL_C_CHAR, 300, 100, 0},
+        {SQL_C_WCHAR, 300, 100, 0},
+        {SQL_C_BINARY, 300, 100, 0}}},
+      {"wide whole, then narrow",
+       {{SQL_C_WCHAR, 300, 0, 20}, {SQL_C_WCHAR, 300, 100, 0}, {SQL_C_CHAR, 300, 100, 0}}},
+      {"narrow in part, then wide from the start",
+       {{SQL_C_CHAR, 5, 1, kNarrow},
+        {SQL_C_WCHAR, 300, 0, 20},
+        {SQL_C_WCHAR, 300, 100, 0},
+        {SQL_C_CHAR, 300, 100, 0},
+        // A length query still tells the whole length in its width.
+        {SQL_C_CHAR, 0, 0, kNarrow},
+        {SQL_C_CHAR, 300, 100, 0}}},
+      {"wide in part, then narrow from the start",
+       {{SQL_C_WCHAR, 8, 1, 20},
+        {SQL_C_CHAR, 300, 0, kNarrow},
+        {SQL_C_CHAR, 300, 100, 0},
+        {SQL_C_WCHAR, 300, 100, 0}}},
+  };
   const std::u16string whole = u"abcdefghij";
   for (const char* codeSet : {"", "UTF-32LE", "UTF-32"}) {
-    SCOPED_TRACE(codeSet);
-    api::Session s;
-    if (*codeSet) {
-      ASSERT_EQ(QVOSetStmtAttr(s.stmt, QVO_ANSI_DATA_ENCODING, const_cast<char*>(codeSet), SQL_NTS),
-                SQL_SUCCESS);
+    const SQLLEN narrowLength = *codeSet == 0 ? 10 : std::string(codeSet) == "UTF-32" ? 44 : 40;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + codeSet);
+      api::Session s;
+      if (*codeSet) {
+        ASSERT_EQ(
+            QVOSetStmtAttr(s.stmt, QVO_ANSI_DATA_ENCODING, const_cast<char*>(codeSet), SQL_NTS),
+            SQL_SUCCESS);
+      }
+      Serve(s, {kUtf8}, {{Value::Text("abcdefghij")}});
+      ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+      for (size_t i = 0; i < c.steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Step& step = c.steps[i];
+        std::vector<char16_t> buf(150, u'#');
+        SQLLEN ind = -777;
+        EXPECT_EQ(QVOGetData(s.stmt, 1, step.cType, buf.data(), step.bufferLength, &ind), step.rc);
+        if (step.rc == SQL_NO_DATA) continue;
+        EXPECT_EQ(ind, step.indicator == kNarrow ? narrowLength : step.indicator);
+        if (step.cType == SQL_C_WCHAR && step.rc == SQL_SUCCESS) {
+          EXPECT_EQ(std::u16string(buf.data()), whole);
+        }
+      }
     }
-    Serve(s, {kUtf8}, {{Value::Text("abcdefghij")}});
-    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
-    std::vector<char> narrow(300);
-    SQLLEN ind = 0;
-    EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, narrow.data(), 5, &ind), SQL_SUCCESS_WITH_INFO);
-    std::vector<char16_t> wide(150, u'#');
-    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_WCHAR, wide.data(), 300, &ind), SQL_SUCCESS);
-    EXPECT_EQ(ind, 20);
-    EXPECT_EQ(std::u16string(wide.data()), whole);
-    EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_WCHAR, wide.data(), 300, &ind), SQL_NO_DATA);
-    // Narrow again: the whole text in the code set, from its start.
-    ASSERT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, narrow.data(), 300, &ind), SQL_SUCCESS);
-    EXPECT_EQ(ind, *codeSet == 0 ? 10 : std::string(codeSet) == "UTF-32" ? 44 : 40);
   }
+}
+
+// With full logging each call ends with its line: a piece shows the
+// BufferLength that maxLength left of it, a call without an indicator the
+// length it took.
+TEST(GetDataApi, ExitLogLine) {
+  FILE* stream = tmpfile();
+  ASSERT_NE(stream, nullptr);
+  {
+    api::Session s;
+    ASSERT_EQ(QVOSetConnectAttr(s.dbc, QVO_LOG_FILE, stream, 0), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetConnectAttr(s.dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
+    SQLHANDLE stmt = SQL_NULL_HANDLE;
+    ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, s.dbc, &stmt), SQL_SUCCESS);
+    std::swap(stmt, s.stmt);
+    ASSERT_EQ(QVOSetStmtAttr(s.stmt, SQL_ATTR_MAX_LENGTH, IntArg(5), 0), SQL_SUCCESS);
+    Serve(s, {kUtf8, r::Column::Decimal("d", 12, 2)},
+          {{Value::Text("0123456789")}, {Value::Int64(12345)}});
+    ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
+    char buf[100];
+    SQLLEN ind = 0;
+    EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, buf, sizeof buf, &ind), SQL_SUCCESS_WITH_INFO);
+    EXPECT_EQ(QVOGetData(s.stmt, 2, SQL_C_CHAR, buf, sizeof buf, nullptr), SQL_SUCCESS);
+  }
+  std::string log;
+  std::rewind(stream);
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, stream)) > 0;) log.append(chunk, n);
+  std::fclose(stream);
+  EXPECT_NE(log.find(" === ColumnNumber=1, BufferLength=5, TargetValue=0x"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("*StrLen_or_Ind=10, TargetType=1, QVOType="), std::string::npos);
+  EXPECT_NE(log.find(" === ColumnNumber=2, BufferLength=100, TargetValue=0x"), std::string::npos);
+  EXPECT_NE(log.find("StrLen_or_Ind=0x0, *StrLen_or_Ind=6, TargetType=1, QVOType="),
+            std::string::npos);
 }
 
 TEST(GetDataApi, NullCharacterValues) {

@@ -1,7 +1,7 @@
 // The number formatter as a host reaches it: the library loaded with dlopen,
 // each exported name found with dlsym, the version read into a buffer of the
-// size the header gives, and a precision change that the text of a DOUBLE
-// under external conversion follows.
+// size the header gives, and a precision change that the text of a fetched
+// DOUBLE under external conversion follows.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -28,7 +28,9 @@ struct Library {
   void* handle;
 };
 
-// The text of a DOUBLE read as character data with external conversion on.
+// The text of a DOUBLE fetched into a bound character buffer with external
+// conversion on (the formatter serves the bound fetch; QVOGetData gives the
+// "%.*G" text).
 std::string ExternalText(double value) {
   api::Session s;
   fake::Table t;
@@ -39,10 +41,10 @@ std::string ExternalText(double value) {
   EXPECT_EQ(QVOSetStmtAttr(s.stmt, 21093, reinterpret_cast<SQLPOINTER>(intptr_t{1}), 0),
             SQL_SUCCESS);
   EXPECT_EQ(s.Exec("SELECT F"), SQL_SUCCESS);
-  EXPECT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
   char text[64] = {};
   SQLLEN length = 0;
-  EXPECT_EQ(QVOGetData(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &length), SQL_SUCCESS);
+  EXPECT_EQ(QVOBindCol(s.stmt, 1, SQL_C_CHAR, text, sizeof text, &length), SQL_SUCCESS);
+  EXPECT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
   EXPECT_EQ(static_cast<size_t>(length), std::strlen(text));
   return text;
 }

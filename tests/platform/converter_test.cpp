@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/qvoConverter.h"
 #include "platform/qvoCriticalSection.h"
@@ -113,6 +114,59 @@ TEST(Converter, CutsOnCharacterBoundaryAndFlagsFullBuffer) {
   }
   EXPECT_EQ(ToCodeset(utf8.get(), text.data(), int(text.size()), out, 5), 5);
   EXPECT_FALSE(utf8->bufferFull);
+}
+
+// A marked conversion gives the text a whole conversion gives, and marks
+// exactly the lengths at which a character of it ends.
+TEST(Converter, MarksEveryCharacterEnd) {
+  struct Case {
+    const char* codepage;
+    std::string text;     // UTF-8
+    std::string encoded;  // in the code page
+    std::vector<int> ends;
+  } cases[] = {
+      {"UTF-8", "a\xC3\xA9z", "a\xC3\xA9z", {0, 1, 3, 4}},
+      {"ISO-8859-1", "a\xC3\xA9z", "a\xE9z", {0, 1, 2, 3}},
+      // 日本
+      {"SHIFT_JIS", "a\xE6\x97\xA5\xE6\x9C\xAC", "a\x93\xFA\x96\x7B", {0, 1, 3, 5}},
+      // The byte-order mark ends on its own.
+      {"UTF-32", "abc", std::string("\xFF\xFE\0\0a\0\0\0b\0\0\0c\0\0\0", 16), {0, 4, 8, 12, 16}},
+      // Shift sequences go with the character they lead to; the last one
+      // closes the text.
+      {"ISO-2022-JP", "a\xE6\x97\xA5\xE6\x9C\xAC", "a\x1B$BF|K\\\x1B(B", {0, 1, 6, 8, 11}},
+      // Ê and a combining macron are one character of the code page.
+      {"BIG5-HKSCS",
+       "\xC3\x8A\xCC\x84"
+       "a",
+       "\x88\x62"
+       "a",
+       {0, 2, 3}},
+  };
+  for (const auto& tc : cases) {
+    SCOPED_TRACE(tc.codepage);
+    auto conv = Make(tc.codepage);
+    char whole[64];
+    const int n = conv->FromCodeset(tc.text.data(), int(tc.text.size()), whole, sizeof whole);
+    ASSERT_EQ(std::string(whole, n), tc.encoded);
+    char out[64];
+    unsigned char ends[iconverter::EndsBytes(sizeof out)];
+    const auto held = conv->Hold();
+    ASSERT_EQ(
+        conv->FromCodesetMarkedHeld(tc.text.data(), int(tc.text.size()), out, sizeof out, ends), n);
+    EXPECT_EQ(std::string(out, n), tc.encoded);
+    std::vector<int> marked;
+    for (int k = 0; k <= int(sizeof out); ++k)
+      if (iconverter::EndsAt(ends, k)) marked.push_back(k);
+    EXPECT_EQ(marked, tc.ends);
+  }
+  // Input that is not UTF-8 fails as a whole conversion does.
+  auto conv = Make("SHIFT_JIS");
+  char out[16];
+  unsigned char ends[iconverter::EndsBytes(sizeof out)];
+  EXPECT_EQ(conv->FromCodesetMarkedHeld("ab\xFF", 3, out, sizeof out, ends), -1);
+  const std::string marked = conv->GetErrorMessage();
+  EXPECT_EQ(conv->FromCodeset("ab\xFF", 3, out, sizeof out), -1);
+  EXPECT_EQ(marked, conv->GetErrorMessage());
 }
 
 TEST(Converter, UnknownCodepageKeepsTheOldOne) {
