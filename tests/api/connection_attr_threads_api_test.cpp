@@ -14,6 +14,8 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -557,6 +559,27 @@ TEST(ConnectionAttrThreadsApi, ReadingSettingsNeverWaitsForARunningExecution) {
   EXPECT_EQ(rc, SQL_SUCCESS);
 }
 
+// Every line of a log stream, from its start.
+std::vector<std::string> LogLines(FILE* stream) {
+  std::vector<std::string> lines;
+  std::rewind(stream);
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, stream) != nullptr) lines.emplace_back(buffer);
+  return lines;
+}
+
+// "hh:mm:ss.mmm<TAB>thread<TAB>message", with no other line's time stamp
+// inside.
+bool WholeLogLine(const std::string& line) {
+  static const std::regex stamp("[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}\t");
+  const size_t tab = line.find('\t', 13);
+  return line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' &&
+         line[12] == '\t' && tab != std::string::npos && tab > 13 &&
+         std::all_of(line.begin() + 13, line.begin() + static_cast<std::ptrdiff_t>(tab),
+                     [](char c) { return c >= '0' && c <= '9'; }) &&
+         !std::regex_search(line.begin() + 13, line.end(), stamp);
+}
+
 // The log stream is replaced while requests on other threads write their
 // lines on the connection: every line goes whole to one stream or the other.
 TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines) {
@@ -594,25 +617,59 @@ TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines)
   EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
   EXPECT_EQ(failures.load(), 0);
 
-  // "hh:mm:ss.mmm<TAB>thread<TAB>message"
-  auto whole = [](const std::string& line) {
-    const size_t tab = line.find('\t', 13);
-    return line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' &&
-           line[12] == '\t' && tab != std::string::npos && tab > 13 &&
-           std::all_of(line.begin() + 13, line.begin() + static_cast<std::ptrdiff_t>(tab),
-                       [](char c) { return c >= '0' && c <= '9'; });
-  };
   int lines = 0;
   for (FILE* f : streams) {
-    std::rewind(f);
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, f) != nullptr) {
+    for (const std::string& line : LogLines(f)) {
       ++lines;
-      EXPECT_TRUE(whole(buffer)) << buffer;
+      EXPECT_TRUE(WholeLogLine(line)) << line;
     }
     std::fclose(f);
   }
   EXPECT_GT(lines, 0);
+}
+
+// Statements made after the stream was handed over write it too: each from
+// its own thread, beside the connection's lines. The application gives no
+// lock for the stream, yet no line runs into another.
+TEST(ConnectionAttrThreadsApi, HandlesSharingALogStreamWriteWholeLines) {
+  api::Session session;
+  session.node.On(fake::kExecute,
+                  [](const fake::Request&, fake::FakeNode&) { return Answer({RowCount(1)}); });
+  const SQLHANDLE dbc = session.dbc;
+  FILE* stream = std::tmpfile();
+  ASSERT_TRUE(stream);
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, stream, 0), SQL_SUCCESS);
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
+
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&failures, dbc] {
+      SQLHANDLE stmt = SQL_NULL_HANDLE;
+      if (QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt) != SQL_SUCCESS) {
+        ++failures;
+        return;
+      }
+      for (int i = 0; i < 100; ++i) {
+        std::string sql = "SELECT 1";
+        if (QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS) != SQL_SUCCESS)
+          ++failures;
+        QVOFreeStmt(stmt, SQL_CLOSE);
+      }
+      if (QVOFreeHandle(SQL_HANDLE_STMT, stmt) != SQL_SUCCESS) ++failures;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(0), 0), SQL_SUCCESS);
+  EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
+  EXPECT_EQ(failures.load(), 0);
+
+  std::set<std::string> writers;
+  for (const std::string& line : LogLines(stream)) {
+    EXPECT_TRUE(WholeLogLine(line)) << line;
+    if (WholeLogLine(line)) writers.insert(line.substr(13, line.find('\t', 13) - 13));
+  }
+  std::fclose(stream);
+  EXPECT_EQ(writers.size(), 4u) << "every thread wrote its lines";
 }
 
 // Every record of the handle as "SQLSTATE text", read with QVOGetDiagRecW;
