@@ -90,7 +90,7 @@ SQLRETURN ColAttributeAny(SQLHSTMT handle, SQLUSMALLINT column, SQLUSMALLINT fie
     // The text came from the server, not from the application: the
     // converter's own reason tells what it could not hold.
     if (!qvoDeliverText(conv, utf8, static_cast<char*>(text), bufferLength, unit, &full, &cut))
-      return s.SetDiagRec("HY000", -1, GetErrorMessage(conv));
+      return s.SetDiagRec("HY000", -1, GetErrorMessage(conv).c_str());
     if (stringLength) *stringLength = static_cast<SQLSMALLINT>(full);
     return cut ? Truncated(s, SQL_SUCCESS) : SQL_SUCCESS;
   });

@@ -236,7 +236,8 @@ void cliDescriptor::NoticeBindingChange() const {
   if (cliDescriptorOwner* owner = OwningStatement()) owner->BindingWasChanged();
 }
 
-SQLRETURN cliDescriptor::AddDiag(char* (Translator::*code)(), char* (Translator::*message)()) {
+SQLRETURN cliDescriptor::AddDiag(Translator::CodeOperation code,
+                                 Translator::MessageOperation message) {
   Translator* t = GetTranslatorPtr();
   return SetDiagRec((t->*code)(), -1, (t->*message)());
 }

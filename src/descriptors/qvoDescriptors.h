@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "handles/qvoHandle.h"
+#include "messages/qvoTranslator.h"
 #include "qvo/qvoDefs.h"
 
 class Translator;
@@ -196,7 +197,7 @@ class cliDescriptor : public qvoHandle {
 
   // Adds the catalogue entry given by its Translator pair as a diagnostic
   // record (native error -1); returns -1.
-  SQLRETURN AddDiag(char* (Translator::*code)(), char* (Translator::*message)());
+  SQLRETURN AddDiag(Translator::CodeOperation code, Translator::MessageOperation message);
 
   SQLSMALLINT descType;
   __cliDescriptorHeader header;

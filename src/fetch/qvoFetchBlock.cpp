@@ -32,8 +32,8 @@ constexpr int kOutcomes = static_cast<int>(Outcome::ConversionError) + 1;
 
 // The diagnostic of each row outcome (Ok and ConversionError have none here).
 struct OutcomeDiag {
-  char* (Translator::*code)();
-  char* (Translator::*message)();
+  Translator::CodeOperation code;
+  Translator::MessageOperation message;
   SQLINTEGER native;
 };
 const OutcomeDiag kOutcomeDiags[kOutcomes] = {

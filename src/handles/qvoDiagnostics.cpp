@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "common/qvoArgStrings.h"
@@ -380,29 +381,37 @@ struct AppText {
   int written = 0;  // bytes written, terminator not counted
   int total = 0;    // bytes the whole text takes
   bool failed = false;
+  std::string reason;  // the converter's, when this conversion failed
 };
 
 // UTF-8 text into an application buffer of `bytes` bytes through the
 // converter, terminated, whole characters only. A null buffer only measures.
+// The converter is held for the whole text: a connection's converter serves
+// other threads too, and the reason of a failure must be this conversion's.
 AppText ToApplication(iconverter* conv, const char* utf8, int length, void* out, int bytes) {
   AppText r;
   if (conv == nullptr) {
     r.failed = true;
     return r;
   }
-  r.total = length == 0 ? 0 : FromCodesetLen(conv, utf8, length);
-  if (r.total < 0) {
+  const std::unique_lock<std::mutex> held = conv->Hold();
+  auto failed = [&] {
     r.failed = true;
+    r.reason = conv->GetErrorMessage();
+  };
+  r.total = length == 0 ? 0 : conv->FromCodesetLenHeld(utf8, length);
+  if (r.total < 0) {
+    failed();
     return r;
   }
   if (out != nullptr && bytes > 0) {
     const int unit = conv->GetCharSize();
     bytes -= bytes % unit;
     if (bytes >= unit) {
-      r.written = FromCodesetNTS(conv, utf8, length, static_cast<char*>(out), bytes);
+      r.written = FromCodesetNTSHeld(conv, utf8, length, static_cast<char*>(out), bytes);
       if (r.written < 0) {
         r.written = 0;
-        r.failed = true;
+        failed();
       }
     } else if (bytes > 0) {
       memset(out, 0, bytes);  // no room for a character: nothing, zero-filled
@@ -415,11 +424,12 @@ AppText ToApplication(iconverter* conv, const char* utf8, int length, void* out,
 // "Error converting error message. " and the converter's own error text, cut
 // to the buffer. Both are ASCII: a narrow buffer takes them byte for byte, a
 // wide one as UTF-16. A null buffer only measures.
-AppText ConversionFallback(qvoHandle& h, qvoTextForm form, iconverter* conv, void* out, int bytes) {
-  Translator* t = h.GetTranslatorPtr();
-  std::string text =
-      t ? t->_Error_converting_error_message_MESSAGE() : "Error converting error message. ";
-  if (conv != nullptr) text += GetErrorMessage(conv);
+AppText ConversionFallback(qvoHandle& h, qvoTextForm form, const std::string& reason, void* out,
+                           int bytes) {
+  const Translator* t = h.GetTranslatorPtr();
+  std::string text = t ? std::string(t->_Error_converting_error_message_MESSAGE())
+                       : std::string("Error converting error message. ");
+  text += reason;
   const int length = static_cast<int>(text.size());
   AppText r;
   if (form == qvoTextForm::Narrow) {
@@ -495,7 +505,7 @@ SQLRETURN qvoGetDiagRecForApp(qvoHandle& h, qvoTextForm form, SQLSMALLINT recNum
   void* out = bufferLength > 0 ? messageText : nullptr;
   const int bytes = bufferLength * unit;
   AppText text = ToApplication(conv, message.data(), static_cast<int>(message.size()), out, bytes);
-  if (text.failed && !message.empty()) text = ConversionFallback(h, form, conv, out, bytes);
+  if (text.failed && !message.empty()) text = ConversionFallback(h, form, text.reason, out, bytes);
   if (textLength) *textLength = ClampLength(text.total / unit);
   return rc;
 }
@@ -523,7 +533,8 @@ SQLRETURN qvoGetDiagFieldForApp(qvoHandle& h, qvoTextForm form, SQLSMALLINT recN
   iconverter* conv = ConverterFor(h, form);
   AppText out =
       ToApplication(conv, text.data(), static_cast<int>(text.size()), diagInfo, bufferLength);
-  if (out.failed && !text.empty()) out = ConversionFallback(h, form, conv, diagInfo, bufferLength);
+  if (out.failed && !text.empty())
+    out = ConversionFallback(h, form, out.reason, diagInfo, bufferLength);
   if (stringLength) *stringLength = ClampLength(out.total);
   const bool cut = out.total + unit > bufferLength;
   if (diagIdentifier == SQL_DIAG_SERVER_NAME ||

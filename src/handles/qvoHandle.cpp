@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <string>
 
 #include "common/qvoServices.h"
 #include "handles/qvoHandleTable.h"
@@ -198,7 +199,9 @@ SQLRETURN qvoHandle::SetDriverUnicodeType(int type, qvoHandle* masterObj) {
 }
 
 SQLRETURN qvoHandle::SetDriverUnicodeTypeError(iconverter* conv, int errorNumber) {
-  const char* convText = conv ? GetErrorMessage(conv) : kNoConverterText;
+  // A copy: the converter may be a connection's that other threads use.
+  const std::string reason = conv ? GetErrorMessage(conv) : std::string(kNoConverterText);
+  const char* convText = reason.c_str();
   char text[1024];
   snprintf(text, sizeof text, "Error (%i) in setting current installed codepage. %s\n", errorNumber,
            convText);

@@ -73,6 +73,10 @@ int qvoHandle::Log(const char* format, ...) {
   const size_t length = strlen(message);
 
   if (logFile != nullptr) {
+    // The stream's own lock keeps the line whole, and its time in order,
+    // also beside handles that write the stream under another lock or none
+    // (an application need not give one).
+    flockfile(logFile);
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     char stamp[kStampSize];
@@ -82,6 +86,7 @@ int qvoHandle::Log(const char* format, ...) {
     fwrite(stamp, 1, strlen(stamp), logFile);
     fwrite(message, 1, length, logFile);
     fflush(logFile);
+    funlockfile(logFile);
   }
   message[0] = '\0';
   return 0;

@@ -249,7 +249,11 @@ int SetInstalledCurrentCodepage(iconverter* conv, const char* codepage) {
   return conv ? conv->SetCurrentCodepage(codepage) : -1;
 }
 
-const char* GetErrorMessage(iconverter* conv) { return conv ? conv->GetErrorMessage() : ""; }
+std::string GetErrorMessage(iconverter* conv) {
+  if (conv == nullptr) return {};
+  const std::unique_lock<std::mutex> held = conv->Hold();
+  return conv->GetErrorMessage();
+}
 
 int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, int outputSize) {
   return conv ? conv->ToCodeset(input, inputLen, output, outputSize) : -1;
@@ -261,6 +265,12 @@ int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* outp
   // The terminator has the width of the code page the text is converted
   // into, even when another thread changes it meanwhile.
   const std::unique_lock<std::mutex> held = conv->Hold();
+  return FromCodesetNTSHeld(conv, input, inputLen, output, outputSize);
+}
+
+int FromCodesetNTSHeld(iconverter* conv, const char* input, int inputLen, char* output,
+                       int outputSize) {
+  if (conv == nullptr || output == nullptr) return -1;
   const int unit = conv->GetCharSize();
   if (outputSize < unit) {
     conv->bufferFull = input != nullptr && inputLen != 0 && !(inputLen == kNts && *input == 0);

@@ -49,6 +49,9 @@ class iconverter {
   int GetCharSize() const { return charSize_.load(std::memory_order_relaxed); }
   // True when the code page is UTF-8: text passes through unchanged.
   bool ConversionDeactivated() const { return passThrough_; }
+  // Why the last failed conversion failed. A converter may be shared (a
+  // connection's): read it while holding the converter, in the run whose
+  // conversion failed, or use the free GetErrorMessage, which copies it.
   const char* GetErrorMessage() const { return error_.c_str(); }
   // Differs between any two converters and any two code pages one converter
   // held: what was read from a converter stays true while its stamp does.
@@ -106,7 +109,10 @@ class iconverter {
 iconverter* GetConverter(forceConversionMetods method);
 void FreeConverter(iconverter* conv);
 int SetInstalledCurrentCodepage(iconverter* conv, const char* codepage);
-const char* GetErrorMessage(iconverter* conv);
+// A copy of the converter's error text, taken under its lock; "" without a
+// converter. Another thread's conversion may have failed since: a caller
+// that needs the reason of its own conversion reads it in its held run.
+std::string GetErrorMessage(iconverter* conv);
 
 // Code page -> UTF-8 into output; bytes written (no terminator), or -1.
 int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, int outputSize);
@@ -114,5 +120,8 @@ int ToCodeset(iconverter* conv, const char* input, int inputLen, char* output, i
 // outputSize. Bytes written without the terminator, or -1. An output smaller
 // than one unit receives nothing and gives 0.
 int FromCodesetNTS(iconverter* conv, const char* input, int inputLen, char* output, int outputSize);
+// The same for a caller that holds the converter (iconverter::Hold).
+int FromCodesetNTSHeld(iconverter* conv, const char* input, int inputLen, char* output,
+                       int outputSize);
 // Bytes the UTF-8 text takes in the converter's code page, or -1.
 int FromCodesetLen(iconverter* conv, const char* input, int inputLen);

@@ -348,8 +348,8 @@ SQLRETURN qvoStatement::AppendConnectionDiagnostics() {
   return SQL_ERROR;
 }
 
-SQLRETURN qvoStatement::FailWith(char* (Translator::*code)(), char* (Translator::*message)(),
-                                 bool onlyWithoutRecords) {
+SQLRETURN qvoStatement::FailWith(Translator::CodeOperation code,
+                                 Translator::MessageOperation message, bool onlyWithoutRecords) {
   if (!onlyWithoutRecords || GetNumRecords() == 0) AppendConnectionDiagnostics();
   if (GetNumRecords() == 0) SetDiagRec((translate->*code)(), -1, (translate->*message)());
   return SQL_ERROR;

@@ -591,7 +591,7 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   void NoteExecutionState();
   // Appends the connection's records (with onlyWithoutRecords: only when the
   // statement has none); the message when the statement still has none.
-  SQLRETURN FailWith(char* (Translator::*code)(), char* (Translator::*message)(),
+  SQLRETURN FailWith(Translator::CodeOperation code, Translator::MessageOperation message,
                      bool onlyWithoutRecords = false);
   SQLRETURN AppendConnectionDiagnostics();
   // Keeps the n bytes of SQL text given with length len (SQL_NTS or a

@@ -14,6 +14,8 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -557,6 +559,27 @@ TEST(ConnectionAttrThreadsApi, ReadingSettingsNeverWaitsForARunningExecution) {
   EXPECT_EQ(rc, SQL_SUCCESS);
 }
 
+// Every line of a log stream, from its start.
+std::vector<std::string> LogLines(FILE* stream) {
+  std::vector<std::string> lines;
+  std::rewind(stream);
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, stream) != nullptr) lines.emplace_back(buffer);
+  return lines;
+}
+
+// "hh:mm:ss.mmm<TAB>thread<TAB>message", with no other line's time stamp
+// inside.
+bool WholeLogLine(const std::string& line) {
+  static const std::regex stamp("[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}\t");
+  const size_t tab = line.find('\t', 13);
+  return line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' &&
+         line[12] == '\t' && tab != std::string::npos && tab > 13 &&
+         std::all_of(line.begin() + 13, line.begin() + static_cast<std::ptrdiff_t>(tab),
+                     [](char c) { return c >= '0' && c <= '9'; }) &&
+         !std::regex_search(line.begin() + 13, line.end(), stamp);
+}
+
 // The log stream is replaced while requests on other threads write their
 // lines on the connection: every line goes whole to one stream or the other.
 TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines) {
@@ -600,25 +623,239 @@ TEST(ConnectionAttrThreadsApi, ALogStreamReplacedWhileRequestsLogGetsWholeLines)
   EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
   EXPECT_EQ(failures.load(), 0);
 
-  // "hh:mm:ss.mmm<TAB>thread<TAB>message"
-  auto whole = [](const std::string& line) {
-    const size_t tab = line.find('\t', 13);
-    return line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' &&
-           line[12] == '\t' && tab != std::string::npos && tab > 13 &&
-           std::all_of(line.begin() + 13, line.begin() + static_cast<std::ptrdiff_t>(tab),
-                       [](char c) { return c >= '0' && c <= '9'; });
-  };
   int lines = 0;
   for (FILE* f : streams) {
-    std::rewind(f);
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, f) != nullptr) {
+    for (const std::string& line : LogLines(f)) {
       ++lines;
-      EXPECT_TRUE(whole(buffer)) << buffer;
+      EXPECT_TRUE(WholeLogLine(line)) << line;
     }
     std::fclose(f);
   }
   EXPECT_GT(lines, 0);
+}
+
+// Statements made after the stream was handed over write it too: each from
+// its own thread, beside the connection's lines. The application gives no
+// lock for the stream, yet no line runs into another.
+TEST(ConnectionAttrThreadsApi, HandlesSharingALogStreamWriteWholeLines) {
+  api::Session session;
+  session.node.On(fake::kExecute,
+                  [](const fake::Request&, fake::FakeNode&) { return Answer({RowCount(1)}); });
+  const SQLHANDLE dbc = session.dbc;
+  FILE* stream = std::tmpfile();
+  ASSERT_TRUE(stream);
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, stream, 0), SQL_SUCCESS);
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(1), 0), SQL_SUCCESS);
+
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&failures, dbc] {
+      SQLHANDLE stmt = SQL_NULL_HANDLE;
+      if (QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt) != SQL_SUCCESS) {
+        ++failures;
+        return;
+      }
+      for (int i = 0; i < 100; ++i) {
+        std::string sql = "SELECT 1";
+        if (QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS) != SQL_SUCCESS)
+          ++failures;
+        QVOFreeStmt(stmt, SQL_CLOSE);
+      }
+      if (QVOFreeHandle(SQL_HANDLE_STMT, stmt) != SQL_SUCCESS) ++failures;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, IntArg(0), 0), SQL_SUCCESS);
+  EXPECT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
+  EXPECT_EQ(failures.load(), 0);
+
+  std::set<std::string> writers;
+  for (const std::string& line : LogLines(stream)) {
+    EXPECT_TRUE(WholeLogLine(line)) << line;
+    if (WholeLogLine(line)) writers.insert(line.substr(13, line.find('\t', 13) - 13));
+  }
+  std::fclose(stream);
+  EXPECT_EQ(writers.size(), 4u) << "every thread wrote its lines";
+}
+
+// Every record of the handle as "SQLSTATE text", read with QVOGetDiagRecW;
+// anything but ASCII shows as "?".
+std::vector<std::string> WideStatesAndTexts(SQLSMALLINT type, SQLHANDLE handle) {
+  std::vector<std::string> out;
+  for (SQLSMALLINT n = 1;; ++n) {
+    SQLWCHAR state[6] = {};
+    SQLWCHAR text[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    if (QVOGetDiagRecW(type, handle, n, state, &native, text, 512, &length) != SQL_SUCCESS) break;
+    out.push_back(Narrow(state) + " " + Narrow(text));
+  }
+  return out;
+}
+
+// Several threads raise records on one connection at once (texts of
+// information types cut and failing in both widths, attribute calls
+// refused), beside statements that raise their own (texts cut and failing):
+// every record read back is whole, its SQLSTATE with its own text; on a
+// statement, exactly the records of its own last call.
+TEST(ConnectionAttrThreadsApi, RecordsRaisedAtOnceKeepTheirOwnTexts) {
+  api::Session session;
+  const SQLHANDLE dbc = session.dbc;
+  constexpr const char* kTexts = "SELECT T FROM TEXTS";
+  fake::Table texts;
+  texts.columns = {Column::Char("T", 20, 80, kVarying | kUtf8)};
+  texts.rows = 2;
+  texts.value = [](int64_t row, size_t) {
+    return Value::Text(row == 0 ? "abcdefgh"
+                                : "\xE2\x82\xAC"
+                                  "uro");
+  };
+  session.node.ServeTable(kTexts, texts);
+  // A session the node refuses to end, in words no narrow or wide code set
+  // of the application holds: read back, the record gives way to the
+  // converter's reason, which names where the text failed.
+  session.node.On(fake::kSessionKill, [](const fake::Request&, fake::FakeNode&) {
+    return fake::ExceptionReply("42500", "\U0001F600 no");
+  });
+  // The data source name holds a character beyond UCS-2 and one beyond
+  // ISO-8859-1: read as an information type it fails in both widths.
+  std::u16string dsn = u"\U0001F600\u20AC";
+  ASSERT_EQ(QVOSetConnectAttrW(dbc, 21007, dsn.data(), static_cast<SQLINTEGER>(2 * dsn.size())),
+            SQL_SUCCESS);
+  for (auto [id, codeSet] : {std::pair{21048, "ISO-8859-1"}, std::pair{21049, "ISO-8859-1"},
+                             std::pair{21060, "UCS-2LE"}}) {
+    std::string text = codeSet;
+    ASSERT_EQ(QVOSetConnectAttr(dbc, id, text.data(), SQL_NTS), SQL_SUCCESS) << id;
+  }
+
+  constexpr int kConnectionThreads = 4;
+  constexpr int kStatementThreads = 4;
+  constexpr int kCalls = 150;
+  constexpr int kStatementRounds = 25;
+  const std::string prefix = "[OSTRANA][Vandrel driver]";
+  // Every record a connection call may leave, as "SQLSTATE text".
+  const std::string cannotConvert =
+      "42500 Error converting error message. Cannot convert from UTF-8 to ";
+  const std::string atTheServersText = ": invalid or unconvertible character at byte 25.";
+  std::vector<std::string> connectionRecords = {
+      "01004 " + prefix + "String data, right truncated.",
+      "HY923 " + prefix + "Error converting string value.",
+      cannotConvert + "ISO-8859-1" + atTheServersText,
+      cannotConvert + "UCS-2LE" + atTheServersText};
+  auto unknownSet = [](int t) { return 25000 + t; };
+  auto unknownRead = [](int t) { return 26000 + t; };
+  for (int t = 0; t < kConnectionThreads; ++t) {
+    connectionRecords.push_back("HY024 " + prefix +
+                                "Trying to set an unknown connection attribute. Attribute type: " +
+                                std::to_string(unknownSet(t)) + ".");
+    connectionRecords.push_back("HY024 " + prefix +
+                                "Trying to read an unknown connection attribute. Attribute type: " +
+                                std::to_string(unknownRead(t)) + ".");
+  }
+
+  Faults faults;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kConnectionThreads; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kCalls; ++i) {
+        SQLRETURN expected = SQL_ERROR;
+        SQLRETURN rc = SQL_SUCCESS;
+        char narrow[64] = {};
+        SQLWCHAR wide[32] = {};
+        SQLSMALLINT length = 0;
+        SQLINTEGER value = 0;
+        const int64_t killed = 7001;
+        switch ((i + t) % 7) {
+          case 0:  // "user" into 3 bytes
+            expected = SQL_SUCCESS_WITH_INFO;
+            rc = QVOGetInfo(dbc, SQL_USER_NAME, narrow, 3, &length);
+            break;
+          case 1:  // one character and the terminator
+            expected = SQL_SUCCESS_WITH_INFO;
+            rc = QVOGetInfoW(dbc, SQL_USER_NAME, wide, 4, &length);
+            break;
+          case 2:
+            rc = QVOGetInfo(dbc, SQL_DATA_SOURCE_NAME, narrow, sizeof narrow, &length);
+            break;
+          case 3:
+            rc = QVOGetInfoW(dbc, SQL_DATA_SOURCE_NAME, wide, sizeof wide, &length);
+            break;
+          case 4:
+            rc = QVOSetConnectAttr(dbc, unknownSet(t), IntArg(1), 0);
+            break;
+          case 5:
+            rc = QVOGetConnectAttr(dbc, unknownRead(t), &value, sizeof value, nullptr);
+            break;
+          case 6:
+            rc = QVOSetConnectAttr(dbc, 21042, const_cast<int64_t*>(&killed), 8);
+            break;
+        }
+        if (rc != expected)
+          faults.Add("connection call " + std::to_string((i + t) % 7) + ": " + std::to_string(rc));
+        for (const std::string& r : i % 2 ? WideStatesAndTexts(SQL_HANDLE_DBC, dbc)
+                                          : api::StatesAndTexts(SQL_HANDLE_DBC, dbc))
+          if (!Contains(connectionRecords, r)) faults.Add("a connection record: " + r);
+      }
+    });
+  for (int t = 0; t < kStatementThreads; ++t)
+    threads.emplace_back([&] {
+      SQLHANDLE stmt = SQL_NULL_HANDLE;
+      if (QVOAllocHandle(SQL_HANDLE_STMT, dbc, &stmt) != SQL_SUCCESS) {
+        faults.Add("allocating a statement failed");
+        return;
+      }
+      auto expect = [&](const char* what, SQLRETURN rc, SQLRETURN expected,
+                        const std::vector<std::string>& records) {
+        const std::vector<std::string> got = api::StatesAndTexts(SQL_HANDLE_STMT, stmt);
+        if (rc == expected && got == records) return;
+        std::string all;
+        for (const std::string& r : got) all += "; " + r;
+        faults.Add(std::string(what) + ": " + std::to_string(rc) + all);
+      };
+      // The statement's parameter descriptor shares its Translator; it refuses
+      // a record number on another thread meanwhile. Its records add up.
+      SQLHANDLE apd = SQL_NULL_HANDLE;
+      if (QVOGetStmtAttr(stmt, SQL_ATTR_APP_PARAM_DESC, &apd, sizeof apd, nullptr) != SQL_SUCCESS)
+        faults.Add("the statement's parameter descriptor");
+      std::atomic<bool> done{false};
+      std::thread refusing([&] {
+        const std::string refused = "07009 " + prefix + "Invalid descriptor index.";
+        for (int i = 0; i < kStatementRounds || (i < 8 * kStatementRounds && !done.load()); ++i) {
+          const SQLRETURN rc = QVOSetDescField(apd, 0, SQL_DESC_TYPE, IntArg(SQL_C_CHAR), 0);
+          const std::vector<std::string> got = api::StatesAndTexts(SQL_HANDLE_DESC, apd);
+          if (rc != SQL_ERROR || got.size() != static_cast<size_t>(i) + 1)
+            faults.Add("a record number refused: " + std::to_string(rc) + ", records " +
+                       std::to_string(got.size()));
+          for (const std::string& r : got)
+            if (r != refused) faults.Add("a descriptor record: " + r);
+        }
+      });
+      for (int round = 0; round < kStatementRounds; ++round) {
+        std::string sql = kTexts;
+        expect("the select", QVOExecDirect(stmt, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS),
+               SQL_SUCCESS, {});
+        char text[16] = {};
+        SQLLEN ind = 0;
+        expect("the first fetch", QVOFetch(stmt), SQL_SUCCESS, {});
+        expect("a text cut", QVOGetData(stmt, 1, SQL_C_CHAR, text, 4, &ind), SQL_SUCCESS_WITH_INFO,
+               {"01004 " + prefix + "Data truncated."});
+        expect("the second fetch", QVOFetch(stmt), SQL_SUCCESS, {});
+        expect("a text the code set cannot hold",
+               QVOGetData(stmt, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_ERROR,
+               {"HY000 " + prefix +
+                "Character set conversion error or output buffer to small: Cannot convert from "
+                "UTF-8 to ISO-8859-1: invalid or unconvertible character at byte 0. column 1, "
+                "cursor position 2, codepage ISO-8859-1."});
+        expect("closing", QVOCloseCursor(stmt), SQL_SUCCESS, {});
+      }
+      done = true;
+      refusing.join();
+      QVOFreeHandle(SQL_HANDLE_STMT, stmt);
+    });
+  for (std::thread& t : threads) t.join();
+
+  EXPECT_EQ(faults.Count(), 0) << faults.Text();
+  EXPECT_TRUE(session.node.Errors().empty());
 }
 
 }  // namespace
