@@ -206,6 +206,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
 
   dataAtExec.Drop();
+  runningBlock = {};
 
   executionStatus.clear();
   extendedFetchMapping = 0;

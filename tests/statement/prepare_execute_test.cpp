@@ -201,10 +201,7 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
       seen.push_back(*m);
       return fake::results::Answer({fake::results::RowCount(m->rows)});
     });
-    std::vector<SQLUSMALLINT> status(kRows, 99);
-    SQLULEN processed = 0;
-    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), SQL_SUCCESS);
-    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+    WatchRows(stmt);
     Fill(100);
     Bind(stmt);
     if (!c.serverRefuses) nameInd[5] = -77;  // no length the driver knows
@@ -231,6 +228,116 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
     EXPECT_EQ(status, std::vector<SQLUSMALLINT>(kRows, kOk));
     QVOSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
     QVOSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+  }
+}
+
+// With asynchronous execution on, a block the server still executes makes
+// the call return SQL_STILL_EXECUTING, and the application polls with the
+// call that started the execution (QVOExecute, QVOParamData, or QVOExecDirect
+// with the same text) until the result; the result completes the row count,
+// the rows processed and the status of every row, whichever call brought it.
+// A block before the last is waited for: no block goes out while the server
+// still executes another. The node answers each block with `still`
+// still-executing answers before its row count, or before a refusal when the
+// execution is cancelled.
+TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
+  enum How { Synchronous, ByExecute, ByParamData, ByExecDirect, Cancelled, CutLastRow };
+  struct Case {
+    const char* what;
+    How how;
+    int blocks;           // 1, or 3 of 4, 4 and 2 rows
+    int still;            // still-executing answers before each block's result
+    std::string returns;  // of the call that starts, then of each poll
+    SQLLEN rowCount;
+    SQLUSMALLINT lastBlockStatus;  // the other rows succeed
+    std::string diag;              // the last record after the last call
+  };
+  const Case cases[] = {
+      {"synchronous: every block waited for", Synchronous, 3, 2, "0", 10, SQL_PARAM_SUCCESS, ""},
+      {"one block, polled twice", ByExecute, 1, 2, "2 2 0", 10, SQL_PARAM_SUCCESS, ""},
+      {"three blocks, the last one polled", ByExecute, 3, 1, "2 0", 10, SQL_PARAM_SUCCESS, ""},
+      {"values at execution, polled with ParamData", ByParamData, 3, 1, "2 0", 10,
+       SQL_PARAM_SUCCESS, ""},
+      {"ExecDirect with parameters, polled with the same text", ByExecDirect, 3, 1, "2 0", 10,
+       SQL_PARAM_SUCCESS, ""},
+      {"cancelled in the last block", Cancelled, 3, 1, "2 -1", 8, SQL_PARAM_ERROR,
+       "57014 Query aborted"},
+      {"a value cut to its slot warns with the result", CutLastRow, 3, 1, "2 1", 10,
+       SQL_PARAM_SUCCESS_WITH_INFO, "01004 String data, right truncated."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SQLHSTMT h = NewStatement();
+    qvoStatement* st = Stmt(h);
+    seen.clear();
+    from = node.Requests().size();
+    conn->connAttr.maxDataMessageSize = c.blocks == 1 ? 0x4000000 : 150;
+    int64_t sent = 0;
+    node.On(fake::kExecutePrepared, [&](const fake::Request& request, fake::FakeNode&) {
+      using namespace fake::results;
+      auto m = fake::DecodePrepared(request.data);
+      if (!m) return Answer({Exception("undecodable", "42000")});
+      seen.push_back(*m);
+      sent += m->rows;
+      const bool refused = c.how == Cancelled && sent == static_cast<int64_t>(kRows);
+      fake::Reply first = Answer({StillExecuting("0%")});
+      for (int k = 1; k < c.still; ++k) first.then.push_back(Answer({StillExecuting("50%")}));
+      first.then.push_back(refused ? Answer({Exception("Query aborted", "57014")})
+                                   : Answer({RowCount(m->rows)}));
+      return first;
+    });
+    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_ASYNC_ENABLE, V(c.how == Synchronous ? 0 : 1), 0),
+              SQL_SUCCESS);
+    WatchRows(h);
+    Fill(100);
+    Bind(h);
+    // The last block holds rows 8 and 9.
+    if (c.how == CutLastRow) nameInd[8] = nameInd[9] = static_cast<SQLLEN>(sizeof names[0]) + 4;
+    if (c.how == ByParamData) nameInd[0] = SQL_DATA_AT_EXEC;
+    if (c.how != ByExecDirect) {
+      ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*st);
+    }
+
+    SQLPOINTER token = nullptr;
+    const auto call = [&]() -> SQLRETURN {
+      if (c.how == ByParamData) return QVOParamData(h, &token);
+      if (c.how == ByExecDirect) return Exec(kInsert, h);
+      return QVOExecute(h);
+    };
+    if (c.how == ByParamData) {
+      ASSERT_EQ(QVOExecute(h), SQL_NEED_DATA) << testing::PrintToString(StatesAndTexts(*st));
+      ASSERT_EQ(QVOParamData(h, &token), SQL_NEED_DATA);
+      EXPECT_EQ(token, static_cast<SQLPOINTER>(names[0]));
+      ASSERT_EQ(QVOPutData(h, names[0], SQL_NTS), SQL_SUCCESS);
+    }
+    std::string returns;
+    for (int k = 0; k < 5; ++k) {
+      const SQLRETURN rc = call();
+      returns += (k ? " " : "") + std::to_string(rc);
+      if (rc != SQL_STILL_EXECUTING) break;
+      if (c.how == Cancelled && k == 0) {
+        const size_t before = node.Requests().size();
+        EXPECT_EQ(QVOCancel(h), SQL_SUCCESS);
+        ASSERT_TRUE(node.WaitForRequests(before + 1));
+        EXPECT_EQ(Of(fake::kAbortQuery).size(), 1u);
+      }
+    }
+    EXPECT_EQ(returns, c.returns);
+    EXPECT_EQ(LastDiag(*st), c.diag);
+    EXPECT_EQ(RowCountOf(h), c.rowCount);
+    EXPECT_EQ(processed, kRows);
+    std::vector<SQLUSMALLINT> expected(kRows, SQL_PARAM_SUCCESS);
+    for (SQLULEN r = c.blocks == 1 ? 0 : 8; r < kRows; ++r) expected[r] = c.lastBlockStatus;
+    EXPECT_EQ(status, expected);
+    const std::vector<std::string> parts =
+        c.blocks == 1 ? std::vector<std::string>{"-"} : std::vector<std::string>{"0", "1", "-2"};
+    EXPECT_EQ(PartNumbers(), parts);
+    if (c.how != CutLastRow && c.how != Cancelled) {
+      EXPECT_EQ(Received(), Expected(100));
+    }
+    EXPECT_NE(st->resultHandle, QVO_RESULT_STILL_EXECUTING);
+    EXPECT_TRUE(node.Errors().empty());
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
   }
 }
 
