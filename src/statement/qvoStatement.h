@@ -296,9 +296,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN CheckPreparedHeader();
   // Settles each bound parameter for a message of rows [0, rows): its wire
   // form (its server type, and the precision that form sets, stored in the
-  // IPD record), its description and how its values are read. 0, or -1 with
-  // the diagnostic.
-  SQLRETURN DescribeBoundParams(qvoParamSet& set, SQLULEN rows);
+  // IPD record), its description and how its values are read, and the
+  // message's estimated size; with logHeader the log tells the header. 0, or
+  // -1 with the diagnostic.
+  SQLRETURN DescribeBoundParams(qvoParamSet& set, SQLULEN rows, bool logHeader = false);
   // Appends row `row` of every bound parameter to `out`. 0, with *cut set
   // when a value was cut to its slot; SQL_NO_DATA when a value does not fit
   // the message and the row is not the block's first (the message and
@@ -349,9 +350,15 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   bool IsDataAtExec(SQLLEN indicator) const;
   // Where row `row` (0-based) of parameter `param` lies, bind offset and
   // binding kind applied: the value's address (null when none is bound) and
-  // its indicator (SQL_NTS when no indicator is bound).
-  void LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value,
-                        SQLLEN* indicator) const;
+  // its indicator (SQL_NTS when no indicator is bound) with, when wanted,
+  // where that was read (null without indicator).
+  void LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value, SQLLEN* indicator,
+                        const char** indicatorAt = nullptr) const;
+  // Whether the log shows row `row` of a block (the log-lines setting: -1
+  // its first row and the last still to send, n > 0 its first n rows).
+  bool ParamRowLogged(SQLULEN row, const qvoParamBlock& block) const;
+  // The log line of one value of a row; returns its indicator.
+  SQLLEN LogParamRow(const qvoBoundParam& bp, SQLULEN row);
   // Column-wise step between a parameter's values: the buffer length, or a
   // fixed-size C type's own size when none is set.
   size_t ParamColumnStride(SQLSMALLINT param) const;

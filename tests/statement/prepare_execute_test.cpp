@@ -2,6 +2,7 @@
 // IPD, parameter rows go out in blocks numbered by the part-number
 // attribute, the row counts of the blocks add up, and ExecDirect with bound
 // parameters sends exactly what Prepare and Execute send.
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,6 +13,51 @@
 namespace {
 
 using namespace prepared_test;
+
+// The messages of the lines written to `log` from `start` on that tell the
+// prepared message and its blocks, without time and thread; a line of a
+// data dump as "dump" and its hex pairs and text, blanks collapsed.
+std::vector<std::string> LoggedLines(FILE* log, long start) {
+  static const char* const kTold[] = {"NumBoundParams=",
+                                      "Total parameter rows",
+                                      "CreatePreparedHeader",
+                                      "Adjusted ",
+                                      "APD->header",
+                                      " === Offset",
+                                      "strlen(",
+                                      "Long data",
+                                      "ResizePreparedBuffer",
+                                      " New preparedBuffer",
+                                      " ParameterSet",
+                                      "SetNumRowsInHeader",
+                                      "Sending block",
+                                      "Data at exec handle"};
+  std::vector<std::string> out;
+  std::fseek(log, start, SEEK_SET);
+  char buffer[1024];
+  while (std::fgets(buffer, sizeof buffer, log)) {
+    std::string line(buffer);
+    const size_t tab = line.find('\t', line.find('\t') + 1);
+    if (tab == std::string::npos) continue;
+    line = line.substr(tab + 1);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    bool told = false;
+    for (const char* prefix : kTold) told = told || line.rfind(prefix, 0) == 0;
+    if (told) {
+      out.push_back(line);
+    } else if (line.size() >= 120 && (line[0] == ' ' || std::isxdigit(line[0]))) {
+      std::string dump = "dump";
+      bool blank = true;
+      for (char ch : line) {
+        if (ch != ' ' && blank) dump += ' ';
+        if (ch != ' ') dump += ch;
+        blank = ch == ' ';
+      }
+      out.push_back(dump);
+    }
+  }
+  return out;
+}
 
 TEST_F(PrepareExecuteTest, PrepareKeepsHandleAndDescribesParameters) {
   ASSERT_EQ(Prepare(stmt), SQL_SUCCESS) << LastDiag(*s);
@@ -339,6 +385,171 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     EXPECT_TRUE(node.Errors().empty());
     QVOFreeHandle(SQL_HANDLE_STMT, h);
   }
+}
+
+// With full logging the log tells how each execution describes its
+// parameters, how large its message buffer is, each row's values as the
+// log-lines setting selects them (within their bytes), each growth of the
+// buffer, and each block as it goes out. Lines are compared without their
+// time and thread; a data dump as its hex pairs and text.
+TEST_F(PrepareExecuteTest, LogLinesOfTheParameterRows) {
+  enum How { AllRows, FirstOfEachBlock, FirstAndLast, ValueAtExecutionGrowsTheBuffer, SizesCut };
+  struct Case {
+    const char* what;
+    How how;
+    SQLULEN rows;
+    SQLBIGINT logLines;
+    int64_t messageSize;
+  };
+  const Case cases[] = {
+      {"every row logged", AllRows, 2, 0x7FFFFFFFFFFFFFFF, 0x4000000},
+      {"1: each block's first row", FirstOfEachBlock, 4, 1, 100},
+      {"-1: each block's first row and the last to send", FirstAndLast, 4, -1, 100},
+      {"a value at execution grows the buffer", ValueAtExecutionGrowsTheBuffer, 1,
+       0x7FFFFFFFFFFFFFFF, 0x4000000},
+      {"sizes cut to the largest VARCHAR", SizesCut, 1, 0, 0x4000000},
+  };
+  const auto hex = [](const void* p) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
+    return std::string(text);
+  };
+  const auto rowLine = [&](int row, int param, const char* type) {
+    const bool id = param == 1;
+    const SQLLEN ind = id ? idInd[row] : nameInd[row];
+    return " === Offset=" + std::to_string(row) + ", Param=" + std::to_string(param) +
+           ", BufferLength=" + (id ? "4" : "16") + ", paramValuePtr=0x" +
+           hex(id ? static_cast<void*>(&ids[row]) : names[row]) + ", strLenPtr=0x" +
+           hex(id ? &idInd[row] : &nameInd[row]) + ", *strLenPtr=" + std::to_string(ind) +
+           ", cType=" + type + " === ";
+  };
+  const auto idLines = [&](int row) {
+    char dump[32];
+    std::snprintf(dump, sizeof dump, "dump %02x 00 00 00", 100 + row);
+    return std::vector<std::string>{rowLine(row, 1, "-16 (SQL_C_SLONG), qvoType=_DECIMAL"), dump};
+  };
+  const auto nameLines = [&](int row) {
+    std::string dump = "dump";
+    for (const char* c = names[row]; *c; ++c) {
+      char pair[4];
+      std::snprintf(pair, sizeof pair, " %02x", static_cast<unsigned char>(*c));
+      dump += pair;
+    }
+    return std::vector<std::string>{rowLine(row, 2, "1 (SQL_C_CHAR), qvoType=_VARCHAR"),
+                                    "strlen((char*)paramValuePtr)=10", dump + " " + names[row]};
+  };
+  const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+  };
+  const std::vector<std::string> header = {
+      "CreatePreparedHeader: BoundParameters=2",
+      "CreatePreparedHeader: Parameter(1) qvoType=_DECIMAL colSize=0 octLen=0",
+      "CreatePreparedHeader: Parameter(2) qvoType=_VARCHAR colSize=20 octLen=16"};
+  const std::string blob(5000, 'q');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, log, 0), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE_LINES, V(static_cast<SQLLEN>(c.logLines)), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, V(1), 0), SQL_SUCCESS);
+    conn->connAttr.maxDataMessageSize = c.messageSize;
+    SQLHSTMT h = NewStatement();
+    ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    Fill(100);
+    const bool atExecution = c.how == ValueAtExecutionGrowsTheBuffer;
+    Bind(h, c.rows, atExecution ? SQL_C_BINARY : SQL_C_CHAR);
+    // Not reachable through the attribute, which takes the value zero-extended.
+    if (c.logLines == -1) Stmt(h)->logFileLines = -1;
+    if (c.how == SizesCut) {
+      Stmt(h)->maxVarcharOctetLength = 12;
+      Stmt(h)->maxVarcharLength = 11;
+    }
+    std::vector<std::string> expected;
+    switch (c.how) {
+      case AllRows:
+        expected = join({{"NumBoundParams=2", "Total parameter rows to send: 2"},
+                         header,
+                         {"APD->header.bindType=0, preparedBufferLen=102"},
+                         idLines(0),
+                         nameLines(0),
+                         idLines(1),
+                         nameLines(1),
+                         {" ParameterSet complete. Offset=110, paramStart=0, paramNum=2",
+                          "SetNumRowsInHeader: 2", "Sending block containing 2 parameter rows."}});
+        break;
+      case FirstOfEachBlock:
+      case FirstAndLast: {
+        const auto block = [&](int first, int count, std::vector<int> logged) {
+          std::vector<std::string> lines = {"APD->header.bindType=0, preparedBufferLen=100"};
+          for (int row : logged) lines = join({lines, idLines(row), nameLines(row)});
+          return join({lines,
+                       {" ParameterSet complete. Offset=110, paramStart=" + std::to_string(first) +
+                            ", paramNum=" + std::to_string(count),
+                        "SetNumRowsInHeader: 2", "Sending block containing 2 parameter rows."}});
+        };
+        const bool last = c.how == FirstAndLast;
+        expected = join({{"NumBoundParams=2", "Total parameter rows to send: 4"},
+                         header,
+                         block(0, 4, {0}),
+                         block(2, 2, last ? std::vector<int>{2, 3} : std::vector<int>{2})});
+        break;
+      }
+      case ValueAtExecutionGrowsTheBuffer: {
+        nameInd[0] = SQL_DATA_AT_EXEC;
+        const std::vector<std::string> binaryHeader = {
+            "NumBoundParams=2", "Total parameter rows to send: 1",
+            "CreatePreparedHeader: BoundParameters=2",
+            "CreatePreparedHeader: Parameter(1) qvoType=_DECIMAL colSize=0 octLen=0",
+            "CreatePreparedHeader: Parameter(2) qvoType=_VARCHAR colSize=20 octLen=16"};
+        expected = join(
+            {binaryHeader,
+             {"Data at exec handle(0): " + hex(names[0]) + ", indicator: -2, type: SQL_C_BINARY"},
+             binaryHeader,
+             {"APD->header.bindType=0, preparedBufferLen=82",
+              rowLine(0, 1, "-16 (SQL_C_SLONG), qvoType=_DECIMAL"), "dump 64 00 00 00",
+              rowLine(0, 2, "-2 (SQL_C_BINARY), qvoType=_VARCHAR"), "Long data in parameter:",
+              "ResizePreparedBuffer: old preparedBufferSize: 1082, maxPreparedMessageSize=67108864",
+              " New preparedBufferSize: 5076",
+              " ParameterSet complete. Offset=5076, paramStart=0, paramNum=1",
+              "SetNumRowsInHeader: 1", "Sending block containing 1 parameter rows."}});
+        break;
+      }
+      case SizesCut:
+        expected = {"NumBoundParams=2",
+                    "Total parameter rows to send: 1",
+                    "CreatePreparedHeader: BoundParameters=2",
+                    "CreatePreparedHeader: Parameter(1) qvoType=_DECIMAL colSize=0 octLen=0",
+                    "Adjusted octLen to maxVarcharOctetLength=12.",
+                    "Adjusted colSize to maxVarcharLength=11.",
+                    "CreatePreparedHeader: Parameter(2) qvoType=_VARCHAR colSize=11 octLen=12",
+                    "APD->header.bindType=0, preparedBufferLen=82",
+                    " ParameterSet complete. Offset=86, paramStart=0, paramNum=1",
+                    "SetNumRowsInHeader: 1",
+                    "Sending block containing 1 parameter rows."};
+        break;
+    }
+    ASSERT_EQ(std::fseek(log, 0, SEEK_END), 0);
+    const long start = std::ftell(log);
+    SQLRETURN rc = QVOExecute(h);
+    if (atExecution) {
+      SQLPOINTER token = nullptr;
+      ASSERT_EQ(rc, SQL_NEED_DATA) << LastDiag(*Stmt(h));
+      ASSERT_EQ(QVOParamData(h, &token), SQL_NEED_DATA);
+      ASSERT_EQ(QVOPutData(h, const_cast<char*>(blob.data()), 5000), SQL_SUCCESS);
+      rc = QVOParamData(h, &token);
+    }
+    EXPECT_EQ(rc, SQL_SUCCESS) << LastDiag(*Stmt(h));
+    EXPECT_EQ(LoggedLines(log, start), expected);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, V(0), 0), SQL_SUCCESS);
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
+    std::fclose(log);
+  }
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
 }
 
 }  // namespace
