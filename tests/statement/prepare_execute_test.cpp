@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -429,15 +430,19 @@ TEST_F(PrepareExecuteTest, LogLinesOfTheParameterRows) {
     std::snprintf(dump, sizeof dump, "dump %02x 00 00 00", 100 + row);
     return std::vector<std::string>{rowLine(row, 1, "-16 (SQL_C_SLONG), qvoType=_DECIMAL"), dump};
   };
+  // A text measured within its slot: one that fills the slot is not
+  // terminated there.
   const auto nameLines = [&](int row) {
+    const std::string name(names[row], strnlen(names[row], sizeof names[row]));
     std::string dump = "dump";
-    for (const char* c = names[row]; *c; ++c) {
+    for (char c : name) {
       char pair[4];
-      std::snprintf(pair, sizeof pair, " %02x", static_cast<unsigned char>(*c));
+      std::snprintf(pair, sizeof pair, " %02x", static_cast<unsigned char>(c));
       dump += pair;
     }
     return std::vector<std::string>{rowLine(row, 2, "1 (SQL_C_CHAR), qvoType=_VARCHAR"),
-                                    "strlen((char*)paramValuePtr)=10", dump + " " + names[row]};
+                                    "strlen((char*)paramValuePtr)=" + std::to_string(name.size()),
+                                    dump + " " + name};
   };
   const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> out;
@@ -465,6 +470,7 @@ TEST_F(PrepareExecuteTest, LogLinesOfTheParameterRows) {
     Bind(h, c.rows, atExecution ? SQL_C_BINARY : SQL_C_CHAR);
     // Not reachable through the attribute, which takes the value zero-extended.
     if (c.logLines == -1) Stmt(h)->logFileLines = -1;
+    if (c.how == AllRows) std::memset(names[1], 'y', sizeof names[1]);
     if (c.how == SizesCut) {
       Stmt(h)->maxVarcharOctetLength = 12;
       Stmt(h)->maxVarcharLength = 11;
@@ -479,7 +485,7 @@ TEST_F(PrepareExecuteTest, LogLinesOfTheParameterRows) {
                          nameLines(0),
                          idLines(1),
                          nameLines(1),
-                         {" ParameterSet complete. Offset=110, paramStart=0, paramNum=2",
+                         {" ParameterSet complete. Offset=116, paramStart=0, paramNum=2",
                           "SetNumRowsInHeader: 2", "Sending block containing 2 parameter rows."}});
         break;
       case FirstOfEachBlock:
