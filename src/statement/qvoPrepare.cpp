@@ -51,15 +51,18 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
        APD()->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR))
     return QVO_DIAG(this, _Error_resizing_implementation_parameter_descriptor_, -1);
 
+  // The prepare's answer is read to its end also when executions run
+  // asynchronously: nothing polls a prepare, and its descriptions follow
+  // the handle in the same answer.
   SQLRETURN rc =
       Exchange(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), create_prepared_statement);
-  if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+  if (rc != SQL_ERROR) rc = SyncMoreResults(0);
   if (rc == SQL_ERROR) {
     if (GetNumRecords() == 0) QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
     if (stmtAttr.prepareSuccess == 0) return SQL_ERROR;
   }
   const auto readNext = [&]() {
-    SQLRETURN r = SyncMoreResults(200);
+    SQLRETURN r = SyncMoreResults(0);
     if (r == SQL_ERROR && GetNumRecords() == 0)
       QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
     return r;

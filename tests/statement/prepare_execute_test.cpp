@@ -288,10 +288,12 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
 // still-executing answers before its row count, or before a refusal when the
 // execution is cancelled.
 TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
+  constexpr SQLUSMALLINT kOk = SQL_PARAM_SUCCESS;
   enum How { Synchronous, ByExecute, ByParamData, ByExecDirect, Cancelled, CutLastRow };
   struct Case {
     const char* what;
     How how;
+    bool stillPreparing;  // the prepare is answered "still executing" first
     int blocks;           // 1, or 3 of 4, 4 and 2 rows
     int still;            // still-executing answers before each block's result
     std::string returns;  // of the call that starts, then of each poll
@@ -300,17 +302,18 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     std::string diag;              // the last record after the last call
   };
   const Case cases[] = {
-      {"synchronous: every block waited for", Synchronous, 3, 2, "0", 10, SQL_PARAM_SUCCESS, ""},
-      {"one block, polled twice", ByExecute, 1, 2, "2 2 0", 10, SQL_PARAM_SUCCESS, ""},
-      {"three blocks, the last one polled", ByExecute, 3, 1, "2 0", 10, SQL_PARAM_SUCCESS, ""},
-      {"values at execution, polled with ParamData", ByParamData, 3, 1, "2 0", 10,
-       SQL_PARAM_SUCCESS, ""},
-      {"ExecDirect with parameters, polled with the same text", ByExecDirect, 3, 1, "2 0", 10,
-       SQL_PARAM_SUCCESS, ""},
-      {"cancelled in the last block", Cancelled, 3, 1, "2 -1", 8, SQL_PARAM_ERROR,
+      {"synchronous: every block waited for", Synchronous, false, 3, 2, "0", 10, kOk, ""},
+      {"one block, polled twice", ByExecute, false, 1, 2, "2 2 0", 10, kOk, ""},
+      {"three blocks, the last one polled", ByExecute, false, 3, 1, "2 0", 10, kOk, ""},
+      {"values at execution, polled with ParamData", ByParamData, false, 3, 1, "2 0", 10, kOk, ""},
+      {"ExecDirect with parameters, polled with the same text", ByExecDirect, false, 3, 1, "2 0",
+       10, kOk, ""},
+      {"cancelled in the last block", Cancelled, false, 3, 1, "2 -1", 8, SQL_PARAM_ERROR,
        "57014 Query aborted"},
-      {"a value cut to its slot warns with the result", CutLastRow, 3, 1, "2 1", 10,
+      {"a value cut to its slot warns with the result", CutLastRow, false, 3, 1, "2 1", 10,
        SQL_PARAM_SUCCESS_WITH_INFO, "01004 String data, right truncated."},
+      {"the prepare waited for", ByExecute, true, 3, 1, "2 0", 10, kOk, ""},
+      {"the prepare of ExecDirect waited for", ByExecDirect, true, 3, 1, "2 0", 10, kOk, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -335,6 +338,21 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     });
     ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_ASYNC_ENABLE, V(c.how == Synchronous ? 0 : 1), 0),
               SQL_SUCCESS);
+    {
+      // The prepare's answer, after a still-executing one when the case says so.
+      using namespace fake::results;
+      fake::Reply prepared =
+          Answer({Handle(7),
+                  ResultSet(-5, {Column::Decimal("P1", 18, 0), Column::Char("P2", 20, 20, 1)}, 0, 0,
+                            RowBlock({})),
+                  Empty()});
+      if (c.stillPreparing) {
+        fake::Reply running = Answer({StillExecuting("0%")});
+        running.then = {prepared};
+        prepared = running;
+      }
+      node.OnSql(kInsert, prepared);
+    }
     WatchRows(h);
     Fill(100);
     Bind(h);
@@ -383,6 +401,7 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
       EXPECT_EQ(Received(), Expected(100));
     }
     EXPECT_NE(st->resultHandle, QVO_RESULT_STILL_EXECUTING);
+    for (const fake::PreparedMessage& m : seen) EXPECT_EQ(m.handle, 7);
     EXPECT_TRUE(node.Errors().empty());
     QVOFreeHandle(SQL_HANDLE_STMT, h);
   }
