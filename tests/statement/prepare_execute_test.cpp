@@ -378,7 +378,8 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     std::string returns;
     for (int k = 0; k < 5; ++k) {
       const SQLRETURN rc = call();
-      returns += (k ? " " : "") + std::to_string(rc);
+      if (k > 0) returns += ' ';
+      returns += std::to_string(rc);
       if (rc != SQL_STILL_EXECUTING) break;
       if (c.how == Cancelled && k == 0) {
         const size_t before = node.Requests().size();
