@@ -48,6 +48,16 @@ SQLRETURN AllocConnectionBranch(qvoHandle* environment, SQLHANDLE environmentHan
   } catch (const std::bad_alloc&) {
     return AbandonEntry(environment, outputHandle);
   }
+  // A connection without its converters, or whose converters cannot take
+  // the environment's driver unicode type, would convert text with others.
+  if (connection->GetAllocatingError() == SQL_ERROR) {
+    environment->AppendDiagRecordsFrom(connection.get());
+    connection.reset();
+    qvoMutex lock(cliHandleMutex);
+    RemoveHandle(*outputHandle);
+    *outputHandle = SQL_NULL_HANDLE;
+    return SQL_ERROR;
+  }
   connection->SetMasterAndMyID(environment, *outputHandle);
   SetHandlePtr(*outputHandle, connection.release());
   return SQL_SUCCESS;
@@ -67,6 +77,16 @@ SQLRETURN AllocStatementBranch(qvoHandle* connection, SQLHANDLE, SQLHANDLE* outp
   if (statement->GetStmtCreateStatus() > 0) {
     *outputHandle = SQL_NULL_HANDLE;
     return SQL_ERROR;  // the connection holds the diagnostic
+  }
+  // A statement that cannot take its connection's code pages would convert
+  // text with others: it is freed again, its records go to the connection.
+  if (statement->GetAllocatingError() == SQL_ERROR) {
+    conn->AppendDiagRecordsFrom(statement.get());
+    const SQLHANDLE made = *outputHandle;
+    *outputHandle = SQL_NULL_HANDLE;
+    SetHandlePtr(made, statement.release());
+    _FreeStmt(made);
+    return SQL_ERROR;
   }
   {
     // The server's limit is a setting its answers change (see settingsMutex).

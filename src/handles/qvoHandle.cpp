@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "common/qvoServices.h"
@@ -128,12 +129,16 @@ SQLRETURN qvoHandle::CreateConverters() {
 }
 
 SQLRETURN qvoHandle::ResetConverters() {
-  for (const auto& role : kConverterRoles) (this->*role.member).reset();
-  const SQLRETURN created = CreateConverters();
-  // The driver unicode type is re-applied also when a converter is missing,
-  // so that the failure is recorded on the handle.
-  const SQLRETURN applied = SetDriverUnicodeType(GetDriverUnicodeType(), nullptr);
-  return created != SQL_SUCCESS ? SQL_ERROR : applied;
+  // The new converters take the place of the old ones only when all four
+  // are made: a handle is never left without one.
+  qvoConverterPtr made[std::size(kConverterRoles)];
+  for (size_t k = 0; k < std::size(kConverterRoles); ++k) {
+    made[k].reset(GetConverter(abortOnError));
+    if (!made[k]) return SetDriverUnicodeTypeError(nullptr, kConverterRoles[k].statementError);
+  }
+  for (size_t k = 0; k < std::size(kConverterRoles); ++k)
+    (this->*kConverterRoles[k].member) = std::move(made[k]);
+  return SetDriverUnicodeType(GetDriverUnicodeType(), nullptr);
 }
 
 SQLRETURN qvoHandle::InstallCodepage(iconverter* conv, const char* role, const char* codepage,

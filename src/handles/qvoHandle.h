@@ -120,8 +120,10 @@ class qvoHandle {
   // (derived constructors of environment, connection and statement). -1 when
   // one of them could not be made.
   SQLRETURN CreateConverters();
-  // Releases and re-creates the four converters, then re-applies the driver
-  // unicode type.
+  // Replaces the four converters by new ones, then re-applies the driver
+  // unicode type. When one cannot be made, the old ones stay and the failure
+  // is recorded as SetDriverUnicodeType records one (its number that of the
+  // converter's role: 1 data, 2 SQL, 3 wide SQL, 4 wide data); -1.
   SQLRETURN ResetConverters();
   // Installs the code pages that follow from the driver unicode type (1 UTF-16
   // wide data, 2 UTF-8); masterObj null means `master`. Records a diagnostic

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include <atomic>
+#include <memory>
 
 #include "platform/qvoUnicode.h"
 
@@ -16,6 +17,19 @@ const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 
 bool IsUtf8Name(const char* name) {
   return strcasecmp(name, "UTF-8") == 0 || strcasecmp(name, "UTF8") == 0;
+}
+
+// The code pages a test has the converters refuse.
+std::mutex refusedMutex;
+std::vector<std::string> refusedCodepages;  // under refusedMutex
+std::atomic<bool> anyRefused{false};
+
+bool Refused(const char* codepage) {
+  if (!anyRefused.load(std::memory_order_acquire)) return false;
+  std::lock_guard<std::mutex> guard(refusedMutex);
+  for (const std::string& r : refusedCodepages)
+    if (strcasecmp(r.c_str(), codepage) == 0) return true;
+  return false;
 }
 
 int CharSizeOf(const char* name) {
@@ -82,6 +96,10 @@ int iconverter::SetCurrentCodepage(const char* codepage) {
   std::lock_guard<std::mutex> guard(lock_);
   if (codepage == nullptr || *codepage == 0) {
     error_ = "No code page given.";
+    return -1;
+  }
+  if (Refused(codepage)) {
+    error_ = std::string("Code page ") + codepage + " is not supported.";
     return -1;
   }
   if (IsUtf8Name(codepage)) {
@@ -237,10 +255,19 @@ int iconverter::FromCodesetLenHeld(const char* input, int inputLen) {
 iconverter* GetConverter(forceConversionMetods method) {
   // Callers take null as "no converter"; nothing may be thrown at them.
   try {
-    return new iconverter(method);
+    auto conv = std::make_unique<iconverter>(method);
+    // Without any code page it could convert nothing.
+    if (*conv->GetCurrentCodepage() == 0) return nullptr;
+    return conv.release();
   } catch (...) {
     return nullptr;
   }
+}
+
+void qvoRefuseCodepagesForTests(std::vector<std::string> codepages) {
+  std::lock_guard<std::mutex> guard(refusedMutex);
+  refusedCodepages = std::move(codepages);
+  anyRefused.store(!refusedCodepages.empty(), std::memory_order_release);
 }
 
 void FreeConverter(iconverter* conv) { delete conv; }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 enum forceConversionMetods {
   abortOnError = 0,  // an unconvertible character fails the conversion
@@ -105,7 +106,8 @@ class iconverter {
 };
 
 // A new converter whose code page is the application's code set
-// (LC_CTYPE); null when none can be made.
+// (LC_CTYPE), or UTF-8 when that cannot be installed; null when none can be
+// made (no code page at all can be installed).
 iconverter* GetConverter(forceConversionMetods method);
 void FreeConverter(iconverter* conv);
 int SetInstalledCurrentCodepage(iconverter* conv, const char* codepage);
@@ -125,3 +127,9 @@ int FromCodesetNTSHeld(iconverter* conv, const char* input, int inputLen, char* 
                        int outputSize);
 // Bytes the UTF-8 text takes in the converter's code page, or -1.
 int FromCodesetLen(iconverter* conv, const char* input, int inputLen);
+
+// For tests only, not part of the library's interface: from now on the
+// code pages named (in any case) are refused by SetCurrentCodepage as the
+// system refuses one it cannot convert, in every thread; an empty list
+// refuses none again.
+void qvoRefuseCodepagesForTests(std::vector<std::string> codepages);

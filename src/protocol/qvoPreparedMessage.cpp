@@ -17,7 +17,18 @@ void qvoMessageBuffer::Adopt(std::unique_ptr<char[]> buffer, size_t capacity) {
   data_ = std::move(buffer);
   capacity_ = data_ ? capacity : 0;
   size_ = 0;
+  growth_ = nullptr;
   ClearFailure();
+}
+
+bool qvoMessageBuffer::Presize(size_t capacity) {
+  if (capacity <= capacity_) return true;
+  std::unique_ptr<char[]> sized(new (std::nothrow) char[capacity]);
+  if (!sized) return false;
+  if (size_) std::memcpy(sized.get(), data_.get(), size_);
+  data_ = std::move(sized);
+  capacity_ = capacity;
+  return true;
 }
 
 std::unique_ptr<char[]> qvoMessageBuffer::Release() {
@@ -36,6 +47,7 @@ bool qvoMessageBuffer::Reserve(size_t n) {
   const size_t needed = size_ + n;
   const size_t doubled = capacity_ > kMaxMessageBytes / 2 ? kMaxMessageBytes : 2 * capacity_;
   const size_t capacity = std::max({needed, doubled, size_t{256}});
+  if (growth_) growth_->Growing(capacity_);
   std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
   if (!grown) {
     failed_ = outOfMemory_ = true;
@@ -44,6 +56,7 @@ bool qvoMessageBuffer::Reserve(size_t n) {
   if (size_) std::memcpy(grown.get(), data_.get(), size_);
   data_ = std::move(grown);
   capacity_ = capacity;
+  if (growth_) growth_->Grown(capacity_);
   return true;
 }
 

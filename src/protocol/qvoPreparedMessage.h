@@ -23,6 +23,17 @@
 
 class iconverter;
 
+// Told of each growth of a message buffer that it watches (for the log).
+class qvoMessageGrowth {
+ public:
+  // Before the buffer grows from `capacity` bytes, and after it grew to it.
+  virtual void Growing(size_t capacity) = 0;
+  virtual void Grown(size_t capacity) = 0;
+
+ protected:
+  ~qvoMessageGrowth() = default;
+};
+
 // A message under construction. Every write makes room first: the buffer
 // grows geometrically up to kMaxMessageBytes, and a write that cannot be
 // made leaves the buffer as it was and marks the message failed (Failed()),
@@ -31,9 +42,16 @@ class qvoMessageBuffer {
  public:
   static constexpr size_t kMaxMessageBytes = 0x7FFFFFFF;
 
-  // Takes over a buffer of `capacity` bytes (kept between executions).
+  // Takes over a buffer of `capacity` bytes (kept between executions); no
+  // growth is watched.
   void Adopt(std::unique_ptr<char[]> buffer, size_t capacity);
   std::unique_ptr<char[]> Release();
+  // Makes the buffer exactly `capacity` bytes when it holds fewer, keeping
+  // what was written (sized ahead from an estimate; not a growth). False
+  // when memory runs out (the buffer stays as it was).
+  bool Presize(size_t capacity);
+  // Each later growth is told to `growth` (null: none).
+  void Watch(qvoMessageGrowth* growth) { growth_ = growth; }
 
   // Room for n more bytes; false (and Failed) when the message would pass
   // kMaxMessageBytes or memory runs out.
@@ -70,6 +88,7 @@ class qvoMessageBuffer {
   size_t capacity_ = 0;
   bool failed_ = false;
   bool outOfMemory_ = false;
+  qvoMessageGrowth* growth_ = nullptr;
 };
 
 // --- header ------------------------------------------------------------------------------

@@ -56,6 +56,52 @@ qvo_int32 Clamp32(SQLLEN v, SQLLEN high) {
   return static_cast<qvo_int32>(std::clamp<SQLLEN>(v, 0, std::min<SQLLEN>(high, INT32_MAX)));
 }
 
+// The bytes `rows` values of a parameter are estimated at in the message
+// (its null flags included), no more than `cap`.
+size_t EstimatedBytes(qvo_int16 serverType, SQLLEN octetLength, SQLULEN ipdLength, SQLULEN rows,
+                      SQLULEN maxOctets, size_t cap) {
+  const auto times = [cap](unsigned long long each, unsigned long long n) -> size_t {
+    return n != 0 && each > cap / n ? cap : static_cast<size_t>(each * n);
+  };
+  switch (serverType) {
+    case _DATE:
+    case _SMALLDECIMAL:
+      return times(5, rows);
+    case _DECIMAL:
+    case _DOUBLE:
+      return times(9, rows);
+    case _BOOLEAN:
+      return times(2, rows);
+    case _TIMESTAMP:
+    case _TIMESTAMP_UTC:
+      return times(12, rows);
+    case _BIGDECIMAL:
+      return times(17, rows);
+    default: {
+      // Text may grow fourfold into UTF-8.
+      const unsigned long long length = std::min<unsigned long long>(ipdLength, cap / 4);
+      const unsigned long long each =
+          std::max<unsigned long long>(octetLength > 0 ? octetLength : 0, 4 * length) + 4;
+      return std::min<size_t>(maxOctets, times(each, rows) / 8 + 1);
+    }
+  }
+}
+
+// Bytes of a parameter's description in the message.
+size_t DescriptionBytes(qvo_int16 serverType) {
+  switch (serverType) {
+    case _CHAR:
+    case _VARCHAR:
+      return 17;
+    case _DECIMAL:
+    case _SMALLDECIMAL:
+    case _BIGDECIMAL:
+      return 16;
+    default:
+      return 8;
+  }
+}
+
 // A value the message cannot take goes into the next block, which it
 // starts: the message and the collected values taken drop back to where
 // its row began.
@@ -88,6 +134,30 @@ struct qvoParamSet {
   // One row bound column-wise goes out at its given length, whatever length
   // was bound or derived; otherwise each value is read within its slot.
   bool givenLength = false;
+  // Bytes the message of the whole array is estimated at: header and
+  // descriptions, then per parameter its values (character data at an
+  // eighth of the largest it could be, at most maxVarcharOctetLength).
+  size_t estimate = kPreparedHeaderBytes;
+};
+
+// Tells the log of each growth of the message; the buffer's length follows.
+class qvoMessageGrowthLog final : public qvoMessageGrowth {
+ public:
+  explicit qvoMessageGrowthLog(qvoStatement& s) : s_(s) {}
+  void Growing(size_t capacity) override {
+    if (s_.logFull)
+      s_.Log("ResizePreparedBuffer: old preparedBufferSize: %llu, maxPreparedMessageSize=%llu\n",
+             static_cast<unsigned long long>(capacity),
+             static_cast<unsigned long long>(s_.maxPreparedMessageSize));
+  }
+  void Grown(size_t capacity) override {
+    s_.preparedBufferLen = static_cast<SQLUINTEGER>(capacity);
+    if (s_.logFull)
+      s_.Log(" New preparedBufferSize: %llu\n", static_cast<unsigned long long>(capacity));
+  }
+
+ private:
+  qvoStatement& s_;
 };
 
 // --- locating values -----------------------------------------------------------------
@@ -134,13 +204,6 @@ void qvoStatement::LocateParamValue(SQLSMALLINT param, SQLULEN row, const char**
   }
 }
 
-bool qvoStatement::LogsParamRow(SQLULEN row, const qvoParamBlock& block) const {
-  if (!logFull || logDebugComm) return false;
-  const SQLBIGINT lines = logFileLines;
-  if (lines == -1) return row == block.first || row == block.first + block.count - 1;
-  return lines > 0 && row - block.first < static_cast<SQLULEN>(lines);
-}
-
 // --- the message -----------------------------------------------------------------------
 
 SQLRETURN qvoStatement::CreateEmptyHeader() {
@@ -156,18 +219,23 @@ SQLRETURN qvoStatement::CreateEmptyHeader() {
 
 SQLRETURN qvoStatement::CheckPreparedHeader() {
   qvoParamSet set;
-  if (DescribeBoundParams(set, APD()->header.arraySize) == SQL_ERROR)
+  if (DescribeBoundParams(set, APD()->header.arraySize, logFull) == SQL_ERROR)
     return QVO_DIAG(this, _Error_creating_prepared_header_, -1);
   return SQL_SUCCESS;
 }
 
-SQLRETURN qvoStatement::DescribeBoundParams(qvoParamSet& set, SQLULEN rows) {
+SQLRETURN qvoStatement::DescribeBoundParams(qvoParamSet& set, SQLULEN rows, bool logHeader) {
   if (IPD() == nullptr)
     return QVO_DIAG(this, _Implementation_parameter_descriptor_not_initialized_, -1);
   if (IPD()->header.count == 0) return QVO_DIAG(this, _Zero_parameters_bound_, -1);
   if (GetNumBoundParams() != APD()->header.count)
     return QVO_DIAG(this, _Wrong_number_of_parameters_, -1);
   const SQLSMALLINT n = APD()->header.count;
+  if (logHeader) Log("CreatePreparedHeader: BoundParameters=%i\n", static_cast<int>(n));
+  const SQLULEN arraySize = APD()->header.arraySize;
+  const size_t cap =
+      std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
+                       qvoMessageBuffer::kMaxMessageBytes);
   const bool byColumn = APD()->header.bindType == SQL_BIND_BY_COLUMN;
   const bool beyondFirstRow = rows > 1;
   set.givenLength = byColumn && !beyondFirstRow;
@@ -213,15 +281,29 @@ SQLRETURN qvoStatement::DescribeBoundParams(qvoParamSet& set, SQLULEN rows) {
     d.scale = i->scale;
     if (IsCharacterServerType(e.serverType)) {
       d.octetLength = Clamp32(octetLength, maxVarcharOctetLength);
+      if (logHeader && octetLength > static_cast<SQLLEN>(maxVarcharOctetLength))
+        Log("Adjusted octLen to maxVarcharOctetLength=%lli.\n",
+            static_cast<long long>(maxVarcharOctetLength));
       const SQLLEN size = SizedByLength(i->conciseType)
                               ? static_cast<SQLLEN>(std::min<SQLULEN>(i->length, INT32_MAX))
                               : d.octetLength;
       d.columnSize = Clamp32(size, maxVarcharLength);
+      if (logHeader && size > static_cast<SQLLEN>(maxVarcharLength))
+        Log("Adjusted colSize to maxVarcharLength=%lli.\n",
+            static_cast<long long>(maxVarcharLength));
       // Values of a fixed text length (GUID) never exceed their description.
       d.octetLength = std::max(d.octetLength, e.textBytes);
       d.columnSize = std::max(d.columnSize, e.textBytes);
     }
+    if (logHeader)
+      Log("CreatePreparedHeader: Parameter(%i) qvoType=%s colSize=%i octLen=%i\n", p,
+          GetQVOTypeName(e.serverType), static_cast<int>(d.columnSize),
+          static_cast<int>(d.octetLength));
+    set.estimate +=
+        DescriptionBytes(e.serverType) +
+        EstimatedBytes(e.serverType, octetLength, i->length, arraySize, maxVarcharOctetLength, cap);
   }
+  set.estimate = std::min(set.estimate, cap);
   return SQL_SUCCESS;
 }
 
@@ -236,10 +318,15 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
   const auto finish = [&](SQLRETURN rc) {
     if (rc == SQL_ERROR) out.Truncate(0);
     preparedMessageLen = static_cast<int>(out.Size());
-    preparedBufferSize = preparedBufferLen = static_cast<SQLUINTEGER>(out.Capacity());
+    preparedBufferSize = static_cast<SQLUINTEGER>(out.Capacity());
     preparedBuffer = out.Release();
     return rc;
   };
+  // Sized once an execution from the estimate, with some room to spare; a
+  // buffer kept from an earlier one is used when it is large enough.
+  constexpr size_t kSpareBytes = 1000;
+  if (block.first == 0) preparedBufferLen = static_cast<SQLUINTEGER>(set.estimate);
+  if (set.estimate > out.Capacity()) out.Presize(set.estimate + kSpareBytes);
 
   EncodePreparedHeader(out, preparedHandle, static_cast<qvo_int32>(set.params.size()),
                        static_cast<qvo_int64>(block.count));
@@ -247,10 +334,13 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
     set.params[p].encoding->describe(out, set.descriptions[p]);
   if (out.Failed()) return finish(QVO_DIAG(this, _Memory_allocation_error_, -1));
   preparedHeaderLen = static_cast<SQLINTEGER>(out.Size());
+  // From here on the buffer grows only when a value does not fit.
+  qvoMessageGrowthLog growthLog(*this);
+  out.Watch(&growthLog);
   if (logFull)
     Log("APD->header.bindType=%llu, preparedBufferLen=%lli\n",
         static_cast<unsigned long long>(APD()->header.bindType),
-        static_cast<long long>(out.Capacity()));
+        static_cast<long long>(preparedBufferLen));
 
   const size_t limit =
       std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
@@ -267,11 +357,13 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
     if (out.Size() >= limit) break;
   }
   block.rows = row - block.first;
-  PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
-  if (logFull)
+  if (logFull) {
     Log(" ParameterSet complete. Offset=%lli, paramStart=%lli, paramNum=%lli\n",
         static_cast<long long>(out.Size()), static_cast<long long>(block.first),
         static_cast<long long>(block.count));
+    Log("SetNumRowsInHeader: %i\n", static_cast<int>(block.rows));
+  }
+  PatchPreparedRows(out, static_cast<qvo_int64>(block.rows));
   return finish(cut ? SQL_SUCCESS_WITH_INFO : SQL_SUCCESS);
 }
 
@@ -279,16 +371,25 @@ SQLRETURN qvoStatement::EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet&
                                        qvoParamBlock& block, bool* cut) {
   const size_t rowStart = out.Size();
   const size_t longValueAtRowStart = block.nextLongValue;
+  const bool logRow = logFull && !logDebugComm && ParamRowLogged(row, block);
   for (const qvoBoundParam& bp : set.params) {
     const auto fail = [&](SQLRETURN rc) {
       block.errorParam = bp.number;
       block.errorRow = row;
       return rc;
     };
+    SQLLEN indicator = SQL_NTS;
+    if (logRow) indicator = LogParamRow(bp, row);
     qvoParamValue v;
     bool isNull = false;
     if (TakeParamValue(bp, set.givenLength, row, block, &v, &isNull, cut) == SQL_ERROR)
       return fail(SQL_ERROR);
+    if (logRow && !isNull && !IsDataAtExec(indicator)) {
+      if (bp.apd->conciseType == SQL_C_CHAR && indicator == SQL_NTS)
+        Log("strlen((char*)paramValuePtr)=%i\n", static_cast<int>(v.length));
+      LogData(bp.apd->conciseType, reinterpret_cast<const unsigned char*>(v.data),
+              static_cast<SQLLEN>(v.length));
+    }
     if (isNull) {
       out.Int8(0);
       continue;
@@ -326,25 +427,14 @@ SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength
   const qvoParamEncoding& e = *bp.encoding;
   const char* data = nullptr;
   SQLLEN indicator = SQL_NTS;
-  const char* indicatorAt = nullptr;
-  LocateParamValue(bp.number, row, &data, &indicator, &indicatorAt);
-  const bool logged = LogsParamRow(row, block);
-  if (logged)
-    Log(" === Offset=%i, Param=%i, BufferLength=%i, paramValuePtr=0x%llx, strLenPtr=0x%llx, "
-        "*strLenPtr=%lli, cType=%i (%s), qvoType=%s === \n",
-        static_cast<int>(row), static_cast<int>(bp.number), static_cast<int>(bp.apd->octetLength),
-        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(data)),
-        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(indicatorAt)),
-        static_cast<long long>(indicator), static_cast<int>(bp.apd->conciseType),
-        GetCTypeName(bp.apd->conciseType), GetQVOTypeName(e.serverType));
+  LocateParamValue(bp.number, row, &data, &indicator);
   *isNull = indicator == SQL_NULL_DATA;
   if (*isNull) return SQL_SUCCESS;
   v->converter = bp.utf8 ? nullptr : bp.converter;
   v->dateTimeText = bp.dateTimeText;
-  const bool atExec = IsDataAtExec(indicator);
-  if (atExec) {
-    if (logFull) Log("Long data in parameter:\n");
+  if (IsDataAtExec(indicator)) {
     // The value collected by PutData, in the order the rows are sent.
+    if (logFull) Log("Long data in parameter:\n");
     const std::string* collected = nullptr;
     if (!dataAtExec.Collected(block.nextLongValue, &collected))
       return QVO_DIAG(this, _Function_sequence_error_, -1);
@@ -364,9 +454,6 @@ SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength
     size_t length = 0;
     if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Narrow) {
       length = slot ? strnlen(data, slot) : std::strlen(data);
-      // Measured within the slot, as the value is read.
-      if (logged && bp.apd->conciseType == SQL_C_CHAR)
-        Log("strlen((char*)paramValuePtr)=%i\n", static_cast<int>(length));
     } else if (indicator == SQL_NTS && data && e.kind == qvoParamKind::Wide) {
       const size_t maxUnits = slot ? slot / 2 : SIZE_MAX / 2;
       size_t units = 0;
@@ -395,9 +482,26 @@ SQLRETURN qvoStatement::TakeParamValue(const qvoBoundParam& bp, bool givenLength
   if (e.kind == qvoParamKind::Fixed && v->length < static_cast<size_t>(e.valueBytes))
     return QVO_DIAG(this, _Invalid_buffer_length_, -1);
   if (v->data == nullptr) v->data = "";
-  // The bytes taken, never more of the buffer.
-  if (logged && !atExec)
-    LogData(bp.apd->conciseType, reinterpret_cast<const unsigned char*>(v->data),
-            static_cast<SQLLEN>(v->length));
   return SQL_SUCCESS;
+}
+
+bool qvoStatement::ParamRowLogged(SQLULEN row, const qvoParamBlock& block) const {
+  // -1: the first row and the last of those still to send; n: the first n.
+  if (logFileLines == -1) return row == block.first || row == block.first + block.count - 1;
+  return logFileLines > 0 && row - block.first < static_cast<SQLULEN>(logFileLines);
+}
+
+SQLLEN qvoStatement::LogParamRow(const qvoBoundParam& bp, SQLULEN row) {
+  const char* data = nullptr;
+  const char* indicatorAt = nullptr;
+  SQLLEN indicator = SQL_NTS;
+  LocateParamValue(bp.number, row, &data, &indicator, &indicatorAt);
+  Log(" === Offset=%i, Param=%i, BufferLength=%i, paramValuePtr=0x%llx, strLenPtr=0x%llx, "
+      "*strLenPtr=%lli, cType=%i (%s), qvoType=%s === \n",
+      static_cast<int>(row), static_cast<int>(bp.number), static_cast<int>(bp.apd->octetLength),
+      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(data)),
+      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(indicatorAt)),
+      static_cast<long long>(indicator), static_cast<int>(bp.apd->conciseType),
+      GetCTypeName(bp.apd->conciseType), GetQVOTypeName(bp.encoding->serverType));
+  return indicator;
 }

@@ -51,15 +51,18 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
        APD()->SetDescField(0, SQL_DESC_COUNT, CountPointer(numParams), 0) == SQL_ERROR))
     return QVO_DIAG(this, _Error_resizing_implementation_parameter_descriptor_, -1);
 
+  // The prepare's answer is read to its end also when executions run
+  // asynchronously: nothing polls a prepare, and its descriptions follow
+  // the handle in the same answer.
   SQLRETURN rc =
       Exchange(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), create_prepared_statement);
-  if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+  if (rc != SQL_ERROR) rc = SyncMoreResults(0);
   if (rc == SQL_ERROR) {
     if (GetNumRecords() == 0) QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
     if (stmtAttr.prepareSuccess == 0) return SQL_ERROR;
   }
   const auto readNext = [&]() {
-    SQLRETURN r = SyncMoreResults(200);
+    SQLRETURN r = SyncMoreResults(0);
     if (r == SQL_ERROR && GetNumRecords() == 0)
       QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
     return r;
@@ -92,8 +95,7 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
   return rc == SQL_NO_DATA ? SQL_SUCCESS : rc;
 }
 
-SQLRETURN qvoStatement::SendPreparedBlock() {
-  SQLRETURN rc = RunExecution(preparedBuffer.get(), preparedMessageLen, execute_prepared_statement);
+SQLRETURN qvoStatement::PreparedBlockOutcome(SQLRETURN rc) {
   if (rc == SQL_ERROR) {
     if (GetNumRecords() == 0) QVO_DIAG(this, _Error_executing_create_prepared_statement_, -1);
     return SQL_ERROR;
@@ -104,8 +106,30 @@ SQLRETURN qvoStatement::SendPreparedBlock() {
   return rc;
 }
 
+SQLRETURN qvoStatement::SendPreparedBlock(bool last) {
+  // Only the last block may be left to the application's polls: the server
+  // takes no further block while it still executes one.
+  return PreparedBlockOutcome(RunExecution(preparedBuffer.get(), preparedMessageLen,
+                                           execute_prepared_statement, last ? 200 : 0));
+}
+
+SQLRETURN qvoStatement::PollExecution() {
+  const SQLRETURN rc = ContinueExecuting();
+  if (rc == SQL_STILL_EXECUTING || !runningBlock.active) return rc;
+  // The result of the last block of parameter rows completes the execution.
+  const qvoRunningBlock b = runningBlock;
+  runningBlock = {};
+  if (PreparedBlockOutcome(rc) == SQL_ERROR)
+    return FailParameterBlocks(b.first, b.end, b.arraySize, b.total);
+  SQLLEN count = 0;
+  RowCount(&count);
+  NoteParamStatus(b.first, b.end, b.status);
+  return CompleteParameterBlocks(rc, b.arraySize, b.total + count, b.cut);
+}
+
 SQLRETURN qvoStatement::ExecuteBase() {
-  if (resultHandle == QVO_RESULT_STILL_EXECUTING) return ContinueExecuting();
+  if (resultHandle == QVO_RESULT_STILL_EXECUTING) return PollExecution();
+  runningBlock = {};
   qvoMutex lock(connection->executionMutex);
   // The server's size is 64 bits wide: a value beyond what a message can
   // hold is the largest message, never its low bits; none at all is the
@@ -125,7 +149,7 @@ SQLRETURN qvoStatement::ExecuteBase() {
 
   if (boundParams == 0) {
     if (CreateEmptyHeader() == SQL_ERROR) return SQL_ERROR;
-    const SQLRETURN result = SendPreparedBlock();
+    const SQLRETURN result = SendPreparedBlock(true);
     if (result != SQL_ERROR) *IPD()->header.rowsProcessedPtr = APD()->header.arraySize;
     return result;
   }
@@ -148,20 +172,36 @@ SQLRETURN qvoStatement::ExecuteBase() {
   return result;
 }
 
+void qvoStatement::NoteParamStatus(SQLULEN from, SQLULEN to, SQLUSMALLINT status) {
+  if (SQLUSMALLINT* statuses = IPD()->header.arrayStatusPtr)
+    for (SQLULEN r = from; r < to; ++r) statuses[r] = status;
+}
+
+SQLRETURN qvoStatement::FailParameterBlocks(SQLULEN failedFrom, SQLULEN failedTo, SQLULEN arraySize,
+                                            qvo_int64 total) {
+  NoteParamStatus(failedFrom, failedTo, SQL_PARAM_ERROR);
+  NoteParamStatus(failedTo, arraySize, SQL_PARAM_UNUSED);
+  *IPD()->header.rowsProcessedPtr = failedTo;
+  resultCursor.SetSqlRowCount(total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0);
+  return SQL_ERROR;
+}
+
+SQLRETURN qvoStatement::CompleteParameterBlocks(SQLRETURN result, SQLULEN arraySize,
+                                                qvo_int64 total, bool cut) {
+  resultCursor.SetSqlRowCount(total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0);
+  *IPD()->header.rowsProcessedPtr = arraySize;
+  // Reading an answer starts the records afresh: the warning for values cut
+  // to their slots goes in after the last one, whichever block cut them.
+  if (cut) {
+    QVO_DIAG(this, _String_data_right_truncated_, 1);
+    if (result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
+  }
+  return result;
+}
+
 SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
   // The application's view of the rows: processed up to the end of the
   // block that ended the execution, with a status per row when it asked.
-  const auto note = [&](SQLULEN from, SQLULEN to, SQLUSMALLINT status) {
-    if (SQLUSMALLINT* statuses = IPD()->header.arrayStatusPtr)
-      for (SQLULEN r = from; r < to; ++r) statuses[r] = status;
-  };
-  const auto fail = [&](SQLULEN failedFrom, SQLULEN failedTo, qvo_int64 total) {
-    note(failedFrom, failedTo, SQL_PARAM_ERROR);
-    note(failedTo, arraySize, SQL_PARAM_UNUSED);
-    *IPD()->header.rowsProcessedPtr = failedTo;
-    resultCursor.SetSqlRowCount(total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0);
-    return SQL_ERROR;
-  };
   const bool numbered = protocolVersion >= kPartNumberProtocol;
   SQLRETURN result = SQL_SUCCESS;
   qvo_int64 total = 0;
@@ -185,8 +225,8 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
                    static_cast<int>(block.errorRow));
       // A failure before any value names no row: the block's first.
       const SQLULEN bad = std::clamp<SQLULEN>(block.errorRow, paramStart, arraySize - 1);
-      note(paramStart, bad, SQL_PARAM_UNUSED);
-      return fail(bad, bad + 1, total);
+      NoteParamStatus(paramStart, bad, SQL_PARAM_UNUSED);
+      return FailParameterBlocks(bad, bad + 1, arraySize, total);
     }
     longValuesTaken = block.nextLongValue;
     if (logFull) Log("Sending block containing %i parameter rows.\n", static_cast<int>(block.rows));
@@ -195,24 +235,24 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
       connection->AddIntAttribute(ATTR_PACKET_PART_NUMBER, last ? -part : part);
       partSent = true;
     }
-    result = SendPreparedBlock();
-    if (result == SQL_ERROR) return fail(paramStart, paramStart + block.rows, total);
+    result = SendPreparedBlock(last);
+    if (result == SQL_ERROR)
+      return FailParameterBlocks(paramStart, paramStart + block.rows, arraySize, total);
+    cut = cut || built == SQL_SUCCESS_WITH_INFO;
+    const SQLUSMALLINT status =
+        built == SQL_SUCCESS_WITH_INFO ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS;
+    if (result == SQL_STILL_EXECUTING) {
+      // The application polls for the last block's result, which completes
+      // the execution then.
+      runningBlock = {true, paramStart, paramStart + block.rows, arraySize, total, status, cut};
+      return result;
+    }
     SQLLEN count = 0;
     RowCount(&count);
     total += count;
-    note(paramStart, paramStart + block.rows,
-         built == SQL_SUCCESS_WITH_INFO ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS);
-    cut = cut || built == SQL_SUCCESS_WITH_INFO;
+    NoteParamStatus(paramStart, paramStart + block.rows, status);
     paramStart += static_cast<SQLUINTEGER>(block.rows);
     ++part;
   }
-  resultCursor.SetSqlRowCount(total < INT32_MAX ? static_cast<SQLINTEGER>(total) : 0);
-  *IPD()->header.rowsProcessedPtr = arraySize;
-  // Reading an answer starts the records afresh: the warning for values cut
-  // to their slots goes in after the last one, whichever block cut them.
-  if (cut) {
-    QVO_DIAG(this, _String_data_right_truncated_, 1);
-    if (result == SQL_SUCCESS) result = SQL_SUCCESS_WITH_INFO;
-  }
-  return result;
+  return CompleteParameterBlocks(result, arraySize, total, cut);
 }

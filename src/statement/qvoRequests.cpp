@@ -112,10 +112,11 @@ SQLRETURN qvoStatement::ExecuteDescRes(SQLINTEGER handle) {
 
 // --- running executions ----------------------------------------------------------------------
 
-SQLRETURN qvoStatement::RunExecution(const char* data, qvo_int64 length, __qvoMessageMode command) {
+SQLRETURN qvoStatement::RunExecution(const char* data, qvo_int64 length, __qvoMessageMode command,
+                                     SQLUINTEGER mode) {
   const qvoConnection::RunningExecution running(*connection, this);
   const SQLRETURN rc = Exchange(data, length, command);
-  return rc == SQL_ERROR ? rc : SyncMoreResults(200);
+  return rc == SQL_ERROR ? rc : SyncMoreResults(mode);
 }
 
 SQLRETURN qvoStatement::SyncMoreResults(SQLUINTEGER mode) {
@@ -210,7 +211,7 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     // Asking again with the same text polls the running execution.
     if (n == sqlStmt.GetStatementLen() &&
         (n == 0 || std::memcmp(text, sqlStmt.GetStatement(), static_cast<size_t>(n)) == 0))
-      return ContinueExecuting();
+      return PollExecution();
     SetDiagRec("HY010", -1, "Function sequence error");
     return SQL_ERROR;
   }

@@ -98,7 +98,8 @@ qvoStatement::qvoStatement(qvoConnection* conn, SQLHANDLE* outputHandle) : conne
       abandon();
       return;
     }
-    allocatingError = desc->SetDriverUnicodeType(GetDriverUnicodeType(), this);
+    // A descriptor only stores the type: the statement's own result stands.
+    desc->SetDriverUnicodeType(GetDriverUnicodeType(), this);
     desc->SetMasterAndMyID(this, h);
     desc->maxVarcharLength = maxVarcharLength;
     SetHandlePtr(h, desc.get());
@@ -206,6 +207,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
 
   dataAtExec.Drop();
+  runningBlock = {};
 
   executionStatus.clear();
   extendedFetchMapping = 0;

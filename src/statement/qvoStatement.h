@@ -120,6 +120,17 @@ struct qvoParamBlock {
   SQLULEN errorRow = 0;      // and row index
 };
 
+// The last block of an execution of parameter rows while the server still
+// executes it: what the poll that brings its result completes.
+struct qvoRunningBlock {
+  bool active = false;
+  SQLULEN first = 0, end = 0;  // its rows
+  SQLULEN arraySize = 0;
+  qvo_int64 total = 0;                      // rows affected by the blocks before it
+  SQLUSMALLINT status = SQL_PARAM_SUCCESS;  // of its rows when it succeeds
+  bool cut = false;                         // a value of the execution was cut to its slot
+};
+
 class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnswerTaker {
  public:
   // Registers the statement and its four automatic descriptors in the handle
@@ -285,9 +296,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN CheckPreparedHeader();
   // Settles each bound parameter for a message of rows [0, rows): its wire
   // form (its server type, and the precision that form sets, stored in the
-  // IPD record), its description and how its values are read. 0, or -1 with
-  // the diagnostic.
-  SQLRETURN DescribeBoundParams(qvoParamSet& set, SQLULEN rows);
+  // IPD record), its description and how its values are read, and the
+  // message's estimated size; with logHeader the log tells the header. 0, or
+  // -1 with the diagnostic.
+  SQLRETURN DescribeBoundParams(qvoParamSet& set, SQLULEN rows, bool logHeader = false);
   // Appends row `row` of every bound parameter to `out`. 0, with *cut set
   // when a value was cut to its slot; SQL_NO_DATA when a value does not fit
   // the message and the row is not the block's first (the message and
@@ -304,28 +316,49 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
                            qvoParamBlock& block, qvoParamValue* v, bool* isNull, bool* cut);
   // The message of a statement without parameters: the header alone.
   SQLRETURN CreateEmptyHeader();
-  // Sends the message in preparedBuffer and reads its first result.
-  SQLRETURN SendPreparedBlock();
+  // Sends the message in preparedBuffer and reads its first result; a block
+  // that is not the last is waited for also when asynchronous execution is
+  // on (2 only for the last).
+  SQLRETURN SendPreparedBlock(bool last);
+  // A block's result as the execution takes it: -1 named "Error executing
+  // create_prepared_statement." when no record says why, no result at all
+  // "Error executing statement.".
+  SQLRETURN PreparedBlockOutcome(SQLRETURN rc);
   // Sends bound rows [paramStart, arraySize) in blocks and sums their row
   // counts. A failing block ends the execution: the server is told that no
   // part follows, the row count is that of the blocks before it, and the
   // parameter status array (when set) marks the rows sent, the failed ones
-  // and those never used.
+  // and those never used. When the server still executes the last block
+  // (asynchronous execution), 2; the poll that brings its result completes
+  // all of that (PollExecution).
   SQLRETURN SendParameterBlocks(SQLULEN arraySize);
+  // One poll of the running execution (QVOExecute, QVOParamData and
+  // QVOExecDirect with the same text poll); its result completes an
+  // execution of parameter rows whose last block was running.
+  SQLRETURN PollExecution();
+  // The parameter status array (when set) for rows [from, to).
+  void NoteParamStatus(SQLULEN from, SQLULEN to, SQLUSMALLINT status);
+  // The end of an execution of parameter rows that failed in rows
+  // [failedFrom, failedTo) after blocks that affected `total` rows: -1.
+  SQLRETURN FailParameterBlocks(SQLULEN failedFrom, SQLULEN failedTo, SQLULEN arraySize,
+                                qvo_int64 total);
+  // The end of one whose every block was taken: row count, rows processed
+  // and, when a value was cut to its slot, 01004 (the result then 1).
+  SQLRETURN CompleteParameterBlocks(SQLRETURN result, SQLULEN arraySize, qvo_int64 total, bool cut);
   // Whether an indicator asks for the value at execution: SQL_DATA_AT_EXEC
   // or SQL_LEN_DATA_AT_EXEC(n).
   bool IsDataAtExec(SQLLEN indicator) const;
   // Where row `row` (0-based) of parameter `param` lies, bind offset and
   // binding kind applied: the value's address (null when none is bound) and
-  // its indicator (SQL_NTS when no indicator is bound), and when asked the
-  // indicator's address (null when none is bound).
+  // its indicator (SQL_NTS when no indicator is bound) with, when wanted,
+  // where that was read (null without indicator).
   void LocateParamValue(SQLSMALLINT param, SQLULEN row, const char** value, SQLLEN* indicator,
                         const char** indicatorAt = nullptr) const;
-  // Whether the log shows row `row` of a block's parameters: full logging
-  // without the communication log, and the row chosen by the log-lines
-  // setting (-1 the block's first row and the execution's last, n > 0 the
-  // first n rows of the block, anything else none).
-  bool LogsParamRow(SQLULEN row, const qvoParamBlock& block) const;
+  // Whether the log shows row `row` of a block (the log-lines setting: -1
+  // its first row and the last still to send, n > 0 its first n rows).
+  bool ParamRowLogged(SQLULEN row, const qvoParamBlock& block) const;
+  // The log line of one value of a row; returns its indicator.
+  SQLLEN LogParamRow(const qvoBoundParam& bp, SQLULEN row);
   // Column-wise step between a parameter's values: the buffer length, or a
   // fixed-size C type's own size when none is set.
   size_t ParamColumnStride(SQLSMALLINT param) const;
@@ -576,9 +609,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN Exchange(const char* data, qvo_int64 length, __qvoMessageMode command,
                      bool auxiliary = false);
   // A synchronous execution: the request, then its first result as
-  // SyncMoreResults(200) reads it, marked as running throughout so that a
+  // SyncMoreResults(mode) reads it, marked as running throughout so that a
   // cancel from another thread goes out beside it. Under executionMutex.
-  SQLRETURN RunExecution(const char* data, qvo_int64 length, __qvoMessageMode command);
+  SQLRETURN RunExecution(const char* data, qvo_int64 length, __qvoMessageMode command,
+                         SQLUINTEGER mode = 200);
   // The server part of AbortExecution.
   SQLRETURN AbortServerExecution();
   // An auxiliary request whose answer the caller reads: it is left in
@@ -619,6 +653,8 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // The values of the current execution supplied at execution.
   qvoDataAtExecState dataAtExec;
+  // The running last block of an asynchronous execution of parameter rows.
+  qvoRunningBlock runningBlock;
   qvoStatementDescriptors descriptors;
   qvoResultCursor resultCursor;
   char sqlCallType = 0;

@@ -2,8 +2,10 @@
 // IPD, parameter rows go out in blocks numbered by the part-number
 // attribute, the row counts of the blocks add up, and ExecDirect with bound
 // parameters sends exactly what Prepare and Execute send.
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,51 @@
 namespace {
 
 using namespace prepared_test;
+
+// The messages of the lines written to `log` from `start` on that tell the
+// prepared message and its blocks, without time and thread; a line of a
+// data dump as "dump" and its hex pairs and text, blanks collapsed.
+std::vector<std::string> LoggedLines(FILE* log, long start) {
+  static const char* const kTold[] = {"NumBoundParams=",
+                                      "Total parameter rows",
+                                      "CreatePreparedHeader",
+                                      "Adjusted ",
+                                      "APD->header",
+                                      " === Offset",
+                                      "strlen(",
+                                      "Long data",
+                                      "ResizePreparedBuffer",
+                                      " New preparedBuffer",
+                                      " ParameterSet",
+                                      "SetNumRowsInHeader",
+                                      "Sending block",
+                                      "Data at exec handle"};
+  std::vector<std::string> out;
+  std::fseek(log, start, SEEK_SET);
+  char buffer[1024];
+  while (std::fgets(buffer, sizeof buffer, log)) {
+    std::string line(buffer);
+    const size_t tab = line.find('\t', line.find('\t') + 1);
+    if (tab == std::string::npos) continue;
+    line = line.substr(tab + 1);
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    bool told = false;
+    for (const char* prefix : kTold) told = told || line.rfind(prefix, 0) == 0;
+    if (told) {
+      out.push_back(line);
+    } else if (line.size() >= 120 && (line[0] == ' ' || std::isxdigit(line[0]))) {
+      std::string dump = "dump";
+      bool blank = true;
+      for (char ch : line) {
+        if (ch != ' ' && blank) dump += ' ';
+        if (ch != ' ') dump += ch;
+        blank = ch == ' ';
+      }
+      out.push_back(dump);
+    }
+  }
+  return out;
+}
 
 TEST_F(PrepareExecuteTest, PrepareKeepsHandleAndDescribesParameters) {
   ASSERT_EQ(Prepare(stmt), SQL_SUCCESS) << LastDiag(*s);
@@ -201,10 +248,7 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
       seen.push_back(*m);
       return fake::results::Answer({fake::results::RowCount(m->rows)});
     });
-    std::vector<SQLUSMALLINT> status(kRows, 99);
-    SQLULEN processed = 0;
-    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), SQL_SUCCESS);
-    ASSERT_EQ(QVOSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+    WatchRows(stmt);
     Fill(100);
     Bind(stmt);
     if (!c.serverRefuses) nameInd[5] = -77;  // no length the driver knows
@@ -232,6 +276,306 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
     QVOSetStmtAttr(stmt, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
     QVOSetStmtAttr(stmt, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
   }
+}
+
+// With asynchronous execution on, a block the server still executes makes
+// the call return SQL_STILL_EXECUTING, and the application polls with the
+// call that started the execution (QVOExecute, QVOParamData, or QVOExecDirect
+// with the same text) until the result; the result completes the row count,
+// the rows processed and the status of every row, whichever call brought it.
+// A block before the last is waited for: no block goes out while the server
+// still executes another. The node answers each block with `still`
+// still-executing answers before its row count, or before a refusal when the
+// execution is cancelled.
+TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
+  constexpr SQLUSMALLINT kOk = SQL_PARAM_SUCCESS;
+  enum How { Synchronous, ByExecute, ByParamData, ByExecDirect, Cancelled, CutLastRow };
+  struct Case {
+    const char* what;
+    How how;
+    bool stillPreparing;  // the prepare is answered "still executing" first
+    int blocks;           // 1, or 3 of 4, 4 and 2 rows
+    int still;            // still-executing answers before each block's result
+    std::string returns;  // of the call that starts, then of each poll
+    SQLLEN rowCount;
+    SQLUSMALLINT lastBlockStatus;  // the other rows succeed
+    std::string diag;              // the last record after the last call
+  };
+  const Case cases[] = {
+      {"synchronous: every block waited for", Synchronous, false, 3, 2, "0", 10, kOk, ""},
+      {"one block, polled twice", ByExecute, false, 1, 2, "2 2 0", 10, kOk, ""},
+      {"three blocks, the last one polled", ByExecute, false, 3, 1, "2 0", 10, kOk, ""},
+      {"values at execution, polled with ParamData", ByParamData, false, 3, 1, "2 0", 10, kOk, ""},
+      {"ExecDirect with parameters, polled with the same text", ByExecDirect, false, 3, 1, "2 0",
+       10, kOk, ""},
+      {"cancelled in the last block", Cancelled, false, 3, 1, "2 -1", 8, SQL_PARAM_ERROR,
+       "57014 Query aborted"},
+      {"a value cut to its slot warns with the result", CutLastRow, false, 3, 1, "2 1", 10,
+       SQL_PARAM_SUCCESS_WITH_INFO, "01004 String data, right truncated."},
+      {"the prepare waited for", ByExecute, true, 3, 1, "2 0", 10, kOk, ""},
+      {"the prepare of ExecDirect waited for", ByExecDirect, true, 3, 1, "2 0", 10, kOk, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SQLHSTMT h = NewStatement();
+    qvoStatement* st = Stmt(h);
+    seen.clear();
+    from = node.Requests().size();
+    conn->connAttr.maxDataMessageSize = c.blocks == 1 ? 0x4000000 : 150;
+    int64_t sent = 0;
+    node.On(fake::kExecutePrepared, [&](const fake::Request& request, fake::FakeNode&) {
+      using namespace fake::results;
+      auto m = fake::DecodePrepared(request.data);
+      if (!m) return Answer({Exception("undecodable", "42000")});
+      seen.push_back(*m);
+      sent += m->rows;
+      const bool refused = c.how == Cancelled && sent == static_cast<int64_t>(kRows);
+      fake::Reply first = Answer({StillExecuting("0%")});
+      for (int k = 1; k < c.still; ++k) first.then.push_back(Answer({StillExecuting("50%")}));
+      first.then.push_back(refused ? Answer({Exception("Query aborted", "57014")})
+                                   : Answer({RowCount(m->rows)}));
+      return first;
+    });
+    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_ASYNC_ENABLE, V(c.how == Synchronous ? 0 : 1), 0),
+              SQL_SUCCESS);
+    {
+      // The prepare's answer, after a still-executing one when the case says so.
+      using namespace fake::results;
+      fake::Reply prepared =
+          Answer({Handle(7),
+                  ResultSet(-5, {Column::Decimal("P1", 18, 0), Column::Char("P2", 20, 20, 1)}, 0, 0,
+                            RowBlock({})),
+                  Empty()});
+      if (c.stillPreparing) {
+        fake::Reply running = Answer({StillExecuting("0%")});
+        running.then = {prepared};
+        prepared = running;
+      }
+      node.OnSql(kInsert, prepared);
+    }
+    WatchRows(h);
+    Fill(100);
+    Bind(h);
+    // The last block holds rows 8 and 9.
+    if (c.how == CutLastRow) nameInd[8] = nameInd[9] = static_cast<SQLLEN>(sizeof names[0]) + 4;
+    if (c.how == ByParamData) nameInd[0] = SQL_DATA_AT_EXEC;
+    if (c.how != ByExecDirect) {
+      ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*st);
+    }
+
+    SQLPOINTER token = nullptr;
+    const auto call = [&]() -> SQLRETURN {
+      if (c.how == ByParamData) return QVOParamData(h, &token);
+      if (c.how == ByExecDirect) return Exec(kInsert, h);
+      return QVOExecute(h);
+    };
+    if (c.how == ByParamData) {
+      ASSERT_EQ(QVOExecute(h), SQL_NEED_DATA) << testing::PrintToString(StatesAndTexts(*st));
+      ASSERT_EQ(QVOParamData(h, &token), SQL_NEED_DATA);
+      EXPECT_EQ(token, static_cast<SQLPOINTER>(names[0]));
+      ASSERT_EQ(QVOPutData(h, names[0], SQL_NTS), SQL_SUCCESS);
+    }
+    std::string returns;
+    for (int k = 0; k < 5; ++k) {
+      const SQLRETURN rc = call();
+      if (k > 0) returns += ' ';
+      returns += std::to_string(rc);
+      if (rc != SQL_STILL_EXECUTING) break;
+      if (c.how == Cancelled && k == 0) {
+        const size_t before = node.Requests().size();
+        EXPECT_EQ(QVOCancel(h), SQL_SUCCESS);
+        ASSERT_TRUE(node.WaitForRequests(before + 1));
+        EXPECT_EQ(Of(fake::kAbortQuery).size(), 1u);
+      }
+    }
+    EXPECT_EQ(returns, c.returns);
+    EXPECT_EQ(LastDiag(*st), c.diag);
+    EXPECT_EQ(RowCountOf(h), c.rowCount);
+    EXPECT_EQ(processed, kRows);
+    std::vector<SQLUSMALLINT> expected(kRows, SQL_PARAM_SUCCESS);
+    for (SQLULEN r = c.blocks == 1 ? 0 : 8; r < kRows; ++r) expected[r] = c.lastBlockStatus;
+    EXPECT_EQ(status, expected);
+    const std::vector<std::string> parts =
+        c.blocks == 1 ? std::vector<std::string>{"-"} : std::vector<std::string>{"0", "1", "-2"};
+    EXPECT_EQ(PartNumbers(), parts);
+    if (c.how != CutLastRow && c.how != Cancelled) {
+      EXPECT_EQ(Received(), Expected(100));
+    }
+    EXPECT_NE(st->resultHandle, QVO_RESULT_STILL_EXECUTING);
+    for (const fake::PreparedMessage& m : seen) EXPECT_EQ(m.handle, 7);
+    EXPECT_TRUE(node.Errors().empty());
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
+  }
+}
+
+// With full logging the log tells how each execution describes its
+// parameters, how large its message buffer is, each row's values as the
+// log-lines setting selects them (within their bytes), each growth of the
+// buffer, and each block as it goes out. Lines are compared without their
+// time and thread; a data dump as its hex pairs and text.
+TEST_F(PrepareExecuteTest, LogLinesOfTheParameterRows) {
+  enum How { AllRows, FirstOfEachBlock, FirstAndLast, ValueAtExecutionGrowsTheBuffer, SizesCut };
+  struct Case {
+    const char* what;
+    How how;
+    SQLULEN rows;
+    SQLBIGINT logLines;
+    int64_t messageSize;
+  };
+  const Case cases[] = {
+      {"every row logged", AllRows, 2, 0x7FFFFFFFFFFFFFFF, 0x4000000},
+      {"1: each block's first row", FirstOfEachBlock, 4, 1, 100},
+      {"-1: each block's first row and the last to send", FirstAndLast, 4, -1, 100},
+      {"a value at execution grows the buffer", ValueAtExecutionGrowsTheBuffer, 1,
+       0x7FFFFFFFFFFFFFFF, 0x4000000},
+      {"sizes cut to the largest VARCHAR", SizesCut, 1, 0, 0x4000000},
+  };
+  const auto hex = [](const void* p) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
+    return std::string(text);
+  };
+  const auto rowLine = [&](int row, int param, const char* type) {
+    const bool id = param == 1;
+    const SQLLEN ind = id ? idInd[row] : nameInd[row];
+    return " === Offset=" + std::to_string(row) + ", Param=" + std::to_string(param) +
+           ", BufferLength=" + (id ? "4" : "16") + ", paramValuePtr=0x" +
+           hex(id ? static_cast<void*>(&ids[row]) : names[row]) + ", strLenPtr=0x" +
+           hex(id ? &idInd[row] : &nameInd[row]) + ", *strLenPtr=" + std::to_string(ind) +
+           ", cType=" + type + " === ";
+  };
+  const auto idLines = [&](int row) {
+    char dump[32];
+    std::snprintf(dump, sizeof dump, "dump %02x 00 00 00", 100 + row);
+    return std::vector<std::string>{rowLine(row, 1, "-16 (SQL_C_SLONG), qvoType=_DECIMAL"), dump};
+  };
+  // A text measured within its slot: one that fills the slot is not
+  // terminated there.
+  const auto nameLines = [&](int row) {
+    const std::string name(names[row], strnlen(names[row], sizeof names[row]));
+    std::string dump = "dump";
+    for (char c : name) {
+      char pair[4];
+      std::snprintf(pair, sizeof pair, " %02x", static_cast<unsigned char>(c));
+      dump += pair;
+    }
+    return std::vector<std::string>{rowLine(row, 2, "1 (SQL_C_CHAR), qvoType=_VARCHAR"),
+                                    "strlen((char*)paramValuePtr)=" + std::to_string(name.size()),
+                                    dump + " " + name};
+  };
+  const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+  };
+  const std::vector<std::string> header = {
+      "CreatePreparedHeader: BoundParameters=2",
+      "CreatePreparedHeader: Parameter(1) qvoType=_DECIMAL colSize=0 octLen=0",
+      "CreatePreparedHeader: Parameter(2) qvoType=_VARCHAR colSize=20 octLen=16"};
+  const std::string blob(5000, 'q');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, log, 0), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE_LINES, V(static_cast<SQLLEN>(c.logLines)), 0),
+              SQL_SUCCESS);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, V(1), 0), SQL_SUCCESS);
+    conn->connAttr.maxDataMessageSize = c.messageSize;
+    SQLHSTMT h = NewStatement();
+    ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    Fill(100);
+    const bool atExecution = c.how == ValueAtExecutionGrowsTheBuffer;
+    Bind(h, c.rows, atExecution ? SQL_C_BINARY : SQL_C_CHAR);
+    // Not reachable through the attribute, which takes the value zero-extended.
+    if (c.logLines == -1) Stmt(h)->logFileLines = -1;
+    if (c.how == AllRows) std::memset(names[1], 'y', sizeof names[1]);
+    if (c.how == SizesCut) {
+      Stmt(h)->maxVarcharOctetLength = 12;
+      Stmt(h)->maxVarcharLength = 11;
+    }
+    std::vector<std::string> expected;
+    switch (c.how) {
+      case AllRows:
+        expected = join({{"NumBoundParams=2", "Total parameter rows to send: 2"},
+                         header,
+                         {"APD->header.bindType=0, preparedBufferLen=102"},
+                         idLines(0),
+                         nameLines(0),
+                         idLines(1),
+                         nameLines(1),
+                         {" ParameterSet complete. Offset=116, paramStart=0, paramNum=2",
+                          "SetNumRowsInHeader: 2", "Sending block containing 2 parameter rows."}});
+        break;
+      case FirstOfEachBlock:
+      case FirstAndLast: {
+        const auto block = [&](int first, int count, std::vector<int> logged) {
+          std::vector<std::string> lines = {"APD->header.bindType=0, preparedBufferLen=100"};
+          for (int row : logged) lines = join({lines, idLines(row), nameLines(row)});
+          return join({lines,
+                       {" ParameterSet complete. Offset=110, paramStart=" + std::to_string(first) +
+                            ", paramNum=" + std::to_string(count),
+                        "SetNumRowsInHeader: 2", "Sending block containing 2 parameter rows."}});
+        };
+        const bool last = c.how == FirstAndLast;
+        expected = join({{"NumBoundParams=2", "Total parameter rows to send: 4"},
+                         header,
+                         block(0, 4, {0}),
+                         block(2, 2, last ? std::vector<int>{2, 3} : std::vector<int>{2})});
+        break;
+      }
+      case ValueAtExecutionGrowsTheBuffer: {
+        nameInd[0] = SQL_DATA_AT_EXEC;
+        const std::vector<std::string> binaryHeader = {
+            "NumBoundParams=2", "Total parameter rows to send: 1",
+            "CreatePreparedHeader: BoundParameters=2",
+            "CreatePreparedHeader: Parameter(1) qvoType=_DECIMAL colSize=0 octLen=0",
+            "CreatePreparedHeader: Parameter(2) qvoType=_VARCHAR colSize=20 octLen=16"};
+        expected = join(
+            {binaryHeader,
+             {"Data at exec handle(0): " + hex(names[0]) + ", indicator: -2, type: SQL_C_BINARY"},
+             binaryHeader,
+             {"APD->header.bindType=0, preparedBufferLen=82",
+              rowLine(0, 1, "-16 (SQL_C_SLONG), qvoType=_DECIMAL"), "dump 64 00 00 00",
+              rowLine(0, 2, "-2 (SQL_C_BINARY), qvoType=_VARCHAR"), "Long data in parameter:",
+              "ResizePreparedBuffer: old preparedBufferSize: 1082, maxPreparedMessageSize=67108864",
+              " New preparedBufferSize: 5076",
+              " ParameterSet complete. Offset=5076, paramStart=0, paramNum=1",
+              "SetNumRowsInHeader: 1", "Sending block containing 1 parameter rows."}});
+        break;
+      }
+      case SizesCut:
+        expected = {"NumBoundParams=2",
+                    "Total parameter rows to send: 1",
+                    "CreatePreparedHeader: BoundParameters=2",
+                    "CreatePreparedHeader: Parameter(1) qvoType=_DECIMAL colSize=0 octLen=0",
+                    "Adjusted octLen to maxVarcharOctetLength=12.",
+                    "Adjusted colSize to maxVarcharLength=11.",
+                    "CreatePreparedHeader: Parameter(2) qvoType=_VARCHAR colSize=11 octLen=12",
+                    "APD->header.bindType=0, preparedBufferLen=82",
+                    " ParameterSet complete. Offset=86, paramStart=0, paramNum=1",
+                    "SetNumRowsInHeader: 1",
+                    "Sending block containing 1 parameter rows."};
+        break;
+    }
+    ASSERT_EQ(std::fseek(log, 0, SEEK_END), 0);
+    const long start = std::ftell(log);
+    SQLRETURN rc = QVOExecute(h);
+    if (atExecution) {
+      SQLPOINTER token = nullptr;
+      ASSERT_EQ(rc, SQL_NEED_DATA) << LastDiag(*Stmt(h));
+      ASSERT_EQ(QVOParamData(h, &token), SQL_NEED_DATA);
+      ASSERT_EQ(QVOPutData(h, const_cast<char*>(blob.data()), 5000), SQL_SUCCESS);
+      rc = QVOParamData(h, &token);
+    }
+    EXPECT_EQ(rc, SQL_SUCCESS) << LastDiag(*Stmt(h));
+    EXPECT_EQ(LoggedLines(log, start), expected);
+    ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FULL, V(0), 0), SQL_SUCCESS);
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
+    std::fclose(log);
+  }
+  ASSERT_EQ(QVOSetConnectAttr(dbc, QVO_LOG_FILE, nullptr, 0), SQL_SUCCESS);
 }
 
 }  // namespace

@@ -54,6 +54,14 @@ class PrepareExecuteTest : public StatementTest {
   SQLRETURN Prepare(SQLHSTMT h) {
     return QVOPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(kInsert)), SQL_NTS);
   }
+  // Binds `status` (each row 99 until written) and `processed` to the
+  // parameter rows of h.
+  void WatchRows(SQLHSTMT h) {
+    status.assign(kRows, 99);
+    processed = 0;
+    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), SQL_SUCCESS);
+  }
   SQLLEN RowCountOf(SQLHSTMT h) {
     SQLLEN n = -1;
     EXPECT_EQ(QVORowCount(h, &n), SQL_SUCCESS);
@@ -105,6 +113,8 @@ class PrepareExecuteTest : public StatementTest {
   SQLLEN idInd[kRows] = {};
   char names[kRows][16] = {};
   SQLLEN nameInd[kRows] = {};
+  std::vector<SQLUSMALLINT> status;
+  SQLULEN processed = 0;
 };
 
 }  // namespace prepared_test

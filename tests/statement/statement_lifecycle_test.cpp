@@ -5,6 +5,7 @@
 #include <string>
 
 #include "handles/qvoHandleTable.h"
+#include "platform/qvoConverter.h"
 #include "statement_fixture.h"
 #include "support/result_cursor_peer.h"
 
@@ -125,6 +126,31 @@ TEST_F(StatementTest, FullHandleTableLeavesNothingRegistered) {
   EXPECT_EQ(h, nullptr);
   EXPECT_EQ(NumUsedHandles(), used);
   EXPECT_EQ(LastDiag(*conn), "HY014 Limit on the number of handles exceeded.");
+}
+
+// A statement takes its connection's code pages; one that cannot be
+// installed on its own converter fails the allocation, as a statement would
+// otherwise convert with other code pages than the connection's. The
+// connection receives the record; nothing stays registered.
+TEST_F(StatementTest, StatementThatCannotTakeTheConnectionsCodePagesIsNotMade) {
+  ASSERT_EQ(QVOSetConnectAttr(dbc, 21048, const_cast<char*>("ISO-8859-1"), SQL_NTS), SQL_SUCCESS);
+  const size_t used = NumUsedHandles();
+  SQLHSTMT h = stmt;
+  testing::internal::CaptureStderr();
+  qvoRefuseCodepagesForTests({"ISO-8859-1"});
+  const SQLRETURN rc = QVOAllocHandle(SQL_HANDLE_STMT, dbc, &h);
+  qvoRefuseCodepagesForTests({});
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Vandrel driver error: Error (1) in setting current installed codepage. Code page "
+            "ISO-8859-1 is not supported.\n\n");
+  EXPECT_EQ(rc, SQL_ERROR);
+  EXPECT_EQ(h, nullptr);
+  EXPECT_EQ(NumUsedHandles(), used);
+  EXPECT_EQ(StatesAndTexts(*conn),
+            std::vector<std::string>{"HY000 Code page ISO-8859-1 is not supported."});
+
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_STMT, dbc, &h), SQL_SUCCESS);
+  EXPECT_STREQ(Stmt(h)->GetDataConverter()->GetCurrentCodepage(), "ISO-8859-1");
 }
 
 TEST_F(StatementTest, FreeingAStatementKeepsTheApplicationsDescriptor) {

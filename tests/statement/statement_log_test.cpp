@@ -181,7 +181,7 @@ TEST_F(StatementLogTest, CallsWriteTheirLinesInOrder) {
        },
        {"APD->header.bindType=0, preparedBufferLen=*", param(0, 4, SQL_NTS, charType),
         "strlen((char*)paramValuePtr)=2", DumpLine("ab"), param(1, 4, 3, charType), DumpLine("cde"),
-        " ParameterSet complete. Offset=61, paramStart=0, paramNum=2",
+        " ParameterSet complete. Offset=61, paramStart=0, paramNum=2", "SetNumRowsInHeader: 2",
         "Sending block containing 2 parameter rows."}},
       {"Execute with the log-lines setting -1: the first row and the last",
        threeRows,
