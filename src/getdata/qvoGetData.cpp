@@ -53,11 +53,6 @@ struct MadeText {
   qvoCellOutcome outcome = qvoCellOutcome::Ok;
 };
 
-// Makes the whole text of the job's value in stringBuffer, in the call's
-// width, through the fetch's own conversion. Where a piece may end follows
-// from how it was made; when the text came through a converter and a piece of
-// pieceUnits units cannot take it whole, it is made again with the marks of
-// its character ends, once per value: every later piece reads them.
 // The pairs that single-value retrieval refuses where the bound fetch
 // converts them or refuses them otherwise; every other pair reads as the
 // fetch reads it.
@@ -83,6 +78,11 @@ qvoRefusal GetDataRefusal(SQLSMALLINT cType, SQLSMALLINT qvoType, qvoRefusal fet
   return fetchRefusal;
 }
 
+// Makes the whole text of the job's value in stringBuffer, in the call's
+// width, through the fetch's own conversion. Where a piece may end follows
+// from how it was made; when the text came through a converter and a piece of
+// pieceUnits units cannot take it whole, it is made again with the marks of
+// its character ends, once per value: every later piece reads them.
 MadeText MakePieceText(qvoColumnJob& job, qvoPiecewiseText& gd, bool wide, SQLLEN pieceUnits) {
   const char* value = static_cast<const char*>(job.values[0]);
   const char* bytes = DecodeTextValue(value).bytes;

@@ -451,6 +451,31 @@ size_t Utf8Prefix(const char* data, size_t n) {
 
 }  // namespace
 
+// A value of each fixed-width server type in the message: its null flag and
+// its bytes as the encoders write them.
+struct FixedValueBytes {
+  qvo_int16 serverType;
+  unsigned bytes;
+};
+constexpr FixedValueBytes kFixedValueBytes[] = {
+    {_DATE, 5},    {_SMALLDECIMAL, 5}, {_DECIMAL, 9},        {_DOUBLE, 9},
+    {_BOOLEAN, 2}, {_TIMESTAMP, 12},   {_TIMESTAMP_UTC, 12}, {_BIGDECIMAL, 17},
+};
+
+size_t EstimateParamValueBytes(qvo_int16 serverType, SQLLEN octetLength, SQLULEN ipdLength,
+                               SQLULEN rows, SQLULEN maxOctets, size_t cap) {
+  const auto times = [cap](unsigned long long each, unsigned long long n) -> size_t {
+    return n != 0 && each > cap / n ? cap : static_cast<size_t>(each * n);
+  };
+  for (const FixedValueBytes& f : kFixedValueBytes)
+    if (f.serverType == serverType) return times(f.bytes, rows);
+  // Text may grow fourfold into UTF-8.
+  const unsigned long long length = std::min<unsigned long long>(ipdLength, cap / 4);
+  const unsigned long long each =
+      std::max<unsigned long long>(octetLength > 0 ? octetLength : 0, 4 * length) + 4;
+  return std::min<size_t>(maxOctets, times(each, rows) / 8 + 1);
+}
+
 // Always 36 characters: every group keeps its leading zeros.
 void GuidText(const char* value, char (&text)[37]) {
   const auto g = Read<SQLGUID>(value);

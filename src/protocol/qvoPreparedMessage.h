@@ -163,6 +163,14 @@ enum class qvoParamLookup { Found, CTypeNotSupported, ConversionNotSupported };
 const qvoParamEncoding* FindParamEncoding(SQLSMALLINT cType, SQLSMALLINT sqlType,
                                           qvoParamLookup* why);
 
+// The bytes `rows` values of a parameter sent as `serverType` are estimated
+// at in the message, their null flags included, no more than `cap`: values
+// of a fixed width whole; character data at an eighth of the most it could
+// take (the larger of octetLength and four bytes for each of ipdLength
+// characters, with its length word), at most maxOctets.
+size_t EstimateParamValueBytes(qvo_int16 serverType, SQLLEN octetLength, SQLULEN ipdLength,
+                               SQLULEN rows, SQLULEN maxOctets, size_t cap);
+
 // The 36-character text an SQLGUID value at `value` is sent as, with its
 // terminator (37 bytes).
 void GuidText(const char* value, char (&text)[37]);

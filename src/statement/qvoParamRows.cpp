@@ -56,50 +56,10 @@ qvo_int32 Clamp32(SQLLEN v, SQLLEN high) {
   return static_cast<qvo_int32>(std::clamp<SQLLEN>(v, 0, std::min<SQLLEN>(high, INT32_MAX)));
 }
 
-// The bytes `rows` values of a parameter are estimated at in the message
-// (its null flags included), no more than `cap`.
-size_t EstimatedBytes(qvo_int16 serverType, SQLLEN octetLength, SQLULEN ipdLength, SQLULEN rows,
-                      SQLULEN maxOctets, size_t cap) {
-  const auto times = [cap](unsigned long long each, unsigned long long n) -> size_t {
-    return n != 0 && each > cap / n ? cap : static_cast<size_t>(each * n);
-  };
-  switch (serverType) {
-    case _DATE:
-    case _SMALLDECIMAL:
-      return times(5, rows);
-    case _DECIMAL:
-    case _DOUBLE:
-      return times(9, rows);
-    case _BOOLEAN:
-      return times(2, rows);
-    case _TIMESTAMP:
-    case _TIMESTAMP_UTC:
-      return times(12, rows);
-    case _BIGDECIMAL:
-      return times(17, rows);
-    default: {
-      // Text may grow fourfold into UTF-8.
-      const unsigned long long length = std::min<unsigned long long>(ipdLength, cap / 4);
-      const unsigned long long each =
-          std::max<unsigned long long>(octetLength > 0 ? octetLength : 0, 4 * length) + 4;
-      return std::min<size_t>(maxOctets, times(each, rows) / 8 + 1);
-    }
-  }
-}
-
-// Bytes of a parameter's description in the message.
-size_t DescriptionBytes(qvo_int16 serverType) {
-  switch (serverType) {
-    case _CHAR:
-    case _VARCHAR:
-      return 17;
-    case _DECIMAL:
-    case _SMALLDECIMAL:
-    case _BIGDECIMAL:
-      return 16;
-    default:
-      return 8;
-  }
+// The largest message the server takes for the statement.
+size_t MessageLimit(SQLUINTEGER maxPreparedMessageSize) {
+  return std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
+                          qvoMessageBuffer::kMaxMessageBytes);
 }
 
 // A value the message cannot take goes into the next block, which it
@@ -134,10 +94,9 @@ struct qvoParamSet {
   // One row bound column-wise goes out at its given length, whatever length
   // was bound or derived; otherwise each value is read within its slot.
   bool givenLength = false;
-  // Bytes the message of the whole array is estimated at: header and
-  // descriptions, then per parameter its values (character data at an
-  // eighth of the largest it could be, at most maxVarcharOctetLength).
-  size_t estimate = kPreparedHeaderBytes;
+  // Bytes the values of the whole array are estimated at in the message
+  // (see EstimateParamValueBytes); the header and descriptions come on top.
+  size_t valueEstimate = 0;
 };
 
 // Tells the log of each growth of the message; the buffer's length follows.
@@ -233,9 +192,7 @@ SQLRETURN qvoStatement::DescribeBoundParams(qvoParamSet& set, SQLULEN rows, bool
   const SQLSMALLINT n = APD()->header.count;
   if (logHeader) Log("CreatePreparedHeader: BoundParameters=%i\n", static_cast<int>(n));
   const SQLULEN arraySize = APD()->header.arraySize;
-  const size_t cap =
-      std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
-                       qvoMessageBuffer::kMaxMessageBytes);
+  const size_t cap = MessageLimit(maxPreparedMessageSize);
   const bool byColumn = APD()->header.bindType == SQL_BIND_BY_COLUMN;
   const bool beyondFirstRow = rows > 1;
   set.givenLength = byColumn && !beyondFirstRow;
@@ -299,11 +256,9 @@ SQLRETURN qvoStatement::DescribeBoundParams(qvoParamSet& set, SQLULEN rows, bool
       Log("CreatePreparedHeader: Parameter(%i) qvoType=%s colSize=%i octLen=%i\n", p,
           GetQVOTypeName(e.serverType), static_cast<int>(d.columnSize),
           static_cast<int>(d.octetLength));
-    set.estimate +=
-        DescriptionBytes(e.serverType) +
-        EstimatedBytes(e.serverType, octetLength, i->length, arraySize, maxVarcharOctetLength, cap);
+    set.valueEstimate += EstimateParamValueBytes(e.serverType, octetLength, i->length, arraySize,
+                                                 maxVarcharOctetLength, cap);
   }
-  set.estimate = std::min(set.estimate, cap);
   return SQL_SUCCESS;
 }
 
@@ -322,18 +277,22 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
     preparedBuffer = out.Release();
     return rc;
   };
-  // Sized once an execution from the estimate, with some room to spare; a
-  // buffer kept from an earlier one is used when it is large enough.
-  constexpr size_t kSpareBytes = 1000;
-  if (block.first == 0) preparedBufferLen = static_cast<SQLUINTEGER>(set.estimate);
-  if (set.estimate > out.Capacity()) out.Presize(set.estimate + kSpareBytes);
-
+  // What the buffer held before the header, which may have to grow it.
+  const size_t kept = out.Capacity();
   EncodePreparedHeader(out, preparedHandle, static_cast<qvo_int32>(set.params.size()),
                        static_cast<qvo_int64>(block.count));
   for (size_t p = 0; p < set.params.size(); ++p)
     set.params[p].encoding->describe(out, set.descriptions[p]);
   if (out.Failed()) return finish(QVO_DIAG(this, _Memory_allocation_error_, -1));
   preparedHeaderLen = static_cast<SQLINTEGER>(out.Size());
+  // Sized once an execution from the estimate (the header as written and
+  // the values), with some room to spare; a buffer kept from an earlier
+  // execution is used when it is large enough.
+  const size_t limit = MessageLimit(maxPreparedMessageSize);
+  const size_t estimate = std::min(out.Size() + set.valueEstimate, limit);
+  constexpr size_t kSpareBytes = 1000;
+  if (block.first == 0) preparedBufferLen = static_cast<SQLUINTEGER>(estimate);
+  if (estimate > kept) out.Presize(estimate + kSpareBytes);
   // From here on the buffer grows only when a value does not fit.
   qvoMessageGrowthLog growthLog(*this);
   out.Watch(&growthLog);
@@ -342,9 +301,6 @@ SQLRETURN qvoStatement::BuildPreparedMessage(qvoParamBlock& block) {
         static_cast<unsigned long long>(APD()->header.bindType),
         static_cast<long long>(preparedBufferLen));
 
-  const size_t limit =
-      std::min<size_t>(maxPreparedMessageSize ? maxPreparedMessageSize : kDefaultMessageSize,
-                       qvoMessageBuffer::kMaxMessageBytes);
   bool cut = false;
   SQLULEN row = block.first;
   const SQLULEN end = block.first + block.count;
