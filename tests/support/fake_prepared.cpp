@@ -38,9 +38,11 @@ int FixedWidth(int32_t type) {
   switch (type) {
     case kDecimal:
     case kDouble:
+      return 8;
+    // int16 year, five bytes month to second, int32 fraction
     case kTimestamp:
     case kTimestampUtc:
-      return 8;
+      return 11;
     case kSmallDecimal:
     case kDate:
       return 4;
