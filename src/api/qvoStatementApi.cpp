@@ -89,15 +89,7 @@ SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
 }
 
 SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle) {
-  return StmtCall(StatementHandle, [](qvoStatement& s) {
-    // While the server still executes, the next answer on the connection is
-    // that execution's: only polling may read it.
-    if (s.resultHandle == QVO_RESULT_STILL_EXECUTING) {
-      s.ClearDiagRecords();
-      return QVO_DIAG(&s, _Function_sequence_error_, -1);
-    }
-    return s.MoreResults();
-  });
+  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::NextResult);
 }
 
 SQLRETURN QVOCancel(SQLHSTMT StatementHandle) {
@@ -134,28 +126,30 @@ SQLRETURN QVOBulkOperations(SQLHSTMT StatementHandle, SQLSMALLINT Operation) {
 }
 
 SQLRETURN QVOSetCursorName(SQLHSTMT StatementHandle, SQLCHAR*, SQLSMALLINT) {
-  qvoMutex lock(functionMutex);
-  return IsQVOHandle(StatementHandle) == SQL_HANDLE_STMT ? SQL_SUCCESS : SQL_INVALID_HANDLE;
+  // Nothing to keep; the call still starts without earlier records.
+  return qvoCallWith<qvoStatement, qvoReturnVia::Direct>(StatementHandle, SQL_HANDLE_STMT,
+                                                         qvo_frame::NoConversion{},
+                                                         [](qvoStatement&) { return SQL_SUCCESS; });
 }
 
 SQLRETURN QVOSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                          SQLINTEGER StringLength) {
   if (IsStmtAttrChar(Attribute) && StringLength == SQL_NTS)
     StringLength = qvoSqlStrLen(static_cast<const char*>(ValuePtr), SQL_NTS);
-  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::SetStmtAttr,
-                               Attribute, ValuePtr, StringLength);
+  return qvoCallAttribute(StatementHandle, &qvoStatement::SetStmtAttr, Attribute, ValuePtr,
+                          StringLength);
 }
 
 SQLRETURN QVOSetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                           SQLINTEGER StringLength) {
   if (!IsStmtAttrChar(Attribute))
-    return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::SetStmtAttr,
-                                 Attribute, ValuePtr, StringLength);
+    return qvoCallAttribute(StatementHandle, &qvoStatement::SetStmtAttr, Attribute, ValuePtr,
+                            StringLength);
   // Bytes to SQLWCHAR units.
   wString text(static_cast<const SQLWCHAR*>(ValuePtr),
                StringLength > 0 ? StringLength / 2 : StringLength);
   const char* utf8 = nullptr;
-  return qvoCallWith<qvoStatement>(
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod>(
       StatementHandle, SQL_HANDLE_STMT,
       [&](qvoStatement& s) -> SQLRETURN {
         utf8 = text.GetUTF8(s.GetWcharSqlConverter());
@@ -170,34 +164,37 @@ SQLRETURN QVOSetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOI
 
 SQLRETURN QVOGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                          SQLINTEGER BufferLength, SQLINTEGER* StringLengthPtr) {
-  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::GetStmtAttr,
-                               Attribute, ValuePtr, BufferLength, StringLengthPtr);
+  return qvoCallAttribute(StatementHandle, &qvoStatement::GetStmtAttr, Attribute, ValuePtr,
+                          BufferLength, StringLengthPtr);
 }
 
 SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                           SQLINTEGER BufferLength, SQLINTEGER* StringLengthPtr) {
   if (!IsStmtAttrChar(Attribute))
-    return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::GetStmtAttr,
-                                 Attribute, ValuePtr, BufferLength, StringLengthPtr);
-  return StmtCall(StatementHandle, [&](qvoStatement& s) -> SQLRETURN {
-    if (BufferLength < 0) return QVO_DIAG(&s, _Invalid_string_or_buffer_length_, -1);
-    // The whole UTF-8 text first, then its wide form into the caller's bytes.
-    SQLINTEGER utf8Len = 0;
-    if (s.GetStmtAttr(Attribute, nullptr, 0, &utf8Len) == SQL_ERROR) return SQL_ERROR;
-    std::string utf8(static_cast<size_t>(utf8Len) + 1, '\0');
-    if (s.GetStmtAttr(Attribute, utf8.data(), utf8Len + 1, nullptr) == SQL_ERROR) return SQL_ERROR;
-    utf8.resize(static_cast<size_t>(utf8Len));
-    iconverter* conv = s.GetWcharSqlConverter();
-    int full = 0;
-    bool cut = false;
-    if (!qvoDeliverText(conv, utf8, static_cast<char*>(ValuePtr), BufferLength,
-                        conv ? conv->GetCharSize() : 2, &full, &cut))
-      return QVO_DIAG(&s, _Error_converting_string_value_, -1);
-    if (StringLengthPtr) *StringLengthPtr = full;
-    if (!cut) return SQL_SUCCESS;
-    QVO_DIAG(&s, _String_data_right_truncated_, 1);
-    return SQL_SUCCESS_WITH_INFO;
-  });
+    return qvoCallAttribute(StatementHandle, &qvoStatement::GetStmtAttr, Attribute, ValuePtr,
+                            BufferLength, StringLengthPtr);
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod>(
+      StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
+      [&](qvoStatement& s) -> SQLRETURN {
+        if (BufferLength < 0) return QVO_DIAG(&s, _Invalid_string_or_buffer_length_, -1);
+        // The whole UTF-8 text first, then its wide form into the caller's bytes.
+        SQLINTEGER utf8Len = 0;
+        if (s.GetStmtAttr(Attribute, nullptr, 0, &utf8Len) == SQL_ERROR) return SQL_ERROR;
+        std::string utf8(static_cast<size_t>(utf8Len) + 1, '\0');
+        if (s.GetStmtAttr(Attribute, utf8.data(), utf8Len + 1, nullptr) == SQL_ERROR)
+          return SQL_ERROR;
+        utf8.resize(static_cast<size_t>(utf8Len));
+        iconverter* conv = s.GetWcharSqlConverter();
+        int full = 0;
+        bool cut = false;
+        if (!qvoDeliverText(conv, utf8, static_cast<char*>(ValuePtr), BufferLength,
+                            conv ? conv->GetCharSize() : 2, &full, &cut))
+          return QVO_DIAG(&s, _Error_converting_string_value_, -1);
+        if (StringLengthPtr) *StringLengthPtr = full;
+        if (!cut) return SQL_SUCCESS;
+        QVO_DIAG(&s, _String_data_right_truncated_, 1);
+        return SQL_SUCCESS_WITH_INFO;
+      });
 }
 
 SQLRETURN QVONativeSql(SQLHDBC hDrvStmt, SQLCHAR* szSqlStrIn, SQLINTEGER cbSqlStrIn,

@@ -9,6 +9,14 @@
 
 SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOffset) {
   if (GetNumRecords() > 0) ClearDiagRecords();
+  // Without a result set every orientation answers as a fetch does, and the
+  // cursor stays where it was.
+  if (IRD()->header.count < 1) return Fetch();
+  // Scrolled before the first row or past the last: no current row.
+  const auto noRows = [this] {
+    resultCursor.NoCurrentRow();
+    return SQL_NO_DATA;
+  };
   const SQLBIGINT N = qvoFetchMaxLines(*this);
   const SQLBIGINT C = resultCursor.Cursor();
   const SQLULEN R = ARD()->header.arraySize;
@@ -19,7 +27,7 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
       resultCursor.SetCursor(0);
       break;
     case SQL_FETCH_LAST:
-      if (N < 1) return SQL_NO_DATA;
+      if (N < 1) return noRows();
       resultCursor.SetCursor(N - 1);
       break;
     case SQL_FETCH_PRIOR: {
@@ -35,7 +43,7 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
         *IRD()->header.rowsProcessedPtr = 0;
         return SQL_SUCCESS;
       } else {
-        return SQL_NO_DATA;
+        return noRows();
       }
       break;
     }
@@ -44,15 +52,15 @@ SQLRETURN qvoStatement::FetchScroll(SQLSMALLINT FetchOrientation, SQLLEN FetchOf
       if (FetchOffset == 0) {
         resultCursor.SetCursor(0);
       } else {
-        if (FetchOffset - 1 > N) return SQL_NO_DATA;
+        if (FetchOffset - 1 > N) return noRows();
         resultCursor.SetCursor(FetchOffset - 1);
       }
       break;
     case SQL_FETCH_RELATIVE: {
       if (FetchOffset > 0 && C > std::numeric_limits<SQLBIGINT>::max() - FetchOffset)
-        return SQL_NO_DATA;
+        return noRows();
       const SQLBIGINT t = C + FetchOffset;
-      if (t - 1 < 0 || t - 1 > N) return SQL_NO_DATA;
+      if (t - 1 < 0 || t - 1 > N) return noRows();
       resultCursor.SetCursor(FetchOffset < 1 ? t : t - 1);
       break;
     }
@@ -108,7 +116,8 @@ SQLRETURN qvoStatement::Fetch() {
   }
   if (rows == 0) {
     *rowsFetched = 0;
-    return ret == SQL_NO_DATA ? SQL_NO_DATA : ret;
+    if (ret == SQL_NO_DATA) resultCursor.NoCurrentRow();
+    return ret;
   }
   *rowsFetched = rows;
   resultCursor.SetRowset(start, static_cast<SQLBIGINT>(rows));

@@ -225,7 +225,9 @@ qvoFetchFrame::qvoFetchFrame(qvoStatement& s, SQLULEN startRow, SQLBIGINT lines)
 
 SQLRETURN qvoFetchFrame::ConvertColumns() {
   setups_ = &qvoCheckedColumnSetups(s_);
-  for (int n = 1; n <= s_.ARD()->header.count; ++n) {
+  // Bindings past the result's columns wait for a result that has them.
+  const int columns = std::min<int>(s_.ARD()->header.count, s_.IRD()->header.count);
+  for (int n = 1; n <= columns; ++n) {
     const auto col = static_cast<SQLSMALLINT>(n);
     const __cliDescriptorRecords* a = s_.ARD()->GetRecord(col);
     if (!a || (!a->dataPtr && !a->octetLengthPtr)) continue;

@@ -8,6 +8,7 @@
 // rowset, or the row SetPos chose), the argument checks, a DOUBLE's text
 // (always "%.*G"), and character data handed out in pieces over repeated
 // calls, each piece ending on a character boundary of its code set.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -174,6 +175,16 @@ std::size_t PieceUnits(const qvoPiecewiseText& gd, std::size_t most) {
   return n;
 }
 
+// Units of the next whole character of the text kept (all that is left when
+// no boundary follows, 0 when nothing is left). A character is a few units,
+// so the walk is short.
+std::size_t FirstCharacterUnits(const qvoPiecewiseText& gd) {
+  const auto rest = static_cast<std::size_t>(gd.gdTextLength - gd.gdCurs);
+  for (std::size_t n = 1; n < rest; ++n)
+    if (PieceUnits(gd, n) == n) return n;
+  return rest;
+}
+
 }  // namespace
 
 bool qvoStatement::GetDataLogAdmits() const {
@@ -261,9 +272,9 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
 
   if (logging && !logDebugComm) {
     const SQLLEN shown = length ? *length : SQL_NULL_DATA;
-    // A piece's BufferLength is what maxLength left of it.
-    const SQLLEN logged =
-        pieces ? PieceBufferLength(BufferLength, stmtAttr.maxLength) : BufferLength;
+    // A piece's BufferLength is the room it had: what maxLength left of it,
+    // or one character when the cap left none.
+    const SQLLEN logged = job.bufferLength;
     Log(" === ColumnNumber=%i, BufferLength=%i, TargetValue=0x%llx, StrLen_or_Ind=0x%llx, "
         "*StrLen_or_Ind=%lli, TargetType=%i, QVOType=%i === \n",
         static_cast<int>(col), static_cast<int>(logged),
@@ -293,13 +304,15 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   const SQLLEN unit = wide ? 2 : 1;
   qvoPiecewiseText& gd = resultCursor.Piecewise();
   gd.Select(job.column);
-  const SQLLEN bufferLength = PieceBufferLength(job.bufferLength, stmtAttr.maxLength);
   SQLLEN* length = reinterpret_cast<SQLLEN*>(job.lengths);
   char* target = job.data;
-  const SQLLEN units = bufferLength / unit;
-  // A length query: a null target reports what is left, BufferLength 0 the
-  // whole value; neither moves the position.
-  const bool query = target == nullptr || units == 0;
+  // The caller's own buffer makes a call a length query: a null target
+  // reports what is left, less than one unit of room the whole value;
+  // neither moves the position. maxLength only narrows a piece.
+  const SQLLEN callerUnits = job.bufferLength / unit;
+  const bool query = target == nullptr || callerUnits == 0;
+  SQLLEN room = PieceBufferLength(job.bufferLength, stmtAttr.maxLength);
+  const SQLLEN units = room / unit;
   // The value is over for every call that would hand out a piece, whatever
   // its width, until a fetch, SetPos or another column starts it anew.
   const bool over = gd.gdCurs > gd.gdTextLength;
@@ -308,7 +321,7 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   // units, and read in the other width they would reach past it, so a value
   // read in part starts over in the other width.
   if (gd.gdCurs == 0 || gd.gdTextIsWide != wide) {
-    const MadeText made = MakePieceText(job, gd, wide, query ? 0 : units);
+    const MadeText made = MakePieceText(job, gd, wide, query ? 0 : std::max<SQLLEN>(units, 1));
     // A text not made leaves no piece to go on with (the buffer may hold
     // part of it), but a value that was over stays so.
     if ((made.outOfMemory || made.outcome != qvoCellOutcome::Ok) && !over) gd.gdCurs = 0;
@@ -327,18 +340,29 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   }
   const SQLLEN rest = gd.gdTextLength - gd.gdCurs;
   const char* from = gd.stringBuffer.get() + gd.gdCurs * unit;
-  if (units > rest) {
-    std::memcpy(target, from, static_cast<std::size_t>(rest * unit));
-    std::memset(target + rest * unit, 0, static_cast<std::size_t>(unit));
-    *length = rest * unit;
-    gd.gdCurs = static_cast<SQLINTEGER>(gd.gdTextLength + 1);
-    return SQL_SUCCESS;
+  // A piece ends on a character boundary of the text's code set; the rest
+  // goes out whole when it fits with its terminator.
+  auto n = static_cast<std::size_t>(rest);
+  if (units <= rest) {
+    n = units > 0 ? PieceUnits(gd, static_cast<std::size_t>(units - 1)) : 0;
+    // maxLength never stops a read: a piece the cap leaves no whole
+    // character holds the next one when the caller's own buffer does.
+    if (n == 0) {
+      const std::size_t first = FirstCharacterUnits(gd);
+      if (first < static_cast<std::size_t>(callerUnits)) {
+        n = first;
+        room = static_cast<SQLLEN>(first + 1) * unit;
+      }
+    }
   }
-  // A piece ends on a character boundary of the text's code set.
-  const std::size_t n = PieceUnits(gd, static_cast<std::size_t>(units - 1));
+  job.bufferLength = room;
   std::memcpy(target, from, n * static_cast<std::size_t>(unit));
   std::memset(target + n * unit, 0, static_cast<std::size_t>(unit));
   *length = rest * unit;
+  if (static_cast<SQLLEN>(n) == rest) {
+    gd.gdCurs = static_cast<SQLINTEGER>(gd.gdTextLength + 1);
+    return SQL_SUCCESS;
+  }
   gd.gdCurs += static_cast<SQLINTEGER>(n);
   QVO_DIAG(this, _Data_truncated_, 0);
   return SQL_SUCCESS_WITH_INFO;

@@ -7,7 +7,8 @@
 //      call waits for that to end, then looks again);
 //   2. calls on one statement run one after another: a second thread's call
 //      waits for the first to return (QVOCancel alone never waits, see
-//      qvoBeside); the same thread may call again from inside its call;
+//      qvoBeside); the same thread may call again from inside its call; each
+//      of them starts with the statement's earlier records cleared;
 //   3. lock functionMutex, convert the text arguments (optional step; a call
 //      without it takes no lock here);
 //   4. unlock, call the method of the handle's object;
@@ -39,10 +40,17 @@
 #include "handles/qvoHandle.h"
 #include "handles/qvoHandleTable.h"
 
+class qvoStatement;
+
 enum class qvoReturnVia { RetCode, Direct };
 // Whether the call waits for the other calls on its statement (Serial), or
 // runs beside them (QVOCancel).
 enum class qvoBeside { Serial, Beside };
+// Whether a statement call starts with the records of earlier calls cleared
+// (every statement call), or leaves that to its method (the statement
+// attribute calls, which keep the records while a running statement's
+// progress attributes are polled).
+enum class qvoRecords { Cleared, ByMethod };
 
 namespace qvo_frame {
 
@@ -73,7 +81,7 @@ qvoCriticalSection* CallLockOf(H& object) {
 // The general frame: `convert(H&)` runs under functionMutex and returns 0 to
 // go on; `method(H&)` runs outside it.
 template <class H, qvoReturnVia via = qvoReturnVia::RetCode, qvoBeside beside = qvoBeside::Serial,
-          class Convert, class Method>
+          qvoRecords records = qvoRecords::Cleared, class Convert, class Method>
 SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& convert,
                       Method&& method) {
   static_assert(std::is_base_of_v<qvoHandle, H>);
@@ -82,6 +90,13 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
   if (!base) return SQL_INVALID_HANDLE;
   H* object = static_cast<H*>(base);
   const qvoMutex serial(beside == qvoBeside::Serial ? qvo_frame::CallLockOf(*object) : nullptr);
+  // A statement call starts without the records of the calls before it, so
+  // that its own records are the ones read back. The diagnostic functions
+  // reach a statement as a plain handle and keep them; a call running beside
+  // another (QVOCancel) leaves that call's records alone.
+  if constexpr (std::is_same_v<H, qvoStatement> && beside == qvoBeside::Serial &&
+                records == qvoRecords::Cleared)
+    object->ClearDiagRecords();
   // Without a conversion step the call takes no process-wide lock.
   if constexpr (!std::is_same_v<std::decay_t<Convert>, qvo_frame::NoConversion>) {
     qvoMutex lock(functionMutex);
@@ -117,6 +132,14 @@ SQLRETURN qvoCall(SQLHANDLE handle, SQLSMALLINT requiredType, SQLRETURN (C::*met
                   A&&... args) {
   return qvoCallWith<H>(handle, requiredType, qvo_frame::NoConversion{},
                         [&](H& object) { return (object.*method)(std::forward<A>(args)...); });
+}
+
+// A statement attribute call: its method decides whether earlier records go.
+template <class C, class... P, class... A>
+SQLRETURN qvoCallAttribute(SQLHANDLE handle, SQLRETURN (C::*method)(P...), A&&... args) {
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod>(
+      handle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
+      [&](qvoStatement& object) { return (object.*method)(std::forward<A>(args)...); });
 }
 
 // The same, with the method's result returned directly (descriptor functions,

@@ -328,6 +328,7 @@ SQLRETURN qvoStatement::EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet&
   const size_t rowStart = out.Size();
   const size_t longValueAtRowStart = block.nextLongValue;
   const bool logRow = logFull && !logDebugComm && ParamRowLogged(row, block);
+  bool rowCut = false;
   for (const qvoBoundParam& bp : set.params) {
     const auto fail = [&](SQLRETURN rc) {
       block.errorParam = bp.number;
@@ -340,6 +341,7 @@ SQLRETURN qvoStatement::EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet&
     bool isNull = false;
     if (TakeParamValue(bp, set.givenLength, row, block, &v, &isNull, cut) == SQL_ERROR)
       return fail(SQL_ERROR);
+    rowCut = rowCut || v.cut;
     if (logRow && !isNull && !IsDataAtExec(indicator)) {
       if (bp.apd->conciseType == SQL_C_CHAR && indicator == SQL_NTS)
         Log("strlen((char*)paramValuePtr)=%i\n", static_cast<int>(v.length));
@@ -374,6 +376,7 @@ SQLRETURN qvoStatement::EncodeParamRow(qvoMessageBuffer& out, const qvoParamSet&
                                       : QVO_DIAG(this, _Invalid_string_or_buffer_length_, -1));
     }
   }
+  if (rowCut) block.cutRows.push_back(row);
   return SQL_SUCCESS;
 }
 

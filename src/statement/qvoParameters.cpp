@@ -44,6 +44,7 @@ constexpr FixedCType kFixedCTypes[] = {
     {SQL_C_DOUBLE, 8},     {SQL_C_SBIGINT, 8},
     {SQL_C_UBIGINT, 8},    {QVO_INT64, 8},
     {SQL_C_DATE, 6},       {SQL_C_TYPE_DATE, 6},
+    {SQL_C_TIME, 6},       {SQL_C_TYPE_TIME, 6},
     {SQL_C_TIMESTAMP, 16}, {SQL_C_TYPE_TIMESTAMP, 16},
     {QVO_INT128, 16},      {QVO_TYPE_TIMESTAMP_UTC, 16},
     {SQL_C_NUMERIC, 19},

@@ -123,7 +123,7 @@ SQLRETURN qvoStatement::PollExecution() {
     return FailParameterBlocks(b.first, b.end, b.arraySize, b.total);
   SQLLEN count = 0;
   RowCount(&count);
-  NoteParamStatus(b.first, b.end, b.status);
+  NoteSentRows(b.first, b.end, b.cutRows);
   return CompleteParameterBlocks(rc, b.arraySize, b.total + count, b.cut);
 }
 
@@ -141,8 +141,13 @@ SQLRETURN qvoStatement::ExecuteBase() {
   sqlCallType = 0;
   if (ClearDiagRecords() != SQL_SUCCESS)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
-  // While values are being supplied at execution only ParamData goes on.
+  // A sequence of values a cancel ended sent nothing: this execution starts
+  // anew. While values are being supplied only ParamData goes on.
+  if (dataAtExec.Canceled()) dataAtExec.Drop();
   if (dataAtExec.Pending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  // Rows affected are this execution's: none until a block went out.
+  resultCursor.SetTotals(0, 0);
+  SetDiagField(0, SQL_DIAG_ROW_COUNT, 0, 0);
   const SQLSMALLINT boundParams = GetNumBoundParams();
   if (boundParams < 0) return SQL_ERROR;
   if (logFull) Log("NumBoundParams=%i\n", static_cast<int>(boundParams));
@@ -175,6 +180,11 @@ SQLRETURN qvoStatement::ExecuteBase() {
 void qvoStatement::NoteParamStatus(SQLULEN from, SQLULEN to, SQLUSMALLINT status) {
   if (SQLUSMALLINT* statuses = IPD()->header.arrayStatusPtr)
     for (SQLULEN r = from; r < to; ++r) statuses[r] = status;
+}
+
+void qvoStatement::NoteSentRows(SQLULEN from, SQLULEN to, const std::vector<SQLULEN>& cutRows) {
+  NoteParamStatus(from, to, SQL_PARAM_SUCCESS);
+  for (SQLULEN r : cutRows) NoteParamStatus(r, r + 1, SQL_PARAM_SUCCESS_WITH_INFO);
 }
 
 SQLRETURN qvoStatement::FailParameterBlocks(SQLULEN failedFrom, SQLULEN failedTo, SQLULEN arraySize,
@@ -239,18 +249,18 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
     if (result == SQL_ERROR)
       return FailParameterBlocks(paramStart, paramStart + block.rows, arraySize, total);
     cut = cut || built == SQL_SUCCESS_WITH_INFO;
-    const SQLUSMALLINT status =
-        built == SQL_SUCCESS_WITH_INFO ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS;
     if (result == SQL_STILL_EXECUTING) {
       // The application polls for the last block's result, which completes
       // the execution then.
-      runningBlock = {true, paramStart, paramStart + block.rows, arraySize, total, status, cut};
+      runningBlock = {true,      paramStart, paramStart + block.rows,
+                      arraySize, total,      std::move(block.cutRows),
+                      cut};
       return result;
     }
     SQLLEN count = 0;
     RowCount(&count);
     total += count;
-    NoteParamStatus(paramStart, paramStart + block.rows, status);
+    NoteSentRows(paramStart, paramStart + block.rows, block.cutRows);
     paramStart += static_cast<SQLUINTEGER>(block.rows);
     ++part;
   }

@@ -206,6 +206,12 @@ SQLRETURN qvoStatement::ExecDirect(const char* text, SQLINTEGER len) {
 
 SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
   const int n = qvoSqlStrLen(text, len);
+  // While values are being supplied at execution only ParamData goes on; a
+  // sequence a cancel ended leaves the statement free.
+  if (dataAtExec.Pending() && !dataAtExec.Canceled()) {
+    ClearDiagRecords();
+    return QVO_DIAG(this, _Function_sequence_error_, -1);
+  }
   if (protocolVersion >= kAsyncProtocol && stmtAttr.asyncEnable == 1 &&
       resultHandle == QVO_RESULT_STILL_EXECUTING) {
     // Asking again with the same text polls the running execution.

@@ -150,7 +150,14 @@ class qvoResultCursor {
   void SetCursor(SQLBIGINT row) {
     cursor = row;
     positionedRow = -1;
+    pastEnd = false;
     if (row == 0) ClearRowset();
+  }
+  // A fetch or scroll found no rows: there is no current row until one
+  // fetches rows again, though the cursor stays where the scroll put it.
+  void NoCurrentRow() {
+    ClearRowset();
+    pastEnd = true;
   }
   void AdvanceCursor(SQLBIGINT rows) { cursor += rows; }
 
@@ -261,7 +268,10 @@ class qvoResultCursor {
   SQLBIGINT PositionedRow() const { return positionedRow; }
   // The row GetData reads (0-based): the one SetPos selected, else the
   // rowset's last.
-  SQLBIGINT CurrentRow() const { return positionedRow >= 0 ? positionedRow : cursor - 1; }
+  SQLBIGINT CurrentRow() const {
+    if (pastEnd) return -1;
+    return positionedRow >= 0 ? positionedRow : cursor - 1;
+  }
   // Its number in the whole result (1-based; 0 before the first row).
   SQLBIGINT CurrentRowNumber() const { return CurrentRow() + 1; }
   // The value of the current row in column c (1..the block's columns): from
@@ -271,6 +281,7 @@ class qvoResultCursor {
   void SetRowset(SQLBIGINT start, SQLBIGINT rows) {
     rowsetStart = start;
     rowsetRows = rows;
+    pastEnd = false;
   }
   // No rowset (a fetch starts, or the cursor closes).
   void ClearRowset() {
@@ -335,6 +346,8 @@ class qvoResultCursor {
   SQLBIGINT rowsetStart = 0;
   SQLBIGINT rowsetRows = 0;
   SQLBIGINT positionedRow = -1;
+  // The last fetch or scroll gave no rows (see NoCurrentRow).
+  bool pastEnd = false;
   qvoKeptRows keptRows;
   qvoFetchScratch fetchScratch;
   // What the fetch layer keeps of each column between calls (its conversion

@@ -177,6 +177,20 @@ SQLRETURN qvoStatement::MalformedAnswer() {
 
 // --- MoreResults ------------------------------------------------------------------------------
 
+SQLRETURN qvoStatement::NextResult() {
+  // While the server still executes, the next answer on the connection is
+  // that execution's: only polling may read it.
+  if (resultHandle == QVO_RESULT_STILL_EXECUTING)
+    return QVO_DIAG(this, _Function_sequence_error_, -1);
+  const SQLRETURN rc = MoreResults();
+  if (rc == SQL_NO_DATA) {
+    FreePointerArray();
+    resultCursor.StartResult();
+    if (IRD()->header.count > 0) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
+  }
+  return rc;
+}
+
 SQLRETURN qvoStatement::MoreResults() {
   if (auxiliaryParse) {
     if (!auxAnswer) return SQL_NO_DATA;
@@ -309,7 +323,9 @@ SQLRETURN qvoStatement::ParseResultSet(qvoAnswerCursor& in) {
   }
   const SQLPOINTER columns = AsPointer(h.columns);
   if (target == IRD()) {
-    ARD()->SetDescField(0, SQL_DESC_COUNT, columns, 0);
+    // The application's column bindings stay until it unbinds them: a
+    // result with fewer columns leaves those past it bound for the next.
+    if (ARD()->header.count < h.columns) ARD()->SetDescField(0, SQL_DESC_COUNT, columns, 0);
     // Nothing of the previous result may survive in the IRD.
     IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   }

@@ -112,12 +112,13 @@ enum qvoInitLevel : SQLUSMALLINT {
 
 // One block of parameter rows of the execute-prepared message.
 struct qvoParamBlock {
-  SQLULEN first = 0;         // index of the first row to send
-  SQLULEN count = 0;         // rows to send from there
-  size_t nextLongValue = 0;  // next entry of the data-at-execution list; advanced as taken
-  SQLULEN rows = 0;          // rows that went into the message
-  int errorParam = 0;        // the value that failed: its parameter number
-  SQLULEN errorRow = 0;      // and row index
+  SQLULEN first = 0;             // index of the first row to send
+  SQLULEN count = 0;             // rows to send from there
+  size_t nextLongValue = 0;      // next entry of the data-at-execution list; advanced as taken
+  SQLULEN rows = 0;              // rows that went into the message
+  int errorParam = 0;            // the value that failed: its parameter number
+  SQLULEN errorRow = 0;          // and row index
+  std::vector<SQLULEN> cutRows;  // rows in the message with a value cut to its slot
 };
 
 // The last block of an execution of parameter rows while the server still
@@ -126,9 +127,9 @@ struct qvoRunningBlock {
   bool active = false;
   SQLULEN first = 0, end = 0;  // its rows
   SQLULEN arraySize = 0;
-  qvo_int64 total = 0;                      // rows affected by the blocks before it
-  SQLUSMALLINT status = SQL_PARAM_SUCCESS;  // of its rows when it succeeds
-  bool cut = false;                         // a value of the execution was cut to its slot
+  qvo_int64 total = 0;           // rows affected by the blocks before it
+  std::vector<SQLULEN> cutRows;  // its rows with a value cut to its slot
+  bool cut = false;              // a value of the execution was cut to its slot
 };
 
 class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnswerTaker {
@@ -338,6 +339,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN PollExecution();
   // The parameter status array (when set) for rows [from, to).
   void NoteParamStatus(SQLULEN from, SQLULEN to, SQLUSMALLINT status);
+  // Rows from..to went out: each succeeded, with information where a value
+  // of it was cut to its slot.
+  void NoteSentRows(SQLULEN from, SQLULEN to, const std::vector<SQLULEN>& cutRows);
   // The end of an execution of parameter rows that failed in rows
   // [failedFrom, failedTo) after blocks that affected `total` rows: -1.
   SQLRETURN FailParameterBlocks(SQLULEN failedFrom, SQLULEN failedTo, SQLULEN arraySize,
@@ -394,6 +398,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // Consumes the next result of the answer: 0, 100 (nothing left), 2 (still
   // executing) or -1 with a diagnostic.
   SQLRETURN MoreResults() override;
+  // The application's QVOMoreResults: once no result is left the statement
+  // has no result set, as after a close.
+  SQLRETURN NextResult();
 
   // --- row blocks ---------------------------------------------------------------
   // Indexes a row block of `length` bytes for the IRD's columns and

@@ -81,6 +81,7 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
     std::vector<Piece> expected;
     const char* codeSet = "UTF-8";      // of the application's data
     const char* wideCodeSet = nullptr;  // of wide data (null: UTF-16 in host order)
+    SQLULEN maxLength = 0;              // SQL_ATTR_MAX_LENGTH
   };
   const std::string abEcd = std::string("ab\xC3\xA9") + "cd";
   const std::vector<Piece> abEcdPieces = {{1, 6, "ab"},
@@ -164,6 +165,65 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
         {100, -777, ""}},
        "UTF-8",
        "UTF-16BE"},
+      // SQL_ATTR_MAX_LENGTH narrows every piece, but a piece it leaves no
+      // whole character holds the next one when the caller's buffer does:
+      // the read always ends, and the cap never makes a length query.
+      {"max length 2, shift-jis",
+       "ab\xE6\x97\xA5",
+       SQL_C_CHAR,
+       100,
+       {{1, 4, "a"}, {1, 3, "b"}, {0, 2, "\x93\xFA"}, {100, -777, ""}},
+       "SHIFT_JIS",
+       nullptr,
+       2},
+      {"max length 3, utf-32",
+       "ab",
+       SQL_C_CHAR,
+       100,
+       {{1, 8, u32('a')}, {0, 4, u32('b')}, {100, -777, ""}},
+       "UTF-32LE",
+       nullptr,
+       3},
+      {"max length 1, utf-8",
+       "a\xC3\xA9",
+       SQL_C_CHAR,
+       100,
+       {{1, 3, "a"}, {0, 2, "\xC3\xA9"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       1},
+      {"max length 1, binary",
+       "ab",
+       SQL_C_BINARY,
+       100,
+       {{1, 2, "a"}, {0, 1, "b"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       1},
+      {"max length 1, wide",
+       "ab",
+       SQL_C_WCHAR,
+       100,
+       {{1, 4, W("a")}, {0, 2, W("b")}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       1},
+      {"max length 3, wide surrogate pair",
+       aPairB,
+       SQL_C_WCHAR,
+       100,
+       {{1, 8, W("a")}, {1, 6, pairLE}, {0, 2, W("b")}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       3},
+      // Only the caller's own buffer too small for a character gives an
+      // empty piece: the caller can grow it.
+      {"buffer too small for a character",
+       "\xE6\x97\xA5",
+       SQL_C_CHAR,
+       2,
+       {{1, 2, ""}, {1, 2, ""}},
+       "SHIFT_JIS"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -175,6 +235,9 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
                                SQL_NTS),
                 SQL_SUCCESS);
     }
+    ASSERT_EQ(
+        QVOSetStmtAttr(s.stmt, SQL_ATTR_MAX_LENGTH, IntArg(static_cast<SQLLEN>(c.maxLength)), 0),
+        SQL_SUCCESS);
     Serve(s, {kUtf8}, {{Value::Text(c.value)}});
     ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
     const std::vector<Piece> got = ReadPieces(s, c.cType, c.bufferLength);
@@ -416,16 +479,32 @@ TEST(GetDataApi, ArgumentChecks) {
 // The current row, step by step: the last row of the rowset, or the row
 // SetPos chose in it, whichever blocks the rowset's rows came in; its number
 // in the whole result (the row number attribute) and in a conversion error's
-// message; and no row to choose once the cursor went back before the first
-// row.
+// message; no row to choose once the cursor went back before the first row
+// or a fetch found no rows; no result set to scroll in. Every step leaves
+// exactly its own records: none for 0, one for -1.
 TEST(GetDataApi, CurrentRow) {
-  enum Call { Fetch, Prior, NextResult, Execute, SetPos, CursorRow, Text, Wide, RowNumber };
+  enum Call {
+    Fetch,
+    Prior,
+    Absolute,
+    Last,
+    NextResult,
+    Execute,
+    SetPos,
+    CursorRow,
+    Text,
+    Wide,
+    RowNumber,
+    Columns,
+    RowCount
+  };
   struct Step {
     Call call;
     SQLLEN arg;  // SetPos: the row; CursorRow: the row number; Text and Wide: the column
     SQLRETURN rc;
-    // Text: the value read ("NULL" for NULL); RowNumber: the number; a
-    // failure: its SQLSTATE (Wide: its text).
+    // Text: the value read ("NULL" for NULL); RowNumber, Columns and
+    // RowCount: the number; a failure or a 100 with a record: its SQLSTATE
+    // (Wide: its text).
     std::string want;
   };
   struct Case {
@@ -547,6 +626,76 @@ TEST(GetDataApi, CurrentRow) {
         {Fetch, 0, SQL_SUCCESS, ""},
         {SetPos, 2, SQL_SUCCESS, ""},
         {Text, 1, SQL_SUCCESS, "s1"}}},
+      // A fetch or scroll that found no rows leaves no current row, until
+      // one finds rows again; the cursor stays for LAST and ABSOLUTE.
+      {"after the end, every row inline",
+       sample(3, {}),
+       1,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r2"},
+        {Fetch, 0, SQL_NO_DATA, ""},
+        {Text, 1, SQL_ERROR, "24000"},
+        {RowNumber, 0, SQL_SUCCESS, "0"},
+        {SetPos, 1, SQL_ERROR, "24000"},
+        {RowCount, 0, SQL_SUCCESS, "3"},
+        {Last, 0, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r2"},
+        {RowNumber, 0, SQL_SUCCESS, "3"}}},
+      {"after the end, rows in later blocks",
+       sample(10, fake::Blocks::OfRows(4)),
+       1,
+       {{Fetch, 0, SQL_SUCCESS, ""},
+        {Absolute, 11, SQL_NO_DATA, ""},
+        {Text, 1, SQL_ERROR, "24000"},
+        {RowNumber, 0, SQL_SUCCESS, "0"},
+        {Absolute, 3, SQL_SUCCESS, ""},
+        {Text, 1, SQL_SUCCESS, "r2"},
+        {RowNumber, 0, SQL_SUCCESS, "3"}}},
+      // A row count is no result set: every orientation answers as a fetch
+      // does, and none moves the cursor.
+      {"scrolling without a result set",
+       [](api::Session& s) {
+         s.node.OnSql(kSql, r::Answer({r::RowCount(30)}));
+         ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+       },
+       1,
+       {{Absolute, 4, SQL_NO_DATA, "HY010"},
+        {Last, 0, SQL_NO_DATA, "HY010"},
+        {Absolute, 12, SQL_NO_DATA, "HY010"},
+        {Prior, 0, SQL_NO_DATA, "HY010"},
+        {Fetch, 0, SQL_NO_DATA, "HY010"},
+        {RowNumber, 0, SQL_SUCCESS, "0"},
+        {RowCount, 0, SQL_SUCCESS, "30"}}},
+      // The last result read: no result set is left to describe.
+      {"no result after the last",
+       [](api::Session& s) {
+         fake::Table t = fake::Table::Sample(
+             {r::Column::Char("t", 8, 8, r::kVarying), r::Column::Decimal("n", 18, 0)}, 2);
+         s.node.OnSql(kSql, r::Answer({r::ResultSet(-3, t.columns, 2, 2, t.Block(0, 2))}));
+         ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+       },
+       1,
+       {{Columns, 0, SQL_SUCCESS, "2"},
+        {Fetch, 0, SQL_SUCCESS, ""},
+        {NextResult, 0, SQL_NO_DATA, ""},
+        {Columns, 0, SQL_SUCCESS, "0"},
+        {Text, 1, SQL_ERROR, "24000"},
+        {Fetch, 0, SQL_NO_DATA, "HY010"}}},
+      // A failed fetch leaves no rowset, and SetPos says so with its own
+      // record, not the server's of the fetch.
+      {"setpos after a fetch the server failed",
+       [](api::Session& s) {
+         s.node.ServeTable(kSql, fake::Table::Sample({r::Column::Char("t", 8, 8, r::kVarying)}, 10),
+                           fake::Blocks{2, 0, 0});
+         ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
+         s.node.Push(r::Answer({r::Exception("block lost", "HY000")}));
+       },
+       3,
+       {{Fetch, 0, SQL_ERROR, "HY000"},
+        {SetPos, 1, SQL_ERROR, "24000"},
+        {SetPos, 0, SQL_ERROR, "24000"}}},
       {"prepared statement executed again",
        [](api::Session& s) {
          fake::ServePrepared(s.node, kSql, 7, {}, nullptr);
@@ -614,6 +763,12 @@ TEST(GetDataApi, CurrentRow) {
         case Prior:
           rc = QVOFetchScroll(s.stmt, SQL_FETCH_PRIOR, 0);
           break;
+        case Absolute:
+          rc = QVOFetchScroll(s.stmt, SQL_FETCH_ABSOLUTE, st.arg);
+          break;
+        case Last:
+          rc = QVOFetchScroll(s.stmt, SQL_FETCH_LAST, 0);
+          break;
         case NextResult:
           rc = QVOMoreResults(s.stmt);
           break;
@@ -650,19 +805,35 @@ TEST(GetDataApi, CurrentRow) {
           got = std::to_string(n);
           break;
         }
+        case Columns: {
+          SQLSMALLINT n = 99;
+          rc = QVONumResultCols(s.stmt, &n);
+          got = std::to_string(n);
+          break;
+        }
+        case RowCount: {
+          SQLLEN n = 99;
+          rc = QVORowCount(s.stmt, &n);
+          got = std::to_string(n);
+          break;
+        }
       }
       EXPECT_EQ(rc, st.rc) << s.State();
       if (rc != st.rc) break;  // the rest of the case would follow from a wrong state
-      if (rc == SQL_ERROR) {
-        const std::vector<api::Record> rec = s.Records();
+      const std::vector<api::Record> rec = s.Records();
+      if (rc == SQL_ERROR || (rc == SQL_NO_DATA && !st.want.empty())) {
         EXPECT_EQ(rec.size(), 1u);
         if (rec.empty()) break;
-        if (st.call == Wide)
+        if (st.call == Wide) {
           EXPECT_NE(rec[0].text.find(st.want), std::string::npos) << rec[0].text;
-        else
+        } else {
           EXPECT_EQ(rec[0].state, st.want);
-      } else if (st.call == Text || st.call == RowNumber) {
-        EXPECT_EQ(got, st.want);
+        }
+      } else {
+        EXPECT_TRUE(rec.empty()) << rec[0].state;
+        if (st.call == Text || st.call == RowNumber || st.call == Columns || st.call == RowCount) {
+          EXPECT_EQ(got, st.want);
+        }
       }
     }
   }

@@ -37,6 +37,9 @@ struct Binding {
   SQLSMALLINT digits;
   SQLLEN bufferLength;
   bool rowWise;
+  // A structure's own size: an array of them steps by it, whatever
+  // BufferLength says (0: a value of BufferLength bytes).
+  size_t structSize = 0;
 };
 
 struct Case {
@@ -46,7 +49,25 @@ struct Case {
   std::vector<Bytes> sent;
   SQLRETURN rc;  // 1: with 01004
   int64_t messageSize = 0x4000000;
+  std::vector<SQLUSMALLINT> status = {};  // the status array after the execution, when given
 };
+
+// A time structure as the application holds it, and as the node receives
+// it: a timestamp of day 0 (year, month, day 0; fraction 0).
+Bytes TimeStruct(SQLUSMALLINT hour, SQLUSMALLINT minute, SQLUSMALLINT second) {
+  const SQL_TIME_STRUCT t{hour, minute, second};
+  return Bytes(reinterpret_cast<const char*>(&t), sizeof t);
+}
+Bytes WireTime(char hour, char minute, char second) {
+  return Bytes(4, '\0') + Bytes{hour, minute, second} + Bytes(4, '\0');
+}
+// A timestamp structure, and its 11 wire bytes: year (2 bytes), month, day,
+// hour, minute, second, fraction (4 bytes), little-endian.
+Bytes TimestampStruct(SQLSMALLINT year, SQLUSMALLINT month, SQLUSMALLINT day,
+                      SQLUINTEGER fraction) {
+  const SQL_TIMESTAMP_STRUCT t{year, month, day, 23, 59, 58, fraction};
+  return Bytes(reinterpret_cast<const char*>(&t), sizeof t);
+}
 
 // The application's side of one case: column-wise one buffer of rows x slot
 // bytes (one row: exactly its value and terminator), row-wise one structure
@@ -60,20 +81,22 @@ struct AppBuffers {
   explicit AppBuffers(const Case& c) {
     const size_t rows = c.rows.size();
     const size_t terminator = c.bind.cType == SQL_C_WCHAR ? 2 : 1;
+    const size_t size = c.bind.structSize;
     if (c.bind.rowWise) {
-      rowSize = static_cast<SQLLEN>(sizeof(SQLLEN)) + c.bind.bufferLength;
+      rowSize = static_cast<SQLLEN>(sizeof(SQLLEN) + (size ? size : c.bind.bufferLength));
       data = std::make_unique<char[]>(rows * static_cast<size_t>(rowSize));
       std::memset(data.get(), 0, rows * static_cast<size_t>(rowSize));
       for (size_t r = 0; r < rows; ++r) {
         char* at = data.get() + r * static_cast<size_t>(rowSize);
         std::memcpy(at, &c.rows[r].indicator, sizeof(SQLLEN));
-        Put(at + sizeof(SQLLEN), c.rows[r].bytes, static_cast<size_t>(c.bind.bufferLength));
+        Put(at + sizeof(SQLLEN), c.rows[r].bytes, static_cast<size_t>(rowSize) - sizeof(SQLLEN));
         values.push_back(at + sizeof(SQLLEN));
       }
       return;
     }
-    const size_t slot =
-        rows == 1 ? c.rows[0].bytes.size() + terminator : static_cast<size_t>(c.bind.bufferLength);
+    const size_t slot = size        ? size
+                        : rows == 1 ? c.rows[0].bytes.size() + terminator
+                                    : static_cast<size_t>(c.bind.bufferLength);
     data = std::make_unique<char[]>(rows * slot);
     std::memset(data.get(), 0, rows * slot);
     for (size_t r = 0; r < rows; ++r) {
@@ -188,6 +211,55 @@ TEST_F(ParameterRowsTest, ValuesGoOutWholeOrCutToTheirSlotWithAWarning) {
        {{"\xFF", 1}},
        {"\x01"},
        0},
+      // Only the row whose value was cut is marked in the status array.
+      {"the cut row alone warns",
+       char4,
+       {{"ab", SQL_NTS}, {"abcdefgh", 8}, {"ok", SQL_NTS}},
+       {"ab", "abcd", "ok"},
+       1,
+       0x4000000,
+       {SQL_PARAM_SUCCESS, SQL_PARAM_SUCCESS_WITH_INFO, SQL_PARAM_SUCCESS}},
+      {"the cut row alone warns, a block each",
+       char4,
+       {{"abcdefgh", 8}, {"ok", SQL_NTS}},
+       {"abcd", "ok"},
+       1,
+       1,
+       {SQL_PARAM_SUCCESS_WITH_INFO, SQL_PARAM_SUCCESS}},
+      // Time and timestamp structures are read at their own size, whatever
+      // BufferLength says.
+      {"time array, BufferLength 16",
+       {SQL_C_TYPE_TIME, SQL_TYPE_TIME, 0, 0, 16, false, sizeof(SQL_TIME_STRUCT)},
+       {{TimeStruct(13, 45, 7), 0}, {TimeStruct(1, 2, 3), 0}},
+       {WireTime(13, 45, 7), WireTime(1, 2, 3)},
+       0},
+      {"time array, BufferLength 0",
+       {SQL_C_TIME, SQL_TIME, 0, 0, 0, false, sizeof(SQL_TIME_STRUCT)},
+       {{TimeStruct(23, 59, 59), 0}, {"", SQL_NULL_DATA}, {TimeStruct(0, 0, 1), 0}},
+       {WireTime(23, 59, 59), "NULL", WireTime(0, 0, 1)},
+       0},
+      {"one time, BufferLength 5",
+       {SQL_C_TYPE_TIME, SQL_TYPE_TIME, 0, 0, 5, false, sizeof(SQL_TIME_STRUCT)},
+       {{TimeStruct(12, 0, 30), 0}},
+       {WireTime(12, 0, 30)},
+       0},
+      {"one time, BufferLength 6, row-wise",
+       {SQL_C_TYPE_TIME, SQL_TYPE_TIME, 0, 0, 6, true, sizeof(SQL_TIME_STRUCT)},
+       {{TimeStruct(8, 9, 10), 0}},
+       {WireTime(8, 9, 10)},
+       0},
+      {"timestamp array, BufferLength 0",
+       {SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 0, 0, 0, false, sizeof(SQL_TIMESTAMP_STRUCT)},
+       {{TimestampStruct(2024, 2, 29, 123456789), 0}, {TimestampStruct(-44, 3, 15, 0), 0}},
+       {Bytes("\xE8\x07\x02\x1D\x17\x3B\x3A\x15\xCD\x5B\x07", 11),
+        Bytes("\xD4\xFF\x03\x0F\x17\x3B\x3A\0\0\0\0", 11)},
+       0},
+      {"timestamp array, BufferLength 16, row-wise",
+       {SQL_C_TIMESTAMP, SQL_TIMESTAMP, 0, 0, 16, true, sizeof(SQL_TIMESTAMP_STRUCT)},
+       {{TimestampStruct(1999, 12, 31, 1), 0}, {TimestampStruct(2000, 1, 1, 0), 0}},
+       {Bytes("\xCF\x07\x0C\x1F\x17\x3B\x3A\x01\0\0\0", 11),
+        Bytes("\xD0\x07\x01\x01\x17\x3B\x3A\0\0\0\0", 11)},
+       0},
       {"bit bytes supplied at execution",
        bit,
        {{"\x02", SQL_DATA_AT_EXEC}, {zero, SQL_DATA_AT_EXEC}, {"\xFF", SQL_DATA_AT_EXEC}},
@@ -219,6 +291,8 @@ TEST_F(ParameterRowsTest, ValuesGoOutWholeOrCutToTheirSlotWithAWarning) {
         SQL_SUCCESS)
         << LastDiag(*Stmt(h));
 
+    std::vector<SQLUSMALLINT> status(c.rows.size(), 99);
+    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), SQL_SUCCESS);
     SQLRETURN rc = QVOExecute(h);
     // Values asked for at execution: each row's bytes, in one piece.
     while (rc == SQL_NEED_DATA) {
@@ -252,6 +326,9 @@ TEST_F(ParameterRowsTest, ValuesGoOutWholeOrCutToTheirSlotWithAWarning) {
       for (const auto& row : m.values)
         sent.push_back(row.at(0) ? Bytes(row.at(0)->begin(), row.at(0)->end()) : "NULL");
     EXPECT_TRUE(sent == c.sent) << "rows sent: " << sent.size();
+    if (!c.status.empty()) {
+      EXPECT_EQ(status, c.status);
+    }
     QVOFreeHandle(SQL_HANDLE_STMT, h);
   }
 }

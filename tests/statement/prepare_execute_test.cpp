@@ -218,21 +218,38 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
   struct Case {
     const char* what;
     bool serverRefuses;
+    int badRow;  // whose text has no length the driver knows; -1 none
     const char* diag;
     SQLULEN processed;
     std::vector<SQLUSMALLINT> status;
+    size_t blocksSent;
+    SQLLEN rowCount;  // of the blocks sent, whatever the execution before left
   };
   const Case cases[] = {
       {"value cannot be encoded",
        false,
+       5,
        "HY010 Error filling prepared parameter data table at column 2, offset 5.",
        6,
-       {kOk, kOk, kOk, kOk, kUnused, kErr, kUnused, kUnused, kUnused, kUnused}},
+       {kOk, kOk, kOk, kOk, kUnused, kErr, kUnused, kUnused, kUnused, kUnused},
+       1,
+       4},
       {"server refuses the second block",
        true,
+       -1,
        "42000 block refused",
        8,
-       {kOk, kOk, kOk, kOk, kErr, kErr, kErr, kErr, kUnused, kUnused}},
+       {kOk, kOk, kOk, kOk, kErr, kErr, kErr, kErr, kUnused, kUnused},
+       1,
+       4},
+      {"nothing sent",
+       false,
+       0,
+       "HY010 Error filling prepared parameter data table at column 2, offset 0.",
+       1,
+       {kErr, kUnused, kUnused, kUnused, kUnused, kUnused, kUnused, kUnused, kUnused, kUnused},
+       0,
+       0},
   };
   conn->connAttr.maxDataMessageSize = 150;  // blocks of 4, 4 and 2 rows
   ASSERT_EQ(Prepare(stmt), SQL_SUCCESS) << LastDiag(*s);
@@ -251,11 +268,11 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
     WatchRows(stmt);
     Fill(100);
     Bind(stmt);
-    if (!c.serverRefuses) nameInd[5] = -77;  // no length the driver knows
+    if (c.badRow >= 0) nameInd[c.badRow] = -77;
     ASSERT_EQ(QVOExecute(stmt), SQL_ERROR);
     EXPECT_NE(LastDiag(*s).find(c.diag), std::string::npos) << LastDiag(*s);
-    EXPECT_EQ(seen.size(), 1u);
-    EXPECT_EQ(RowCountOf(stmt), 4);
+    EXPECT_EQ(seen.size(), c.blocksSent);
+    EXPECT_EQ(RowCountOf(stmt), c.rowCount);
     EXPECT_EQ(processed, c.processed);
     EXPECT_EQ(status, c.status);
     bool reset = false;
@@ -263,11 +280,13 @@ TEST_F(PrepareExecuteTest, FailedBlockStopsAndStatementStaysUsable) {
       const fake::Attr* a = r.Find(kPartNumber);
       reset = reset || (a && a->AsInt() == 0);
     }
-    EXPECT_EQ(reset, !c.serverRefuses);  // a refusing server ended the execution itself
+    // A refusing server ended the execution itself; one that got no block
+    // waits for nothing.
+    EXPECT_EQ(reset, !c.serverRefuses && c.blocksSent > 0);
 
     seen.clear();
     blocks = 10;
-    nameInd[5] = SQL_NTS;
+    if (c.badRow >= 0) nameInd[c.badRow] = SQL_NTS;
     ASSERT_EQ(QVOExecute(stmt), SQL_SUCCESS) << LastDiag(*s);
     EXPECT_EQ(Received(), Expected(100));
     EXPECT_EQ(RowCountOf(stmt), 10);
@@ -298,22 +317,23 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     int still;            // still-executing answers before each block's result
     std::string returns;  // of the call that starts, then of each poll
     SQLLEN rowCount;
-    SQLUSMALLINT lastBlockStatus;  // the other rows succeed
-    std::string diag;              // the last record after the last call
+    SQLUSMALLINT row8, row9;  // statuses of the last block's rows; the other rows succeed
+    std::string diag;         // the last record after the last call
   };
   const Case cases[] = {
-      {"synchronous: every block waited for", Synchronous, false, 3, 2, "0", 10, kOk, ""},
-      {"one block, polled twice", ByExecute, false, 1, 2, "2 2 0", 10, kOk, ""},
-      {"three blocks, the last one polled", ByExecute, false, 3, 1, "2 0", 10, kOk, ""},
-      {"values at execution, polled with ParamData", ByParamData, false, 3, 1, "2 0", 10, kOk, ""},
+      {"synchronous: every block waited for", Synchronous, false, 3, 2, "0", 10, kOk, kOk, ""},
+      {"one block, polled twice", ByExecute, false, 1, 2, "2 2 0", 10, kOk, kOk, ""},
+      {"three blocks, the last one polled", ByExecute, false, 3, 1, "2 0", 10, kOk, kOk, ""},
+      {"values at execution, polled with ParamData", ByParamData, false, 3, 1, "2 0", 10, kOk, kOk,
+       ""},
       {"ExecDirect with parameters, polled with the same text", ByExecDirect, false, 3, 1, "2 0",
-       10, kOk, ""},
+       10, kOk, kOk, ""},
       {"cancelled in the last block", Cancelled, false, 3, 1, "2 -1", 8, SQL_PARAM_ERROR,
-       "57014 Query aborted"},
-      {"a value cut to its slot warns with the result", CutLastRow, false, 3, 1, "2 1", 10,
-       SQL_PARAM_SUCCESS_WITH_INFO, "01004 String data, right truncated."},
-      {"the prepare waited for", ByExecute, true, 3, 1, "2 0", 10, kOk, ""},
-      {"the prepare of ExecDirect waited for", ByExecDirect, true, 3, 1, "2 0", 10, kOk, ""},
+       SQL_PARAM_ERROR, "57014 Query aborted"},
+      {"a value cut to its slot warns with the result, in its row", CutLastRow, false, 3, 1, "2 1",
+       10, kOk, SQL_PARAM_SUCCESS_WITH_INFO, "01004 String data, right truncated."},
+      {"the prepare waited for", ByExecute, true, 3, 1, "2 0", 10, kOk, kOk, ""},
+      {"the prepare of ExecDirect waited for", ByExecDirect, true, 3, 1, "2 0", 10, kOk, kOk, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -357,7 +377,7 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     Fill(100);
     Bind(h);
     // The last block holds rows 8 and 9.
-    if (c.how == CutLastRow) nameInd[8] = nameInd[9] = static_cast<SQLLEN>(sizeof names[0]) + 4;
+    if (c.how == CutLastRow) nameInd[9] = static_cast<SQLLEN>(sizeof names[0]) + 4;
     if (c.how == ByParamData) nameInd[0] = SQL_DATA_AT_EXEC;
     if (c.how != ByExecDirect) {
       ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*st);
@@ -393,7 +413,8 @@ TEST_F(PrepareExecuteTest, AsynchronousExecutionIsPolledToItsEnd) {
     EXPECT_EQ(RowCountOf(h), c.rowCount);
     EXPECT_EQ(processed, kRows);
     std::vector<SQLUSMALLINT> expected(kRows, SQL_PARAM_SUCCESS);
-    for (SQLULEN r = c.blocks == 1 ? 0 : 8; r < kRows; ++r) expected[r] = c.lastBlockStatus;
+    expected[8] = c.row8;
+    expected[9] = c.row9;
     EXPECT_EQ(status, expected);
     const std::vector<std::string> parts =
         c.blocks == 1 ? std::vector<std::string>{"-"} : std::vector<std::string>{"0", "1", "-2"};

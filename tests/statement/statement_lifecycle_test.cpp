@@ -372,12 +372,18 @@ TEST_F(StatementTest, EncodingAttributesInstallCodeSets) {
   EXPECT_EQ(len, 20);
 }
 
+// Each call leaves its own records only: none for a success, one for a
+// failure, whatever the calls before it left.
 TEST_F(StatementTest, CursorOperations) {
   struct Case {
     const char* name;
     SQLRETURN (*call)(SQLHSTMT);
     SQLRETURN rc;
     std::string diag;
+  };
+  const auto records = [&] {
+    const std::vector<std::string> all = StatesAndTexts(*s);
+    return all.empty() ? std::vector<std::string>{""} : all;
   };
   const Case cases[] = {
       {"close without anything", [](SQLHSTMT h) { return QVOCloseCursor(h); }, SQL_ERROR,
@@ -392,6 +398,15 @@ TEST_F(StatementTest, CursorOperations) {
        SQL_ERROR, "24000 Invalid cursor state."},
       {"setpos refresh", [](SQLHSTMT h) { return QVOSetPos(h, 1, SQL_REFRESH, 0); }, SQL_ERROR,
        "IM001 Driver does not support operation."},
+      {"row count",
+       [](SQLHSTMT h) {
+         SQLLEN n = 0;
+         return QVORowCount(h, &n);
+       },
+       SQL_SUCCESS, ""},
+      {"setpos 0 before fetch", [](SQLHSTMT h) { return QVOSetPos(h, 0, SQL_POSITION, 0); },
+       SQL_ERROR, "24000 Invalid cursor state."},
+      {"cursor name", [](SQLHSTMT h) { return QVOSetCursorName(h, nullptr, 0); }, SQL_SUCCESS, ""},
       {"bulk add", [](SQLHSTMT h) { return QVOBulkOperations(h, SQL_ADD); }, SQL_SUCCESS, ""},
       {"bulk update", [](SQLHSTMT h) { return QVOBulkOperations(h, SQL_UPDATE_BY_BOOKMARK); },
        SQL_ERROR, "IM001 Driver does not support this function."},
@@ -400,7 +415,7 @@ TEST_F(StatementTest, CursorOperations) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(c.call(stmt), c.rc) << c.name;
-    EXPECT_EQ(LastDiag(*s), c.diag) << c.name;
+    EXPECT_EQ(records(), std::vector<std::string>{c.diag}) << c.name;
   }
   // The refused operation is the native error.
   QVOSetPos(stmt, 1, SQL_REFRESH, 0);
@@ -423,8 +438,10 @@ TEST_F(StatementTest, CursorOperations) {
   EXPECT_EQ(s->Result().Cursor(), 13);
   for (SQLBIGINT row : {0, 4, -1}) {
     EXPECT_EQ(QVOSetPos(stmt, row, SQL_POSITION, 0), SQL_ERROR) << row;
-    EXPECT_EQ(LastDiag(*s), "HY109 Invalid cursor position.");
+    EXPECT_EQ(records(), std::vector<std::string>{"HY109 Invalid cursor position."});
   }
+  EXPECT_EQ(QVOSetPos(stmt, 2, SQL_POSITION, 0), SQL_SUCCESS);
+  EXPECT_EQ(records(), std::vector<std::string>{""});
 }
 
 TEST_F(StatementTest, FramesWithoutAStatement) {
