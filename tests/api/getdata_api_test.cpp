@@ -647,12 +647,15 @@ TEST(GetDataApi, CurrentRow) {
        sample(10, fake::Blocks::OfRows(4)),
        1,
        {{Fetch, 0, SQL_SUCCESS, ""},
-        {Absolute, 11, SQL_NO_DATA, ""},
+        {Absolute, 12, SQL_NO_DATA, ""},
         {Text, 1, SQL_ERROR, "24000"},
         {RowNumber, 0, SQL_SUCCESS, "0"},
         {Absolute, 3, SQL_SUCCESS, ""},
         {Text, 1, SQL_SUCCESS, "r2"},
-        {RowNumber, 0, SQL_SUCCESS, "3"}}},
+        {RowNumber, 0, SQL_SUCCESS, "3"},
+        {Absolute, 11, SQL_NO_DATA, ""},
+        {Text, 1, SQL_ERROR, "24000"},
+        {RowNumber, 0, SQL_SUCCESS, "0"}}},
       // A row count is no result set: every orientation answers as a fetch
       // does, and none moves the cursor.
       {"scrolling without a result set",
@@ -660,7 +663,7 @@ TEST(GetDataApi, CurrentRow) {
          s.node.OnSql(kSql, r::Answer({r::RowCount(30)}));
          ASSERT_EQ(s.Exec(kSql), SQL_SUCCESS);
        },
-       1,
+       10,
        {{Absolute, 4, SQL_NO_DATA, "HY010"},
         {Last, 0, SQL_NO_DATA, "HY010"},
         {Absolute, 12, SQL_NO_DATA, "HY010"},
