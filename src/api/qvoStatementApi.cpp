@@ -96,6 +96,13 @@ SQLRETURN QVOCancel(SQLHSTMT StatementHandle) {
   // Runs beside the call it cancels, never after it.
   return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Beside>(
       StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{}, [](qvoStatement& s) {
+        // With no other call running on the statement the cancel is a call
+        // of its own and starts without earlier records; beside a running
+        // call it leaves that call's records alone.
+        if (s.CallMutex().TryEnter()) {
+          s.ClearDiagRecords();
+          s.CallMutex().Leave();
+        }
         s.ClearColumnCache();
         return s.AbortExecution();
       });

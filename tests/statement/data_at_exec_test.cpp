@@ -123,7 +123,8 @@ TEST_F(DataAtExecTest, CallSequences) {
       {"execute after a cancel starts anew",
        {kAtExec, 0},
        {SQL_NTS, SQL_NTS},
-       {CallExecute(), Wants(0, 1), CallCancel(), CallExecute(), Wants(0, 1), Put("#", 0), Runs()},
+       {CallExecute(), Wants(0, 1), Put("#", 0), Refused(Put("#", 0), "HY019"), CallCancel(),
+        CallExecute(), Wants(0, 1), Put("#", 0), Runs()},
        {"77/name-00001", "2/name-00002"}},
       {"ExecDirect after a cancel starts anew",
        {0, 0},
@@ -185,8 +186,12 @@ TEST_F(DataAtExecTest, CallSequences) {
         }
       }
       ASSERT_EQ(rc, st.rc) << LastDiag(*Stmt(h));
+      // Each call leaves its own records: one for -1, none for 0 or 99.
       if (rc == SQL_ERROR) {
+        EXPECT_EQ(DiagsOf(*Stmt(h)).size(), 1u);
         EXPECT_EQ(LastDiag(*Stmt(h)).substr(0, 5), st.state);
+      } else if (rc != SQL_SUCCESS_WITH_INFO) {
+        EXPECT_EQ(DiagsOf(*Stmt(h)).size(), 0u) << LastDiag(*Stmt(h));
       }
       if (st.kind == Step::ParamData && rc == SQL_NEED_DATA) {
         const void* expected = st.param == 1 ? static_cast<const void*>(&ids[st.token])
