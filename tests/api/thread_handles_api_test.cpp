@@ -352,7 +352,14 @@ TEST(ThreadHandlesApi, CloseOrFreeFromAnotherThreadWaitsForFetchAndGetData) {
         if (std::string(text) != std::string("r").append(std::to_string(n)) || n < 0 ||
             n >= kRows || (!k.readsOn && bound != n))
           ++wrong;
-        ++fetched;
+        // The other call starts once 100 rows are read: the reader waits
+        // for it there, so that a loaded host never lets it read to the end
+        // first.
+        if (++fetched == 100) {
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+          while (!calling.load() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         if (calling.load()) {
           const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
           while (!called.load() && std::chrono::steady_clock::now() < until)
