@@ -194,7 +194,8 @@ Bytes EncodeReply(const Reply& reply);
 
 // ---- Answers by SQL text and served tables ----------------------------------
 
-struct Table;  // support/fake_table.h
+struct Table;       // support/fake_table.h
+struct AnswerPart;  // support/fake_table.h
 
 // Matches the SQL text of an execute request: exactly, or by a predicate.
 class SqlMatch {
@@ -280,6 +281,14 @@ class FakeNode {
   void OnSql(SqlMatch match, Reply reply);
   void OnSql(SqlMatch match, Table table, Blocks blocks = {});
   void ServeTable(SqlMatch match, Table table, Blocks blocks = {});
+  // An answer of several results, one after another (row counts and served
+  // tables, each table a new result set as with ServeTable).
+  void ServeAnswer(SqlMatch match, std::vector<AnswerPart> parts);
+  // Forgets every SQL rule and every served result set (open or closed), so
+  // that a long run that scripts one answer after another stays small.
+  void ClearSqlRules();
+  // Forgets what the node has seen: requests, trace, served blocks, errors.
+  void ClearHistory();
 
   // Parallel mode on a slave node: the part of result set `handle` that this
   // node holds. describe_resultset for the handle answers with its
@@ -368,6 +377,7 @@ class FakeNode {
     std::optional<Reply> reply;
     std::shared_ptr<const Table> table;
     Blocks blocks;
+    std::shared_ptr<const std::vector<AnswerPart>> parts;
   };
   struct ServedResult {
     std::shared_ptr<const Table> table;
@@ -380,6 +390,9 @@ class FakeNode {
     int64_t offset = 0;
   };
   std::optional<Reply> AnswerParallel(const Request& request);
+  // The result-set result of a served table: its description and first
+  // rows, under a new handle when rows are left for fetch requests.
+  Bytes ServeResultSet(const std::shared_ptr<const Table>& table, Blocks blocks, uint8_t command);
   std::vector<SqlRule> sqlRules_;
   std::map<int32_t, ResultPart> parts_;
   std::map<int32_t, ServedResult> served_;
