@@ -1320,6 +1320,7 @@ class Run {
           Fail("column %d row %lld under SQL_ATTR_MAX_LENGTH: not a prefix of the value", c,
                (long long)i);
         g.Take(at, n + unit);
+        g.TakeTail(at + n + unit, static_cast<size_t>(b.length) - n - unit);
         TakeLooseLength(b, c, i, n, whole.size());
       }
     }
