@@ -512,6 +512,7 @@ fake::Table TableOf(const std::shared_ptr<const ResultModel>& r) {
 // A node and a connection to it, made once for the process.
 struct Server {
   explicit Server(int32_t protocol) : player(node, Script(protocol)) {
+    node.SetTracing(false);
     QVOAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     const std::string port = std::to_string(node.Port());

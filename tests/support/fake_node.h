@@ -6,6 +6,7 @@
 // See README.md in this folder for how to use and grow it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -342,6 +343,9 @@ class FakeNode {
   // README.md. ClearTrace() starts it afresh.
   std::string Trace() const;
   void ClearTrace();
+  // Off: nothing more is traced (a long run that never reads the trace).
+  // Set before the first client connects.
+  void SetTracing(bool on) { tracing_ = on; }
 
  private:
   void Run();
@@ -400,6 +404,7 @@ class FakeNode {
   std::vector<ServedBlock> servedBlocks_;
   int32_t protocolVersion_ = 13;
   std::string trace_;
+  std::atomic<bool> tracing_{true};
 
   // Cipher state; touched by the node's thread, and by SetCipherKeys under mutex_.
   bool cipherOn_ = false;
