@@ -11,7 +11,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The fuzz targets over the socket's answer reader, the statement's result
 # parser, the login's answers and the decoders behind the exported functions
 # (prepare, execute-prepared, parallel mode, attribute blocks, local results,
-# host list and metadata) and the value conversions of the fetch and GetData
+# host list and metadata), the value conversions of the fetch and GetData, and
+# result call sequences checked against a model of the fake node's tables
 # need clang (libFuzzer): built here, when clang is
 # there, and run by CTest as tests labelled `fuzz` (about 20 s each, beside
 # the other tests), so a finding fails the run like any test and the summary
@@ -20,7 +21,7 @@ if command -v clang++ >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DQVO_SANITIZE=ON -DQVO_TESTS=OFF -DQVO_FUZZ=ON
   cmake --build build/fuzz --target answer_fuzz result_fuzz login_fuzz prepare_fuzz execute_fuzz \
-    parallel_fuzz attributes_fuzz local_results_fuzz metadata_fuzz convert_fuzz
+    parallel_fuzz attributes_fuzz local_results_fuzz metadata_fuzz convert_fuzz fetch_sequence_fuzz
 fi
 
 fuzz_dir=

@@ -511,7 +511,8 @@ void FakeNode::Serve(int fd) {
     // A record that also carried the start of the next request stays counted
     // with this one; the client never does that, as it flushes per request.
     Reply reply = ChooseReply(req);
-    std::string traced = TraceRequest(req) + TraceAnswer(reply, req.command, ProtocolVersion());
+    std::string traced;
+    if (tracing_) traced = TraceRequest(req) + TraceAnswer(reply, req.command, ProtocolVersion());
     {
       std::lock_guard<std::mutex> lock(mutex_);
       trace_ += traced;

@@ -6,6 +6,7 @@
 // See README.md in this folder for how to use and grow it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -194,7 +195,8 @@ Bytes EncodeReply(const Reply& reply);
 
 // ---- Answers by SQL text and served tables ----------------------------------
 
-struct Table;  // support/fake_table.h
+struct Table;       // support/fake_table.h
+struct AnswerPart;  // support/fake_table.h
 
 // Matches the SQL text of an execute request: exactly, or by a predicate.
 class SqlMatch {
@@ -280,6 +282,14 @@ class FakeNode {
   void OnSql(SqlMatch match, Reply reply);
   void OnSql(SqlMatch match, Table table, Blocks blocks = {});
   void ServeTable(SqlMatch match, Table table, Blocks blocks = {});
+  // An answer of several results, one after another (row counts and served
+  // tables, each table a new result set as with ServeTable).
+  void ServeAnswer(SqlMatch match, std::vector<AnswerPart> parts);
+  // Forgets every SQL rule and every served result set (open or closed), so
+  // that a long run that scripts one answer after another stays small.
+  void ClearSqlRules();
+  // Forgets what the node has seen: requests, trace, served blocks, errors.
+  void ClearHistory();
 
   // Parallel mode on a slave node: the part of result set `handle` that this
   // node holds. describe_resultset for the handle answers with its
@@ -333,6 +343,9 @@ class FakeNode {
   // README.md. ClearTrace() starts it afresh.
   std::string Trace() const;
   void ClearTrace();
+  // Off: nothing more is traced (a long run that never reads the trace).
+  // Set before the first client connects.
+  void SetTracing(bool on) { tracing_ = on; }
 
  private:
   void Run();
@@ -368,6 +381,7 @@ class FakeNode {
     std::optional<Reply> reply;
     std::shared_ptr<const Table> table;
     Blocks blocks;
+    std::shared_ptr<const std::vector<AnswerPart>> parts;
   };
   struct ServedResult {
     std::shared_ptr<const Table> table;
@@ -380,6 +394,9 @@ class FakeNode {
     int64_t offset = 0;
   };
   std::optional<Reply> AnswerParallel(const Request& request);
+  // The result-set result of a served table: its description and first
+  // rows, under a new handle when rows are left for fetch requests.
+  Bytes ServeResultSet(const std::shared_ptr<const Table>& table, Blocks blocks, uint8_t command);
   std::vector<SqlRule> sqlRules_;
   std::map<int32_t, ResultPart> parts_;
   std::map<int32_t, ServedResult> served_;
@@ -387,6 +404,7 @@ class FakeNode {
   std::vector<ServedBlock> servedBlocks_;
   int32_t protocolVersion_ = 13;
   std::string trace_;
+  std::atomic<bool> tracing_{true};
 
   // Cipher state; touched by the node's thread, and by SetCipherKeys under mutex_.
   bool cipherOn_ = false;

@@ -99,7 +99,7 @@ SqlMatch SqlMatch::Any() {
 
 void FakeNode::OnSql(SqlMatch match, Reply reply) {
   std::lock_guard<std::mutex> lock(mutex_);
-  sqlRules_.push_back({std::move(match), std::move(reply), nullptr, {}});
+  sqlRules_.push_back({std::move(match), std::move(reply), nullptr, {}, nullptr});
 }
 
 void FakeNode::OnSql(SqlMatch match, Table table, Blocks blocks) {
@@ -109,7 +109,44 @@ void FakeNode::OnSql(SqlMatch match, Table table, Blocks blocks) {
 void FakeNode::ServeTable(SqlMatch match, Table table, Blocks blocks) {
   auto shared = std::make_shared<const Table>(std::move(table));
   std::lock_guard<std::mutex> lock(mutex_);
-  sqlRules_.push_back({std::move(match), std::nullopt, std::move(shared), blocks});
+  sqlRules_.push_back({std::move(match), std::nullopt, std::move(shared), blocks, nullptr});
+}
+
+void FakeNode::ServeAnswer(SqlMatch match, std::vector<AnswerPart> parts) {
+  auto shared = std::make_shared<const std::vector<AnswerPart>>(std::move(parts));
+  std::lock_guard<std::mutex> lock(mutex_);
+  sqlRules_.push_back({std::move(match), std::nullopt, nullptr, {}, std::move(shared)});
+}
+
+void FakeNode::ClearSqlRules() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sqlRules_.clear();
+  served_.clear();
+}
+
+void FakeNode::ClearHistory() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  requests_.clear();
+  trace_.clear();
+  servedBlocks_.clear();
+  errors_.clear();
+}
+
+Bytes FakeNode::ServeResultSet(const std::shared_ptr<const Table>& table, Blocks blocks,
+                               uint8_t command) {
+  const int64_t here = std::clamp<int64_t>(blocks.inlineRows, 0, table->rows);
+  int32_t handle = -3;
+  if (here < table->rows) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    handle = nextHandle_++;
+    served_[handle] = ServedResult{table, blocks, true};
+  }
+  const Bytes block = table->Block(0, here);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    servedBlocks_.push_back({handle, command, 0, here, block.size()});
+  }
+  return results::ResultSet(handle, table->columns, table->rows, here, block);
 }
 
 void FakeNode::ServeResultPart(int32_t handle, Table table, int64_t offset, Blocks blocks) {
@@ -196,6 +233,7 @@ std::optional<Reply> FakeNode::AnswerFromTables(const Request& request) {
     const std::string sql(request.data.begin(), request.data.end());
     std::shared_ptr<const Table> table;
     Blocks blocks;
+    std::shared_ptr<const std::vector<AnswerPart>> parts;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       auto rule = std::find_if(sqlRules_.rbegin(), sqlRules_.rend(), [&](const SqlRule& r) {
@@ -205,20 +243,16 @@ std::optional<Reply> FakeNode::AnswerFromTables(const Request& request) {
       if (rule->reply) return *rule->reply;
       table = rule->table;
       blocks = rule->blocks;
+      parts = rule->parts;
     }
-    const int64_t here = std::clamp<int64_t>(blocks.inlineRows, 0, table->rows);
-    int32_t handle = -3;
-    if (here < table->rows) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      handle = nextHandle_++;
-      served_[handle] = ServedResult{table, blocks, true};
+    if (parts) {
+      std::vector<Bytes> answer;
+      for (const AnswerPart& part : *parts)
+        answer.push_back(part.table ? ServeResultSet(part.table, part.blocks, command)
+                                    : results::RowCount(part.rowCount));
+      return results::Answer(answer);
     }
-    const Bytes block = table->Block(0, here);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      servedBlocks_.push_back({handle, command, 0, here, block.size()});
-    }
-    return results::Answer({results::ResultSet(handle, table->columns, table->rows, here, block)});
+    return results::Answer({ServeResultSet(table, blocks, command)});
   }
 
   if (command != kSendRows && command != kSendRowsFetch2 && command != kCloseResultSet)

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "support/fake_node.h"
@@ -30,6 +32,19 @@ struct Table {
   // A table of SampleValue()s; with nullEvery > 0 every nullEvery-th row
   // (rows nullEvery - 1, 2 * nullEvery - 1, ...) is NULL in every column.
   static Table Sample(std::vector<results::Column> columns, int64_t rows, int64_t nullEvery = 0);
+};
+
+// One result of an answer that holds several (FakeNode::ServeAnswer): a row
+// count, or a table served as ServeTable serves one.
+struct AnswerPart {
+  int64_t rowCount = 0;
+  std::shared_ptr<const Table> table;  // null: the row count
+  Blocks blocks;
+
+  static AnswerPart Count(int64_t rows) { return AnswerPart{rows, nullptr, {}}; }
+  static AnswerPart Rows(Table table, Blocks blocks = {}) {
+    return AnswerPart{0, std::make_shared<const Table>(std::move(table)), blocks};
+  }
 };
 
 // A value that follows from the column's type and the row number, so a test
