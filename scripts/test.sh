@@ -20,7 +20,7 @@ if command -v clang++ >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DQVO_SANITIZE=ON -DQVO_TESTS=OFF -DQVO_FUZZ=ON
   cmake --build build/fuzz --target answer_fuzz result_fuzz login_fuzz prepare_fuzz execute_fuzz \
-    parallel_fuzz attributes_fuzz local_results_fuzz metadata_fuzz convert_fuzz
+    parallel_fuzz attributes_fuzz local_results_fuzz metadata_fuzz convert_fuzz param_sequence_fuzz
 fi
 
 fuzz_dir=

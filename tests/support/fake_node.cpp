@@ -321,6 +321,12 @@ void FakeNode::ClearTrace() {
   trace_.clear();
 }
 
+void FakeNode::Forget() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  trace_.clear();
+  requests_.clear();
+}
+
 void FakeNode::Fail(std::string what) {
   std::lock_guard<std::mutex> lock(mutex_);
   errors_.push_back(std::move(what));

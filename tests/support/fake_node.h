@@ -333,6 +333,9 @@ class FakeNode {
   // README.md. ClearTrace() starts it afresh.
   std::string Trace() const;
   void ClearTrace();
+  // Forgets the requests and the trace recorded so far, so that a caller
+  // that runs for long (a fuzz target) keeps the node's memory bounded.
+  void Forget();
 
  private:
   void Run();
