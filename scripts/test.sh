@@ -11,7 +11,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The fuzz targets over the socket's answer reader, the statement's result
 # parser, the login's answers and the decoders behind the exported functions
 # (prepare, execute-prepared, parallel mode, attribute blocks, local results,
-# host list and metadata) and the value conversions of the fetch and GetData
+# host list and metadata), the value conversions of the fetch and GetData and
+# the parameter call sequences checked against the fake node
 # need clang (libFuzzer): built here, when clang is
 # there, and run by CTest as tests labelled `fuzz` (about 20 s each, beside
 # the other tests), so a finding fails the run like any test and the summary
