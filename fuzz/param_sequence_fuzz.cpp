@@ -989,9 +989,12 @@ Outcome Sequence::Simulate() const {
             e.wire = Counted(kind, c.bytes);
           } else if (!c.null) {
             std::optional<Bytes> wire = EncodeFixed(bindings_[p].type->code, c.bytes);
-            if (wire) e.wire = *wire;
-            if (!wire) e.what = Expect::Error;
-            e.state = "22003";
+            if (wire) {
+              e.wire = *wire;
+            } else {
+              e.what = Expect::Error;
+              e.state = "22003";
+            }
           }
         }
         if (e.what == Expect::Error) {
