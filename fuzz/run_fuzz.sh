@@ -14,7 +14,8 @@ if [[ ! -x "$binary" ]]; then
   exit 77
 fi
 mkdir -p "$work/corpus"
-# libFuzzer's own exit code for a finding is 77, which CTest would take for
-# the skip below: a finding exits 1.
-exec "$binary" -max_total_time="${QVO_FUZZ_SECONDS:-20}" -max_len=4096 -timeout=30 -error_exitcode=1 \
-  -dict="$(dirname "$0")/wire.dict" -artifact_prefix="$work/" "$work/corpus" "$seeds"
+# A finding exits with 1: libFuzzer's own code for one (a target's abort or
+# trap ends in its deadly-signal handler) is 77, which CTest takes for a skip.
+exec "$binary" -max_total_time="${QVO_FUZZ_SECONDS:-20}" -max_len=4096 -timeout=30 \
+  -error_exitcode=1 -dict="$(dirname "$0")/wire.dict" -artifact_prefix="$work/" "$work/corpus" \
+  "$seeds"
