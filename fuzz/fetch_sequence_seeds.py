@@ -94,6 +94,11 @@ SEEDS = {
     "row_count_scroll": header() + executions([row_count(5), rows(TEXT, 4, 4)])
     + scroll(LAST) + row_number() + scroll(RELATIVE, 0) + scroll(ABSOLUTE, 3) + row_number()
     + fetch() + more_results() + fetch() + row_number(),
+    # Without a result set no orientation moves the cursor: a PRIOR after an
+    # ABSOLUTE past a rowset gives what a fetch gives.
+    "row_count_prior": header() + executions([row_count(30)])
+    + rowset(8) + scroll(ABSOLUTE, 12) + scroll(PRIOR) + row_number() + scroll(ABSOLUTE, 9)
+    + scroll(RELATIVE, 0) + scroll(PRIOR),
     # After 100 there is no current row; the cursor stays for PRIOR and LAST.
     "no_row_after_end": header() + executions([rows(TEXT, 5, 2, block=1)])
     + rowset(2) + bind(1) + fetch() * 4 + get_data(2) + row_number() + set_pos(1)
