@@ -152,6 +152,28 @@ MadeText MakePieceText(qvoColumnJob& job, qvoPiecewiseText& gd, bool wide, SQLLE
   return result;
 }
 
+// Whether a piece of n units (at most what is left) from the position
+// reached ends between two characters of the text kept: one test, whatever
+// the text holds.
+bool EndsCharacter(const qvoPiecewiseText& gd, std::size_t n) {
+  const std::size_t unit = gd.gdTextIsWide ? 2 : 1;
+  const std::size_t at = static_cast<std::size_t>(gd.gdCurs) + n;
+  const char* text = gd.stringBuffer.get();
+  switch (gd.gdEnds) {
+    case qvoPieceEnds::AnyByte:
+      return true;
+    case qvoPieceEnds::Utf8:
+      // A piece never ends before a continuation byte.
+      return at >= static_cast<std::size_t>(gd.gdTextLength) ||
+             (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+    case qvoPieceEnds::Utf16:
+      return Utf16Boundary(text + (at - n) * unit, n) == n;
+    case qvoPieceEnds::Converted:
+      break;
+  }
+  return !gd.gdEndsMarked || iconverter::EndsAt(gd.Ends(), at * unit);
+}
+
 // Units of the next piece, at most `most`, that end on a character boundary
 // of the text kept (0 when not even one character fits).
 std::size_t PieceUnits(const qvoPiecewiseText& gd, std::size_t most) {
@@ -168,20 +190,18 @@ std::size_t PieceUnits(const qvoPiecewiseText& gd, std::size_t most) {
     case qvoPieceEnds::Converted:
       break;
   }
-  if (!gd.gdEndsMarked) return most;
   std::size_t n = most;
-  while (n > 0 && !iconverter::EndsAt(gd.Ends(), (static_cast<std::size_t>(gd.gdCurs) + n) * unit))
-    --n;
+  while (n > 0 && !EndsCharacter(gd, n)) --n;
   return n;
 }
 
 // Units of the next whole character of the text kept (all that is left when
-// no boundary follows, 0 when nothing is left). A character is a few units,
-// so the walk is short.
+// no boundary follows, 0 when nothing is left). Each step is one test, so a
+// text with no boundary (bytes that are not UTF-8) costs one pass.
 std::size_t FirstCharacterUnits(const qvoPiecewiseText& gd) {
   const auto rest = static_cast<std::size_t>(gd.gdTextLength - gd.gdCurs);
   for (std::size_t n = 1; n < rest; ++n)
-    if (PieceUnits(gd, n) == n) return n;
+    if (EndsCharacter(gd, n)) return n;
   return rest;
 }
 
