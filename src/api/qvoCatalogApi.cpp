@@ -32,13 +32,16 @@ std::unique_ptr<wString> Wrap(const WideArg& a) {
 iconverter* ConverterFor(qvoStatement& s, const NarrowArg&) { return s.GetSqlConverter(); }
 iconverter* ConverterFor(qvoStatement& s, const WideArg&) { return s.GetWcharSqlConverter(); }
 
-// Converts the names, then runs body(statement, names).
-template <class Arg, size_t N, class Body>
+// Converts the names, then runs body(statement, names). While the function's
+// own query runs asynchronously, the call is its poll: the query is not made
+// again.
+template <qvoStmtFunction function, class Arg, size_t N, class Body>
 SQLRETURN CatalogCall(SQLHSTMT handle, const std::array<Arg, N>& args, Body&& body) {
   std::array<decltype(Wrap(args[0])), N> texts;
   for (size_t i = 0; i < N; ++i) texts[i] = Wrap(args[i]);
   std::array<const char*, N> names{};
-  return qvoCallWith<qvoStatement>(
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::Cleared,
+                     function>(
       handle, SQL_HANDLE_STMT,
       [&](qvoStatement& s) -> SQLRETURN {
         s.ClearDiagRecords();
@@ -51,25 +54,29 @@ SQLRETURN CatalogCall(SQLHSTMT handle, const std::array<Arg, N>& args, Body&& bo
         }
         return SQL_SUCCESS;
       },
-      [&](qvoStatement& s) { return body(s, names); });
+      [&](qvoStatement& s) {
+        if (s.RunningAsynchronously()) return s.PollExecution();
+        return body(s, names);
+      });
 }
 
 }  // namespace
 
 extern "C" {
 
-#define QVO_CATALOG_TABLES(Name, Char, Arg)                                            \
-  SQLRETURN Name(SQLHSTMT StatementHandle, Char* CatalogName, SQLSMALLINT NameLength1, \
-                 Char* SchemaName, SQLSMALLINT NameLength2, Char* TableName,           \
-                 SQLSMALLINT NameLength3, Char* TableType, SQLSMALLINT NameLength4) {  \
-    return CatalogCall(StatementHandle,                                                \
-                       std::array<Arg, 4>{{{CatalogName, NameLength1},                 \
-                                           {SchemaName, NameLength2},                  \
-                                           {TableName, NameLength3},                   \
-                                           {TableType, NameLength4}}},                 \
-                       [](qvoStatement& s, const auto& n) {                            \
-                         return s.Tables(kSysSchema, n[0], n[1], n[2], n[3]);          \
-                       });                                                             \
+#define QVO_CATALOG_TABLES(Name, Char, Arg)                                                     \
+  SQLRETURN Name(SQLHSTMT StatementHandle, Char* CatalogName, SQLSMALLINT NameLength1,          \
+                 Char* SchemaName, SQLSMALLINT NameLength2, Char* TableName,                    \
+                 SQLSMALLINT NameLength3, Char* TableType, SQLSMALLINT NameLength4) {           \
+    return CatalogCall<qvoStmtFunction::Tables>(StatementHandle,                                \
+                                                std::array<Arg, 4>{{{CatalogName, NameLength1}, \
+                                                                    {SchemaName, NameLength2},  \
+                                                                    {TableName, NameLength3},   \
+                                                                    {TableType, NameLength4}}}, \
+                                                [](qvoStatement& s, const auto& n) {            \
+                                                  return s.Tables(kSysSchema, n[0], n[1], n[2], \
+                                                                  n[3]);                        \
+                                                });                                             \
   }
 QVO_CATALOG_TABLES(QVOTables, SQLCHAR, NarrowArg)
 QVO_CATALOG_TABLES(QVOTablesW, SQLWCHAR, WideArg)
@@ -78,7 +85,7 @@ QVO_CATALOG_TABLES(QVOTablesW, SQLWCHAR, WideArg)
   SQLRETURN Name(SQLHSTMT StatementHandle, Char* A1, SQLSMALLINT NameLength1, Char* A2,    \
                  SQLSMALLINT NameLength2, Char* A3, SQLSMALLINT NameLength3, Char* A4,     \
                  SQLSMALLINT NameLength4) {                                                \
-    return CatalogCall(                                                                    \
+    return CatalogCall<qvoStmtFunction::Method>(                                           \
         StatementHandle,                                                                   \
         std::array<Arg, 4>{                                                                \
             {{A1, NameLength1}, {A2, NameLength2}, {A3, NameLength3}, {A4, NameLength4}}}, \
@@ -102,7 +109,7 @@ QVO_CATALOG_4(QVOProcedureColumnsW, SQLWCHAR, WideArg, ProcedureColumns, Catalog
 #define QVO_CATALOG_3(Name, Char, Arg, Method, A3)                                               \
   SQLRETURN Name(SQLHSTMT StatementHandle, Char* CatalogName, SQLSMALLINT NameLength1,           \
                  Char* SchemaName, SQLSMALLINT NameLength2, Char* A3, SQLSMALLINT NameLength3) { \
-    return CatalogCall(                                                                          \
+    return CatalogCall<qvoStmtFunction::Method>(                                                 \
         StatementHandle,                                                                         \
         std::array<Arg, 3>{                                                                      \
             {{CatalogName, NameLength1}, {SchemaName, NameLength2}, {A3, NameLength3}}},         \
@@ -115,22 +122,23 @@ QVO_CATALOG_3(QVOTablePrivilegesW, SQLWCHAR, WideArg, TablePrivileges, TableName
 QVO_CATALOG_3(QVOProcedures, SQLCHAR, NarrowArg, Procedures, ProcName)
 QVO_CATALOG_3(QVOProceduresW, SQLWCHAR, WideArg, Procedures, ProcName)
 
-#define QVO_CATALOG_FOREIGN_KEYS(Name, Char, Arg)                                              \
-  SQLRETURN Name(SQLHSTMT StatementHandle, Char* PKCatalogName, SQLSMALLINT NameLength1,       \
-                 Char* PKSchemaName, SQLSMALLINT NameLength2, Char* PKTableName,               \
-                 SQLSMALLINT NameLength3, Char* FKCatalogName, SQLSMALLINT NameLength4,        \
-                 Char* FKSchemaName, SQLSMALLINT NameLength5, Char* FKTableName,               \
-                 SQLSMALLINT NameLength6) {                                                    \
-    return CatalogCall(StatementHandle,                                                        \
-                       std::array<Arg, 6>{{{PKCatalogName, NameLength1},                       \
-                                           {PKSchemaName, NameLength2},                        \
-                                           {PKTableName, NameLength3},                         \
-                                           {FKCatalogName, NameLength4},                       \
-                                           {FKSchemaName, NameLength5},                        \
-                                           {FKTableName, NameLength6}}},                       \
-                       [](qvoStatement& s, const auto& n) {                                    \
-                         return s.ForeignKeys(kSysSchema, n[0], n[1], n[2], n[3], n[4], n[5]); \
-                       });                                                                     \
+#define QVO_CATALOG_FOREIGN_KEYS(Name, Char, Arg)                                        \
+  SQLRETURN Name(SQLHSTMT StatementHandle, Char* PKCatalogName, SQLSMALLINT NameLength1, \
+                 Char* PKSchemaName, SQLSMALLINT NameLength2, Char* PKTableName,         \
+                 SQLSMALLINT NameLength3, Char* FKCatalogName, SQLSMALLINT NameLength4,  \
+                 Char* FKSchemaName, SQLSMALLINT NameLength5, Char* FKTableName,         \
+                 SQLSMALLINT NameLength6) {                                              \
+    return CatalogCall<qvoStmtFunction::ForeignKeys>(                                    \
+        StatementHandle,                                                                 \
+        std::array<Arg, 6>{{{PKCatalogName, NameLength1},                                \
+                            {PKSchemaName, NameLength2},                                 \
+                            {PKTableName, NameLength3},                                  \
+                            {FKCatalogName, NameLength4},                                \
+                            {FKSchemaName, NameLength5},                                 \
+                            {FKTableName, NameLength6}}},                                \
+        [](qvoStatement& s, const auto& n) {                                             \
+          return s.ForeignKeys(kSysSchema, n[0], n[1], n[2], n[3], n[4], n[5]);          \
+        });                                                                              \
   }
 QVO_CATALOG_FOREIGN_KEYS(QVOForeignKeys, SQLCHAR, NarrowArg)
 QVO_CATALOG_FOREIGN_KEYS(QVOForeignKeysW, SQLWCHAR, WideArg)
@@ -141,7 +149,7 @@ QVO_CATALOG_FOREIGN_KEYS(QVOForeignKeysW, SQLWCHAR, WideArg)
   SQLRETURN Name(SQLHSTMT StatementHandle, Char* CatalogName, SQLSMALLINT NameLength1,          \
                  Char* SchemaName, SQLSMALLINT NameLength2, Char* TableName,                    \
                  SQLSMALLINT NameLength3, SQLUSMALLINT, SQLUSMALLINT) {                         \
-    return CatalogCall(                                                                         \
+    return CatalogCall<qvoStmtFunction::Statistics>(                                            \
         StatementHandle,                                                                        \
         std::array<Arg, 3>{                                                                     \
             {{CatalogName, NameLength1}, {SchemaName, NameLength2}, {TableName, NameLength3}}}, \
@@ -156,7 +164,7 @@ QVO_CATALOG_STATISTICS(QVOStatisticsW, SQLWCHAR, WideArg)
   SQLRETURN Name(SQLHSTMT StatementHandle, SQLUSMALLINT, Char* CatalogName,                     \
                  SQLSMALLINT NameLength1, Char* SchemaName, SQLSMALLINT NameLength2,            \
                  Char* TableName, SQLSMALLINT NameLength3, SQLUSMALLINT, SQLUSMALLINT) {        \
-    return CatalogCall(                                                                         \
+    return CatalogCall<qvoStmtFunction::SpecialColumns>(                                        \
         StatementHandle,                                                                        \
         std::array<Arg, 3>{                                                                     \
             {{CatalogName, NameLength1}, {SchemaName, NameLength2}, {TableName, NameLength3}}}, \
@@ -166,7 +174,7 @@ QVO_CATALOG_SPECIAL_COLUMNS(QVOSpecialColumns, SQLCHAR, NarrowArg)
 QVO_CATALOG_SPECIAL_COLUMNS(QVOSpecialColumnsW, SQLWCHAR, WideArg)
 
 SQLRETURN QVOGetTypeInfo(SQLHSTMT StatementHandle, SQLSMALLINT DataType) {
-  return CatalogCall(
+  return CatalogCall<qvoStmtFunction::GetTypeInfo>(
       StatementHandle, std::array<NarrowArg, 0>{},
       [&](qvoStatement& s, const auto&) { return s.myGetTypeInfo(kSysSchema, DataType); });
 }

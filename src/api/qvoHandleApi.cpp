@@ -38,9 +38,12 @@ SQLRETURN AllocEnvironment(SQLHANDLE* outputHandle) {
   return SQL_SUCCESS;
 }
 
-// A child under a live parent, while the parent's lock is held.
+// A child under a live parent, while the parent's lock is held. An
+// application's allocation is a call on the parent like any other: its
+// failure carries only its own records. The connection's own (its internal
+// statement, made at the connect) leaves the records of the connect.
 SQLRETURN AllocChild(SQLSMALLINT handleType, SQLHANDLE parentHandle, SQLSMALLINT parentType,
-                     qvoHandle* parent, SQLHANDLE* outputHandle) {
+                     qvoHandle* parent, SQLHANDLE* outputHandle, qvoRecords records) {
   struct ChildRule {
     SQLSMALLINT type;
     SQLSMALLINT parentType;
@@ -54,6 +57,7 @@ SQLRETURN AllocChild(SQLSMALLINT handleType, SQLHANDLE parentHandle, SQLSMALLINT
   for (const auto& c : kChildren) {
     if (c.type != handleType) continue;
     if (parentType != c.parentType) return SQL_INVALID_HANDLE;
+    if (records == qvoRecords::Cleared) parent->ClearDiagRecords();
     if (outputHandle == nullptr) {
       Translator* t = parent->GetTranslatorPtr();
       return parent->SetDiagRec(t->_Invalid_use_of_null_pointer_CODE(), -1,
@@ -66,9 +70,8 @@ SQLRETURN AllocChild(SQLSMALLINT handleType, SQLHANDLE parentHandle, SQLSMALLINT
 
 }  // namespace
 
-extern "C" {
-
-SQLRETURN QVOAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDLE* OutputHandle) {
+SQLRETURN AllocHandleOf(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDLE* OutputHandle,
+                        qvoRecords records) {
   try {
     const SQLSMALLINT parentType =
         InputHandle == SQL_NULL_HANDLE ? 0 : static_cast<SQLSMALLINT>(IsQVOHandle(InputHandle));
@@ -83,13 +86,19 @@ SQLRETURN QVOAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDL
                                                                              : SQL_ERROR;
       // Allocations under one parent are serialised by the parent's own lock.
       qvoMutex lock(parent->GetMutexPtr());
-      return AllocChild(HandleType, InputHandle, parentType, parent, OutputHandle);
+      return AllocChild(HandleType, InputHandle, parentType, parent, OutputHandle, records);
     }
     if (HandleType != SQL_HANDLE_ENV || OutputHandle == nullptr) return SQL_ERROR;
     return AllocEnvironment(OutputHandle);
   } catch (...) {
     return SQL_ERROR;
   }
+}
+
+extern "C" {
+
+SQLRETURN QVOAllocHandle(SQLSMALLINT HandleType, SQLHANDLE InputHandle, SQLHANDLE* OutputHandle) {
+  return AllocHandleOf(HandleType, InputHandle, OutputHandle, qvoRecords::Cleared);
 }
 
 SQLRETURN QVOFreeHandle(SQLSMALLINT HandleType, SQLHANDLE Handle) {
@@ -131,10 +140,11 @@ SQLRETURN QVOEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT Compl
         // Each connection of the environment in handle order; the first
         // failure ends the walk, and the environment carries its records.
         for (SQLHANDLE c : HandlesOfMaster(Handle, SQL_HANDLE_DBC)) {
-          // A connection freed meanwhile has nothing left to end.
+          // A connection freed meanwhile, or one without a session (never
+          // connected, or disconnected), has nothing to end.
           qvoHandlePin pin;
           qvoHandle* connection = pin.TakeWaiting(c, SQL_HANDLE_DBC);
-          if (connection == nullptr) continue;
+          if (connection == nullptr || !ConnectionHasSessionBranch(connection)) continue;
           if (h.RetCode(EndTranConnectionBranch(connection, CompletionType)) == SQL_ERROR) {
             h.AppendDiagRecordsFrom(connection);
             return SQL_ERROR;

@@ -214,10 +214,15 @@ SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionT
   return static_cast<qvoConnection*>(connection)->EndTran(completionType);
 }
 
+bool ConnectionHasSessionBranch(qvoHandle* connection) {
+  return static_cast<qvoConnection*>(connection)->HasSession();
+}
+
 namespace {
 
 SQLRETURN AllocStatementService(SQLHANDLE connection, SQLHANDLE* statement) {
-  return QVOAllocHandle(SQL_HANDLE_STMT, connection, statement);
+  // The connect's records stay on the connection.
+  return AllocHandleOf(SQL_HANDLE_STMT, connection, statement, qvoRecords::ByMethod);
 }
 
 SQLRETURN ExecDirectService(SQLHANDLE statement, const char* sqlText) {

@@ -4,10 +4,16 @@
 // is not built yet fails: it never reports success.
 #pragma once
 
+#include "handles/qvoCallFrame.h"
 #include "handles/qvoHandleTable.h"
 #include "qvo/qvoDefs.h"
 
 class qvoHandle;
+
+// QVOAllocHandle; with qvoRecords::ByMethod the parent keeps its records (an
+// allocation the library makes for itself).
+QVO_INTERNAL SQLRETURN AllocHandleOf(SQLSMALLINT HandleType, SQLHANDLE InputHandle,
+                                     SQLHANDLE* OutputHandle, qvoRecords records);
 
 // QVOAllocHandle under a live parent whose type has already been checked
 // (environment for a connection, connection for a statement or descriptor).
@@ -42,3 +48,7 @@ QVO_INTERNAL SQLRETURN HandleInUse(qvoHandle& handle);
 
 // qvoConnection::EndTran on a live connection (QVOEndTran).
 QVO_INTERNAL SQLRETURN EndTranConnectionBranch(qvoHandle* connection, SQLSMALLINT completionType);
+// Whether a live connection has a session (it was connected and not
+// disconnected since): an environment's commit or rollback ends the
+// transactions of those only.
+QVO_INTERNAL bool ConnectionHasSessionBranch(qvoHandle* connection);

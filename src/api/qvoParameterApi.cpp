@@ -24,11 +24,12 @@ SQLRETURN QVOPrepareW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTE
 }
 
 SQLRETURN QVOExecute(SQLHSTMT StatementHandle) {
-  return qvoCallWith<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
-                                   [](qvoStatement& s) {
-                                     s.ClearColumnCache();
-                                     return s.Execute();
-                                   });
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::Cleared,
+                     qvoStmtFunction::Execute>(StatementHandle, SQL_HANDLE_STMT,
+                                               qvo_frame::NoConversion{}, [](qvoStatement& s) {
+                                                 s.ClearColumnCache();
+                                                 return s.ExecutePrepared();
+                                               });
 }
 
 SQLRETURN QVOPrepareBatch(SQLHSTMT StatementHandle, const char* sqlString, SQLINTEGER sqlStrLen) {
@@ -45,15 +46,17 @@ SQLRETURN QVOPrepareBatchW(SQLHSTMT StatementHandle, const SQLWCHAR* sqlString,
 }
 
 SQLRETURN QVOExecuteBatch(SQLHSTMT StatementHandle) {
-  return qvoCallWith<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
-                                   [](qvoStatement& s) {
-                                     s.ClearColumnCache();
-                                     return s.ExecuteBatch();
-                                   });
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::Cleared,
+                     qvoStmtFunction::ExecuteBatch>(StatementHandle, SQL_HANDLE_STMT,
+                                                    qvo_frame::NoConversion{}, [](qvoStatement& s) {
+                                                      s.ClearColumnCache();
+                                                      return s.ExecuteBatch();
+                                                    });
 }
 
 SQLRETURN QVOParamData(SQLHSTMT StatementHandle, SQLPOINTER* Value) {
-  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::ParamData, Value);
+  return qvoCall<qvoStatement, qvoStmtFunction::ParamData>(StatementHandle, SQL_HANDLE_STMT,
+                                                           &qvoStatement::ParamData, Value);
 }
 
 SQLRETURN QVOPutData(SQLHSTMT StatementHandle, SQLPOINTER DataPtr, SQLLEN StrLen_or_Ind) {

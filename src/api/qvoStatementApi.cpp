@@ -73,14 +73,16 @@ extern "C" {
 
 SQLRETURN QVOExecDirect(SQLHSTMT StatementHandle, SQLCHAR* StatementText, SQLINTEGER TextLength) {
   aString text(reinterpret_cast<const char*>(StatementText), TextLength);
-  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetSqlConverter,
-                         &qvoStatement::ExecDirect, qvoColumnCacheUse::Drop);
+  return qvoCallWithText<qvoStmtFunction::ExecDirect>(
+      StatementHandle, text, &qvoHandle::GetSqlConverter, &qvoStatement::ExecDirect,
+      qvoColumnCacheUse::Drop);
 }
 
 SQLRETURN QVOExecDirectW(SQLHSTMT StatementHandle, SQLWCHAR* StatementText, SQLINTEGER TextLength) {
   wString text(StatementText, TextLength);
-  return qvoCallWithText(StatementHandle, text, &qvoHandle::GetWcharSqlConverter,
-                         &qvoStatement::ExecDirect, qvoColumnCacheUse::Drop);
+  return qvoCallWithText<qvoStmtFunction::ExecDirect>(
+      StatementHandle, text, &qvoHandle::GetWcharSqlConverter, &qvoStatement::ExecDirect,
+      qvoColumnCacheUse::Drop);
 }
 
 SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
@@ -89,7 +91,8 @@ SQLRETURN QVORowCount(SQLHSTMT StatementHandle, SQLLEN* RowCountPtr) {
 }
 
 SQLRETURN QVOMoreResults(SQLHSTMT StatementHandle) {
-  return qvoCall<qvoStatement>(StatementHandle, SQL_HANDLE_STMT, &qvoStatement::NextResult);
+  return qvoCall<qvoStatement, qvoStmtFunction::MoreResults>(StatementHandle, SQL_HANDLE_STMT,
+                                                             &qvoStatement::NextResult);
 }
 
 SQLRETURN QVOCancel(SQLHSTMT StatementHandle) {
@@ -143,15 +146,15 @@ SQLRETURN QVOSetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOIN
                          SQLINTEGER StringLength) {
   if (IsStmtAttrChar(Attribute) && StringLength == SQL_NTS)
     StringLength = qvoSqlStrLen(static_cast<const char*>(ValuePtr), SQL_NTS);
-  return qvoCallAttribute(StatementHandle, &qvoStatement::SetStmtAttr, Attribute, ValuePtr,
-                          StringLength);
+  return qvoCallAttribute<qvoStmtFunction::Other>(StatementHandle, &qvoStatement::SetStmtAttr,
+                                                  Attribute, ValuePtr, StringLength);
 }
 
 SQLRETURN QVOSetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                           SQLINTEGER StringLength) {
   if (!IsStmtAttrChar(Attribute))
-    return qvoCallAttribute(StatementHandle, &qvoStatement::SetStmtAttr, Attribute, ValuePtr,
-                            StringLength);
+    return qvoCallAttribute<qvoStmtFunction::Other>(StatementHandle, &qvoStatement::SetStmtAttr,
+                                                    Attribute, ValuePtr, StringLength);
   // Bytes to SQLWCHAR units.
   wString text(static_cast<const SQLWCHAR*>(ValuePtr),
                StringLength > 0 ? StringLength / 2 : StringLength);
@@ -171,16 +174,19 @@ SQLRETURN QVOSetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOI
 
 SQLRETURN QVOGetStmtAttr(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                          SQLINTEGER BufferLength, SQLINTEGER* StringLengthPtr) {
-  return qvoCallAttribute(StatementHandle, &qvoStatement::GetStmtAttr, Attribute, ValuePtr,
-                          BufferLength, StringLengthPtr);
+  return qvoCallAttribute<qvoStmtFunction::Reader>(StatementHandle, &qvoStatement::GetStmtAttr,
+                                                   Attribute, ValuePtr, BufferLength,
+                                                   StringLengthPtr);
 }
 
 SQLRETURN QVOGetStmtAttrW(SQLHSTMT StatementHandle, SQLINTEGER Attribute, SQLPOINTER ValuePtr,
                           SQLINTEGER BufferLength, SQLINTEGER* StringLengthPtr) {
   if (!IsStmtAttrChar(Attribute))
-    return qvoCallAttribute(StatementHandle, &qvoStatement::GetStmtAttr, Attribute, ValuePtr,
-                            BufferLength, StringLengthPtr);
-  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod>(
+    return qvoCallAttribute<qvoStmtFunction::Reader>(StatementHandle, &qvoStatement::GetStmtAttr,
+                                                     Attribute, ValuePtr, BufferLength,
+                                                     StringLengthPtr);
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod,
+                     qvoStmtFunction::Reader>(
       StatementHandle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
       [&](qvoStatement& s) -> SQLRETURN {
         if (BufferLength < 0) return QVO_DIAG(&s, _Invalid_string_or_buffer_length_, -1);

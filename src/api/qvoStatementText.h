@@ -12,13 +12,14 @@
 
 enum class qvoColumnCacheUse { Keep, Drop };
 
-template <class Text>
+template <qvoStmtFunction function = qvoStmtFunction::Other, class Text>
 SQLRETURN qvoCallWithText(SQLHSTMT handle, Text& text, iconverter* (qvoHandle::*converter)() const,
                           SQLRETURN (qvoStatement::*operation)(const char*, SQLINTEGER),
                           qvoColumnCacheUse cache = qvoColumnCacheUse::Keep) {
   const char* utf8 = nullptr;
   SQLINTEGER utf8Len = -1;
-  return qvoCallWith<qvoStatement>(
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::Cleared,
+                     function>(
       handle, SQL_HANDLE_STMT,
       [&](qvoStatement& s) {
         utf8 = text.GetUTF8((s.*converter)());

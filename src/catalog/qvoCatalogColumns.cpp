@@ -165,9 +165,11 @@ SQLRETURN ColumnsFromCache(qvoStatement& s, const LookupNames& n, const char* Sc
       LogArgument(s, "Table", "table", n.successTable, nullptr);
       LogArgument(s, "Column", "column", n.successColumn, nullptr);
     }
+    // The cache is filled from the whole answer: read to its end here, also
+    // when executions run asynchronously.
     const SQLRETURN rc = s.ExecGetColumns(catalog, GetArgument(n.schema, n.successSchema), like,
                                           GetArgument(n.table, n.successTable), like, nullptr, true,
-                                          s.GetOdbcVersion(), description.c_str());
+                                          s.GetOdbcVersion(), description.c_str(), 0);
     SetStatus(s, "Executed ExecGetColumns for microCache");
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return SQL_ERROR;
     auto filled = std::make_shared<ColumnsCache>(catalog, SchemaName, TableName);

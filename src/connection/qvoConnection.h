@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "connection/qvoConnAttr.h"
@@ -57,6 +58,10 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   // 1 when a socket exists and counts as connected.
   int isConnected() const;
   bool Disconnected() const { return disconnected; }
+  // A session was opened and not ended: the socket stays until the
+  // disconnect (a broken one included, whose transaction a commit cannot
+  // end either).
+  bool HasSession() const { return Socket != nullptr; }
   SQLHSTMT GetStmt4Attr() const override { return stmt4attr; }
 
   // --- requests -------------------------------------------------------------------
@@ -95,6 +100,12 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
     const qvoHandle* requester_;
     bool outermost_ = false;
   };
+  // Closes of server handles (result sets, prepared statements) that could
+  // not go out while another statement's execution owned the connection:
+  // kept in order and sent, their answers dropped, before the next request
+  // once no execution runs, and before the disconnect, so that none is lost.
+  void DeferClose(__qvoMessageMode command, qvo_int32 handle);
+  void SendDeferredCloses();
   // Moves the connection's records to the statement (the connection's are
   // then cleared), or copies the statement's to the connection. 0.
   SQLRETURN GiveErrorMessagesToStatement(qvoHandle* statement);
@@ -324,6 +335,8 @@ class qvoConnection : public qvoHandle, public qvoSocketOwner {
   SQLUINTEGER appWcharType = 1;
   qvoCriticalSection executionMutex;
   qvoCriticalSection executeSqlMutex;
+  // See DeferClose; under executionMutex.
+  std::vector<std::pair<__qvoMessageMode, qvo_int32>> deferredCloses;
   // The connection's settings: connAttr, the code pages of its converters,
   // what its attributes set on the handle, and what the server reports in
   // answers. They are written under executionMutex and this lock (the

@@ -14,6 +14,7 @@
 #include "connection/qvoLoginRefusal.h"
 #include "handles/qvoDiag.h"
 #include "protocol/qvoAnswers.h"
+#include "protocol/qvoRequestPayloads.h"
 #include "transport/qvoSocket.h"
 
 namespace {
@@ -197,6 +198,25 @@ SQLRETURN qvoConnection::ExecuteSQL(qvoAnswerTaker* sourceStmt, const char* sqlS
   nParamsNeeded = 0;
   attributes.reset();
   return SQL_SUCCESS;
+}
+
+void qvoConnection::DeferClose(__qvoMessageMode command, qvo_int32 handle) {
+  qvoMutex execution(executionMutex);
+  deferredCloses.emplace_back(command, handle);
+}
+
+void qvoConnection::SendDeferredCloses() {
+  qvoMutex execution(executionMutex);
+  if (deferredCloses.empty()) return;
+  const auto closes = std::move(deferredCloses);
+  deferredCloses.clear();
+  for (const auto& [command, handle] : closes) {
+    char request[kHandleRequestBytes];
+    EncodeHandleRequest(request, handle);
+    // Nobody waits for its answer: what matters is that the server lets go.
+    ExecuteSQL(nullptr, request, sizeof request, command);
+  }
+  ClearDiagRecords();
 }
 
 SQLRETURN qvoConnection::GiveErrorMessagesToStatement(qvoHandle* statement) {

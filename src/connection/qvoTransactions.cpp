@@ -60,10 +60,14 @@ SQLRETURN qvoConnection::qvoDisconnect(bool fromDestructor) {
   ClearDiagRecords();
 
   if (Socket) {
+    // Closes that waited for an execution the free above ended.
+    SendDeferredCloses();
     // Whether the server hears of it or not, the socket goes.
     ExecuteSQL(nullptr, nullptr, 0, disconnect_current);
     Socket.reset();
   }
+  // Handles of the session that ended mean nothing to the next one.
+  deferredCloses.clear();
 
   connAttr.dsnName.reset();
   connAttr.translateLib.reset();

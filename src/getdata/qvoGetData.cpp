@@ -48,6 +48,26 @@ SQLLEN PieceBufferLength(SQLLEN bufferLength, SQLUINTEGER maxLength) {
              : bufferLength;
 }
 
+// Room for `need` bytes of a value's text in stringBuffer, with the marks of
+// its character ends behind them; false when memory ran out.
+bool GrowPieceBuffer(qvoPiecewiseText& gd, std::uint64_t need) {
+  if (static_cast<std::uint64_t>(gd.stringBufferSize) >= need) return true;
+  const std::size_t block = static_cast<std::size_t>(need) + iconverter::EndsBytes(need);
+  std::unique_ptr<char[]> grown(new (std::nothrow) char[block]);
+  if (!grown) return false;
+  gd.stringBuffer = std::move(grown);
+  gd.stringBufferSize = static_cast<int>(need);
+  return true;
+}
+
+// Units of a text the first piece handed out: those before its terminator.
+std::size_t UnitsBeforeTerminator(const char* text, std::size_t most, bool wide) {
+  if (!wide) return strnlen(text, most);
+  std::size_t n = 0;
+  while (n < most && (text[2 * n] != 0 || text[2 * n + 1] != 0)) ++n;
+  return n;
+}
+
 // What making a value's text for its pieces came to.
 struct MadeText {
   bool outOfMemory = false;
@@ -92,14 +112,7 @@ MadeText MakePieceText(qvoColumnJob& job, qvoPiecewiseText& gd, bool wide, SQLLE
   // mark and a terminator, and behind it the marks of the character ends;
   // the block bounded the length, the sum is 64-bit.
   const std::uint64_t need = 4 * static_cast<std::uint64_t>(received) + 8;
-  if (need > INT32_MAX) return {true};
-  if (static_cast<std::uint64_t>(gd.stringBufferSize) < need) {
-    const std::size_t block = static_cast<std::size_t>(need) + iconverter::EndsBytes(need);
-    std::unique_ptr<char[]> grown(new (std::nothrow) char[block]);
-    if (!grown) return {true};
-    gd.stringBuffer = std::move(grown);
-    gd.stringBufferSize = static_cast<int>(need);
-  }
+  if (need > INT32_MAX || !GrowPieceBuffer(gd, need)) return {true};
   char* text = gd.stringBuffer.get();
   qvoColumnJob whole = job;
   whole.bufferLength = gd.stringBufferSize;
@@ -277,10 +290,14 @@ SQLRETURN qvoStatement::GetData(SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetTyp
   qvoCellOutcome outcome = qvoCellOutcome::Ok;
   job.outcomes = &outcome;
 
-  const bool pieces = IsCharacterType(ird.qvoType) && IsTextTarget(cType) && !isNull;
+  // Text of any type into a character, binary or UTF-16 target comes in
+  // pieces, so that reading until SQL_NO_DATA ends.
+  const bool pieces = IsTextTarget(cType) && !isNull;
   SQLRETURN ret;
-  if (pieces) {
+  if (pieces && IsCharacterType(ird.qvoType)) {
     ret = GetDataPiece(job, conv);
+  } else if (pieces) {
+    ret = GetDataTextPiece(job, conv);
   } else {
     conv.cell(job, conv.nulls);
     qvoRecordCellOutcome(*this, outcome, job, position);
@@ -324,15 +341,11 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   const SQLLEN unit = wide ? 2 : 1;
   qvoPiecewiseText& gd = resultCursor.Piecewise();
   gd.Select(job.column);
-  SQLLEN* length = reinterpret_cast<SQLLEN*>(job.lengths);
-  char* target = job.data;
   // The caller's own buffer makes a call a length query: a null target
   // reports what is left, less than one unit of room the whole value;
   // neither moves the position. maxLength only narrows a piece.
-  const SQLLEN callerUnits = job.bufferLength / unit;
-  const bool query = target == nullptr || callerUnits == 0;
-  SQLLEN room = PieceBufferLength(job.bufferLength, stmtAttr.maxLength);
-  const SQLLEN units = room / unit;
+  const bool query = job.data == nullptr || job.bufferLength / unit == 0;
+  const SQLLEN units = PieceBufferLength(job.bufferLength, stmtAttr.maxLength) / unit;
   // The value is over for every call that would hand out a piece, whatever
   // its width, until a fetch, SetPos or another column starts it anew.
   const bool over = gd.gdCurs > gd.gdTextLength;
@@ -353,6 +366,19 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
     gd.gdCurs = over ? static_cast<SQLINTEGER>(gd.gdTextLength + 1) : 0;
   }
 
+  return HandOutPiece(job, stmtAttr.maxLength);
+}
+
+SQLRETURN qvoStatement::HandOutPiece(qvoColumnJob& job, SQLUINTEGER maxLength) {
+  const bool wide = job.cType == QVO_WCHAR_UTF16;
+  const SQLLEN unit = wide ? 2 : 1;
+  qvoPiecewiseText& gd = resultCursor.Piecewise();
+  SQLLEN* length = reinterpret_cast<SQLLEN*>(job.lengths);
+  char* target = job.data;
+  const SQLLEN callerUnits = job.bufferLength / unit;
+  const bool query = target == nullptr || callerUnits == 0;
+  SQLLEN room = PieceBufferLength(job.bufferLength, maxLength);
+  const SQLLEN units = room / unit;
   if (query) {
     const SQLLEN left = gd.gdCurs > gd.gdTextLength ? 0 : gd.gdTextLength - gd.gdCurs;
     *length = (target == nullptr ? left : gd.gdTextLength) * unit;
@@ -386,4 +412,71 @@ SQLRETURN qvoStatement::GetDataPiece(qvoColumnJob& job, const qvoConversion&) {
   gd.gdCurs += static_cast<SQLINTEGER>(n);
   QVO_DIAG(this, _Data_truncated_, 0);
   return SQL_SUCCESS_WITH_INFO;
+}
+
+// A value of another type into a character, binary or UTF-16 target: the
+// first call converts it as the fetch does into the caller's buffer, and its
+// outcome stands (22003 where integer digits would be lost moves nothing on).
+// When that cut the text, the whole text is kept and the calls after it hand
+// out the rest in pieces, as for character data (SQL_ATTR_MAX_LENGTH, which
+// limits character and binary data only, aside); once all is out, every call
+// on the column gives 100.
+SQLRETURN qvoStatement::GetDataTextPiece(qvoColumnJob& job, const qvoConversion& conv) {
+  const bool wide = job.cType == QVO_WCHAR_UTF16;
+  const SQLLEN unit = wide ? 2 : 1;
+  qvoPiecewiseText& gd = resultCursor.Piecewise();
+  gd.Select(job.column);
+  const bool query = job.data == nullptr || job.bufferLength / unit == 0;
+  const bool over = gd.gdCurs > gd.gdTextLength;
+  if (over && !query) return SQL_NO_DATA;
+  // The rest of a text kept in this width, or what is left of a value read
+  // to its end.
+  if ((gd.gdCurs > 0 && !over && gd.gdTextIsWide == wide) || (over && job.data == nullptr))
+    return HandOutPiece(job, 0);
+
+  const SQLBIGINT position = resultCursor.CurrentRowNumber();
+  qvoCellOutcome outcome = qvoCellOutcome::Ok;
+  job.outcomes = &outcome;
+  conv.cell(job, conv.nulls);
+  qvoRecordCellOutcome(*this, outcome, job, position);
+  if (qvoCellIsError(outcome)) return SQL_ERROR;
+  const SQLRETURN ret = outcome == qvoCellOutcome::Ok ? SQL_SUCCESS : SQL_SUCCESS_WITH_INFO;
+  // A length query hands out nothing and moves nothing on.
+  if (query || over) return ret;
+  const SQLLEN whole = *reinterpret_cast<SQLLEN*>(job.lengths) / unit;
+  if (outcome == qvoCellOutcome::Ok) {
+    gd.gdTextLength = whole;
+    gd.gdTextIsWide = wide;
+    gd.gdCurs = static_cast<SQLINTEGER>(whole + 1);
+    return ret;
+  }
+  const std::size_t handedOut =
+      UnitsBeforeTerminator(job.data, static_cast<std::size_t>(job.bufferLength / unit), wide);
+  if (handedOut == 0) return ret;
+
+  // The whole text, made by the same conversion, for the pieces to come.
+  const std::uint64_t need = (static_cast<std::uint64_t>(whole) + 1) * unit;
+  if (need > INT32_MAX || !GrowPieceBuffer(gd, need)) {
+    gd.gdCurs = 0;
+    return QVO_DIAG(this, _Memory_allocation_error_, -1);
+  }
+  qvoColumnJob all = job;
+  all.data = gd.stringBuffer.get();
+  all.bufferLength = static_cast<SQLLEN>(need);
+  SQLLEN allLength = 0;
+  all.lengths = reinterpret_cast<char*>(&allLength);
+  qvoCellOutcome allOutcome = qvoCellOutcome::Ok;
+  all.outcomes = &allOutcome;
+  conv.cell(all, conv.nulls);
+  if (allOutcome != qvoCellOutcome::Ok || allLength != whole * unit) {
+    // Not the text the first piece came from: no pieces to go on with.
+    gd.gdCurs = 0;
+    return ret;
+  }
+  gd.gdTextLength = whole;
+  gd.gdTextIsWide = wide;
+  gd.gdEnds = wide ? qvoPieceEnds::Utf16 : qvoPieceEnds::Utf8;
+  gd.gdEndsMarked = false;
+  gd.gdCurs = static_cast<SQLINTEGER>(handedOut);
+  return ret;
 }

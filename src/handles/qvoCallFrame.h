@@ -8,7 +8,10 @@
 //   2. calls on one statement run one after another: a second thread's call
 //      waits for the first to return (QVOCancel alone never waits, see
 //      qvoBeside); the same thread may call again from inside its call; each
-//      of them starts with the statement's earlier records cleared;
+//      of them starts with the statement's earlier records cleared; while an
+//      asynchronous execution runs on the statement, only the function that
+//      started it (its poll) and the readers beside it get through (see
+//      qvoStmtFunction);
 //   3. lock functionMutex, convert the text arguments (optional step; a call
 //      without it takes no lock here);
 //   4. unlock, call the method of the handle's object;
@@ -51,6 +54,32 @@ enum class qvoBeside { Serial, Beside };
 // attribute calls, which keep the records while a running statement's
 // progress attributes are polled).
 enum class qvoRecords { Cleared, ByMethod };
+// What a statement call is to an asynchronous execution running on its
+// statement: the function that started it may be called again (that is its
+// poll), a reader runs beside it, every other call is refused with HY010 and
+// changes nothing, so that no call can end or repeat the execution behind the
+// application's back. The narrow and wide forms of a function are one.
+enum class qvoStmtFunction : unsigned char {
+  Other,
+  Reader,  // reads without changing the statement (QVOGetStmtAttr)
+  // The functions whose execution the application may poll.
+  ExecDirect,
+  Execute,
+  ParamData,
+  ExecuteBatch,
+  MoreResults,
+  Tables,
+  Columns,
+  ColumnPrivileges,
+  ForeignKeys,
+  PrimaryKeys,
+  ProcedureColumns,
+  Procedures,
+  SpecialColumns,
+  Statistics,
+  TablePrivileges,
+  GetTypeInfo,
+};
 
 namespace qvo_frame {
 
@@ -81,7 +110,8 @@ qvoCriticalSection* CallLockOf(H& object) {
 // The general frame: `convert(H&)` runs under functionMutex and returns 0 to
 // go on; `method(H&)` runs outside it.
 template <class H, qvoReturnVia via = qvoReturnVia::RetCode, qvoBeside beside = qvoBeside::Serial,
-          qvoRecords records = qvoRecords::Cleared, class Convert, class Method>
+          qvoRecords records = qvoRecords::Cleared,
+          qvoStmtFunction function = qvoStmtFunction::Other, class Convert, class Method>
 SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& convert,
                       Method&& method) {
   static_assert(std::is_base_of_v<qvoHandle, H>);
@@ -94,9 +124,13 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
   // that its own records are the ones read back. The diagnostic functions
   // reach a statement as a plain handle and keep them; a call running beside
   // another (QVOCancel) leaves that call's records alone.
-  if constexpr (std::is_same_v<H, qvoStatement> && beside == qvoBeside::Serial &&
-                records == qvoRecords::Cleared)
-    object->ClearDiagRecords();
+  if constexpr (std::is_same_v<H, qvoStatement> && beside == qvoBeside::Serial) {
+    if constexpr (records == qvoRecords::Cleared) object->ClearDiagRecords();
+    if constexpr (function != qvoStmtFunction::Reader) {
+      if (object->RefusedWhileExecuting(function))
+        return object->RetCode(object->RefuseWhileExecuting());
+    }
+  }
   // Without a conversion step the call takes no process-wide lock.
   if constexpr (!std::is_same_v<std::decay_t<Convert>, qvo_frame::NoConversion>) {
     qvoMutex lock(functionMutex);
@@ -118,6 +152,8 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
   } catch (...) {
     rc = qvo_frame::FailedByException(object, false);
   }
+  if constexpr (std::is_same_v<H, qvoStatement> && beside == qvoBeside::Serial)
+    object->NoteCallEnded(function, rc);
   if constexpr (via == qvoReturnVia::RetCode) {
     return object->RetCode(rc);
   } else {
@@ -126,18 +162,24 @@ SQLRETURN qvoCallWith(SQLHANDLE handle, SQLSMALLINT requiredType, Convert&& conv
 }
 
 // A method of the handle's class with plain arguments, returned through
-// RetCode.
-template <class H, class C, class... P, class... A>
+// RetCode; a statement function that an asynchronous execution may be left
+// to names itself.
+template <class H, qvoStmtFunction function = qvoStmtFunction::Other, class C, class... P,
+          class... A>
 SQLRETURN qvoCall(SQLHANDLE handle, SQLSMALLINT requiredType, SQLRETURN (C::*method)(P...),
                   A&&... args) {
-  return qvoCallWith<H>(handle, requiredType, qvo_frame::NoConversion{},
-                        [&](H& object) { return (object.*method)(std::forward<A>(args)...); });
+  return qvoCallWith<H, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::Cleared, function>(
+      handle, requiredType, qvo_frame::NoConversion{},
+      [&](H& object) { return (object.*method)(std::forward<A>(args)...); });
 }
 
 // A statement attribute call: its method decides whether earlier records go.
-template <class C, class... P, class... A>
+// Reading one (qvoStmtFunction::Reader) also runs beside an asynchronous
+// execution.
+template <qvoStmtFunction function, class C, class... P, class... A>
 SQLRETURN qvoCallAttribute(SQLHANDLE handle, SQLRETURN (C::*method)(P...), A&&... args) {
-  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod>(
+  return qvoCallWith<qvoStatement, qvoReturnVia::RetCode, qvoBeside::Serial, qvoRecords::ByMethod,
+                     function>(
       handle, SQL_HANDLE_STMT, qvo_frame::NoConversion{},
       [&](qvoStatement& object) { return (object.*method)(std::forward<A>(args)...); });
 }

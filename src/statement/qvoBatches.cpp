@@ -23,6 +23,8 @@ SQLRETURN qvoStatement::PrepareBatch(const char* sqlString, SQLINTEGER sqlStrLen
 }
 
 SQLRETURN qvoStatement::ExecuteBatch() {
+  // The batch runs on: this call is its poll.
+  if (RunningAsynchronously()) return PollExecution();
   if (ClearDiagRecords() != SQL_SUCCESS)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
   if (nBatches == 0) return QVO_DIAG(this, _No_batch_statements_prepared_, -1);
@@ -31,14 +33,25 @@ SQLRETURN qvoStatement::ExecuteBatch() {
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
+    if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+    // The results of a batch that ran before are closed first: none is left
+    // open on the server, and no answer of those closes meets this one.
+    CloseResults();
     rc = RunExecution(request.data(), static_cast<qvo_int64>(request.size()), execute_batch);
   }
+  if (rc == SQL_STILL_EXECUTING) {
+    running.road = qvoRunningExecution::Road::Batch;
+    return rc;
+  }
+  return BatchOutcome(rc);
+}
+
+SQLRETURN qvoStatement::BatchOutcome(SQLRETURN rc) {
   // An answer without any result is a failure as well; the texts stay.
   if (rc == SQL_ERROR || rc == SQL_NO_DATA)
     return FailWith(&Translator::_Error_executing_batch_CODE,
                     &Translator::_Error_executing_batch_MESSAGE, true);
   batchList.clear();
   nBatches = 0;
-  // Still executing (asynchronous mode) is 2; everything else went through.
-  return rc == SQL_STILL_EXECUTING ? SQL_STILL_EXECUTING : SQL_SUCCESS;
+  return SQL_SUCCESS;
 }

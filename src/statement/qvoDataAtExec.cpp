@@ -75,8 +75,7 @@ SQLRETURN qvoStatement::ParamData(SQLPOINTER* Value) {
   if (EndCanceledDataAtExec()) return SQL_ERROR;
   // The execution that the last value started runs on asynchronously: the
   // application polls it with ParamData.
-  if (!dataAtExec.Pending() && runningBlock.active && resultHandle == QVO_RESULT_STILL_EXECUTING)
-    return PollExecution();
+  if (!dataAtExec.Pending() && RunningAsynchronously()) return PollExecution();
   if (!dataAtExec.Pending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
   if (dataAtExec.Next(Value)) return SQL_NEED_DATA;
   // From here on a cancel aborts the execution instead; one that came first

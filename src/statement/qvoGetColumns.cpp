@@ -9,24 +9,24 @@
 
 SQLRETURN qvoStatement::ExecGetColumns(const char* catalog, const char* schema, bool s_like,
                                        const char* table, bool t_like, const char* column,
-                                       bool c_like, int odbcVer, const char* selBuff) {
+                                       bool c_like, int odbcVer, const char* selBuff,
+                                       SQLUINTEGER mode) {
   if (logFull) {
     LogConvertors("qvoStatement::ExecGetColumns");
     Log("  (s_like=%s, t_like=%s, c_like=%s, odbcVer=%i)\n", s_like ? "true" : "false",
         t_like ? "true" : "false", c_like ? "true" : "false", odbcVer);
   }
   return ExecGetColumnsBase(catalog, schema, s_like, table, t_like, column, c_like, odbcVer,
-                            selBuff);
+                            selBuff, mode);
 }
 
 SQLRETURN qvoStatement::ExecGetColumnsBase(const char* catalog, const char* schema, bool s_like,
                                            const char* table, bool t_like, const char* column,
-                                           bool c_like, int odbcVer, const char* selBuff) {
-  if (protocolVersion >= 9 && stmtAttr.asyncEnable == 1 &&
-      resultHandle == QVO_RESULT_STILL_EXECUTING) {
-    SetDiagRec("HY010", -1, "Function sequence error");
-    return SQL_ERROR;
-  }
+                                           bool c_like, int odbcVer, const char* selBuff,
+                                           SQLUINTEGER mode) {
+  if (RunningAsynchronously() || (protocolVersion >= 9 && stmtAttr.asyncEnable == 1 &&
+                                  resultHandle == QVO_RESULT_STILL_EXECUTING))
+    return RefuseWhileExecuting();
   if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR) {
     if (GetNumRecords() > 0) return SQL_ERROR;
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
@@ -58,9 +58,8 @@ SQLRETURN qvoStatement::ExecGetColumnsBase(const char* catalog, const char* sche
   {
     qvoMutex lock(connection->executionMutex);
     rc = Exchange(payload.GetStatement(), payload.GetStatementLen(), get_columns);
-    if (rc != SQL_ERROR) rc = SyncMoreResults(200);
+    if (rc != SQL_ERROR) rc = SyncMoreResults(mode);
   }
-  if (rc != SQL_ERROR && rc != SQL_NO_DATA) return rc;
-  return FailWith(&Translator::_Error_executing_statement_CODE,
-                  &Translator::_Error_executing_statement_MESSAGE, true);
+  if (rc == SQL_STILL_EXECUTING) running.road = qvoRunningExecution::Road::Text;
+  return DirectOutcome(rc);
 }

@@ -34,6 +34,14 @@ SQLRETURN qvoStatement::Execute() {
 }
 
 SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
+  {
+    // Another statement's execution owns the connection: nothing changes.
+    qvoMutex lock(connection->executionMutex);
+    if (ConnectionBusyWithOther()) {
+      ClearDiagRecords();
+      return QVO_DIAG(this, _Function_sequence_error_, -1);
+    }
+  }
   sqlCallType = 0;
   if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(QVO_INIT_RESET) == SQL_ERROR)
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);
@@ -92,6 +100,7 @@ SQLRETURN qvoStatement::PrepareBase(const char* text, SQLINTEGER len) {
     rc = readNext();
     if (rc == SQL_ERROR) return rc;
   }
+  preparedForExecute = true;
   return rc == SQL_NO_DATA ? SQL_SUCCESS : rc;
 }
 
@@ -113,23 +122,48 @@ SQLRETURN qvoStatement::SendPreparedBlock(bool last) {
                                            execute_prepared_statement, last ? 200 : 0));
 }
 
+SQLRETURN qvoStatement::PreparedOutcome(SQLRETURN rc) {
+  rc = PreparedBlockOutcome(rc);
+  if (rc != SQL_ERROR) *IPD()->header.rowsProcessedPtr = APD()->header.arraySize;
+  return rc;
+}
+
 SQLRETURN qvoStatement::PollExecution() {
   const SQLRETURN rc = ContinueExecuting();
-  if (rc == SQL_STILL_EXECUTING || !runningBlock.active) return rc;
+  if (rc == SQL_STILL_EXECUTING) return rc;
+  const qvoRunningExecution run = std::move(running);
+  running = {};
+  using Road = qvoRunningExecution::Road;
+  switch (run.road) {
+    case Road::Answer:
+      return rc;
+    case Road::Text:
+      return DirectOutcome(rc);
+    case Road::Prepared:
+      return PreparedOutcome(rc);
+    case Road::Batch:
+      return BatchOutcome(rc);
+    case Road::ParameterRows:
+      break;
+  }
   // The result of the last block of parameter rows completes the execution.
-  const qvoRunningBlock b = runningBlock;
-  runningBlock = {};
   if (PreparedBlockOutcome(rc) == SQL_ERROR)
-    return FailParameterBlocks(b.first, b.end, b.arraySize, b.total);
+    return FailParameterBlocks(run.first, run.end, run.arraySize, run.total);
   SQLLEN count = 0;
   RowCount(&count);
-  NoteSentRows(b.first, b.end, b.cutRows);
-  return CompleteParameterBlocks(rc, b.arraySize, b.total + count, b.cut);
+  NoteSentRows(run.first, run.end, run.cutRows);
+  return CompleteParameterBlocks(rc, run.arraySize, run.total + count, run.cut);
+}
+
+SQLRETURN qvoStatement::ExecutePrepared() {
+  if (!RunningAsynchronously() && resultHandle != QVO_RESULT_STILL_EXECUTING && !preparedForExecute)
+    return RefuseWhileExecuting();
+  return Execute();
 }
 
 SQLRETURN qvoStatement::ExecuteBase() {
   if (resultHandle == QVO_RESULT_STILL_EXECUTING) return PollExecution();
-  runningBlock = {};
+  running = {};
   qvoMutex lock(connection->executionMutex);
   // The server's size is 64 bits wide: a value beyond what a message can
   // hold is the largest message, never its low bits; none at all is the
@@ -145,6 +179,14 @@ SQLRETURN qvoStatement::ExecuteBase() {
   // anew. While values are being supplied only ParamData goes on.
   if (dataAtExec.Canceled()) dataAtExec.Drop();
   if (dataAtExec.Pending()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  if (!dataAtExec.Parsed()) {
+    // A new execution. Another statement's execution owns the connection:
+    // nothing changes. Otherwise every result this statement still holds is
+    // closed first, so that no server result is left open and no answer of
+    // those closes can meet this execution's.
+    if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+    CloseResults();
+  }
   // Rows affected are this execution's: none until a block went out.
   resultCursor.SetTotals(0, 0);
   SetDiagField(0, SQL_DIAG_ROW_COUNT, 0, 0);
@@ -154,9 +196,10 @@ SQLRETURN qvoStatement::ExecuteBase() {
 
   if (boundParams == 0) {
     if (CreateEmptyHeader() == SQL_ERROR) return SQL_ERROR;
-    const SQLRETURN result = SendPreparedBlock(true);
-    if (result != SQL_ERROR) *IPD()->header.rowsProcessedPtr = APD()->header.arraySize;
-    return result;
+    const SQLRETURN result =
+        RunExecution(preparedBuffer.get(), preparedMessageLen, execute_prepared_statement, 200);
+    if (result == SQL_STILL_EXECUTING) running.road = qvoRunningExecution::Road::Prepared;
+    return PreparedOutcome(result);
   }
   const SQLULEN arraySize = APD()->header.arraySize;
   paramNum = static_cast<SQLUINTEGER>(arraySize);
@@ -252,9 +295,13 @@ SQLRETURN qvoStatement::SendParameterBlocks(SQLULEN arraySize) {
     if (result == SQL_STILL_EXECUTING) {
       // The application polls for the last block's result, which completes
       // the execution then.
-      runningBlock = {true,      paramStart, paramStart + block.rows,
-                      arraySize, total,      std::move(block.cutRows),
-                      cut};
+      running = {qvoRunningExecution::Road::ParameterRows,
+                 paramStart,
+                 paramStart + block.rows,
+                 arraySize,
+                 total,
+                 std::move(block.cutRows),
+                 cut};
       return result;
     }
     SQLLEN count = 0;

@@ -26,6 +26,7 @@ SQLRETURN qvoStatement::Exchange(const char* data, qvo_int64 length, __qvoMessag
     return rc == SQL_ERROR ? rc : CheckAuxiliaryAnswer();
   }
   if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  SendDeferredCloses();
   auxiliaryExchange = false;
   auxAnswer.reset();
   auxAnswerLen = 0;
@@ -35,6 +36,7 @@ SQLRETURN qvoStatement::Exchange(const char* data, qvo_int64 length, __qvoMessag
 SQLRETURN qvoStatement::ExchangeKeepingAnswer(const char* data, qvo_int64 length,
                                               __qvoMessageMode command) {
   if (ConnectionBusyWithOther()) return QVO_DIAG(this, _Function_sequence_error_, -1);
+  SendDeferredCloses();
   auxiliaryExchange = true;
   auxAnswer.reset();
   auxAnswerLen = 0;
@@ -57,6 +59,18 @@ SQLRETURN qvoStatement::CheckAuxiliaryAnswer() {
   return result;
 }
 
+void qvoStatement::SendDeferredCloses() {
+  // Not while an execution's answers are still to be read: they come first.
+  if (!ConnectionRunsExecution()) connection->SendDeferredCloses();
+}
+
+bool qvoStatement::DeferCloseWhileBusy(__qvoMessageMode command, SQLINTEGER handle) {
+  if (!ConnectionBusyWithOther()) return false;
+  if (logFull) Log("Close of server handle %i deferred: another statement executes\n", handle);
+  connection->DeferClose(command, handle);
+  return true;
+}
+
 // --- server handles -----------------------------------------------------------------------
 
 SQLRETURN qvoStatement::ExecuteCloseRes() {
@@ -68,6 +82,12 @@ SQLRETURN qvoStatement::ExecuteCloseRes() {
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
+    // Another statement's execution owns the connection until its answers
+    // are read: the close goes out after it, never lost.
+    if (DeferCloseWhileBusy(close_result_set, resultHandle)) {
+      resultHandle = QVO_RESULT_NONE;
+      return SQL_SUCCESS;
+    }
     rc = Exchange(request, sizeof request, close_result_set, true);
   }
   // A failed close still forgets the handle.
@@ -87,6 +107,10 @@ SQLRETURN qvoStatement::ExecuteClosePrepared() {
   SQLRETURN rc;
   {
     qvoMutex lock(connection->executionMutex);
+    if (DeferCloseWhileBusy(close_prepared_statement, preparedHandle)) {
+      preparedHandle = -2;
+      return SQL_SUCCESS;
+    }
     rc = Exchange(request, sizeof request, close_prepared_statement, true);
   }
   if (rc == SQL_ERROR)
@@ -212,14 +236,13 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     ClearDiagRecords();
     return QVO_DIAG(this, _Function_sequence_error_, -1);
   }
-  if (protocolVersion >= kAsyncProtocol && stmtAttr.asyncEnable == 1 &&
-      resultHandle == QVO_RESULT_STILL_EXECUTING) {
+  if (RunningAsynchronously() || (protocolVersion >= kAsyncProtocol && stmtAttr.asyncEnable == 1 &&
+                                  resultHandle == QVO_RESULT_STILL_EXECUTING)) {
     // Asking again with the same text polls the running execution.
     if (n == sqlStmt.GetStatementLen() &&
         (n == 0 || std::memcmp(text, sqlStmt.GetStatement(), static_cast<size_t>(n)) == 0))
       return PollExecution();
-    SetDiagRec("HY010", -1, "Function sequence error");
-    return SQL_ERROR;
+    return RefuseWhileExecuting();
   }
   {
     // A synchronous execution of another statement holds the lock until its
@@ -254,6 +277,8 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     const std::string prepared(sqlStmt.GetStatement(),
                                static_cast<size_t>(sqlStmt.GetStatementLen()));
     const SQLRETURN prc = Prepare(prepared.c_str(), static_cast<SQLINTEGER>(prepared.size()));
+    // The statement stays one executed directly: QVOExecute does not run it.
+    preparedForExecute = false;
     if (prc < 0) return prc;
     return Execute();
   }
@@ -263,6 +288,11 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     qvoMutex lock(connection->executionMutex);
     rc = RunExecution(sqlStmt.GetStatement(), sqlStmt.GetStatementLen(), execute);
   }
+  if (rc == SQL_STILL_EXECUTING) running.road = qvoRunningExecution::Road::Text;
+  return DirectOutcome(rc);
+}
+
+SQLRETURN qvoStatement::DirectOutcome(SQLRETURN rc) {
   if (rc != SQL_ERROR && rc != SQL_NO_DATA) return rc;
   return FailWith(&Translator::_Error_executing_statement_CODE,
                   &Translator::_Error_executing_statement_MESSAGE, true);

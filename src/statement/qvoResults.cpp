@@ -178,11 +178,18 @@ SQLRETURN qvoStatement::MalformedAnswer() {
 // --- MoreResults ------------------------------------------------------------------------------
 
 SQLRETURN qvoStatement::NextResult() {
-  // While the server still executes, the next answer on the connection is
-  // that execution's: only polling may read it.
-  if (resultHandle == QVO_RESULT_STILL_EXECUTING)
-    return QVO_DIAG(this, _Function_sequence_error_, -1);
-  const SQLRETURN rc = MoreResults();
+  SQLRETURN rc;
+  if (RunningAsynchronously()) {
+    // A result of this answer still executes: this call is its poll.
+    rc = PollExecution();
+  } else {
+    // While the server still executes, the next answer on the connection is
+    // that execution's: only polling may read it.
+    if (resultHandle == QVO_RESULT_STILL_EXECUTING)
+      return QVO_DIAG(this, _Function_sequence_error_, -1);
+    running = {};
+    rc = MoreResults();
+  }
   if (rc == SQL_NO_DATA) {
     FreePointerArray();
     resultCursor.StartResult();

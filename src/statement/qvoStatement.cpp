@@ -188,6 +188,26 @@ bool qvoStatement::ConnectionBusyWithOther() const {
   return it != map.end() && it->second != this;
 }
 
+bool qvoStatement::ConnectionRunsExecution() const {
+  std::lock_guard lock(executingMutex);
+  return ExecutingStatements().count(connection) != 0;
+}
+
+SQLRETURN qvoStatement::RefuseWhileExecuting() {
+  ClearDiagRecords();
+  return SetDiagRec("HY010", -1, "Function sequence error");
+}
+
+void qvoStatement::NoteCallEnded(qvoStmtFunction function, SQLRETURN rc) {
+  if (resultHandle != QVO_RESULT_STILL_EXECUTING) {
+    runningFunction = qvoStmtFunction::Other;
+    return;
+  }
+  // Only a function whose execution the application polls leaves one
+  // running; a call refused meanwhile left it as it was.
+  if (rc == SQL_STILL_EXECUTING && function > qvoStmtFunction::Reader) runningFunction = function;
+}
+
 void qvoStatement::NoteExecutionState() {
   std::lock_guard lock(executingMutex);
   auto& map = ExecutingStatements();
@@ -207,7 +227,7 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (logFull) Log("qvoStatement::InitStatement(%i)\n", level);
 
   dataAtExec.Drop();
-  runningBlock = {};
+  running = {};
 
   executionStatus.clear();
   extendedFetchMapping = 0;
@@ -216,24 +236,12 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   // Node arrays handed out by the parallel calls end here.
   slaveConnections = {};
 
-  // Skip what is left of the answer: results and server errors alike. An
-  // execution that still runs is aborted and read to its end first, so that
-  // its answers never reach another request of the connection.
-  constexpr int kMaxDrain = 1000001;
-  for (int i = 0; i < kMaxDrain; ++i) {
-    if (resultHandle == QVO_RESULT_STILL_EXECUTING) {
-      DrainRunningExecution();
-      if (resultHandle == QVO_RESULT_STILL_EXECUTING) break;  // the connection failed
-      continue;
-    }
-    const SQLRETURN rc = MoreResults();
-    if (rc == SQL_STILL_EXECUTING) continue;
-    if (rc != SQL_SUCCESS && resultHandle != QVO_RESULT_EXCEPTION) break;
-  }
+  CloseResults();
   resultCursor.SetSqlRowCount(0);
 
   SQLRETURN rc = SQL_SUCCESS;
   if (level >= QVO_INIT_CLOSE_PREPARED) {
+    preparedForExecute = false;
     if (preparedHandle >= 0) {
       rc = ExecuteClosePrepared();
       __diagRecords* first = GetDiagRecPtr(1);
@@ -258,6 +266,26 @@ SQLRETURN qvoStatement::InitStatement(SQLUSMALLINT level) {
   if (IRD() && IRD()->header.count > 0) IRD()->SetDescField(0, SQL_DESC_COUNT, AsPointer(0), 0);
   NoteExecutionState();
   return rc;
+}
+
+void qvoStatement::CloseResults() {
+  // Skip what is left of the answer: results and server errors alike, each
+  // result set the server keeps closed as it is passed. An execution that
+  // still runs is aborted and read to its end first, so that its answers
+  // never reach another request of the connection.
+  constexpr int kMaxDrain = 1000001;
+  for (int i = 0; i < kMaxDrain; ++i) {
+    if (resultHandle == QVO_RESULT_STILL_EXECUTING) {
+      DrainRunningExecution();
+      if (resultHandle == QVO_RESULT_STILL_EXECUTING) break;  // the connection failed
+      continue;
+    }
+    const SQLRETURN rc = MoreResults();
+    if (rc == SQL_STILL_EXECUTING) continue;
+    if (rc != SQL_SUCCESS && resultHandle != QVO_RESULT_EXCEPTION) break;
+  }
+  // What the skipped results recorded belongs to no call.
+  ClearDiagRecords();
 }
 
 // --- cursor-level operations ---------------------------------------------------------------

@@ -31,6 +31,7 @@
 
 #include "connection/qvoAnswerTaker.h"
 #include "descriptors/qvoDescriptors.h"
+#include "handles/qvoCallFrame.h"
 #include "handles/qvoHandle.h"
 #include "platform/qvoCriticalSection.h"
 #include "protocol/qvoAnswerReader.h"
@@ -121,15 +122,26 @@ struct qvoParamBlock {
   std::vector<SQLULEN> cutRows;  // rows in the message with a value cut to its slot
 };
 
-// The last block of an execution of parameter rows while the server still
-// executes it: what the poll that brings its result completes.
-struct qvoRunningBlock {
-  bool active = false;
-  SQLULEN first = 0, end = 0;  // its rows
+// An execution the application polls (asynchronous execution): how the result
+// its last poll brings ends the call that started it, as the same call ends
+// synchronously.
+struct qvoRunningExecution {
+  enum class Road : unsigned char {
+    Answer,         // the result as it comes (QVOMoreResults)
+    Text,           // SQL text executed directly: an answer without a result fails
+    Prepared,       // a prepared statement without parameter rows
+    ParameterRows,  // the last block of an execution of parameter rows
+    Batch,          // a batch: its texts are done with once it ran
+  };
+  Road road = Road::Answer;
+  // ParameterRows: the block's rows, the execution's rows, the rows affected
+  // by the blocks before it, its rows with a value cut to its slot, and
+  // whether a value of the execution was cut.
+  SQLULEN first = 0, end = 0;
   SQLULEN arraySize = 0;
-  qvo_int64 total = 0;           // rows affected by the blocks before it
-  std::vector<SQLULEN> cutRows;  // its rows with a value cut to its slot
-  bool cut = false;              // a value of the execution was cut to its slot
+  qvo_int64 total = 0;
+  std::vector<SQLULEN> cutRows;
+  bool cut = false;
 };
 
 class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnswerTaker {
@@ -146,6 +158,11 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // handle, QVO_INIT_CLOSE_PREPARED and above also close it. Drains the current answer (an
   // asynchronous execution still running is aborted and drained first).
   SQLRETURN InitStatement(SQLUSMALLINT level);
+  // Closes every result the statement holds on the server, the current one
+  // and those still to come in its answer, and reads the answer to its end
+  // (an execution still running is aborted and read to its end first). The
+  // records of what was skipped go with it.
+  void CloseResults();
   SQLRETURN CloseCursor();
   SQLRETURN FreeStmt(SQLUSMALLINT option);
   SQLRETURN SetPos(SQLBIGINT row, SQLUSMALLINT operation, SQLUSMALLINT lockType);
@@ -224,9 +241,14 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   SQLRETURN Prepare(const char* text, SQLINTEGER len);
   SQLRETURN PrepareBase(const char* text, SQLINTEGER len);
   // Runs the prepared statement with the bound parameter rows, in as many
-  // blocks as the data message size needs; the row counts are summed.
+  // blocks as the data message size needs; the row counts are summed. A new
+  // execution first closes every result the statement still holds.
   SQLRETURN Execute();
   SQLRETURN ExecuteBase();
+  // QVOExecute: only a statement the application prepared may be executed
+  // (not one never prepared, executed directly or used by a catalog call):
+  // else HY010 and nothing sent.
+  SQLRETURN ExecutePrepared();
   // Reads the first result of a fresh answer. Mode 200: one parse when
   // asynchronous execution is on, else as 0; mode 0: parse, and poll while
   // the server still executes; other modes: one parse.
@@ -237,13 +259,15 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // application's ODBC version; selBuff the text kept as the statement's SQL.
   // The answer is the statement's result (sqlCallType 2). 0, or -1 with
   // diagnostics; a name longer than the identifier limit is refused (HY090)
-  // before anything is sent.
+  // before anything is sent. `mode` reads the answer as SyncMoreResults
+  // does: 0 waits for its end also when executions run asynchronously (a
+  // lookup the library reads itself, which no application call polls).
   SQLRETURN ExecGetColumns(const char* catalog, const char* schema, bool s_like, const char* table,
                            bool t_like, const char* column, bool c_like, int odbcVer,
-                           const char* selBuff);
+                           const char* selBuff, SQLUINTEGER mode = 200);
   SQLRETURN ExecGetColumnsBase(const char* catalog, const char* schema, bool s_like,
                                const char* table, bool t_like, const char* column, bool c_like,
-                               int odbcVer, const char* selBuff);
+                               int odbcVer, const char* selBuff, SQLUINTEGER mode = 200);
   // Answers the statement text "ExecGetTimestamp": one row, one column
   // SQL_TIMESTAMP, the client's current time in UTC. 0 or -1.
   SQLRETURN ExecGetTimestamp();
@@ -261,6 +285,19 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // lock; QVOCancel does not take it). Recursive: a call may make another on
   // the same statement.
   qvoCriticalSection& CallMutex() { return callMutex; }
+  // An asynchronous execution the application polls: a call of `function`
+  // started it and returned 2, and no poll has ended it yet.
+  bool RunningAsynchronously() const {
+    return runningFunction != qvoStmtFunction::Other && resultHandle == QVO_RESULT_STILL_EXECUTING;
+  }
+  // The call frame's side of it: whether a call of `function` is refused
+  // while it runs, the refusal (HY010, -1), and what a call that ended with
+  // rc leaves running.
+  bool RefusedWhileExecuting(qvoStmtFunction function) const {
+    return RunningAsynchronously() && function != runningFunction;
+  }
+  SQLRETURN RefuseWhileExecuting();
+  void NoteCallEnded(qvoStmtFunction function, SQLRETURN rc);
 
   // --- parameters -------------------------------------------------------------
   // Records parameter ParameterNumber (1..) in the APD and the IPD; the
@@ -333,10 +370,17 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // (asynchronous execution), 2; the poll that brings its result completes
   // all of that (PollExecution).
   SQLRETURN SendParameterBlocks(SQLULEN arraySize);
-  // One poll of the running execution (QVOExecute, QVOParamData and
-  // QVOExecDirect with the same text poll); its result completes an
-  // execution of parameter rows whose last block was running.
+  // One poll of the running execution (the call that started it, made
+  // again); the result it brings ends that call as it would have ended
+  // synchronously.
   SQLRETURN PollExecution();
+  // How an execution's first result ends its call, synchronously or at its
+  // last poll: direct execution (no result at all is "Error executing
+  // statement."), a prepared statement without parameter rows (rows
+  // processed set as well), a batch (its texts done with once it ran).
+  SQLRETURN DirectOutcome(SQLRETURN rc);
+  SQLRETURN PreparedOutcome(SQLRETURN rc);
+  SQLRETURN BatchOutcome(SQLRETURN rc);
   // The parameter status array (when set) for rows [from, to).
   void NoteParamStatus(SQLULEN from, SQLULEN to, SQLUSMALLINT status);
   // Rows from..to went out: each succeeded, with information where a value
@@ -600,6 +644,9 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // Another statement of the connection still has a query running on the
   // server: its answer is the next one on the socket.
   bool ConnectionBusyWithOther() const override;
+  // Some statement of the connection (this one included) has a query
+  // running on the server.
+  bool ConnectionRunsExecution() const;
 
  private:
   friend class qvoPlainFetchScope;
@@ -608,6 +655,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // connection's settings lock.
   void TakeConnectionSettings(qvoConnection& conn);
   SQLRETURN GetDataPiece(qvoColumnJob& job, const qvoConversion& conv);
+  SQLRETURN GetDataTextPiece(qvoColumnJob& job, const qvoConversion& conv);
+  // The next piece of the text kept for the current column (pieces no
+  // longer than maxLength, 0: no limit), or a length query of it.
+  SQLRETURN HandOutPiece(qvoColumnJob& job, SQLUINTEGER maxLength);
   bool GetDataLogAdmits() const;
   // One request of this statement through the connection. Refused with
   // "Function sequence error." while another statement of the connection
@@ -628,6 +679,12 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // Records the server error of the auxiliary answer, if it holds one, and
   // drops it: 0 or -1.
   SQLRETURN CheckAuxiliaryAnswer();
+  // Closes other statements of the connection could not send while an
+  // execution owned it go out first, once no execution runs any more.
+  void SendDeferredCloses();
+  // While another statement's execution owns the connection, a close of a
+  // server handle waits in the connection's list (true then).
+  bool DeferCloseWhileBusy(__qvoMessageMode command, SQLINTEGER handle);
   // Keeps the connection's record of which statement executes asynchronously.
   void NoteExecutionState();
   // Appends the connection's records (with onlyWithoutRecords: only when the
@@ -660,8 +717,13 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
 
   // The values of the current execution supplied at execution.
   qvoDataAtExecState dataAtExec;
-  // The running last block of an asynchronous execution of parameter rows.
-  qvoRunningBlock runningBlock;
+  // The execution the application polls, and the function that started it
+  // (Other: none).
+  qvoRunningExecution running;
+  qvoStmtFunction runningFunction = qvoStmtFunction::Other;
+  // The application prepared the statement text (QVOPrepare): QVOExecute may
+  // run it.
+  bool preparedForExecute = false;
   qvoStatementDescriptors descriptors;
   qvoResultCursor resultCursor;
   char sqlCallType = 0;

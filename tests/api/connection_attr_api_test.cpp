@@ -286,6 +286,62 @@ TEST(ConnectionAttrApi, MetadataIdReachesTheStatements) {
   EXPECT_EQ(v, 1u);
 }
 
+// An environment's commit or rollback passes over connections without a
+// session (never connected, or disconnected): there is nothing to end there.
+// Every connected one is ended, wherever the idle ones stand in handle
+// order; with none connected nothing is sent and the call succeeds. A single
+// connection without a session still says so.
+TEST(ConnectionAttrApi, EndTranOverAnEnvironmentPassesOverIdleConnections) {
+  enum State { Idle, Connected, Disconnected };
+  struct Case {
+    const char* what;
+    std::vector<State> connections;
+  };
+  const Case cases[] = {
+      {"idle first", {Idle, Connected}},
+      {"idle last", {Connected, Idle}},
+      {"idle on both sides", {Idle, Connected, Idle}},
+      {"disconnected first", {Disconnected, Connected}},
+      {"only idle", {Idle, Idle}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake::FakeNode node;
+    fake::LoginPlayer player(node);
+    node.On(fake::kExecute, [](const Request&, fake::FakeNode&) {
+      return fake::results::Answer({fake::results::Empty()});
+    });
+    Env e(static_cast<int>(c.connections.size()));
+    size_t connected = 0;
+    for (size_t i = 0; i < c.connections.size(); ++i) {
+      if (c.connections[i] == Idle) continue;
+      ASSERT_EQ(e.Connect(i, node), SQL_SUCCESS);
+      if (c.connections[i] == Disconnected) {
+        ASSERT_EQ(QVODisconnect(e.dbc[i]), SQL_SUCCESS);
+      } else {
+        ++connected;
+      }
+    }
+    for (const SQLSMALLINT type : {SQL_COMMIT, SQL_ROLLBACK}) {
+      const size_t before = node.Requests().size();
+      EXPECT_EQ(QVOEndTran(SQL_HANDLE_ENV, e.env, type), SQL_SUCCESS);
+      EXPECT_TRUE(api::Records(SQL_HANDLE_ENV, e.env).empty());
+      const auto requests = node.Requests();
+      ASSERT_EQ(requests.size(), before + connected);
+      for (size_t i = before; i < requests.size(); ++i)
+        EXPECT_EQ(std::string(requests[i].data.begin(), requests[i].data.end()),
+                  type == SQL_COMMIT ? "commit /*SQL_COMMIT*/" : "rollback /*SQL_ROLLBACK*/");
+    }
+    for (size_t i = 0; i < c.connections.size(); ++i) {
+      if (c.connections[i] == Connected) continue;
+      EXPECT_EQ(QVOEndTran(SQL_HANDLE_DBC, e.dbc[i], SQL_COMMIT), SQL_ERROR);
+      const auto records = api::Records(SQL_HANDLE_DBC, e.dbc[i]);
+      ASSERT_EQ(records.size(), 1u);
+      EXPECT_EQ(records[0].state, "08003");
+    }
+  }
+}
+
 TEST(ConnectionAttrApi, EndTranOverAnEnvironment) {
   fake::FakeNode first, second;
   fake::LoginPlayer p1(first), p2(second);

@@ -45,9 +45,9 @@ TEST(ErrorRecords, EveryErrorCarriesARecord) {
       {"EndTran on a logged-in environment, invalid completion type", true, SQL_HANDLE_ENV,
        [](const Handles& h) { return h.env; },
        [](const Handles& h) { return QVOEndTran(SQL_HANDLE_ENV, h.env, -3); }, "HY000"},
-      {"EndTran on an environment whose connection has no session", false, SQL_HANDLE_ENV,
-       [](const Handles& h) { return h.env; },
-       [](const Handles& h) { return QVOEndTran(SQL_HANDLE_ENV, h.env, SQL_COMMIT); }, "08003"},
+      {"EndTran on a connection that has no session", false, SQL_HANDLE_DBC,
+       [](const Handles& h) { return h.dbc; },
+       [](const Handles& h) { return QVOEndTran(SQL_HANDLE_DBC, h.dbc, SQL_COMMIT); }, "08003"},
       {"SetConnectAttrW 21042, length 0", false, SQL_HANDLE_DBC,
        [](const Handles& h) { return h.dbc; },
        [&](const Handles& h) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,9 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
     const char* codeSet = "UTF-8";      // of the application's data
     const char* wideCodeSet = nullptr;  // of wide data (null: UTF-16 in host order)
     SQLULEN maxLength = 0;              // SQL_ATTR_MAX_LENGTH
+    // A column of another type, and its value (value above unused).
+    r::Column column = kUtf8;
+    std::optional<Value> typed = std::nullopt;
   };
   const std::string abEcd = std::string("ab\xC3\xA9") + "cd";
   const std::vector<Piece> abEcdPieces = {{1, 6, "ab"},
@@ -224,6 +228,144 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
        2,
        {{1, 2, ""}, {1, 2, ""}},
        "SHIFT_JIS"},
+      // The text of a value of any other type comes in pieces as well, so
+      // that reading until 100 ends; the first piece is the fetch's cut
+      // (a number cut right after its point drops the point, a cut into its
+      // integer digits is 22003 and hands out nothing), and
+      // SQL_ATTR_MAX_LENGTH does not narrow it.
+      {"double",
+       "",
+       SQL_C_CHAR,
+       5,
+       {{1, 9, "1.23"}, {1, 5, "4567"}, {0, 1, "8"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       2,
+       r::Column::Double("d"),
+       Value::Double(1.2345678)},
+      {"double whole",
+       "",
+       SQL_C_CHAR,
+       64,
+       {{0, 3, "1.5"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Double("d"),
+       Value::Double(1.5)},
+      {"double, wide",
+       "",
+       SQL_C_WCHAR,
+       10,
+       {{1, 18, W("1.23")}, {1, 10, W("4567")}, {0, 2, W("8")}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Double("d"),
+       Value::Double(1.2345678)},
+      {"double, binary",
+       "",
+       SQL_C_BINARY,
+       3,
+       {{1, 4, "-2"}, {0, 2, ".5"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Double("d"),
+       Value::Double(-2.5)},
+      {"boolean",
+       "",
+       SQL_C_CHAR,
+       8,
+       {{0, 1, "1"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Boolean("b"),
+       Value::Bool(true)},
+      {"boolean, wide",
+       "",
+       SQL_C_WCHAR,
+       4,
+       {{0, 2, W("0")}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Boolean("b"),
+       Value::Bool(false)},
+      {"date",
+       "",
+       SQL_C_CHAR,
+       5,
+       {{1, 10, "2020"}, {1, 6, "-04-"}, {0, 2, "03"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Date("d"),
+       Value::Date(3, 4, 2020)},
+      {"date, binary",
+       "",
+       SQL_C_BINARY,
+       5,
+       {{1, 10, "2020"}, {1, 6, "-04-"}, {0, 2, "03"}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Date("d"),
+       Value::Date(3, 4, 2020)},
+      {"date, wide",
+       "",
+       SQL_C_WCHAR,
+       14,
+       {{1, 20, W("2020-0")}, {0, 8, W("4-03")}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Date("d"),
+       Value::Date(3, 4, 2020)},
+      {"timestamp",
+       "",
+       SQL_C_CHAR,
+       11,
+       {{1, 29, "2020-04-03"}, {1, 19, " 10:20:30."}, {0, 9, "000000000"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Timestamp("t"),
+       Value::Timestamp(2020, 4, 3, 10, 20, 30, 0)},
+      {"timestamp, wide",
+       "",
+       SQL_C_WCHAR,
+       22,
+       {{1, 58, W("2020-04-03")},
+        {1, 38, W(" 10:20:30.")},
+        {0, 18, W("000000000")},
+        {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Timestamp("t"),
+       Value::Timestamp(2020, 4, 3, 10, 20, 30, 0)},
+      {"decimal",
+       "",
+       SQL_C_CHAR,
+       5,
+       {{1, 6, "123"}, {0, 3, ".45"}, {100, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Decimal("n", 10, 2),
+       Value::Int64(12345)},
+      {"decimal, integer digits lost",
+       "",
+       SQL_C_CHAR,
+       3,
+       {{-1, -777, ""}, {-1, -777, ""}},
+       "UTF-8",
+       nullptr,
+       0,
+       r::Column::Decimal("n", 10, 2),
+       Value::Int64(12345)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -238,7 +380,7 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
     ASSERT_EQ(
         QVOSetStmtAttr(s.stmt, SQL_ATTR_MAX_LENGTH, IntArg(static_cast<SQLLEN>(c.maxLength)), 0),
         SQL_SUCCESS);
-    Serve(s, {kUtf8}, {{Value::Text(c.value)}});
+    Serve(s, {c.column}, {{c.typed ? *c.typed : Value::Text(c.value)}});
     ASSERT_EQ(QVOFetch(s.stmt), SQL_SUCCESS);
     const std::vector<Piece> got = ReadPieces(s, c.cType, c.bufferLength);
     EXPECT_GE(got.size(), c.expected.size());
@@ -248,6 +390,10 @@ TEST(GetDataApi, CharacterValuesComeInPieces) {
       const Piece& want = c.expected[i];
       EXPECT_EQ(got[i].rc, want.rc);
       if (want.rc == SQL_NO_DATA || got[i].rc == SQL_NO_DATA) continue;
+      if (want.rc == SQL_ERROR) {
+        EXPECT_EQ(got[i].bytes, std::string(static_cast<size_t>(c.bufferLength), '#'));
+        continue;
+      }
       EXPECT_EQ(got[i].indicator, want.indicator);
       EXPECT_EQ(got[i].bytes.substr(0, want.bytes.size()), want.bytes);
       EXPECT_EQ(got[i].bytes.substr(want.bytes.size(), terminator), std::string(terminator, '\0'))

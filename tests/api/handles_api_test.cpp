@@ -134,6 +134,40 @@ TEST(HandleApi, RefusedAllocationsAndFreesGiveMinusOne) {
   QVOFreeHandle(SQL_HANDLE_ENV, env);
 }
 
+// An allocation is a call on its input handle like any other: it starts
+// without the records of earlier calls, so a refused one carries only its
+// own.
+TEST(HandleApi, AllocationsStartWithoutEarlierRecords) {
+  SQLHANDLE env = NewEnv();
+  SQLHANDLE dbc = SQL_NULL_HANDLE;
+  ASSERT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
+  for (const SQLSMALLINT type : {SQL_HANDLE_STMT, SQL_HANDLE_DESC}) {
+    SCOPED_TRACE(type);
+    ASSERT_EQ(QVOEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT), SQL_ERROR);  // 08003 left on it
+    SQLHANDLE out = Value(77);
+    EXPECT_EQ(QVOAllocHandle(type, dbc, &out), SQL_ERROR);
+    EXPECT_EQ(out, nullptr);
+    SQLCHAR state[6] = {};
+    SQLCHAR text[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    ASSERT_EQ(QVOGetDiagRec(SQL_HANDLE_DBC, dbc, 1, state, &native, text, sizeof text, &len),
+              SQL_SUCCESS);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state)), "HY000");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(text)),
+              std::string(kPrefix) + "Database server not connected.");
+    EXPECT_EQ(QVOGetDiagRec(SQL_HANDLE_DBC, dbc, 2, state, &native, text, sizeof text, &len),
+              SQL_NO_DATA);
+  }
+  // Under an environment likewise: a successful allocation leaves none.
+  ASSERT_EQ(QVOEndTran(SQL_HANDLE_ENV, env, 7), SQL_ERROR);
+  ASSERT_EQ(NumRecords(env), 1);
+  SQLHANDLE another = SQL_NULL_HANDLE;
+  EXPECT_EQ(QVOAllocHandle(SQL_HANDLE_DBC, env, &another), SQL_SUCCESS);
+  EXPECT_EQ(NumRecords(env), 0);
+  QVOFreeHandle(SQL_HANDLE_ENV, env);
+}
+
 TEST(HandleApi, TableHolds2048HandlesThenRefusesWithOutputZero) {
   std::vector<SQLHANDLE> envs;
   SQLHANDLE h = SQL_NULL_HANDLE;

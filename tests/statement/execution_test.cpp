@@ -2,6 +2,7 @@
 // answer, still-executing answers (synchronous and asynchronous), cancel,
 // and the requests for further rows.
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -131,7 +132,7 @@ TEST_F(StatementTest, AsynchronousExecutionIsPolledWithTheSameText) {
   EXPECT_EQ(s->resultHandle, -7);
   // Nor may the application move on to a next result of it.
   EXPECT_EQ(QVOMoreResults(stmt), SQL_ERROR);
-  EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error.");
+  EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error");
   EXPECT_EQ(s->resultHandle, -7);
 
   EXPECT_EQ(Exec("UPDATE BIG"), SQL_STILL_EXECUTING);
@@ -146,8 +147,204 @@ TEST_F(StatementTest, AsynchronousExecutionIsPolledWithTheSameText) {
   EXPECT_EQ(Exec("SELECT 1", other), SQL_SUCCESS);
 }
 
+// Every execution road, polled to its end, gives what it gives
+// synchronously: return code, records and row count. The node answers two
+// still-executing answers, then the case's answer; synchronously the call
+// polls by itself, asynchronously it returns 2 twice.
+TEST_F(StatementTest, AsynchronousCallsEndAsSynchronousOnes) {
+  enum Road { Direct, Prepared, Catalog, Batch };
+  struct Case {
+    const char* what;
+    Road road;
+    Reply answer;
+    SQLRETURN rc;
+    std::string diag;
+    SQLLEN rowCount;
+  };
+  const Reply none = Answer({});
+  const Reply failure = Answer({Exception("boom", "42000")});
+  const Reply count = Answer({RowCount(4)});
+  const Case cases[] = {
+      {"direct, no result", Direct, none, SQL_ERROR, "HY000 Error executing statement.", 0},
+      {"direct, server error", Direct, failure, SQL_ERROR, "42000 boom", 0},
+      {"direct, row count", Direct, count, SQL_SUCCESS, "", 4},
+      {"prepared, no result", Prepared, none, SQL_ERROR, "HY000 Error executing statement.", 0},
+      {"prepared, server error", Prepared, failure, SQL_ERROR, "42000 boom", 0},
+      {"prepared, row count", Prepared, count, SQL_SUCCESS, "", 4},
+      {"catalog, no result", Catalog, none, SQL_ERROR, "HY000 Error executing statement.", 0},
+      {"catalog, row count", Catalog, count, SQL_SUCCESS, "", 4},
+      {"batch, no result", Batch, none, SQL_ERROR, "HY010 Error executing batch.", 0},
+      {"batch, row count", Batch, count, SQL_SUCCESS, "", 4},
+  };
+  using fake::results::Handle;
+  node.OnSql("SELECT P", Answer({Handle(3), ResultSet(-5, {}, 0, 0, {}), Empty()}));
+  for (const Case& c : cases) {
+    for (const bool async : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (async ? ", asynchronous" : ", synchronous"));
+      node.ClearHistory();
+      SQLHSTMT h = NewStatement();
+      ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(async), 0),
+                SQL_SUCCESS);
+      const uint8_t command = c.road == Prepared ? fake::kExecutePrepared
+                              : c.road == Batch  ? fake::kExecuteBatch
+                                                 : fake::kExecute;
+      node.On(command, [&](const fake::Request&, fake::FakeNode&) {
+        return FollowedBy(Answer({StillExecuting("1%")}),
+                          {Answer({StillExecuting("2%")}), c.answer});
+      });
+      if (c.road == Prepared) {
+        ASSERT_EQ(QVOPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT P")), SQL_NTS),
+                  SQL_SUCCESS);
+      }
+      if (c.road == Batch) {
+        ASSERT_EQ(QVOPrepareBatch(h, "UPDATE T", SQL_NTS), SQL_SUCCESS);
+      }
+      const auto call = [&]() -> SQLRETURN {
+        switch (c.road) {
+          case Direct:
+            return Exec("UPDATE T", h);
+          case Prepared:
+            return QVOExecute(h);
+          case Catalog:
+            return QVOTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+          case Batch:
+            return QVOExecuteBatch(h);
+        }
+        return SQL_ERROR;
+      };
+      std::string returns;
+      SQLRETURN rc = SQL_STILL_EXECUTING;
+      for (int k = 0; k < 5 && rc == SQL_STILL_EXECUTING; ++k) {
+        rc = call();
+        returns += std::to_string(rc) + " ";
+      }
+      EXPECT_EQ(returns, (async ? "2 2 " : "") + std::to_string(c.rc) + " ");
+      EXPECT_EQ(LastDiag(*Stmt(h)), c.diag);
+      EXPECT_EQ(DiagsOf(*Stmt(h)).size(), c.diag.empty() ? 0u : 1u);
+      SQLLEN rows = -1;
+      EXPECT_EQ(QVORowCount(h, &rows), SQL_SUCCESS);
+      EXPECT_EQ(rows, c.rowCount);
+      EXPECT_EQ(RequestsOf(command).size(), 1u) << "executed once";
+      QVOFreeHandle(SQL_HANDLE_STMT, h);
+      EXPECT_TRUE(RequestsOf(fake::kAbortQuery).empty());
+    }
+  }
+}
+
+// While an asynchronous execution runs on a statement, every call on it but
+// its poll, QVOCancel, the diagnostic functions, QVOGetStmtAttr and
+// QVOFreeHandle is refused with HY010: it sends nothing and changes nothing,
+// and the next poll ends the execution as it would have ended without it.
+// No call can make the execution run twice.
+TEST_F(StatementTest, CallsWhileAnAsynchronousExecutionRunsAreRefused) {
+  SQLINTEGER param = 1;
+  SQLLEN ind = 0;
+  char text[16];
+  const std::vector<std::pair<const char*, std::function<SQLRETURN(SQLHSTMT)>>> refused = {
+      {"FreeStmt(SQL_CLOSE)", [](SQLHSTMT h) { return QVOFreeStmt(h, SQL_CLOSE); }},
+      {"FreeStmt(SQL_UNBIND)", [](SQLHSTMT h) { return QVOFreeStmt(h, SQL_UNBIND); }},
+      {"FreeStmt(SQL_RESET_PARAMS)", [](SQLHSTMT h) { return QVOFreeStmt(h, SQL_RESET_PARAMS); }},
+      {"CloseCursor", [](SQLHSTMT h) { return QVOCloseCursor(h); }},
+      {"Prepare",
+       [](SQLHSTMT h) {
+         return QVOPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT X")), SQL_NTS);
+       }},
+      {"Execute", [](SQLHSTMT h) { return QVOExecute(h); }},
+      {"ExecDirect with another text", [this](SQLHSTMT h) { return Exec("SELECT X", h); }},
+      {"Tables",
+       [](SQLHSTMT h) { return QVOTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0); }},
+      {"PrepareBatch", [](SQLHSTMT h) { return QVOPrepareBatch(h, "SELECT X", SQL_NTS); }},
+      {"ExecuteBatch", [](SQLHSTMT h) { return QVOExecuteBatch(h); }},
+      {"MoreResults", [](SQLHSTMT h) { return QVOMoreResults(h); }},
+      {"Fetch", [](SQLHSTMT h) { return QVOFetch(h); }},
+      {"FetchScroll", [](SQLHSTMT h) { return QVOFetchScroll(h, SQL_FETCH_NEXT, 0); }},
+      {"SetPos", [](SQLHSTMT h) { return QVOSetPos(h, 1, SQL_POSITION, SQL_LOCK_NO_CHANGE); }},
+      {"GetData",
+       [&](SQLHSTMT h) { return QVOGetData(h, 1, SQL_C_CHAR, text, sizeof text, &ind); }},
+      {"NumResultCols",
+       [](SQLHSTMT h) {
+         SQLSMALLINT n = 0;
+         return QVONumResultCols(h, &n);
+       }},
+      {"DescribeCol",
+       [](SQLHSTMT h) {
+         SQLSMALLINT type = 0;
+         return QVODescribeCol(h, 1, nullptr, 0, nullptr, &type, nullptr, nullptr, nullptr);
+       }},
+      {"ColAttribute",
+       [](SQLHSTMT h) {
+         SQLLEN n = 0;
+         return QVOColAttribute(h, 1, SQL_DESC_TYPE, nullptr, 0, nullptr, &n);
+       }},
+      {"RowCount",
+       [](SQLHSTMT h) {
+         SQLLEN n = 0;
+         return QVORowCount(h, &n);
+       }},
+      {"BindCol",
+       [&](SQLHSTMT h) { return QVOBindCol(h, 1, SQL_C_CHAR, text, sizeof text, &ind); }},
+      {"BindParameter",
+       [&](SQLHSTMT h) {
+         return QVOBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &param, 0,
+                                 &ind);
+       }},
+      {"NumParams",
+       [](SQLHSTMT h) {
+         SQLSMALLINT n = 0;
+         return QVONumParams(h, &n);
+       }},
+      {"ParamData",
+       [](SQLHSTMT h) {
+         SQLPOINTER token = nullptr;
+         return QVOParamData(h, &token);
+       }},
+      {"PutData", [&](SQLHSTMT h) { return QVOPutData(h, text, 1); }},
+      {"SetStmtAttr",
+       [](SQLHSTMT h) {
+         return QVOSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(4), 0);
+       }},
+      {"BulkOperations", [](SQLHSTMT h) { return QVOBulkOperations(h, SQL_ADD); }},
+      {"SetCursorName",
+       [](SQLHSTMT h) {
+         return QVOSetCursorName(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("C")), SQL_NTS);
+       }},
+  };
+  for (const auto& [what, call] : refused) {
+    SCOPED_TRACE(what);
+    node.ClearHistory();
+    SQLHSTMT h = NewStatement();
+    // A bound column: a close of the cursor would otherwise find nothing.
+    char bound[16];
+    SQLLEN boundInd = 0;
+    ASSERT_EQ(QVOBindCol(h, 1, SQL_C_CHAR, bound, sizeof bound, &boundInd), SQL_SUCCESS);
+    ASSERT_EQ(QVOSetStmtAttr(h, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(1), 0),
+              SQL_SUCCESS);
+    node.Push(FollowedBy(Answer({StillExecuting("1%")}),
+                         {Answer({StillExecuting("2%")}),
+                          Answer({ResultSet(-3, {Column::Char("V", 5, 5, kVarying)}, 1, 1,
+                                            RowBlock({{Value::Text("p")}}))})}));
+    ASSERT_EQ(Exec("SELECT P", h), SQL_STILL_EXECUTING);
+    EXPECT_EQ(call(h), SQL_ERROR);
+    EXPECT_EQ(StatesAndTexts(*Stmt(h)), std::vector<std::string>{"HY010 Function sequence error"});
+    EXPECT_EQ(node.Requests().size(), 1u) << "nothing sent";
+    // Reading beside it changes nothing either.
+    SQLULEN size = 0;
+    EXPECT_EQ(QVOGetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, &size, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(size, 1u);
+    // The poll ends the execution with its own result.
+    EXPECT_EQ(Exec("SELECT P", h), SQL_STILL_EXECUTING);
+    EXPECT_EQ(Exec("SELECT P", h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    ASSERT_EQ(QVOFetch(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    EXPECT_EQ(std::string(bound), "p");
+    EXPECT_EQ(RequestsOf(fake::kExecute).size(), 1u) << "executed once";
+    EXPECT_TRUE(RequestsOf(fake::kAbortQuery).empty());
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
+  }
+}
+
 // A poll's answer replaces the one whose rows were indexed: no row of the
-// earlier answer stays reachable.
+// earlier answer stays reachable. A later result that still executes is
+// polled with QVOMoreResults, the call that met it.
 TEST_F(StatementTest, PollingDropsTheRowsOfTheReplacedAnswer) {
   QVOSetStmtAttr(stmt, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(1), 0);
   node.Push(FollowedBy(Answer({ResultSet(-3, {Column::Char("V", 5, 5, kVarying)}, 1, 1,
@@ -157,12 +354,14 @@ TEST_F(StatementTest, PollingDropsTheRowsOfTheReplacedAnswer) {
   ASSERT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_SUCCESS) << LastDiag(*s);
   ASSERT_NE(s->RowValue(1, 1), nullptr);
   EXPECT_EQ(QVOMoreResults(stmt), SQL_STILL_EXECUTING);
-  EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_STILL_EXECUTING);
+  EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_ERROR);
+  EXPECT_EQ(LastDiag(*s), "HY010 Function sequence error");
+  EXPECT_EQ(QVOMoreResults(stmt), SQL_STILL_EXECUTING);
   EXPECT_EQ(s->executionStatus, "2%");
   EXPECT_EQ(s->Result().PtrArray(), nullptr);
   EXPECT_EQ(s->RowValue(1, 1), nullptr);
   EXPECT_TRUE(s->RowIsNull(1, 1));
-  EXPECT_EQ(Exec("SELECT V; UPDATE BIG"), SQL_SUCCESS);
+  EXPECT_EQ(QVOMoreResults(stmt), SQL_SUCCESS);
   SQLLEN rows = 0;
   QVORowCount(stmt, &rows);
   EXPECT_EQ(rows, 6);
@@ -197,8 +396,11 @@ TEST_F(StatementTest, CancelAbortsOnlyARunningExecution) {
   ASSERT_EQ(Exec("SELECT SLOW"), SQL_STILL_EXECUTING);
   EXPECT_EQ(QVOCancel(stmt), SQL_SUCCESS);
   EXPECT_EQ(RequestsOf(fake::kAbortQuery).size(), 1u);
-  ASSERT_EQ(QVOFreeStmt(stmt, SQL_CLOSE), SQL_SUCCESS);  // reads the last answer
+  // Still running: only its poll reads the last answer.
+  EXPECT_EQ(QVOFreeStmt(stmt, SQL_CLOSE), SQL_ERROR);
+  EXPECT_EQ(Exec("SELECT SLOW"), SQL_SUCCESS) << LastDiag(*s);
   EXPECT_EQ(s->resultHandle, -2);
+  EXPECT_EQ(RequestsOf(fake::kExecute).size(), 4u);
 }
 
 TEST_F(StatementTest, FreeingARunningStatementDrainsItsAnswers) {
@@ -405,6 +607,64 @@ TEST_F(StatementTest, AutocommitOptionKeepsTheStatementsResults) {
   node.Push(Answer({Exception("not allowed now", "25000")}));
   EXPECT_EQ(QVOSetStmtAttr(stmt, SQL_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(1), 0), SQL_ERROR);
   EXPECT_EQ(LastDiag(*s), "25000 not allowed now");
+}
+
+// A statement closing its result while another statement's asynchronous
+// execution owns the connection: the close cannot go out before that
+// execution's answers are read, and is never lost. It goes out before the
+// next request once the execution ended, or before the disconnect.
+TEST_F(StatementTest, ClosesWaitForARunningExecution) {
+  enum End { NextRequest, Disconnect };
+  struct Case {
+    const char* what;
+    std::function<SQLRETURN(SQLHSTMT)> close;
+    SQLRETURN rc;
+    End end;
+  };
+  const Case cases[] = {
+      {"CloseCursor", [](SQLHSTMT h) { return QVOCloseCursor(h); }, SQL_SUCCESS, NextRequest},
+      {"FreeStmt(SQL_CLOSE)", [](SQLHSTMT h) { return QVOFreeStmt(h, SQL_CLOSE); }, SQL_SUCCESS,
+       NextRequest},
+      {"MoreResults", [](SQLHSTMT h) { return QVOMoreResults(h); }, SQL_NO_DATA, NextRequest},
+      {"FreeHandle", [](SQLHSTMT h) { return QVOFreeHandle(SQL_HANDLE_STMT, h); }, SQL_SUCCESS,
+       NextRequest},
+      {"FreeHandle, then the disconnect",
+       [](SQLHSTMT h) { return QVOFreeHandle(SQL_HANDLE_STMT, h); }, SQL_SUCCESS, Disconnect},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    node.ClearHistory();
+    SQLHSTMT holding = NewStatement();
+    node.Push(ThreeRowResult(1000));
+    ASSERT_EQ(Exec("SELECT V FROM T", holding), SQL_SUCCESS);
+    SQLHSTMT running = NewStatement();
+    QVOSetStmtAttr(running, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(1), 0);
+    node.Push(FollowedBy(Answer({StillExecuting("1%")}), {Answer({RowCount(2)})}));
+    ASSERT_EQ(Exec("UPDATE BIG", running), SQL_STILL_EXECUTING);
+
+    EXPECT_EQ(c.close(holding), c.rc);
+    EXPECT_TRUE(RequestsOf(fake::kCloseResultSet).empty()) << "not before the running answers";
+    EXPECT_EQ(Exec("UPDATE BIG", running), SQL_SUCCESS) << LastDiag(*Stmt(running));
+    SQLLEN rows = 0;
+    QVORowCount(running, &rows);
+    EXPECT_EQ(rows, 2);
+    if (c.end == NextRequest) {
+      node.OnSql("DELETE FROM T", Answer({RowCount(3)}));
+      ASSERT_EQ(Exec("DELETE FROM T", running), SQL_SUCCESS) << LastDiag(*Stmt(running));
+      const auto requests = node.Requests();
+      ASSERT_GE(requests.size(), 4u);
+      EXPECT_EQ(requests[requests.size() - 2].command, fake::kCloseResultSet);
+      EXPECT_EQ(requests.back().command, fake::kExecute);
+    } else {
+      ASSERT_EQ(QVODisconnect(dbc), SQL_SUCCESS);
+    }
+    const auto closes = RequestsOf(fake::kCloseResultSet);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].data, Le32(1000));
+    if (c.end == Disconnect) break;
+    QVOFreeHandle(SQL_HANDLE_STMT, running);
+    QVOFreeHandle(SQL_HANDLE_STMT, holding);
+  }
 }
 
 }  // namespace

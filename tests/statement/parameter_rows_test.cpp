@@ -340,6 +340,8 @@ TEST_F(ParameterRowsTest, HighestParameterNumberIsCountedAndRefused) {
   for (SQLLEN indicator : {SQLLEN{0}, SQLLEN{SQL_DATA_AT_EXEC}}) {
     SCOPED_TRACE(indicator);
     SQLHSTMT h = NewStatement();
+    ASSERT_EQ(QVOPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>(kInsertOne)), SQL_NTS),
+              SQL_SUCCESS);
     SQLINTEGER value = 5;
     ASSERT_EQ(QVOBindParameter(h, 32767, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &value, 0,
                                &indicator),

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "prepared_fixture.h"
@@ -148,6 +150,180 @@ TEST_F(PrepareExecuteTest, ExecDirectWithParametersSendsWhatPrepareAndExecuteSen
   for (size_t i = 0; i < direct.size(); ++i) {
     EXPECT_EQ(direct[i].data, prepared[i].data) << "block " << i;
     EXPECT_EQ(direct[i].attrs.size(), prepared[i].attrs.size()) << "block " << i;
+  }
+}
+
+// A re-execution closes every result the statement still holds on the
+// server, the current one and those still to come in its answer, before it
+// sends anything: every later call on the connection then reads its own
+// answer, still-executing answers before the new execution's result
+// included, and nothing is left open once the statement goes. The first
+// execution answers `first`; the second answers `still` still-executing
+// answers, then `second`.
+TEST_F(PrepareExecuteTest, ReExecutionClosesWhatTheStatementHolds) {
+  using namespace fake::results;
+  const auto set = [](int32_t handle, const char* text) {
+    return ResultSet(handle, {Column::Char("V", 5, 5, kVarying)}, 3, 1,
+                     RowBlock({{Value::Text(text)}}));
+  };
+  struct Case {
+    const char* what;
+    fake::Reply first;
+    bool moreResults;  // the application moves to the second result first
+    int still;
+    fake::Reply second;
+    std::vector<int32_t> closed;  // before the second execute_prepared, in order
+    std::string rows;             // the second execution's rows, fetched
+    SQLLEN rowCount;              // then
+  };
+  const Case cases[] = {
+      {"two result sets held",
+       Answer({set(1000, "a"), set(1001, "b")}),
+       false,
+       0,
+       Answer({RowCount(5)}),
+       {1000, 1001},
+       "",
+       5},
+      {"the first inline, the second held",
+       Answer({set(-3, "a"), set(1000, "b")}),
+       false,
+       0,
+       Answer({RowCount(5)}),
+       {1000},
+       "",
+       5},
+      {"the second one current",
+       Answer({RowCount(1), set(1000, "b")}),
+       true,
+       2,
+       Answer({RowCount(5)}),
+       {1000},
+       "",
+       5},
+      {"still executing before a result set",
+       Answer({RowCount(1), set(1000, "b")}),
+       true,
+       2,
+       Answer({set(1001, "c")}),
+       {1000},
+       "cde",
+       3},
+  };
+  const auto closes = [](const std::vector<fake::Request>& requests, size_t from) {
+    std::vector<int32_t> out;
+    for (size_t i = from; i < requests.size(); ++i)
+      if (requests[i].command == fake::kCloseResultSet)
+        out.push_back(static_cast<int32_t>(fake::GetLE(requests[i].data.data(), 4)));
+    return out;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    node.ClearHistory();
+    SQLHSTMT h = NewStatement();
+    std::vector<fake::Reply> answers = {c.first, c.second};
+    for (int k = 0; k < c.still; ++k) {
+      fake::Reply running = Answer({StillExecuting("50%")});
+      running.then = {answers[1]};
+      answers[1] = running;
+    }
+    size_t next = 0;
+    node.On(fake::kExecutePrepared, [&](const fake::Request&, fake::FakeNode&) {
+      return next < answers.size() ? answers[next++] : Answer({Exception("third", "42000")});
+    });
+    // The second execution's result set hands out its further rows.
+    node.On(fake::kSendRowsFetch2, [](const fake::Request&, fake::FakeNode&) {
+      return FetchAnswer(2, RowBlock({{Value::Text("d"), Value::Text("e")}}));
+    });
+    ASSERT_EQ(Prepare(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    ASSERT_EQ(QVOExecute(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    if (c.moreResults) {
+      ASSERT_EQ(QVOMoreResults(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    }
+    ASSERT_EQ(QVOFetch(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+
+    from = node.Requests().size();
+    ASSERT_EQ(QVOExecute(h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    const std::vector<fake::Request> requests = node.Requests();
+    EXPECT_EQ(closes(requests, from), c.closed);
+    ASSERT_GT(requests.size(), from);
+    EXPECT_EQ(requests.back().command, fake::kExecutePrepared) << "the closes come first";
+    EXPECT_EQ(Of(fake::kExecutePrepared).size(), 1u);
+    // The result is the second execution's, whole.
+    std::string rows;
+    char text[8];
+    SQLLEN ind = 0;
+    while (QVOFetch(h) == SQL_SUCCESS) {
+      ASSERT_EQ(QVOGetData(h, 1, SQL_C_CHAR, text, sizeof text, &ind), SQL_SUCCESS);
+      rows += text;
+    }
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(RowCountOf(h), c.rowCount);
+    // The connection is in step: the next request reads its own answer.
+    node.OnSql("SELECT B", Answer({RowCount(7)}));
+    ASSERT_EQ(Exec("SELECT B", h), SQL_SUCCESS) << LastDiag(*Stmt(h));
+    EXPECT_EQ(RowCountOf(h), 7);
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
+    // Every result set of both executions was closed, once.
+    std::vector<int32_t> all = c.closed;
+    if (!c.rows.empty()) all.push_back(1001);
+    EXPECT_EQ(closes(node.Requests(), 0), all);
+  }
+}
+
+// QVOExecute runs only a statement the application prepared: one never
+// prepared, executed directly (with or without parameters), used by a
+// catalog function or whose prepare failed gives HY010 and sends nothing.
+TEST_F(PrepareExecuteTest, ExecuteWithoutAPreparedStatementIsASequenceError) {
+  using namespace fake::results;
+  struct Case {
+    const char* what;
+    std::function<void(SQLHSTMT)> before;
+  };
+  const Case cases[] = {
+      {"never prepared", [](SQLHSTMT) {}},
+      {"executed directly",
+       [&](SQLHSTMT h) {
+         node.OnSql("SELECT A", Answer({RowCount(1)}));
+         ASSERT_EQ(Exec("SELECT A", h), SQL_SUCCESS);
+       }},
+      {"executed directly with parameters",
+       [&](SQLHSTMT h) {
+         Fill(100);
+         Bind(h);
+         ASSERT_EQ(Exec(kInsert, h), SQL_SUCCESS);
+       }},
+      {"after a catalog function",
+       [&](SQLHSTMT h) {
+         node.OnSql(
+             fake::SqlMatch([](std::string_view sql) { return sql.find("TABLES") != sql.npos; }),
+             Answer({RowCount(0)}));
+         ASSERT_EQ(QVOTables(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS);
+       }},
+      {"after a prepare that failed",
+       [&](SQLHSTMT h) {
+         node.OnSql("SELECT BAD", Answer({Exception("no such table", "42000")}));
+         ASSERT_EQ(
+             QVOPrepare(h, reinterpret_cast<SQLCHAR*>(const_cast<char*>("SELECT BAD")), SQL_NTS),
+             SQL_ERROR);
+       }},
+      {"prepared, then executed directly",
+       [&](SQLHSTMT h) {
+         ASSERT_EQ(Prepare(h), SQL_SUCCESS);
+         node.OnSql("SELECT A", Answer({RowCount(1)}));
+         ASSERT_EQ(Exec("SELECT A", h), SQL_SUCCESS);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SQLHSTMT h = NewStatement();
+    c.before(h);
+    from = node.Requests().size();
+    EXPECT_EQ(QVOExecute(h), SQL_ERROR);
+    EXPECT_EQ(StatesAndTexts(*Stmt(h)), std::vector<std::string>{"HY010 Function sequence error"});
+    EXPECT_TRUE(Of(fake::kExecutePrepared).empty());
+    EXPECT_EQ(node.Requests().size(), from) << "nothing sent";
+    QVOFreeHandle(SQL_HANDLE_STMT, h);
   }
 }
 
