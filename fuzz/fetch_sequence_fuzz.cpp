@@ -1409,27 +1409,20 @@ class Run {
     }
     const std::vector<std::string>& chars = wide ? cell->wide : cell->narrow;
     const size_t total = Bytes(chars);
-    if (!character) {
-      // The whole text in one call, as often as asked.
-      Returned("GetData", rc, SQL_SUCCESS);
-      if (!noIndicator) PutLen(indicator, 0, static_cast<SQLLEN>(total));
-      if (!noTarget) {
-        const std::string text = Joined(chars) + std::string(unit, '\0');
-        target.Expect(0, text.data(), text.size());
-      }
-      indicator.Check("GetData indicator");
-      target.Check("GetData value");
-      return true;
-    }
-    return Piece(rc, column, wide, chars, total, target, indicator, noTarget, noIndicator, length);
+    // The text of a number, date or time stamp comes in pieces too (here one
+    // that holds it whole, then 100); SQL_ATTR_MAX_LENGTH caps only
+    // character data.
+    return Piece(rc, column, wide, chars, total, target, indicator, noTarget, noIndicator, length,
+                 character);
   }
 
-  // A character value handed out in pieces (see the brief of the fix:
-  // pieces end on character boundaries; SQL_ATTR_MAX_LENGTH caps a piece but
-  // never stops a read from ending nor makes a call a length query).
+  // A value's text handed out in pieces (see the brief of the fix: pieces
+  // end on character boundaries; SQL_ATTR_MAX_LENGTH caps a piece of
+  // character data but never stops a read from ending nor makes a call a
+  // length query).
   bool Piece(SQLRETURN rc, int column, bool wide, const std::vector<std::string>& chars,
              size_t total, Guarded& target, Guarded& indicator, bool noTarget, bool noIndicator,
-             SQLLEN length) {
+             SQLLEN length, bool capped) {
     const size_t unit = wide ? 2 : 1;
     if (pieceColumn_ != column) {
       pieceColumn_ = column;
@@ -1470,7 +1463,7 @@ class Run {
     }
     const size_t own = static_cast<size_t>(length) / unit;
     size_t room = static_cast<size_t>(length);
-    if (maxLength_ != 0 && maxLength_ < room) room = maxLength_;
+    if (capped && maxLength_ != 0 && maxLength_ < room) room = maxLength_;
     const size_t roomUnits = room / unit;
     const size_t restUnits = left / unit;
     std::string piece;

@@ -1155,11 +1155,16 @@ void Sequence::Execute(bool direct) {
     // Inside the statement's own sequence: refused, the sequence goes on.
     want.rc = SQL_ERROR;
     want.states = {"HY010"};
+  } else if (!direct && !prepared_) {
+    // Only a statement the application prepared executes: never prepared,
+    // or executed directly since, it is refused and nothing is sent.
+    want.rc = SQL_ERROR;
+    want.states = {"HY010"};
   } else {
-    if (!bound_ || (!direct && !prepared_)) return;
+    if (!bound_) return;
     want = Start();
-    // ExecDirect prepares first, whatever the execution makes of the rows.
-    prepared_ = prepared_ || direct;
+    // ExecDirect prepares for itself: QVOExecute does not run that.
+    if (direct) prepared_ = false;
   }
   TheNode().Expecting(refuse_);
   ResetWatches();
