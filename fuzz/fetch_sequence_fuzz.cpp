@@ -55,6 +55,7 @@
 #include <string>
 #include <vector>
 
+#include "oracle_calls.h"
 #include "qvo/qvoAttributes.h"
 #include "qvo/qvoCInterface.h"
 #include "qvo/qvoDefs.h"
@@ -83,30 +84,10 @@ constexpr size_t kSlotIndicator = 112;
 constexpr SQLLEN kMaxBound = 104;
 constexpr size_t kRowBytes = kSlot * kMaxColumn;
 
-// ---- failing ---------------------------------------------------------------------------
-
-// The calls made so far, for the message of a difference.
-std::string trail;
-
-[[noreturn]] void Fail(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::fprintf(stderr, "fetch_sequence_fuzz: ");
-  std::vfprintf(stderr, format, args);
-  va_end(args);
-  std::fprintf(stderr, "\n  calls: %s\n", trail.c_str());
-  std::abort();
-}
-
-void Note(const char* format, ...) {
-  char line[96];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  trail += line;
-  trail += "; ";
-}
+using oracle::Fail;
+using oracle::Input;
+using oracle::Note;
+using oracle::trail;
 
 // ---- characters ---------------------------------------------------------------------------
 
@@ -293,19 +274,6 @@ struct ResultModel {
 struct Execution {
   std::string sql;
   std::vector<std::shared_ptr<const ResultModel>> results;
-};
-
-// Reads the input; past its end every byte is 0.
-class Input {
- public:
-  Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  bool Done() const { return pos_ >= size_; }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t pos_ = 0;
 };
 
 ColumnModel MakeColumn(uint8_t kindByte, uint8_t param, int index) {
@@ -1544,6 +1512,7 @@ class Run {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  oracle::targetName = "fetch_sequence_fuzz";
   trail.clear();
   Input in(data, size);
   Run run(in);

@@ -11,7 +11,8 @@ if(QVO_CLANGXX AND QVO_FUZZ_BINARY_DIR)
                  execute:execute_seeds parallel:parallel_seeds attributes:attributes_seeds
                  local_results:local_results_seeds metadata:metadata_seeds
                  convert:convert_seeds fetch_sequence:fetch_sequence_seeds
-                 param_sequence:param_sequence_seeds)
+                 param_sequence:param_sequence_seeds
+                 statement_sequence:statement_sequence_seeds)
     string(REPLACE ":" ";" _parts ${target})
     list(GET _parts 0 _name)
     list(GET _parts 1 _seeds)

@@ -13,7 +13,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # (prepare, execute-prepared, parallel mode, attribute blocks, local results,
 # host list and metadata), the value conversions of the fetch and GetData, and
 # the result and parameter call sequences checked against models of what the
-# fake node serves and decodes
+# fake node serves and decodes, and several statements of one connection
+# (re-execution, asynchronous execution) checked against a model of the
+# statements and of the node
 # need clang (libFuzzer): built here, when clang is
 # there, and run by CTest as tests labelled `fuzz` (about 20 s each, beside
 # the other tests), so a finding fails the run like any test and the summary
@@ -23,7 +25,7 @@ if command -v clang++ >/dev/null 2>&1; then
     -DQVO_SANITIZE=ON -DQVO_TESTS=OFF -DQVO_FUZZ=ON
   cmake --build build/fuzz --target answer_fuzz result_fuzz login_fuzz prepare_fuzz execute_fuzz \
     parallel_fuzz attributes_fuzz local_results_fuzz metadata_fuzz convert_fuzz fetch_sequence_fuzz \
-    param_sequence_fuzz
+    param_sequence_fuzz statement_sequence_fuzz
 fi
 
 fuzz_dir=
