@@ -20,7 +20,8 @@
 // due, and each server handle closed exactly once (a close that another
 // statement's running execution holds back may come with a later call). The
 // closes of a statement's results come before its next execution request.
-// At the end every statement is freed and the node must hold nothing open.
+// At the end running executions are polled to their end, every statement
+// is freed, and the node must hold nothing open.
 // A difference aborts with a message on stderr.
 //
 // Input, byte by byte (a missing byte reads as 0):
@@ -37,7 +38,7 @@
 //                             the description and 1 + (second >> 4) % 3 in
 //                             each further block.
 //   the rest    calls, at most 60, each a byte (call modulo 16, statement
-//               the byte >> 4) and one argument byte: 0 ExecDirect, 1
+//               the byte >> 4 modulo the statements) and one argument byte: 0 ExecDirect, 1
 //               Prepare, 2 Execute, 3 poll of the running call, 4 Fetch, 5
 //               GetData (bit 0 the column, bit 1 wide, bits 2-3 the buffer
 //               size index), 6 MoreResults, 7 CloseCursor, 8
@@ -45,8 +46,8 @@
 //               RowCount or NumResultCols (bit 0), 11 GetStmtAttr or Cancel
 //               (bit 0), 12 Tables, 13 EndTran (bit 0 rollback, bit 1 of the
 //               environment), 14 FreeHandle and a new statement, 15
-//               EndTran of a connection that never connected and an
-//               allocation under it (bit 0 a descriptor).
+//               EndTran of a connection that never connected (bit 0 which
+//               of the two) and an allocation under it (bit 1 a descriptor).
 //               statement_sequence_seeds.py writes inputs in this layout.
 #include <algorithm>
 #include <cstdarg>
@@ -195,23 +196,13 @@ struct NodeModel {
       }
     }
     fake::Reply reply = results::Answer(parts);
-    for (int k = 0; k < spec.still; ++k) {
-      fake::Reply still = results::Answer({results::StillExecuting("50%")});
-      still.then = {std::move(reply)};
-      reply = std::move(still);
-    }
-    // A chain of still-executing answers goes out as one: flatten it.
-    if (spec.still > 0) {
-      std::vector<fake::Reply> chain;
-      fake::Reply* r = &reply;
-      while (!r->then.empty()) {
-        chain.push_back(r->then.front());
-        r = &chain.back();
-      }
-      for (fake::Reply& c : chain) c.then.clear();
-      reply.then = std::move(chain);
-    }
-    return reply;
+    if (spec.still == 0) return reply;
+    // The still-executing answers and the result go out at once, unrequested.
+    fake::Reply first = results::Answer({results::StillExecuting("10%")});
+    for (int k = 1; k < spec.still; ++k)
+      first.then.push_back(results::Answer({results::StillExecuting("50%")}));
+    first.then.push_back(std::move(reply));
+    return first;
   }
 
   fake::Reply Prepare() {
