@@ -45,7 +45,6 @@
 //               The first execution runs before them; execute runs the next
 //               one (cyclic), at most 6 times. fetch_sequence_seeds.py
 //               writes inputs in this layout.
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -87,7 +86,6 @@ constexpr size_t kRowBytes = kSlot * kMaxColumn;
 using oracle::Fail;
 using oracle::Input;
 using oracle::Note;
-using oracle::trail;
 
 // ---- characters ---------------------------------------------------------------------------
 
@@ -1511,14 +1509,7 @@ class Run {
 
 }  // namespace
 
+// FETCH_SEQUENCE_TRACE=1 lists the calls of every input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  oracle::targetName = "fetch_sequence_fuzz";
-  trail.clear();
-  Input in(data, size);
-  Run run(in);
-  run.Go();
-  // FETCH_SEQUENCE_TRACE=1 lists the calls of every input (to read a seed).
-  static const bool traced = std::getenv("FETCH_SEQUENCE_TRACE") != nullptr;
-  if (traced) std::fprintf(stderr, "calls: %s\n", trail.c_str());
-  return 0;
+  return oracle::RunInput<Run>("fetch_sequence_fuzz", "FETCH_SEQUENCE_TRACE", data, size);
 }

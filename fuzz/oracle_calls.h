@@ -49,4 +49,19 @@ class Input {
   size_t pos_ = 0;
 };
 
+// One input of a target: `Run` reads it and makes its calls. With the
+// environment variable `traceVariable` set, the calls of every input are
+// listed on stderr (to read what a seed does).
+template <class Run>
+int RunInput(const char* name, const char* traceVariable, const uint8_t* data, size_t size) {
+  targetName = name;
+  trail.clear();
+  Input in(data, size);
+  Run run(in);
+  run.Go();
+  static const bool traced = std::getenv(traceVariable) != nullptr;
+  if (traced) std::fprintf(stderr, "calls: %s\n", trail.c_str());
+  return 0;
+}
+
 }  // namespace oracle

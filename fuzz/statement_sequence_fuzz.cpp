@@ -50,15 +50,10 @@
 //               of the two) and an allocation under it (bit 1 a descriptor).
 //               statement_sequence_seeds.py writes inputs in this layout.
 #include <algorithm>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -84,7 +79,6 @@ constexpr int kFirstPreparedHandle = 500;
 using oracle::Fail;
 using oracle::Input;
 using oracle::Note;
-using oracle::trail;
 
 // ---- the answers ----------------------------------------------------------------------
 
@@ -1053,13 +1047,7 @@ class Run {
 
 }  // namespace
 
+// STATEMENT_SEQUENCE_TRACE=1 lists the calls of every input.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  oracle::targetName = "statement_sequence_fuzz";
-  trail.clear();
-  Input in(data, size);
-  Run run(in);
-  run.Go();
-  static const bool traced = std::getenv("STATEMENT_SEQUENCE_TRACE") != nullptr;
-  if (traced) std::fprintf(stderr, "calls: %s\n", trail.c_str());
-  return 0;
+  return oracle::RunInput<Run>("statement_sequence_fuzz", "STATEMENT_SEQUENCE_TRACE", data, size);
 }

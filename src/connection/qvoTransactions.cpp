@@ -67,7 +67,10 @@ SQLRETURN qvoConnection::qvoDisconnect(bool fromDestructor) {
     Socket.reset();
   }
   // Handles of the session that ended mean nothing to the next one.
-  deferredCloses.clear();
+  {
+    qvoMutex execution(executionMutex);
+    deferredCloses.clear();
+  }
 
   connAttr.dsnName.reset();
   connAttr.translateLib.reset();

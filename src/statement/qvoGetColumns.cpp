@@ -24,9 +24,7 @@ SQLRETURN qvoStatement::ExecGetColumnsBase(const char* catalog, const char* sche
                                            const char* table, bool t_like, const char* column,
                                            bool c_like, int odbcVer, const char* selBuff,
                                            SQLUINTEGER mode) {
-  if (RunningAsynchronously() || (protocolVersion >= 9 && stmtAttr.asyncEnable == 1 &&
-                                  resultHandle == QVO_RESULT_STILL_EXECUTING))
-    return RefuseWhileExecuting();
+  if (AsyncExecutionPending()) return RefuseWhileExecuting();
   if (ClearDiagRecords() != SQL_SUCCESS || InitStatement(4) == SQL_ERROR) {
     if (GetNumRecords() > 0) return SQL_ERROR;
     return QVO_DIAG(this, _Error_initialising_statement_handle_, -1);

@@ -156,7 +156,9 @@ SQLRETURN qvoStatement::PollExecution() {
 }
 
 SQLRETURN qvoStatement::ExecutePrepared() {
-  if (!RunningAsynchronously() && resultHandle != QVO_RESULT_STILL_EXECUTING && !preparedForExecute)
+  // A running execution is polled whatever started it; a new one needs a
+  // statement the application prepared.
+  if (resultHandle != QVO_RESULT_STILL_EXECUTING && !preparedForExecute)
     return RefuseWhileExecuting();
   return Execute();
 }

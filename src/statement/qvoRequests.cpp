@@ -236,8 +236,7 @@ SQLRETURN qvoStatement::ExecDirectBase(const char* text, SQLINTEGER len) {
     ClearDiagRecords();
     return QVO_DIAG(this, _Function_sequence_error_, -1);
   }
-  if (RunningAsynchronously() || (protocolVersion >= kAsyncProtocol && stmtAttr.asyncEnable == 1 &&
-                                  resultHandle == QVO_RESULT_STILL_EXECUTING)) {
+  if (AsyncExecutionPending()) {
     // Asking again with the same text polls the running execution.
     if (n == sqlStmt.GetStatementLen() &&
         (n == 0 || std::memcmp(text, sqlStmt.GetStatement(), static_cast<size_t>(n)) == 0))

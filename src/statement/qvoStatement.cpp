@@ -16,6 +16,7 @@
 #include "handles/qvoDiag.h"
 #include "handles/qvoHandleTable.h"
 #include "messages/qvoTranslator.h"
+#include "protocol/qvoProtocolVersion.h"
 
 namespace {
 
@@ -191,6 +192,12 @@ bool qvoStatement::ConnectionBusyWithOther() const {
 bool qvoStatement::ConnectionRunsExecution() const {
   std::lock_guard lock(executingMutex);
   return ExecutingStatements().count(connection) != 0;
+}
+
+bool qvoStatement::AsyncExecutionPending() const {
+  return RunningAsynchronously() ||
+         (protocolVersion >= kAsyncProtocol && stmtAttr.asyncEnable == 1 &&
+          resultHandle == QVO_RESULT_STILL_EXECUTING);
 }
 
 SQLRETURN qvoStatement::RefuseWhileExecuting() {

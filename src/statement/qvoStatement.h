@@ -293,6 +293,10 @@ class qvoStatement : public qvoHandle, public cliDescriptorOwner, public qvoAnsw
   // The call frame's side of it: whether a call of `function` is refused
   // while it runs, the refusal (HY010, -1), and what a call that ended with
   // rc leaves running.
+  // An asynchronous execution of this statement has not brought its result
+  // yet (also one whose starting call the frame did not see): a call that
+  // starts an execution polls it instead, or is refused.
+  bool AsyncExecutionPending() const;
   bool RefusedWhileExecuting(qvoStmtFunction function) const {
     return RunningAsynchronously() && function != runningFunction;
   }
